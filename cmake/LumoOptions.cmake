@@ -1,0 +1,87 @@
+# Build settings shared by every target of the project.
+
+# lumo_options: warnings and Qt strictness, linked PRIVATE by every target.
+add_library(lumo_options INTERFACE)
+add_library(Lumo::Options ALIAS lumo_options)
+target_compile_options(lumo_options INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow=local -Wnon-virtual-dtor -Wimplicit-fallthrough
+  $<$<BOOL:${LUMO_WERROR}>:-Werror>)
+target_compile_definitions(lumo_options INTERFACE
+  QT_NO_CAST_FROM_ASCII
+  QT_NO_CAST_TO_ASCII
+  QT_NO_CAST_FROM_BYTEARRAY
+  QT_NO_URL_CAST_FROM_STRING
+  QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+  QT_NO_FOREACH
+  QT_NO_KEYWORDS
+  QT_STRICT_ITERATORS
+  QT_DISABLE_DEPRECATED_UP_TO=0x060400)
+
+if(LUMO_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# lumo_add_library(NAME ALIAS <alias> [SHARED|STATIC] SOURCES ... LINK ...)
+# A library with its export header (<name>_export.h, macro <NAME>_EXPORT).
+function(lumo_add_library name)
+  cmake_parse_arguments(ARG "SHARED;STATIC" "ALIAS" "SOURCES;PUBLIC_LINK;PRIVATE_LINK" ${ARGN})
+  set(kind SHARED)
+  if(ARG_STATIC)
+    set(kind STATIC)
+  endif()
+  add_library(${name} ${kind} ${ARG_SOURCES})
+  if(ARG_ALIAS)
+    add_library(${ARG_ALIAS} ALIAS ${name})
+  endif()
+  string(TOLOWER ${name} lower)
+  generate_export_header(${name} BASE_NAME ${name} EXPORT_FILE_NAME ${CMAKE_CURRENT_BINARY_DIR}/${lower}_export.h)
+  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_LINK} PRIVATE Lumo::Options ${ARG_PRIVATE_LINK})
+  if(kind STREQUAL STATIC)
+    set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+    target_compile_definitions(${name} PUBLIC ${name}_STATIC_DEFINE)
+  endif()
+endfunction()
+
+# lumo_add_test(NAME SOURCES ... LINK ... [GUI] [QTEST])
+# GUI tests need a display or the sound server and are left out of the
+# sanitizer run; QTEST marks a QtTest executable (one ctest entry), else
+# GoogleTest cases are discovered one by one.
+function(lumo_add_test name)
+  cmake_parse_arguments(ARG "GUI;QTEST" "TIMEOUT" "SOURCES;LINK" ${ARGN})
+  if(NOT LUMO_BUILD_TESTS)
+    return()
+  endif()
+  if(ARG_GUI AND NOT LUMO_GUI)
+    return()
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE Lumo::Options ${ARG_LINK})
+  set(labels unit)
+  if(ARG_GUI)
+    set(labels gui)
+  endif()
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  if(ARG_QTEST)
+    target_link_libraries(${name} PRIVATE Qt6::Test)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT ${ARG_TIMEOUT})
+  else()
+    target_link_libraries(${name} PRIVATE GTest::gtest GTest::gmock)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${labels}" TIMEOUT ${ARG_TIMEOUT})
+  endif()
+endfunction()
+
+# lumo_add_fuzzer(NAME SOURCES ... LINK ...)
+# A libFuzzer harness; its regression inputs (crashers found once, kept for
+# good) lie in the folder "corpus" beside its source and run in the tests.
+function(lumo_add_fuzzer name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINK" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_libraries(${name} PRIVATE Lumo::Options ${ARG_LINK})
+endfunction()

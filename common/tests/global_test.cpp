@@ -1,0 +1,178 @@
+#include "apppaths.h"
+#include "errorlog.h"
+#include "prompter.h"
+#include "settingsstore.h"
+#include "testhome.h"
+#include "textutil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using namespace Global;
+
+TEST(ErrorLog, EntryIsFiveCrLfLinesAndAppends)
+{
+    TestHome home;
+    WriteErrorLog(u"M"_s, u"P"_s, u"D"_s, 12);
+    WriteErrorLog(u"Form1"_s, u"trace 中文"_s);
+    EXPECT_EQ(home.errorLog(),
+        QByteArray("M\r\nP\r\nD\r\nLine: 12\r\n\r\n"
+                   "Form1\r\ntrace \xe4\xb8\xad\xe6\x96\x87\r\n\r\nLine: 0\r\n\r\n"));
+}
+
+TEST(ErrorLog, UnwritableLogIsSilent)
+{
+    TestHome home;
+    // A folder cannot be opened as the log: the entry is dropped quietly.
+    qputenv("LUMO_ERROR_LOG", QFile::encodeName(home.path()));
+    WriteErrorLog(u"Lost"_s, u"P"_s);
+    qputenv("LUMO_ERROR_LOG", QFile::encodeName(home.errorLogPath()));
+    WriteErrorLog(u"Kept"_s, u"P"_s);
+    EXPECT_EQ(home.errorLog(), QByteArray("Kept\r\nP\r\n\r\nLine: 0\r\n\r\n"));
+}
+
+TEST(Settings, RoundTripAndDefaults)
+{
+    TestHome home;
+    const QString app = StudentAppName;
+    EXPECT_EQ(GetSetting(app, u"Http"_s, u"SavePath"_s), QString());
+    EXPECT_EQ(GetSetting(app, u"Http"_s, u"SavePath"_s, u"x"_s), u"x"_s);
+    SaveSetting(app, u"Http"_s, u"SavePath"_s, u"/tmp/c/"_s);
+    EXPECT_EQ(GetSetting(u"  DAZoraZuru "_s, u"Http"_s, u"SavePath"_s), u"/tmp/c/"_s);
+    // Stores of different applications are separate.
+    EXPECT_EQ(GetSetting(TeacherAppName, u"Http"_s, u"SavePath"_s), QString());
+
+    const ServerSettings defaults = LoadServerSettings(app);
+    EXPECT_EQ(defaults.CampusServerIP, DefaultCampusServerIP);
+    EXPECT_EQ(defaults.CampusServerPort, u"2000"_s);
+    EXPECT_EQ(defaults.gChatPort, u"2001"_s);
+    SaveServerSettings(app, {u"campus.example"_s, u"3000"_s, u"3001"_s});
+    const ServerSettings loaded = LoadServerSettings(app);
+    EXPECT_EQ(loaded.CampusServerIP, u"campus.example"_s);
+    EXPECT_EQ(loaded.CampusServerPort, u"3000"_s);
+    EXPECT_EQ(loaded.gChatPort, u"3001"_s);
+}
+
+TEST(Settings, UrlKeysSurviveTheStore)
+{
+    TestHome home;
+    const QString app = StudentAppName;
+    const QString key = CourseListKey(u"web.host:8080"_s, u"campus3"_s, u"a b%2F.lsn"_s);
+    EXPECT_EQ(key, u"http://web.host:8080/CampusDir/campus3/a b%2F.lsn"_s);
+    SaveCourseListEntry(u"web.host:8080"_s, u"campus3"_s, u"a b%2F.lsn"_s,
+        u"CourseName=数学;ClassBegin=True;"_s, app);
+    SaveSetting(app, u"List"_s, u"http://h//x\\y"_s, u"v2"_s);
+    EXPECT_EQ(GetSetting(app, u"List"_s, key), u"CourseName=数学;ClassBegin=True;"_s);
+    EXPECT_EQ(GetSetting(app, u"List"_s, u"http://h//x\\y"_s), u"v2"_s);
+
+    auto all = GetAllSettings(app, u"List"_s);
+    std::sort(all.begin(), all.end());
+    ASSERT_EQ(all.size(), 2);
+    EXPECT_EQ(all[0].first, u"http://h//x\\y"_s);
+    EXPECT_EQ(all[1].first, key);
+
+    DeleteSetting(app, u"List"_s, key);
+    EXPECT_EQ(GetAllSettings(app, u"List"_s).size(), 1);
+    DeleteSetting(app, u"List"_s);
+    EXPECT_TRUE(GetAllSettings(app, u"List"_s).isEmpty());
+}
+
+TEST(Settings, KeyEscapingIsReversible)
+{
+    for (const QString &key : {u"plain"_s, u"a/b"_s, u"%2F"_s, u"%"_s, u"\\\\x//"_s, u"%zz%2"_s}) {
+        EXPECT_FALSE(EscapeSettingsKey(key).contains(u'/')) << key.toStdString();
+        EXPECT_EQ(UnescapeSettingsKey(EscapeSettingsKey(key)), key) << key.toStdString();
+    }
+}
+
+TEST(Settings, CoursePathAlwaysEndsWithSeparator)
+{
+    TestHome home;
+    SaveCoursePath(u"/data/Course"_s, u"DAZoraZuru"_s);
+    EXPECT_EQ(GetSetting(u"DAZoraZuru"_s, u"Http"_s, u"SavePath"_s), u"/data/Course/"_s);
+    SaveCoursePath(u"/data/Course/"_s, u"DAZoraZuru"_s);
+    EXPECT_EQ(GetSetting(u"DAZoraZuru"_s, u"Http"_s, u"SavePath"_s), u"/data/Course/"_s);
+    SetShowFlag(u" DAZoraZuru"_s);
+    EXPECT_EQ(GetSetting(u"DAZoraZuru"_s, u"Http"_s, u"IsShow"_s), u"True"_s);
+}
+
+TEST(Settings, CourseState)
+{
+    TestHome home;
+    const QString app = StudentAppName;
+    const QString key = CourseListKey(u"h"_s, u"campus1"_s, u"c.lsn"_s);
+    // No current file name: 0 whatever the store and the folder hold.
+    SaveSetting(app, u"List"_s, key, u"CourseName=x;"_s);
+    EXPECT_EQ(GetCourseState(key, QString(), app), 0);
+    EXPECT_EQ(GetCourseState(key, u"c.lsn"_s, app), 1);
+    QDir().mkpath(CourseFolder());
+    QFile file(CourseFolder() + u"c.lsn"_s);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    EXPECT_EQ(GetCourseState(key, u"c.lsn"_s, app), 2);
+    EXPECT_EQ(GetCourseState(u"other"_s, u"d.lsn"_s, app), 0);
+    // A name that leaves the course folder never counts as present.
+    EXPECT_EQ(GetCourseState(u"other"_s, u"../Course/c.lsn"_s, app), 0);
+}
+
+TEST(Settings, FirstRunValue)
+{
+    TestHome home;
+    EXPECT_EQ(ReadFirstRun(), QString());
+    WriteFirstRun(u"True"_s);
+    EXPECT_EQ(ReadFirstRun(), u"True"_s);
+    WriteFirstRun(u"False"_s);
+    EXPECT_EQ(ReadFirstRun(), u"False"_s);
+}
+
+TEST(Folders, DataFoldersFollowTheEnvironment)
+{
+    TestHome home;
+    EXPECT_EQ(CourseFolder(), home.path() + u"/data/Course/"_s);
+    EXPECT_EQ(TempFolder(), home.path() + u"/data/temp/"_s);
+    EXPECT_EQ(WithTrailingSeparator(u"/a"_s), u"/a/"_s);
+}
+
+TEST(Text, GuidAndNulHelpers)
+{
+    const QString guid = NewGuidString();
+    EXPECT_EQ(guid.size(), 32);
+    EXPECT_TRUE(QRegularExpression(u"^[0-9A-F]{32}$"_s).match(guid).hasMatch());
+    EXPECT_NE(guid, NewGuidString());
+
+    EXPECT_EQ(TrimAtNull(u"ab"_s), u"ab"_s);
+    EXPECT_EQ(TrimAtNull(QString::fromUtf16(u"ab\0cd", 5)), u"ab"_s);
+    EXPECT_EQ(TrimAtNull(QString::fromUtf16(u"\0cd", 3)), QString());
+    EXPECT_EQ(CStringToVBString(QString::fromUtf16(u"x\0", 2)), u"x"_s);
+}
+
+TEST(Prompts, ScriptedPrompterAnswersInOrder)
+{
+    ScriptedPrompter prompter;
+    prompter.answers = {PromptAnswer::Yes, PromptAnswer::No};
+    QList<PromptAnswer> got;
+    for (int i = 0; i < 3; ++i)
+        prompter.show({u"t"_s, u"q"_s, PromptIcon::Question, PromptButtons::YesNo},
+            [&](PromptAnswer a) { got.append(a); });
+    EXPECT_EQ(got, (QList<PromptAnswer>{PromptAnswer::Yes, PromptAnswer::No, PromptAnswer::Ok}));
+    EXPECT_EQ(prompter.shown.size(), 3);
+
+    prompter.textAnswers = {u"name"_s};
+    bool accepted = false;
+    QString text;
+    prompter.askText(u"t"_s, u"l"_s, u"init"_s, [&](bool ok, const QString &t) {
+        accepted = ok;
+        text = t;
+    });
+    EXPECT_TRUE(accepted);
+    EXPECT_EQ(text, u"name"_s);
+    prompter.askText(u"t"_s, u"l"_s, u"init"_s, [&](bool ok, const QString &t) {
+        accepted = ok;
+        text = t;
+    });
+    EXPECT_FALSE(accepted);
+}
