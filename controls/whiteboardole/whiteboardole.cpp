@@ -1,0 +1,468 @@
+#include "whiteboardole.h"
+
+#include "apppaths.h"
+#include "errorlog.h"
+#include "picturearea.h"
+#include "playform.h"
+#include "webviewinterface.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QPluginLoader>
+#include <QPointer>
+#include <QTimer>
+
+#include <dlfcn.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString ModuleName = u"WhiteBoardOLE"_s;
+const QString PlayingText = u"Playing"_s;
+const QString PausedText = u"Paused"_s;
+const QString StoppedText = u"Stopped"_s;
+
+// 1000 twips, the height of the window of a sound item, at 15 twips a pixel.
+constexpr int SoundWindowHeight = 1000 / 15;
+constexpr QSize VideoWindowSize(320, 240);
+
+// The folder of this library: an installed client keeps the web view plugin
+// beside it, a build tree beside the executables.
+QString LibraryFolder()
+{
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<const void *>(&LibraryFolder), &info) && info.dli_fname)
+        return QFileInfo(QFile::decodeName(info.dli_fname)).absolutePath();
+    return {};
+}
+
+QUrl MediaUrl(const QString &source)
+{
+    const QUrl asUrl(source, QUrl::StrictMode);
+    const QString scheme = asUrl.scheme().toLower();
+    if (scheme == u"http"_s || scheme == u"https"_s)
+        return asUrl;
+    if (QFileInfo(source).isFile())
+        return QUrl::fromLocalFile(QFileInfo(source).absoluteFilePath());
+    return {};
+}
+
+} // namespace
+
+class WhiteBoardOLEPrivate
+{
+public:
+    explicit WhiteBoardOLEPrivate(WhiteBoardOLE *owner)
+        : q(owner)
+    { }
+
+    bool fail(const QString &method, const QString &description, int line);
+    bool failIfPropertyError(const QString &method);
+    bool showPicture(const QString &method);
+    bool showWeb(const QString &method);
+    bool loadWebPlugin(QString *error);
+    PlayForm *openPlayForm();
+    void closePlayForm();
+    void onPlayStateChanged(PlayForm *form, const QString &state, qint32 seconds);
+    void onPollTick();
+
+    WhiteBoardOLE *const q;
+    qint16 areaStartX = 0;
+    qint16 areaStartY = 0;
+    qint16 areaEndX = 0;
+    qint16 areaEndY = 0;
+    QString fileSource;
+    qint16 fileType = 0;
+    Ole::UserType userType = Ole::utNone;
+    qint16 propertyError = 0;
+    QString errorText;
+    qint32 currPlayerPos = 0;
+    QString previousState;
+    QString currentState;
+    // What the playback window last reported; the poll timer turns changes of
+    // it into events.
+    QString playerState;
+    qint32 playerPosition = 0;
+
+    PictureArea *picture = nullptr;
+    QWidget *web = nullptr;
+    QPointer<PlayForm> form;
+    QTimer poll;
+    std::unique_ptr<QPluginLoader> webPlugin;
+    WebViewFactory *webFactory = nullptr;
+};
+
+bool WhiteBoardOLEPrivate::fail(const QString &method, const QString &description, int line)
+{
+    errorText = Ole::InternalErrorText();
+    Global::WriteErrorLog(ModuleName, method, description, line);
+    return false;
+}
+
+bool WhiteBoardOLEPrivate::failIfPropertyError(const QString &method)
+{
+    if (propertyError == 0)
+        return false;
+    errorText = Ole::PropertyErrorText(propertyError);
+    Global::WriteErrorLog(ModuleName, method, errorText, __LINE__);
+    return true;
+}
+
+bool WhiteBoardOLEPrivate::showPicture(const QString &method)
+{
+    QString error;
+    if (!picture->loadFile(fileSource, &error))
+        return fail(method, error, __LINE__);
+    picture->setGeometry(areaStartX, areaStartY, areaEndX, areaEndY);
+    if (web)
+        web->hide();
+    picture->show();
+    picture->raise();
+    return true;
+}
+
+bool WhiteBoardOLEPrivate::loadWebPlugin(QString *error)
+{
+    if (webFactory)
+        return true;
+    const QString fileName = u"whiteboardole_webview"_s;
+    QStringList candidates;
+    for (const QString &folder : {LibraryFolder(), Global::ApplicationFolder()}) {
+        if (!folder.isEmpty())
+            candidates << QDir(folder).filePath(fileName);
+    }
+    candidates << fileName; // the application's library paths
+    for (const QString &candidate : std::as_const(candidates)) {
+        auto loader = std::make_unique<QPluginLoader>(candidate);
+        QObject *instance = loader->instance();
+        if (auto *factory = qobject_cast<WebViewFactory *>(instance)) {
+            webPlugin = std::move(loader);
+            webFactory = factory;
+            return true;
+        }
+        *error = loader->errorString();
+    }
+    return false;
+}
+
+bool WhiteBoardOLEPrivate::showWeb(const QString &method)
+{
+    const QString allowedFolder = Global::TempFolder();
+    const QUrl url = Ole::AllowedWebAddress(fileSource, allowedFolder);
+    if (!url.isValid()) {
+        // Only web pages and pages unpacked from the courseware are shown;
+        // any other address (javascript:, data:, files elsewhere) is refused.
+        return fail(method, u"refused address: "_s + fileSource, __LINE__);
+    }
+    if (!web) {
+        QString error;
+        if (!loadWebPlugin(&error))
+            return fail(method, u"web view plugin not loaded: "_s + error, __LINE__);
+        web = webFactory->createView(q, [allowedFolder](const QUrl &target) {
+            const bool allowed
+                = Ole::IsAllowedWebUrl(target, allowedFolder) || target.scheme() == u"about"_s;
+            if (!allowed)
+                Global::WriteErrorLog(ModuleName, u"Navigate"_s,
+                    u"refused address: "_s + target.toDisplayString(), __LINE__);
+            return allowed;
+        });
+        if (!web)
+            return fail(method, u"web view not created"_s, __LINE__);
+    }
+    web->setGeometry(areaStartX, areaStartY, areaEndX, areaEndY);
+    picture->hide();
+    web->show();
+    web->raise();
+    webFactory->load(web, url);
+    return true;
+}
+
+PlayForm *WhiteBoardOLEPrivate::openPlayForm()
+{
+    auto *playForm = new PlayForm(q);
+    form = playForm;
+    const bool teacher = userType == Ole::utTeacher;
+    playForm->prepare(teacher, fileSource);
+    QWidget *host = q->window();
+    const QPoint hostTopLeft = host->geometry().topLeft();
+    playForm->move(hostTopLeft + QPoint(areaStartX + 120, areaStartY + 80));
+    if (fileType == Ole::OLE_Wave)
+        playForm->resize(VideoWindowSize.width(), SoundWindowHeight);
+    else
+        playForm->resize(VideoWindowSize);
+    QObject::connect(playForm, &PlayForm::playStateChanged, q,
+        [this, playForm](const QString &state, qint32 seconds) {
+            onPlayStateChanged(playForm, state, seconds);
+        });
+    // A student hears a sound without seeing a window; everything else shows.
+    if (!(userType == Ole::utStudent && fileType == Ole::OLE_Wave))
+        playForm->show();
+    return playForm;
+}
+
+void WhiteBoardOLEPrivate::closePlayForm()
+{
+    if (form)
+        form->shutDown();
+    form = nullptr;
+}
+
+void WhiteBoardOLEPrivate::onPlayStateChanged(PlayForm *, const QString &state, qint32 seconds)
+{
+    playerState = state;
+    if (state == PausedText || state == PlayingText)
+        playerPosition = seconds;
+}
+
+void WhiteBoardOLEPrivate::onPollTick()
+{
+    previousState = currentState;
+    currentState = playerState;
+    const bool changed = previousState != currentState;
+    if ((currentState == PlayingText || currentState == PausedText) && changed) {
+        currPlayerPos = playerPosition;
+        Q_EMIT q->GetPlayState(currentState);
+    } else if (currentState == StoppedText) {
+        // Also when it did not change: a stop for an item that was already
+        // stopped must not leave a window and a running timer behind.
+        closePlayForm();
+        poll.stop();
+        if (changed)
+            Q_EMIT q->GetPlayState(currentState);
+    }
+}
+
+WhiteBoardOLE::WhiteBoardOLE(QWidget *parent)
+    : QWidget(parent)
+    , d(std::make_unique<WhiteBoardOLEPrivate>(this))
+{
+    d->picture = new PictureArea(this);
+    d->picture->hide();
+    d->poll.setInterval(250);
+    connect(&d->poll, &QTimer::timeout, this, [this] { d->onPollTick(); });
+}
+
+WhiteBoardOLE::~WhiteBoardOLE()
+{
+    d->poll.stop();
+    if (d->form)
+        delete d->form.data();
+}
+
+void WhiteBoardOLE::PrepareApplication()
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+qint32 WhiteBoardOLE::CurrPlayerPos() const
+{
+    return d->currPlayerPos;
+}
+
+void WhiteBoardOLE::setCurrPlayerPos(qint32 seconds)
+{
+    d->currPlayerPos = seconds;
+}
+
+namespace {
+
+QString NumberText(qint16 value)
+{
+    return QString::number(value).trimmed();
+}
+
+void SetNumber(
+    const QString &text, qint16 &member, qint16 &propertyError, Ole::PropertyErrorNumber number)
+{
+    if (const auto parsed = Ole::ParseShortNumber(text))
+        member = *parsed;
+    else
+        propertyError = number;
+}
+
+} // namespace
+
+QString WhiteBoardOLE::AreaStartPosX() const
+{
+    return NumberText(d->areaStartX);
+}
+
+void WhiteBoardOLE::setAreaStartPosX(const QString &value)
+{
+    SetNumber(value, d->areaStartX, d->propertyError, Ole::peAreaStartPosX);
+}
+
+QString WhiteBoardOLE::AreaStartPosY() const
+{
+    return NumberText(d->areaStartY);
+}
+
+void WhiteBoardOLE::setAreaStartPosY(const QString &value)
+{
+    SetNumber(value, d->areaStartY, d->propertyError, Ole::peAreaStartPosY);
+}
+
+QString WhiteBoardOLE::AreaEndPosX() const
+{
+    return NumberText(d->areaEndX);
+}
+
+void WhiteBoardOLE::setAreaEndPosX(const QString &value)
+{
+    SetNumber(value, d->areaEndX, d->propertyError, Ole::peAreaEndPosX);
+}
+
+QString WhiteBoardOLE::AreaEndPosY() const
+{
+    return NumberText(d->areaEndY);
+}
+
+void WhiteBoardOLE::setAreaEndPosY(const QString &value)
+{
+    SetNumber(value, d->areaEndY, d->propertyError, Ole::peAreaEndPosY);
+}
+
+QString WhiteBoardOLE::FileSource() const
+{
+    return d->fileSource.trimmed();
+}
+
+void WhiteBoardOLE::setFileSource(const QString &value)
+{
+    const QString trimmed = value.trimmed();
+    if (trimmed.isEmpty())
+        d->propertyError = Ole::peFileSource;
+    else
+        d->fileSource = trimmed;
+}
+
+QString WhiteBoardOLE::FileType() const
+{
+    return NumberText(d->fileType);
+}
+
+void WhiteBoardOLE::setFileType(const QString &value)
+{
+    SetNumber(value, d->fileType, d->propertyError, Ole::peFileType);
+}
+
+Ole::UserType WhiteBoardOLE::UserType() const
+{
+    return d->userType;
+}
+
+void WhiteBoardOLE::setUserType(Ole::UserType value)
+{
+    d->userType = value;
+}
+
+bool WhiteBoardOLE::Play_OLE()
+{
+    const QString method = u"Play_OLE"_s;
+    if (d->failIfPropertyError(method))
+        return false;
+    d->closePlayForm();
+    switch (d->fileType) {
+    case Ole::OLE_Office: return d->showPicture(method);
+    case Ole::OLE_html: return d->showWeb(method);
+    case Ole::OLE_Wave:
+    case Ole::OLE_Movie: {
+        const QUrl url = MediaUrl(d->fileSource);
+        if (url.isEmpty())
+            return d->fail(method, u"no such media file: "_s + d->fileSource, __LINE__);
+        PlayForm *playForm = d->openPlayForm();
+        playForm->setSource(url);
+        playForm->playFrom(0);
+        return true;
+    }
+    default:
+        return d->fail(method, u"unknown file type "_s + QString::number(d->fileType), __LINE__);
+    }
+}
+
+bool WhiteBoardOLE::Play_OLEAd(qint32 PlayVerb)
+{
+    const QString method = u"Play_OLEAd"_s;
+    if (d->failIfPropertyError(method))
+        return false;
+    d->closePlayForm();
+    switch (d->fileType) {
+    case Ole::OLE_Office: return d->showPicture(method);
+    case Ole::OLE_html: return d->showWeb(method);
+    case Ole::OLE_Wave:
+    case Ole::OLE_Movie: break;
+    default:
+        return d->fail(method, u"unknown file type "_s + QString::number(d->fileType), __LINE__);
+    }
+    const QUrl url = MediaUrl(d->fileSource);
+    if (url.isEmpty())
+        return d->fail(method, u"no such media file: "_s + d->fileSource, __LINE__);
+    d->poll.start();
+    PlayForm *playForm = d->openPlayForm();
+    playForm->setSource(url);
+    switch (PlayVerb) {
+    case 0: playForm->playFrom(d->currPlayerPos); break;
+    case 1: playForm->stop(); break;
+    case 2:
+        playForm->pause();
+        d->closePlayForm();
+        break;
+    default: break;
+    }
+    return true;
+}
+
+bool WhiteBoardOLE::Clear_OLE()
+{
+    if (d->failIfPropertyError(u"Clear_OLE"_s))
+        return false;
+    if (d->web)
+        d->web->hide();
+    d->picture->hide();
+    return true;
+}
+
+qint16 WhiteBoardOLE::PropertyError() const
+{
+    return d->propertyError;
+}
+
+QString WhiteBoardOLE::ErrorText() const
+{
+    return d->errorText;
+}
+
+QString WhiteBoardOLE::PlayState() const
+{
+    return d->currentState;
+}
+
+void WhiteBoardOLE::setPollInterval(int milliseconds)
+{
+    d->poll.setInterval(milliseconds);
+}
+
+PictureArea *WhiteBoardOLE::pictureArea() const
+{
+    return d->picture;
+}
+
+QWidget *WhiteBoardOLE::webView() const
+{
+    return d->web;
+}
+
+PlayForm *WhiteBoardOLE::playForm() const
+{
+    return d->form;
+}
+
+void WhiteBoardOLE::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    d->picture->setGeometry(rect());
+    if (d->web)
+        d->web->setGeometry(rect());
+}
