@@ -1,0 +1,355 @@
+#include "clsremotesync.h"
+
+#include "errorlog.h"
+#include "framecodec.h"
+#include "messages.h"
+
+#include <QPointer>
+#include <QTcpSocket>
+
+#include <cstring>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString Module = u"RemoteSync"_s;
+
+// The numbers peers and the client's handlers know socket errors by.
+qint16 socketErrorNumber(QAbstractSocket::SocketError error)
+{
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError: return 10061;
+    case QAbstractSocket::RemoteHostClosedError: return 10054;
+    case QAbstractSocket::HostNotFoundError: return 11001;
+    case QAbstractSocket::SocketAccessError: return 10013;
+    case QAbstractSocket::SocketResourceError: return 10055;
+    case QAbstractSocket::SocketTimeoutError: return 10060;
+    case QAbstractSocket::NetworkError: return 10050;
+    case QAbstractSocket::AddressInUseError: return 10048;
+    case QAbstractSocket::SocketAddressNotAvailableError: return 10049;
+    case QAbstractSocket::UnsupportedSocketOperationError: return 10045;
+    default: return 10050;
+    }
+}
+
+const Wire::Failure NotConnected{
+    40006, u"Wrong protocol or connection state for the requested transaction or request"_s};
+
+} // namespace
+
+clsRemoteSync::clsRemoteSync(QObject *parent)
+    : QObject(parent)
+    , m_socket(std::make_unique<QTcpSocket>())
+{
+    connect(m_socket.get(), &QTcpSocket::readyRead, this, &clsRemoteSync::onReadyRead);
+    connect(m_socket.get(), &QTcpSocket::connected, this, &clsRemoteSync::onConnected);
+    connect(m_socket.get(), &QTcpSocket::disconnected, this, &clsRemoteSync::onDisconnected);
+    connect(m_socket.get(), &QTcpSocket::errorOccurred, this, &clsRemoteSync::onErrorOccurred);
+}
+
+clsRemoteSync::~clsRemoteSync()
+{
+    // The socket's own teardown must not call back into a half-destroyed object.
+    m_socket->disconnect(this);
+}
+
+void clsRemoteSync::setversion(quint8 value)
+{
+    if (value < 32)
+        m_version = value;
+}
+
+void clsRemoteSync::setLanguage(quint8 value)
+{
+    if (value < 8)
+        m_Language = value;
+}
+
+QString clsRemoteSync::State() const
+{
+    if (m_inError)
+        return u"9"_s;
+    switch (m_socket->state()) {
+    case QAbstractSocket::UnconnectedState: return u"0"_s;
+    case QAbstractSocket::HostLookupState: return u"4"_s;
+    case QAbstractSocket::ConnectingState: return u"6"_s;
+    case QAbstractSocket::ConnectedState: return u"7"_s;
+    case QAbstractSocket::BoundState: return u"1"_s;
+    case QAbstractSocket::ListeningState: return u"2"_s;
+    case QAbstractSocket::ClosingState: return u"8"_s;
+    }
+    return u"0"_s;
+}
+
+QString clsRemoteSync::LocalPort() const
+{
+    return QString::number(m_socket->localPort());
+}
+
+QString clsRemoteSync::LocalIP() const
+{
+    const QHostAddress address = m_socket->localAddress();
+    return address.isNull() ? QString() : address.toString();
+}
+
+void clsRemoteSync::closeSocket()
+{
+    // A close we ask for is not the peer's close: no DisConnected from the socket.
+    m_closingByUs = true;
+    m_socket->abort();
+    m_closingByUs = false;
+    m_inError = false;
+}
+
+bool clsRemoteSync::Connect(const QString &RemoteIP, const QString &RemotePort)
+{
+    m_RemoteIP = RemoteIP.isEmpty() ? DefaultRemoteIP : RemoteIP;
+    m_RemotePort = RemotePort.isEmpty() ? DefaultRemotePort : RemotePort;
+    closeSocket();
+    bool ok = false;
+    const uint port = m_RemotePort.trimmed().toUInt(&ok);
+    if (!ok || port == 0 || port > 65535) {
+        const Wire::Failure failure = Wire::makeFailure(Wire::InvalidArgument);
+        Global::WriteErrorLog(Module, u"Connect"_s, failure.description, __LINE__);
+        return false;
+    }
+    m_socket->connectToHost(m_RemoteIP.trimmed(), quint16(port));
+    return true;
+}
+
+void clsRemoteSync::Disconnect()
+{
+    const QString address = m_socket->state() == QAbstractSocket::ConnectedState
+        ? m_socket->peerAddress().toString()
+        : m_lastRemoteAddress;
+    closeSocket();
+    Q_EMIT DisConnected(address);
+}
+
+bool clsRemoteSync::Send(MsgContent &mcDatas)
+{
+    mcDatas.mcVersion = m_version;
+    mcDatas.mcLanguage = m_Language;
+    mcDatas.mcID = m_MyID;
+    const QByteArray bytes = ConvertToStream(mcDatas, mcDatas.mcLength + FrameHeaderSize);
+
+    Wire::Failure failure;
+    if (m_socket->state() != QAbstractSocket::ConnectedState) {
+        failure = NotConnected;
+    } else if (m_socket->write(bytes) != bytes.size()) {
+        failure = {socketErrorNumber(m_socket->error()), m_socket->errorString()};
+    }
+    if (failure) {
+        Q_EMIT SystemLog(
+            u"Error in Send ["_s + QString::number(failure.number) + u']' + failure.description);
+        return false;
+    }
+    return true;
+}
+
+bool clsRemoteSync::Login(qint32 UserType, const QString &PassWord)
+{
+    Wire::Failure failure;
+    const QByteArray payload = Messages::login(UserType, PassWord, failure);
+    if (failure) {
+        Global::WriteErrorLog(Module, u"Login"_s, failure.description, __LINE__);
+        return false;
+    }
+    MsgContent msg;
+    msg.mcCommandType = mtLogin;
+    msg.mcCommandVerb = 0;
+    msg.mcLength = qint32(payload.size());
+    msg.mcDatas = payload;
+    return Send(msg);
+}
+
+bool clsRemoteSync::LogOut(qint32 UserType)
+{
+    Q_UNUSED(UserType)
+    MsgContent msg;
+    msg.mcCommandType = mtLogin;
+    msg.mcCommandVerb = 1;
+    return Send(msg);
+}
+
+QByteArray clsRemoteSync::ConvertToStream(const MsgContent &mcContent, qint32 lngLength)
+{
+    Wire::Failure failure;
+    QByteArray bytes = FrameCodec::ConvertToStream(mcContent, lngLength, failure);
+    if (failure) {
+        Global::WriteErrorLog(Module, u"ConvertToStream"_s, failure.description, __LINE__);
+        Q_EMIT SystemLog(u'[' + QString::number(failure.number) + u']' + failure.description);
+        Q_EMIT SystemLog(u"Error in ConvertToStream."_s);
+    }
+    return bytes;
+}
+
+MsgContent clsRemoteSync::ConvertToMessage(const QByteArray &byteStream, qint32 lngLength)
+{
+    Wire::Failure failure;
+    QString warning;
+    // Bytes beyond the caller's length are not part of the frame.
+    const QByteArrayView frame
+        = QByteArrayView(byteStream)
+              .first(qBound(qsizetype(0), qsizetype(lngLength), byteStream.size()));
+    MsgContent msg = FrameCodec::ConvertToMessage(frame, lngLength, failure, &warning);
+    if (!warning.isEmpty())
+        Q_EMIT SystemLog(warning);
+    if (failure) {
+        Global::WriteErrorLog(Module, u"ConvertToMessage"_s, failure.description, __LINE__);
+        Q_EMIT SystemLog(u"Error in ConvertToMessage ["_s + QString::number(failure.number) + u']'
+            + failure.description);
+    }
+    return msg;
+}
+
+void clsRemoteSync::onConnected()
+{
+    m_bConnectOk = true;
+    m_inError = false;
+    m_lastRemoteAddress = m_socket->peerAddress().toString();
+    Q_EMIT Connected(m_lastRemoteAddress, QString::number(m_socket->peerPort()));
+}
+
+void clsRemoteSync::onDisconnected()
+{
+    if (m_closingByUs)
+        return;
+    Q_EMIT DisConnected(m_lastRemoteAddress);
+}
+
+void clsRemoteSync::onErrorOccurred()
+{
+    const QAbstractSocket::SocketError error = m_socket->error();
+    // The peer's orderly close is reported as DisConnected alone.
+    if (error == QAbstractSocket::RemoteHostClosedError || m_closingByUs)
+        return;
+    m_inError = true;
+    Q_EMIT SocketError(
+        socketErrorNumber(error), m_socket->errorString(), qint32(error), u"clsRemoteSync"_s);
+}
+
+void clsRemoteSync::onReadyRead()
+{
+    const qint64 available = m_socket->bytesAvailable();
+    if (available < 1)
+        return;
+    if (!m_bEnabled) {
+        m_socket->skip(available);
+        return;
+    }
+    if (m_head > 0) {
+        m_buffer.remove(0, m_head);
+        m_head = 0;
+    }
+    const qsizetype old = m_buffer.size();
+    m_buffer.resize(old + available);
+    const qint64 got = m_socket->read(m_buffer.data() + old, available);
+    m_buffer.resize(old + qMax<qint64>(got, 0));
+    processBuffer();
+}
+
+void clsRemoteSync::ReceiveBytes(QByteArrayView bytes)
+{
+    if (bytes.isEmpty() || !m_bEnabled)
+        return;
+    if (m_head > 0) {
+        m_buffer.remove(0, m_head);
+        m_head = 0;
+    }
+    m_buffer.append(bytes);
+    processBuffer();
+}
+
+qsizetype clsRemoteSync::PendingBytes() const
+{
+    return m_buffer.size() - m_head;
+}
+
+void clsRemoteSync::processBuffer()
+{
+    const QPointer<clsRemoteSync> alive(this);
+    // Frames up to this size are decoded from the stack; the copy keeps each
+    // frame intact while its handlers run, even if they feed more bytes in.
+    constexpr qsizetype StackFrame = 2048;
+    while (true) {
+        const QByteArrayView rest(m_buffer.constData() + m_head, m_buffer.size() - m_head);
+        const FrameCodec::Cut cut = FrameCodec::cutFrame(rest);
+        if (cut.status == FrameCodec::CutStatus::Incomplete)
+            return;
+        if (cut.status == FrameCodec::CutStatus::Refused) {
+            // No frame can start here and nothing tells where the next one
+            // starts: waiting would leave the client deaf for good.
+            const auto *p = reinterpret_cast<const uchar *>(rest.data());
+            Q_EMIT SystemLog(u"[Error] Frame header refused (first byte "_s + QString::number(p[0])
+                + u", type "_s + QString::number(p[4]) + u"); "_s + QString::number(rest.size())
+                + u" buffered bytes dropped, connection closed."_s);
+            m_buffer.clear();
+            m_head = 0;
+            if (alive)
+                Disconnect();
+            return;
+        }
+
+        char stackCopy[StackFrame];
+        QByteArray heapCopy;
+        const char *frameData = stackCopy;
+        if (cut.length <= StackFrame) {
+            std::memcpy(stackCopy, rest.data(), size_t(cut.length));
+        } else {
+            heapCopy = rest.first(cut.length).toByteArray();
+            frameData = heapCopy.constData();
+        }
+        m_head += cut.length;
+        if (m_head == m_buffer.size()) {
+            m_buffer.resize(0);
+            m_head = 0;
+        }
+
+        Wire::Failure failure;
+        const FrameCodec::FrameView frame
+            = FrameCodec::viewFrame(QByteArrayView(frameData, cut.length), failure);
+        if (failure) {
+            Global::WriteErrorLog(Module, u"ConvertToMessage"_s, failure.description, __LINE__);
+            Q_EMIT SystemLog(u"Error in ConvertToMessage ["_s + QString::number(failure.number)
+                + u']' + failure.description);
+            if (!alive)
+                return;
+        }
+        dispatch(frame);
+        if (!alive)
+            return;
+    }
+}
+
+void clsRemoteSync::sendMessage(quint8 type, qint32 verb, const QByteArray &payload,
+    const Wire::Failure &built, const QString &operation, const QString &logModule,
+    const QString &falseSendLine, int line)
+{
+    Wire::Failure failure = built;
+    if (payload.size() > 0xFFFF) {
+        // The header has 16 bits for the length: a longer payload would be
+        // cut short by the peer and the rest read as frames.
+        failure = Wire::makeFailure(Wire::Overflow);
+    } else {
+        MsgContent msg;
+        msg.mcCommandType = type;
+        msg.mcCommandVerb = verb;
+        msg.mcLength = qint32(payload.size());
+        msg.mcDatas = payload;
+        if (!Send(msg))
+            Q_EMIT SystemLog(falseSendLine);
+    }
+    if (failure) {
+        if (!logModule.isEmpty())
+            Global::WriteErrorLog(logModule, operation, failure.description, line);
+        Q_EMIT SystemLog(u"Error in "_s + operation + u" ["_s + QString::number(failure.number)
+            + u']' + failure.description);
+    }
+}
+
+void clsRemoteSync::reportFailure(const Wire::Failure &failure, const QString &closingLine)
+{
+    Q_EMIT SystemLog(closingLine + QString::number(failure.number) + u']' + failure.description);
+}

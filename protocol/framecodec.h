@@ -1,0 +1,50 @@
+#pragma once
+
+#include "aulix_remotesyncdll_export.h"
+#include "msgtypes.h"
+#include "wire.h"
+
+#include <QByteArrayView>
+
+// The 16-byte frame header and its payload, as pure functions over bytes.
+namespace FrameCodec {
+
+// Total frame length announced by a header, or 0 when the header is not
+// acceptable: byte 0 must be 9 (version 1, language 1) and the type one the
+// servers send (0-12, 21-28).
+AULIX_REMOTESYNCDLL_EXPORT qint32 GetMessageLength(quint8 b0, quint8 b4, quint8 b14, quint8 b15);
+
+// Exactly `lngLength` bytes: the header, then lngLength - 16 payload bytes.
+// Bytes that cannot be formed stay 0 and leave a failure.
+AULIX_REMOTESYNCDLL_EXPORT QByteArray ConvertToStream(
+    const MsgContent &mcContent, qint32 lngLength, Wire::Failure &failure);
+
+// Decodes one frame. When `lngLength` differs from the header's length the
+// header governs and `lengthWarning` receives the diagnostic line.
+AULIX_REMOTESYNCDLL_EXPORT MsgContent ConvertToMessage(QByteArrayView byteStream, qint32 lngLength,
+    Wire::Failure &failure, QString *lengthWarning = nullptr);
+
+enum class CutStatus { Frame, Incomplete, Refused };
+
+struct Cut {
+    CutStatus status = CutStatus::Incomplete;
+    qsizetype length = 0; // the frame's length when status is Frame
+};
+
+// Looks at the front of a receive buffer: a whole frame, not yet a whole
+// frame, or a header that no frame can start with.
+AULIX_REMOTESYNCDLL_EXPORT Cut cutFrame(QByteArrayView buffer);
+
+// A decoded frame whose payload still lies in the caller's buffer.
+struct FrameView {
+    quint8 type = 0;
+    qint32 verb = 0;
+    qint32 id = 0;
+    qint32 length = 0;
+    QByteArrayView payload;
+};
+
+// Header and payload of a frame that cutFrame() accepted.
+AULIX_REMOTESYNCDLL_EXPORT FrameView viewFrame(QByteArrayView frame, Wire::Failure &failure);
+
+} // namespace FrameCodec
