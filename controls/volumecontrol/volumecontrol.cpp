@@ -1,0 +1,470 @@
+#include "volumecontrol.h"
+
+#include "errorlog.h"
+#include "pulsemixer.h"
+#include "volumecore.h"
+
+#include <QEvent>
+#include <QGridLayout>
+#include <QIcon>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPointer>
+#include <QSlider>
+#include <QToolButton>
+
+#include <array>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString ModuleName = u"VolumeControl"_s;
+constexpr int VKControl = 17;
+
+// The two pictures of the microphone button: idle, and speaking.
+QIcon MicrophonePicture(bool speaking)
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor body = speaking ? QColor(0xd0, 0x30, 0x30) : QColor(0x70, 0x70, 0x70);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(body);
+    painter.drawRoundedRect(QRectF(11, 3, 10, 17), 5, 5);
+    painter.setPen(QPen(body, 2));
+    painter.setBrush(Qt::NoBrush);
+    QPainterPath cup;
+    cup.moveTo(7, 13);
+    cup.cubicTo(7, 25, 25, 25, 25, 13);
+    painter.drawPath(cup);
+    painter.drawLine(QPointF(16, 23), QPointF(16, 28));
+    painter.drawLine(QPointF(11, 29), QPointF(21, 29));
+    if (speaking) {
+        painter.setPen(QPen(body, 1.5));
+        painter.drawArc(QRectF(1, 5, 6, 12), 100 * 16, 160 * 16);
+        painter.drawArc(QRectF(25, 5, 6, 12), -80 * 16, 160 * 16);
+    }
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+class VolumeControlPrivate
+{
+public:
+    VolumeControlPrivate(VolumeControl *owner, std::unique_ptr<VolumeMixer> m)
+        : q(owner)
+        , mixer(std::move(m))
+    { }
+
+    QSlider *slider(VolumeMixer::Line line) const
+    {
+        return line == VolumeMixer::Speaker ? speakerSlider : micSlider;
+    }
+    qint32 &step(VolumeMixer::Line line) { return steps[line]; }
+
+    void onMixerReady();
+    void onMixerUnavailable(const QString &reason);
+    void onMixerChanged();
+    void onSliderValue(VolumeMixer::Line line, int position);
+    void placeSlider(VolumeMixer::Line line, int position);
+    void setLevel(VolumeMixer::Line line, qint16 level);
+    void updateSliderEnabled();
+    int sliderLevel(VolumeMixer::Line line) const
+    {
+        return Volume::MaxLevel - slider(line)->value();
+    }
+
+    VolumeControl *const q;
+    std::unique_ptr<VolumeMixer> mixer;
+    QToolButton *button = nullptr;
+    QSlider *speakerSlider = nullptr;
+    QSlider *micSlider = nullptr;
+    // ImageListButton: picture 1 idle, picture 2 speaking.
+    std::array<QIcon, 2> ImageListButton;
+    int picture = 1;
+
+    std::array<qint32, 2> steps{1, 1};
+    // The levels last asked for in remote mode, shown again on return to it.
+    std::array<int, 2> remoteLevels{0, 0};
+    qint16 vKeyCode = 0;
+    bool autoSize = false;
+    bool remote = false;
+    bool enabled = true;
+    bool mixerKnown = false;
+    bool mixerAvailable = false;
+    bool failureLogged = false;
+    bool hooked = false;
+    QPointer<QWidget> hookHost;
+    // Set while the control itself moves a slider, so that the move is not
+    // taken for the user's.
+    bool placing = false;
+};
+
+void VolumeControlPrivate::placeSlider(VolumeMixer::Line line, int position)
+{
+    QSlider *s = slider(line);
+    const bool wasPlacing = placing;
+    placing = true;
+    s->setValue(std::clamp(position, 0, Volume::MaxLevel));
+    placing = wasPlacing;
+}
+
+void VolumeControlPrivate::updateSliderEnabled()
+{
+    for (const auto line : {VolumeMixer::Speaker, VolumeMixer::Microphone}) {
+        const bool hasMixer = mixerAvailable && mixer->hasLine(line);
+        slider(line)->setEnabled(enabled && (remote || hasMixer));
+    }
+}
+
+void VolumeControlPrivate::onMixerReady()
+{
+    mixerKnown = true;
+    mixerAvailable = true;
+    for (const auto line : {VolumeMixer::Speaker, VolumeMixer::Microphone})
+        steps[line] = mixer->hasLine(line) ? Volume::VolumeStep(mixer->maximum(line)) : 1;
+    if (remote) {
+        placeSlider(VolumeMixer::Speaker, Volume::MaxLevel - remoteLevels[VolumeMixer::Speaker]);
+        placeSlider(
+            VolumeMixer::Microphone, Volume::MaxLevel - remoteLevels[VolumeMixer::Microphone]);
+    } else {
+        q->Change();
+    }
+    updateSliderEnabled();
+    Q_EMIT q->mixerStateChanged();
+}
+
+void VolumeControlPrivate::onMixerUnavailable(const QString &reason)
+{
+    mixerKnown = true;
+    mixerAvailable = false;
+    steps = {1, 1};
+    // One entry however often it is asked: a machine without a sound server
+    // must not fill the log.
+    if (!failureLogged) {
+        failureLogged = true;
+        Global::WriteErrorLog(ModuleName, u"GetControlIDs初始化错误！"_s, reason, __LINE__);
+    }
+    updateSliderEnabled();
+    Q_EMIT q->mixerStateChanged();
+}
+
+void VolumeControlPrivate::onMixerChanged()
+{
+    if (!mixerAvailable)
+        return;
+    // The line set may have changed with the default device.
+    for (const auto line : {VolumeMixer::Speaker, VolumeMixer::Microphone})
+        steps[line] = mixer->hasLine(line) ? Volume::VolumeStep(mixer->maximum(line)) : 1;
+    updateSliderEnabled();
+    if (hooked)
+        q->Change();
+}
+
+void VolumeControlPrivate::onSliderValue(VolumeMixer::Line line, int position)
+{
+    if (placing)
+        return;
+    const int level = Volume::MaxLevel - position;
+    if (remote) {
+        remoteLevels[line] = level;
+        return;
+    }
+    if (mixerAvailable && mixer->hasLine(line))
+        mixer->setVolume(
+            line, Volume::MixerValueForLevel(level, steps[line], mixer->maximum(line)));
+}
+
+void VolumeControlPrivate::setLevel(VolumeMixer::Line line, qint16 requested)
+{
+    const int level = Volume::ClampLevel(requested);
+    placeSlider(line, Volume::MaxLevel - level);
+    if (remote) {
+        // A remote control stands for somebody else's machine: its levels are
+        // reported, never written to this computer's mixer.
+        remoteLevels[line] = level;
+        return;
+    }
+    if (mixerAvailable && mixer->hasLine(line))
+        mixer->setVolume(
+            line, Volume::MixerValueForLevel(level, steps[line], mixer->maximum(line)));
+}
+
+VolumeControl::VolumeControl(QWidget *parent)
+    : VolumeControl(std::make_unique<PulseMixer>(), parent)
+{ }
+
+VolumeControl::VolumeControl(std::unique_ptr<VolumeMixer> mixer, QWidget *parent)
+    : QWidget(parent)
+    , d(std::make_unique<VolumeControlPrivate>(this, std::move(mixer)))
+{
+    d->ImageListButton = {MicrophonePicture(false), MicrophonePicture(true)};
+    d->button = new QToolButton(this);
+    d->button->setObjectName(u"cmdSpeaker"_s);
+    d->button->setIconSize(QSize(32, 32));
+    d->button->setIcon(d->ImageListButton[0]);
+    d->button->setAutoRaise(true);
+    d->button->setToolTip(u"话筒"_s);
+
+    auto makeSlider = [this](const QString &name, const QString &tip) {
+        auto *s = new QSlider(Qt::Vertical, this);
+        s->setObjectName(name);
+        s->setRange(0, Volume::MaxLevel);
+        s->setPageStep(1);
+        s->setTickPosition(QSlider::TicksBothSides);
+        // Position 0 at the top: the top end is loudest.
+        s->setInvertedAppearance(true);
+        s->setInvertedControls(true);
+        s->setToolTip(tip);
+        s->installEventFilter(this);
+        s->setEnabled(false);
+        return s;
+    };
+    d->speakerSlider = makeSlider(u"Ctr_Speaker"_s, u"扬声器音量"_s);
+    d->micSlider = makeSlider(u"Ctr_Recorder"_s, u"话筒音量"_s);
+
+    auto *layout = new QGridLayout(this);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->addWidget(d->button, 0, 0, 1, 2, Qt::AlignHCenter);
+    layout->addWidget(d->speakerSlider, 1, 0, Qt::AlignHCenter);
+    layout->addWidget(d->micSlider, 1, 1, Qt::AlignHCenter);
+
+    connect(d->button, &QToolButton::pressed, this, [this] {
+        d->vKeyCode = VKControl;
+        Q_EMIT OnMicStart();
+    });
+    connect(d->speakerSlider, &QSlider::valueChanged, this,
+        [this](int position) { d->onSliderValue(VolumeMixer::Speaker, position); });
+    connect(d->micSlider, &QSlider::valueChanged, this,
+        [this](int position) { d->onSliderValue(VolumeMixer::Microphone, position); });
+
+    if (d->mixer) {
+        connect(d->mixer.get(), &VolumeMixer::ready, this, [this] { d->onMixerReady(); });
+        connect(d->mixer.get(), &VolumeMixer::unavailable, this,
+            [this](const QString &reason) { d->onMixerUnavailable(reason); });
+        connect(d->mixer.get(), &VolumeMixer::changed, this, [this] { d->onMixerChanged(); });
+        if (d->mixer->isReady())
+            d->onMixerReady();
+    } else {
+        d->onMixerUnavailable(u"no mixer"_s);
+    }
+}
+
+VolumeControl::~VolumeControl() = default;
+
+void VolumeControl::Change()
+{
+    if (d->remote || !d->mixerAvailable)
+        return;
+    for (const auto line : {VolumeMixer::Speaker, VolumeMixer::Microphone}) {
+        if (!d->mixer->hasLine(line))
+            continue;
+        // Leave a slider alone while the user holds it: our own writes come
+        // back as change notices and would make it jump under the pointer.
+        if (d->slider(line)->isSliderDown())
+            continue;
+        d->placeSlider(
+            line, Volume::SliderPositionForValue(d->mixer->volume(line), d->steps[line]));
+    }
+}
+
+void VolumeControl::SetSpeakerVolume(qint16 TSpeaker)
+{
+    d->setLevel(VolumeMixer::Speaker, TSpeaker);
+}
+
+void VolumeControl::SetMicVolume(qint16 TMicrophone)
+{
+    d->setLevel(VolumeMixer::Microphone, TMicrophone);
+}
+
+void VolumeControl::StartUserHook(QWidget *host)
+{
+    d->hookHost = host;
+    d->hooked = true;
+    if (d->mixerAvailable)
+        Change();
+}
+
+void VolumeControl::StopUserHook()
+{
+    d->hooked = false;
+    d->hookHost = nullptr;
+}
+
+void VolumeControl::KeySpeak()
+{
+    d->picture = 2;
+    d->button->setIcon(d->ImageListButton[1]);
+}
+
+void VolumeControl::KeyStop()
+{
+    d->picture = 1;
+    d->button->setIcon(d->ImageListButton[0]);
+}
+
+qint32 VolumeControl::Speaker_Vol_Max() const
+{
+    return d->steps[VolumeMixer::Speaker];
+}
+
+qint32 VolumeControl::MicroPhone_Vol_Max() const
+{
+    return d->steps[VolumeMixer::Microphone];
+}
+
+qint16 VolumeControl::VKeyCode() const
+{
+    return d->vKeyCode;
+}
+
+bool VolumeControl::AutoSize() const
+{
+    return d->autoSize;
+}
+
+void VolumeControl::SetAutoSize(bool value)
+{
+    d->autoSize = value;
+}
+
+bool VolumeControl::Remote() const
+{
+    return d->remote;
+}
+
+void VolumeControl::SetRemote(bool value)
+{
+    if (d->remote == value)
+        return;
+    d->remote = value;
+    if (d->remote) {
+        d->placeSlider(
+            VolumeMixer::Speaker, Volume::MaxLevel - d->remoteLevels[VolumeMixer::Speaker]);
+        d->placeSlider(
+            VolumeMixer::Microphone, Volume::MaxLevel - d->remoteLevels[VolumeMixer::Microphone]);
+    } else {
+        Change();
+    }
+    d->updateSliderEnabled();
+}
+
+bool VolumeControl::Enabled() const
+{
+    return d->enabled;
+}
+
+void VolumeControl::SetEnabled(bool value)
+{
+    d->enabled = value;
+    d->updateSliderEnabled();
+}
+
+bool VolumeControl::CmdEnabled() const
+{
+    return d->button->isEnabled();
+}
+
+void VolumeControl::SetCmdEnabled(bool value)
+{
+    d->button->setEnabled(value);
+}
+
+void VolumeControl::SetSpeakerVisible(bool value)
+{
+    d->button->setVisible(value);
+}
+
+void VolumeControl::ReadProperties(const QVariantMap &bag)
+{
+    const auto read = [&bag](const QString &key, bool &out) {
+        const QVariant value = bag.value(key, false);
+        if (value.canConvert<bool>()
+            && (value.typeId() == QMetaType::Bool || value.typeId() == QMetaType::Int
+                || value.typeId() == QMetaType::QString)) {
+            const QString text = value.toString().trimmed().toLower();
+            if (value.typeId() != QMetaType::QString || text == u"true"_s || text == u"false"_s
+                || text == u"1"_s || text == u"0"_s || text == u"-1"_s) {
+                out = value.toBool();
+                return;
+            }
+        }
+        Global::WriteErrorLog(ModuleName, u"UserControl_ReadProperties"_s,
+            u"bad value of "_s + key + u": "_s + value.toString(), __LINE__);
+    };
+    bool autoSize = d->autoSize;
+    bool remote = d->remote;
+    bool enabled = d->enabled;
+    read(u"AutoSize"_s, autoSize);
+    read(u"Remote"_s, remote);
+    read(u"Enabled"_s, enabled);
+    SetAutoSize(autoSize);
+    SetRemote(remote);
+    SetEnabled(enabled);
+}
+
+QVariantMap VolumeControl::WriteProperties() const
+{
+    return {{u"AutoSize"_s, d->autoSize}, {u"Remote"_s, d->remote}, {u"Enabled"_s, d->enabled}};
+}
+
+bool VolumeControl::mixerKnown() const
+{
+    return d->mixerKnown;
+}
+
+bool VolumeControl::mixerAvailable() const
+{
+    return d->mixerAvailable;
+}
+
+bool VolumeControl::isHooked() const
+{
+    return d->hooked;
+}
+
+QAbstractButton *VolumeControl::cmdSpeaker() const
+{
+    return d->button;
+}
+
+QSlider *VolumeControl::Ctr_Speaker() const
+{
+    return d->speakerSlider;
+}
+
+QSlider *VolumeControl::Ctr_Recorder() const
+{
+    return d->micSlider;
+}
+
+int VolumeControl::buttonPicture() const
+{
+    return d->picture;
+}
+
+bool VolumeControl::eventFilter(QObject *watched, QEvent *event)
+{
+    // A click on a slider in remote mode reports both levels to the host.
+    if (event->type() == QEvent::MouseButtonRelease && d->remote
+        && (watched == d->speakerSlider || watched == d->micSlider)) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::LeftButton && static_cast<QWidget *>(watched)->isEnabled()) {
+            // Queued behind the slider's own handling of the release, so the
+            // levels include the click's move.
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    Q_EMIT VolumeChanged(qint16(d->sliderLevel(VolumeMixer::Microphone)),
+                        qint16(d->sliderLevel(VolumeMixer::Speaker)));
+                },
+                Qt::QueuedConnection);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
