@@ -1,0 +1,7 @@
+#include "voiceengineapi.h"
+
+namespace Classroom {
+
+VoiceEngineApi::~VoiceEngineApi() = default;
+
+} // namespace Classroom

@@ -1,0 +1,65 @@
+#pragma once
+
+// The voice engine's calls as the host binds them. The engine is a shared
+// library loaded by name at its first call; this header is all that the host
+// and the engine share, so it holds plain C records and function types only.
+
+#include <cstdint>
+
+class QObject;
+
+extern "C" {
+
+// StartSpeak: window, message, address, port. StartListen: 0, 0, address,
+// port. Addresses carry the first dotted part in the top byte.
+struct VocanaAddressRecord {
+    int32_t hWnd;
+    int32_t message;
+    int32_t address;
+    int32_t port;
+};
+
+// Optional sound files in place of the microphone and the loudspeaker, as
+// UTF-8 paths; a null or empty path keeps the audio device.
+struct VocanaWaveFiles {
+    const char *microphoneWav;
+    const char *playbackWav;
+};
+
+// Every call takes the instance key first and one argument by reference.
+using VocanaTextCall = int32_t (*)(int32_t instance, const char *text);
+using VocanaRecordCall = int32_t (*)(int32_t instance, const VocanaAddressRecord *record);
+using VocanaNumberCall = int32_t (*)(int32_t instance, const int32_t *value);
+using VocanaWaveFilesCall = int32_t (*)(int32_t instance, const VocanaWaveFiles *files);
+// The object whose signal WindowMessage(int hWnd, int message, int wParam,
+// int lParam) carries the level reports; it lives on the thread that made the
+// first InitDLL call, and every emission happens there.
+using VocanaNotifierCall = QObject *(*)();
+}
+
+namespace Vocana {
+
+// The first argument of every call names an engine instance. The client
+// always passes this one; tests run several instances in one process.
+inline constexpr int32_t ClientInstance = 0x566F6361;
+
+// The message number the client asks for; level reports carry 0..32768 in
+// lParam.
+inline constexpr int32_t LevelMessage = 502;
+inline constexpr int32_t MaxLevel = 32768;
+
+// Results. Append only: hosts log the numbers.
+enum Result : int32_t {
+    Ok = 0,
+    NotInitialised = -1,
+    BadArgument = -2,
+    SocketFailed = -3,
+    AudioUnavailable = -4,
+    CodecFailed = -5,
+    FileFailed = -6,
+    EngineMissing = -100, // the host could not load the library
+};
+
+inline constexpr const char *LibraryName = "Vocana";
+
+} // namespace Vocana

@@ -1,0 +1,106 @@
+#include "engineinstance.h"
+
+#include "enginenotifier.h"
+#include "listenchannel.h"
+#include "speakchannel.h"
+
+#include <QHostAddress>
+
+namespace Vocana {
+
+namespace {
+
+bool validTarget(const VocanaAddressRecord &record)
+{
+    return record.address != 0 && record.port > 0 && record.port <= 0xffff;
+}
+
+} // namespace
+
+EngineInstance::EngineInstance(EngineNotifier *notifier)
+    : m_notifier(notifier)
+    , m_context(new QObject)
+{
+    m_thread.setObjectName(QStringLiteral("Vocana"));
+    m_context->moveToThread(&m_thread);
+    QObject::connect(&m_thread, &QThread::finished, m_context, &QObject::deleteLater);
+    m_thread.start(QThread::TimeCriticalPriority);
+}
+
+EngineInstance::~EngineInstance()
+{
+    // Channels own sockets and timers of the worker: they die there.
+    onWorker([this] {
+        m_speak.reset();
+        m_listen.reset();
+    });
+    m_thread.quit();
+    m_thread.wait();
+}
+
+template <typename F> void EngineInstance::onWorker(F &&work)
+{
+    QMetaObject::invokeMethod(m_context, std::forward<F>(work), Qt::BlockingQueuedConnection);
+}
+
+void EngineInstance::setWaveFiles(const QString &microphoneWav, const QString &playbackWav)
+{
+    m_microphoneWav = microphoneWav;
+    m_playbackWav = playbackWav;
+}
+
+int EngineInstance::startSpeak(const VocanaAddressRecord &record)
+{
+    if (!validTarget(record))
+        return BadArgument;
+    const QHostAddress address(quint32(record.address));
+    const auto port = quint16(record.port);
+    const int hWnd = record.hWnd;
+    const int message = record.message;
+    QPointer<EngineNotifier> notifier = m_notifier;
+    SpeakChannel::LevelSink levelSink = [notifier, hWnd, message](int level) {
+        if (notifier)
+            notifier->post(hWnd, message, 0, level);
+    };
+    int result = Ok;
+    onWorker([&] {
+        m_speak.reset();
+        m_speak = std::make_unique<SpeakChannel>(m_microphoneWav, m_noiseSuppression, levelSink);
+        result = m_speak->start(address, port);
+        if (result != Ok)
+            m_speak.reset();
+    });
+    return result;
+}
+
+int EngineInstance::stopSpeak()
+{
+    onWorker([this] { m_speak.reset(); });
+    return Ok;
+}
+
+int EngineInstance::startListen(const VocanaAddressRecord &record)
+{
+    if (!validTarget(record))
+        return BadArgument;
+    const QHostAddress address(quint32(record.address));
+    const auto port = quint16(record.port);
+    int result = Ok;
+    onWorker([&] {
+        // The old socket must be closed before the same port is bound again.
+        m_listen.reset();
+        m_listen = std::make_unique<ListenChannel>(m_playbackWav);
+        result = m_listen->start(address, port);
+        if (result != Ok)
+            m_listen.reset();
+    });
+    return result;
+}
+
+int EngineInstance::stopListen()
+{
+    onWorker([this] { m_listen.reset(); });
+    return Ok;
+}
+
+} // namespace Vocana

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "vocanaapi.h"
+
+#include <QPointer>
+#include <QString>
+#include <QThread>
+
+#include <memory>
+
+namespace Vocana {
+
+class EngineNotifier;
+class ListenChannel;
+class SpeakChannel;
+
+// One engine: a worker thread that owns the speak and listen channels.
+// Calls come from the host's thread and wait for the worker to carry them
+// out, so each returns its real result; the worker never waits for the host
+// (it only posts to the notifier), so the wait cannot deadlock.
+class EngineInstance
+{
+public:
+    explicit EngineInstance(EngineNotifier *notifier);
+    ~EngineInstance();
+    EngineInstance(const EngineInstance &) = delete;
+    EngineInstance &operator=(const EngineInstance &) = delete;
+
+    void setWaveFiles(const QString &microphoneWav, const QString &playbackWav);
+    void setNoiseSuppression(bool on) { m_noiseSuppression = on; }
+
+    // Each starts afresh when already running.
+    int startSpeak(const VocanaAddressRecord &record);
+    int stopSpeak();
+    int startListen(const VocanaAddressRecord &record);
+    int stopListen();
+
+private:
+    template <typename F> void onWorker(F &&work);
+
+    QPointer<EngineNotifier> m_notifier;
+    QThread m_thread;
+    QObject *m_context; // lives on m_thread, deleted there when it ends
+    std::unique_ptr<SpeakChannel> m_speak;
+    std::unique_ptr<ListenChannel> m_listen;
+    QString m_microphoneWav;
+    QString m_playbackWav;
+    bool m_noiseSuppression = true;
+};
+
+} // namespace Vocana

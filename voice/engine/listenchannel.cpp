@@ -1,0 +1,150 @@
+#include "listenchannel.h"
+
+#include "errorlog.h"
+#include "playoutdevice.h"
+#include "vocanaapi.h"
+#include "voiceformat.h"
+#include "voicepacket.h"
+
+#include <QAudioSink>
+#include <QMediaDevices>
+#include <QNetworkDatagram>
+#include <QNetworkInterface>
+
+using namespace Qt::StringLiterals;
+
+namespace Vocana {
+
+namespace {
+// A stream silent this long (its speaker stopped) is forgotten.
+constexpr qint64 StreamIdleMs = 3000;
+// More simultaneous streams than this is a flood, not a classroom.
+constexpr std::size_t MaxStreams = 8;
+} // namespace
+
+ListenChannel::ListenChannel(QString playbackWav)
+    : m_playbackWav(std::move(playbackWav))
+{
+    m_timer.setTimerType(Qt::PreciseTimer);
+    m_timer.setInterval(Voice::FrameMs / 2);
+    connect(&m_timer, &QTimer::timeout, this, &ListenChannel::pumpFile);
+    connect(&m_socket, &QUdpSocket::readyRead, this, &ListenChannel::readDatagrams);
+}
+
+ListenChannel::~ListenChannel()
+{
+    if (m_sink)
+        m_sink->stop();
+    m_writer.close();
+}
+
+int ListenChannel::start(const QHostAddress &address, quint16 port)
+{
+    const bool local = address.isLoopback() || QNetworkInterface::allAddresses().contains(address);
+    m_acceptFrom = local ? QHostAddress() : address;
+    if (!m_socket.bind(local ? address : QHostAddress(QHostAddress::AnyIPv4), port)) {
+        Global::WriteErrorLog(u"Vocana"_s, u"StartListen"_s,
+            address.toString() + u":"_s + QString::number(port) + u" "_s + m_socket.errorString(),
+            __LINE__);
+        return SocketFailed;
+    }
+    m_clock.start();
+
+    if (!m_playbackWav.isEmpty()) {
+        if (!m_writer.open(m_playbackWav)) {
+            Global::WriteErrorLog(u"Vocana"_s, u"StartListen"_s,
+                m_playbackWav + u": "_s + m_writer.errorString(), __LINE__);
+            return FileFailed;
+        }
+        m_framesPlayed = 0;
+        m_timer.start();
+        return Ok;
+    }
+
+    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    if (device.isNull())
+        return AudioUnavailable;
+    QAudioFormat format;
+    format.setSampleRate(Voice::SampleRate);
+    format.setChannelCount(1);
+    format.setSampleFormat(QAudioFormat::Int16);
+    m_device = std::make_unique<PlayoutDevice>([this](qint16 *frame) { mixFrame(frame); });
+    m_device->open(QIODevice::ReadOnly);
+    m_sink = std::make_unique<QAudioSink>(device, format);
+    // Three frames of device buffer.
+    m_sink->setBufferSize(3 * Voice::FrameSamples * 2);
+    m_sink->start(m_device.get());
+    if (m_sink->error() != QAudio::NoError) {
+        Global::WriteErrorLog(u"Vocana"_s, u"StartListen"_s,
+            u"loudspeaker did not start: "_s + device.description(), __LINE__);
+        m_sink.reset();
+        return AudioUnavailable;
+    }
+    return Ok;
+}
+
+void ListenChannel::readDatagrams()
+{
+    while (m_socket.hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = m_socket.receiveDatagram();
+        if (!m_acceptFrom.isNull() && !datagram.senderAddress().isEqual(m_acceptFrom))
+            continue;
+        const qint64 now = m_clock.elapsed();
+        const Voice::SplitDatagram split = Voice::SplitVoiceDatagram(datagram.data());
+        for (const Voice::VoicePacket &packet : split.packets) {
+            auto it = m_streams.find(packet.header.streamId);
+            if (it == m_streams.end()) {
+                if (m_streams.size() >= MaxStreams)
+                    continue;
+                it = m_streams.emplace(packet.header.streamId, std::make_unique<Stream>()).first;
+            }
+            it->second->buffer.push(packet.header.sequence, packet.payload, now);
+            it->second->lastArrivalMs = now;
+        }
+    }
+}
+
+void ListenChannel::pumpFile()
+{
+    const qint64 due = m_clock.elapsed() / Voice::FrameMs;
+    qint16 frame[Voice::FrameSamples];
+    while (m_framesPlayed < due) {
+        mixFrame(frame);
+        if (!m_writer.write(frame, Voice::FrameSamples)) {
+            Global::WriteErrorLog(u"Vocana"_s, u"PlayFrame"_s, m_writer.errorString(), __LINE__);
+            m_writer.close();
+            m_timer.stop();
+            return;
+        }
+        ++m_framesPlayed;
+    }
+}
+
+void ListenChannel::mixFrame(qint16 *out)
+{
+    int mix[Voice::FrameSamples] = {};
+    qint16 decoded[Voice::FrameSamples];
+    const qint64 now = m_clock.elapsed();
+    for (auto it = m_streams.begin(); it != m_streams.end();) {
+        Stream &stream = *it->second;
+        const Voice::PlayoutFrame frame = stream.buffer.pop();
+        bool audible = true;
+        switch (frame.action) {
+        case Voice::PlayoutAction::Decode: stream.decoder.decode(frame.payload, decoded); break;
+        case Voice::PlayoutAction::Conceal: stream.decoder.conceal(frame.payload, decoded); break;
+        case Voice::PlayoutAction::Silence: audible = false; break;
+        }
+        if (audible) {
+            for (int i = 0; i < Voice::FrameSamples; ++i)
+                mix[i] += decoded[i];
+        }
+        if (!audible && stream.buffer.isEmpty() && now - stream.lastArrivalMs > StreamIdleMs)
+            it = m_streams.erase(it);
+        else
+            ++it;
+    }
+    for (int i = 0; i < Voice::FrameSamples; ++i)
+        out[i] = qint16(std::clamp(mix[i], -32768, 32767));
+}
+
+} // namespace Vocana

@@ -1,0 +1,135 @@
+#include "speakchannel.h"
+
+#include "errorlog.h"
+#include "vocanaapi.h"
+#include "voiceformat.h"
+#include "voicepacket.h"
+#include "wavreader.h"
+
+#include <QAudioSource>
+#include <QMediaDevices>
+#include <QRandomGenerator>
+
+using namespace Qt::StringLiterals;
+
+namespace Vocana {
+
+SpeakChannel::SpeakChannel(QString microphoneWav, bool noiseSuppression, LevelSink levelSink)
+    : m_microphoneWav(std::move(microphoneWav))
+    , m_levelSink(std::move(levelSink))
+{
+    if (noiseSuppression)
+        m_noiseSuppressor = std::make_unique<Voice::NoiseSuppressor>();
+    m_timer.setTimerType(Qt::PreciseTimer);
+    m_timer.setInterval(Voice::FrameMs / 2);
+    connect(&m_timer, &QTimer::timeout, this, &SpeakChannel::pumpFile);
+}
+
+SpeakChannel::~SpeakChannel()
+{
+    if (m_source)
+        m_source->stop();
+}
+
+int SpeakChannel::start(const QHostAddress &address, quint16 port)
+{
+    if (!m_encoder.isValid())
+        return CodecFailed;
+    m_address = address;
+    m_port = port;
+    // A new stream id tells listeners that the sequence starts afresh.
+    m_streamId = quint16(QRandomGenerator::global()->bounded(1, 0x10000));
+    m_sequence = quint16(QRandomGenerator::global()->bounded(0x10000));
+
+    if (!m_microphoneWav.isEmpty()) {
+        QString error;
+        m_file = Voice::LoadWavAs48kMono(m_microphoneWav, &error);
+        if (!error.isEmpty()) {
+            Global::WriteErrorLog(
+                u"Vocana"_s, u"StartSpeak"_s, m_microphoneWav + u": "_s + error, __LINE__);
+            return FileFailed;
+        }
+        m_filePos = 0;
+        m_framesSent = 0;
+        m_clock.start();
+        m_timer.start();
+        return Ok;
+    }
+
+    const QAudioDevice device = QMediaDevices::defaultAudioInput();
+    if (device.isNull())
+        return AudioUnavailable;
+    QAudioFormat format;
+    format.setSampleRate(Voice::SampleRate);
+    format.setChannelCount(1);
+    format.setSampleFormat(QAudioFormat::Int16);
+    m_source = std::make_unique<QAudioSource>(device, format);
+    // Two frames of device buffer: small enough for the delay budget, large
+    // enough that a busy moment does not drop samples.
+    m_source->setBufferSize(2 * Voice::FrameSamples * 2);
+    m_input = m_source->start();
+    if (!m_input || m_source->error() != QAudio::NoError) {
+        Global::WriteErrorLog(u"Vocana"_s, u"StartSpeak"_s,
+            u"microphone did not start: "_s + device.description(), __LINE__);
+        m_source.reset();
+        m_input = nullptr;
+        return AudioUnavailable;
+    }
+    connect(m_input, &QIODevice::readyRead, this, &SpeakChannel::readDevice);
+    return Ok;
+}
+
+void SpeakChannel::readDevice()
+{
+    const QByteArray bytes = m_input->readAll();
+    const auto *samples = reinterpret_cast<const qint16 *>(bytes.constData());
+    m_pending.insert(m_pending.end(), samples, samples + bytes.size() / 2);
+    std::size_t offset = 0;
+    while (m_pending.size() - offset >= std::size_t(Voice::FrameSamples)) {
+        sendFrame(m_pending.data() + offset);
+        offset += Voice::FrameSamples;
+    }
+    m_pending.erase(m_pending.begin(), m_pending.begin() + qsizetype(offset));
+}
+
+void SpeakChannel::pumpFile()
+{
+    // Catch up by the clock rather than by ticks: a late tick must not
+    // stretch the stream.
+    const qint64 due = m_clock.elapsed() / Voice::FrameMs;
+    qint16 frame[Voice::FrameSamples];
+    while (m_framesSent < due) {
+        // Past the end of the file the microphone hears silence.
+        const qsizetype take
+            = std::clamp<qsizetype>(m_file.size() - m_filePos, 0, Voice::FrameSamples);
+        std::fill(std::copy_n(m_file.constData() + m_filePos, take, frame),
+            frame + Voice::FrameSamples, qint16(0));
+        m_filePos += take;
+        sendFrame(frame);
+        ++m_framesSent;
+    }
+}
+
+void SpeakChannel::sendFrame(qint16 *frame)
+{
+    if (m_noiseSuppressor)
+        m_noiseSuppressor->process(frame);
+    if (m_levelSink)
+        m_levelSink(Voice::PeakLevel(frame, Voice::FrameSamples));
+    const QByteArray payload = m_encoder.encode(frame);
+    if (payload.isEmpty())
+        return;
+    Voice::PacketHeader header;
+    header.sequence = m_sequence++;
+    header.streamId = m_streamId;
+    const QByteArray datagram = Voice::EncodeVoicePacket(header, payload);
+    if (m_socket.writeDatagram(datagram, m_address, m_port) != datagram.size()
+        && !m_sendErrorLogged) {
+        // Once per start: an unreachable peer would otherwise fill the log
+        // fifty times a second.
+        m_sendErrorLogged = true;
+        Global::WriteErrorLog(u"Vocana"_s, u"SendFrame"_s, m_socket.errorString(), __LINE__);
+    }
+}
+
+} // namespace Vocana

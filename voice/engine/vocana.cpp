@@ -1,0 +1,162 @@
+// The engine's exported calls. Each takes the instance key and one argument
+// by reference and returns a Vocana::Result. They are meant for one host
+// thread; the registry is guarded anyway, since a stray call from elsewhere
+// must not corrupt it.
+
+#include "engineinstance.h"
+#include "enginenotifier.h"
+#include "vocana_export.h"
+#include "vocanaapi.h"
+
+#include <QCoreApplication>
+#include <QMutex>
+
+#include <map>
+#include <memory>
+
+namespace {
+
+struct Registry {
+    QMutex mutex;
+    std::map<int32_t, std::unique_ptr<Vocana::EngineInstance>> instances;
+    std::unique_ptr<Vocana::EngineNotifier> notifier;
+};
+
+Registry &registry()
+{
+    static Registry r;
+    return r;
+}
+
+// Called with the mutex held.
+Vocana::EngineNotifier *notifierLocked()
+{
+    Registry &r = registry();
+    if (!r.notifier)
+        r.notifier = std::make_unique<Vocana::EngineNotifier>();
+    return r.notifier.get();
+}
+
+template <typename F> int32_t withInstance(int32_t instance, F &&call)
+{
+    Registry &r = registry();
+    QMutexLocker lock(&r.mutex);
+    const auto it = r.instances.find(instance);
+    if (it == r.instances.end())
+        return Vocana::NotInitialised;
+    return call(*it->second);
+}
+
+// Engines still running when the application object goes are stopped
+// while the event machinery they use is still there.
+void releaseAll()
+{
+    Registry &r = registry();
+    decltype(r.instances) instances;
+    {
+        QMutexLocker lock(&r.mutex);
+        instances.swap(r.instances);
+    }
+    instances.clear();
+}
+
+QString pathFrom(const char *utf8)
+{
+    return utf8 ? QString::fromUtf8(utf8) : QString();
+}
+
+} // namespace
+
+extern "C" {
+
+VOCANA_EXPORT QObject *VocanaNotifier()
+{
+    QMutexLocker lock(&registry().mutex);
+    return notifierLocked();
+}
+
+VOCANA_EXPORT int32_t InitDLL(int32_t instance, const char * /*empty*/)
+{
+    Registry &r = registry();
+    QMutexLocker lock(&r.mutex);
+    if (r.instances.count(instance))
+        return Vocana::Ok;
+    static const bool cleanupRegistered = [] {
+        qAddPostRoutine(releaseAll);
+        return true;
+    }();
+    Q_UNUSED(cleanupRegistered);
+    auto engine = std::make_unique<Vocana::EngineInstance>(notifierLocked());
+    // Headless runs and tests choose sound files instead of the devices.
+    engine->setWaveFiles(
+        qEnvironmentVariable("LUMO_VOICE_MIC_WAV"), qEnvironmentVariable("LUMO_VOICE_PLAY_WAV"));
+    engine->setNoiseSuppression(qEnvironmentVariable("LUMO_VOICE_NOISE_SUPPRESSION") != u'0');
+    r.instances.emplace(instance, std::move(engine));
+    return Vocana::Ok;
+}
+
+VOCANA_EXPORT int32_t StartSpeak(int32_t instance, const VocanaAddressRecord *record)
+{
+    if (!record)
+        return Vocana::BadArgument;
+    return withInstance(instance, [&](Vocana::EngineInstance &e) { return e.startSpeak(*record); });
+}
+
+VOCANA_EXPORT int32_t StopSpeak(int32_t instance, const char * /*empty*/)
+{
+    return withInstance(instance, [](Vocana::EngineInstance &e) { return e.stopSpeak(); });
+}
+
+VOCANA_EXPORT int32_t StartListen(int32_t instance, const VocanaAddressRecord *record)
+{
+    if (!record)
+        return Vocana::BadArgument;
+    return withInstance(
+        instance, [&](Vocana::EngineInstance &e) { return e.startListen(*record); });
+}
+
+VOCANA_EXPORT int32_t StopListen(int32_t instance, const int32_t * /*zero*/)
+{
+    return withInstance(instance, [](Vocana::EngineInstance &e) { return e.stopListen(); });
+}
+
+VOCANA_EXPORT int32_t ReleaseDLL(int32_t instance, const int32_t * /*zero*/)
+{
+    std::unique_ptr<Vocana::EngineInstance> engine;
+    {
+        Registry &r = registry();
+        QMutexLocker lock(&r.mutex);
+        const auto it = r.instances.find(instance);
+        if (it == r.instances.end())
+            return Vocana::NotInitialised;
+        engine = std::move(it->second);
+        r.instances.erase(it);
+    }
+    engine.reset(); // stops both channels and joins the worker
+    return Vocana::Ok;
+}
+
+// Our own additions: sound files per instance (the environment variables
+// apply to every instance of the process), and the noise suppression switch.
+// Both take effect at the next start.
+VOCANA_EXPORT int32_t SetWaveFiles(int32_t instance, const VocanaWaveFiles *files)
+{
+    if (!files)
+        return Vocana::BadArgument;
+    return withInstance(instance, [&](Vocana::EngineInstance &e) {
+        e.setWaveFiles(pathFrom(files->microphoneWav), pathFrom(files->playbackWav));
+        return Vocana::Ok;
+    });
+}
+
+VOCANA_EXPORT int32_t SetNoiseSuppression(int32_t instance, const int32_t *on)
+{
+    if (!on)
+        return Vocana::BadArgument;
+    return withInstance(instance, [&](Vocana::EngineInstance &e) {
+        e.setNoiseSuppression(*on != 0);
+        return Vocana::Ok;
+    });
+}
+
+} // extern "C"
