@@ -1,0 +1,63 @@
+#pragma once
+
+#include "coursewareformat.h"
+#include "lumocourseware_export.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+
+class QIODevice;
+
+namespace Courseware {
+
+struct ReadOptions {
+    // Where embedded files are expanded under their record names; empty
+    // leaves them packed (listing only).
+    QString expandFolder;
+    qint64 expandLimit = DefaultExpandLimit;
+    // Compressed entries up to this size are read whole and expanded in one
+    // call; larger ones stream.
+    qint64 inMemoryLimit = qint64(64) << 20;
+    // Called after each record with the position in the file and its size.
+    std::function<void(qint64 position, qint64 total)> progress;
+    // Checked between records; a set flag ends the reading early.
+    const std::atomic_bool *cancel = nullptr;
+};
+
+enum class ReadStatus {
+    Ok, // the header was read; the records read so far are in `records`
+    OpenFailed,
+    NotCourseware, // the magic differs
+    UnsupportedVersion, // a newer format; `version` says which
+};
+
+struct ReadResult {
+    ReadStatus status = ReadStatus::Ok;
+    int version = 0;
+    QString courseName;
+    QString teacherName;
+    QList<CourseRecord> records; // in file order; parents before children
+    // The last accepted record's number + 1 (0 with no records).
+    int nextNodeNumber = 0;
+    // False when a truncated or damaged record ended the reading early.
+    bool complete = true;
+    bool cancelled = false;
+    int rejectedRecords = 0;
+    qint64 expandedBytes = 0;
+    // Everything that was written to the error log, one line each.
+    QStringList problems;
+};
+
+// Reads a courseware file from a random-access device positioned at its
+// start. Malformed records are logged and skipped; a length that the rest of
+// the file cannot hold ends the reading as a truncated file does. Nothing is
+// written outside `expandFolder`.
+LUMOCOURSEWARE_EXPORT ReadResult ReadCourseware(QIODevice &in, const ReadOptions &options = {});
+LUMOCOURSEWARE_EXPORT ReadResult ReadCoursewareFile(
+    const QString &path, const ReadOptions &options = {});
+
+} // namespace Courseware

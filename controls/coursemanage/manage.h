@@ -1,0 +1,132 @@
+#pragma once
+
+#include "aulix_coursemanage_export.h"
+#include "coursepictures.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QMenu;
+class QPushButton;
+class QTreeWidgetItem;
+class CourseTreeWidget;
+class FileChooser;
+class NodePropertiesWindow;
+class ProgressWindow;
+
+namespace Global {
+class Prompter;
+}
+
+// The course manager: the tree of a course's folders, files and web
+// addresses, loading and saving courseware files, playing a node, and the
+// authoring commands of its popup menu and buttons.
+//
+// Loading and saving run on a worker thread; while they run the control is
+// disabled and shows a progress window. `bIsOpened` turns True and
+// CourseFileLoaded(true) arrives once a file has been read.
+class AULIX_COURSEMANAGE_EXPORT Manage : public QWidget
+{
+    Q_OBJECT
+    Q_PROPERTY(QString CourseName READ CourseName)
+    Q_PROPERTY(QString TeacherName READ TeacherName WRITE setTeacherName)
+    Q_PROPERTY(bool bIsOpened READ bIsOpened)
+    Q_PROPERTY(bool bMediaFile READ bMediaFile)
+    Q_PROPERTY(bool bUrlFile READ bUrlFile)
+    Q_PROPERTY(bool bNodeIsFolder READ bNodeIsFolder)
+    Q_PROPERTY(bool Connected READ Connected WRITE setConnected)
+    Q_PROPERTY(QString gAppPath READ gAppPath WRITE setgAppPath)
+
+public:
+    explicit Manage(QWidget *parent = nullptr);
+    ~Manage() override;
+
+    // Not owned. Without one the control owns a MessageBoxPrompter.
+    void setPrompter(Global::Prompter *prompter);
+    // Not owned. Without one the control owns a DialogFileChooser.
+    void setFileChooser(FileChooser *chooser);
+    // Opens a document or address for "edit"; returns a shell-style result
+    // (above 32 is success). The default uses the desktop shell.
+    void setShellOpener(std::function<int(const QString &path, int mode)> opener);
+    // Ceiling for one expanded embedded file (1 GiB unless set).
+    void setExpandLimit(qint64 bytes);
+
+    QString CourseName() const;
+    QString TeacherName() const;
+    void setTeacherName(const QString &name);
+    bool bIsOpened() const;
+    bool bMediaFile() const;
+    bool bUrlFile() const;
+    bool bNodeIsFolder() const;
+    bool Connected() const;
+    void setConnected(bool connected);
+    QString gAppPath() const;
+    // The temporary folder becomes this folder + "/temp/".
+    void setgAppPath(const QString &path);
+
+    // Where the files of a loaded course are expanded, with a trailing "/".
+    QString TempFolder() const;
+    QString CurrentFileName() const;
+    bool IsModified() const;
+    bool IsBusy() const; // a file is being read or written
+    int NextNodeNumber() const;
+
+    // Asks CheckSave, then reads the file in the background.
+    void LoadCourseFile(const QString &fname);
+    // Answers through `proceed`: true when nothing unsaved would be lost
+    // (saved, or the user chose to drop the changes).
+    void CheckSave(std::function<void(bool proceed)> proceed);
+    void Clear();
+    void Play(qint32 id);
+    void PlayAd(qint32 id);
+    int OpenWithShell(const QString &path, e_WinMode mode);
+
+    // Node positions (1-based, creation order) as used by Play and PlayAd.
+    int NodeCount() const;
+    QTreeWidgetItem *NodeAt(qint32 id) const;
+    QTreeWidgetItem *NodeByKey(const QString &key) const;
+    static QString KeyOf(const QTreeWidgetItem *item);
+    static QString TagOf(const QTreeWidgetItem *item);
+    static QString PictureOf(const QTreeWidgetItem *item);
+
+    CourseTreeWidget *TreeView() const;
+    QMenu *PopupMenu() const;
+    QPushButton *OpenButton() const;
+    QPushButton *SaveButton() const;
+    QPushButton *NewButton() const;
+    ProgressWindow *Progress() const;
+    NodePropertiesWindow *PropertiesWindow() const;
+
+public Q_SLOTS:
+    // The popup menu's commands and the three buttons.
+    void CreateFolder();
+    void InsertFile();
+    void InsertUrl();
+    void PlaySelected();
+    void EditSelected();
+    void DeleteSelected();
+    void RenameSelected();
+    void AskTeacherName();
+    void ShowProperties();
+    void NewCourse();
+    void OpenCourse();
+    void SaveCourse();
+
+Q_SIGNALS:
+    void OnPlay(qint32 id, const QString &FileName, qint16 FileType);
+    void OnplayAd(qint32 id, const QString &FileName, qint16 FileType);
+    void OnPlayInvalid(qint32 id);
+    // A load ended; bOpened tells whether a course is now shown.
+    void CourseFileLoaded(bool bOpened);
+    void CourseFileSaved(bool ok);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    std::unique_ptr<class ManagePrivate> const d;
+    friend class ManagePrivate;
+};
