@@ -30,7 +30,8 @@ bool VocanaLibrary::ensureLoaded()
     QStringList candidates;
     if (const QString chosen = qEnvironmentVariable("LUMO_VOICE_ENGINE"); !chosen.isEmpty())
         candidates << chosen;
-    candidates << Global::WithTrailingSeparator(Global::ApplicationFolder()) + name << name;
+    else
+        candidates << Global::WithTrailingSeparator(Global::ApplicationFolder()) + name << name;
     QStringList failures;
     for (const QString &candidate : std::as_const(candidates)) {
         m_library.setFileName(candidate);

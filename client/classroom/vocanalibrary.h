@@ -7,9 +7,9 @@
 
 namespace Classroom {
 
-// The engine library, loaded at the first call: $LUMO_VOICE_ENGINE when set
-// (a replacement engine), else "Vocana" beside the program, else "Vocana"
-// on the library path. Once loading has failed, every call answers
+// The engine library, loaded at the first call: $LUMO_VOICE_ENGINE alone
+// when set (a replacement engine), else "Vocana" beside the program, else
+// "Vocana" on the library path. Once loading has failed, every call answers
 // Vocana::EngineMissing; the failure is logged once.
 class LUMOCLASSROOM_EXPORT VocanaLibrary : public VoiceEngineApi
 {

@@ -16,7 +16,6 @@ NoiseSuppressor::NoiseSuppressor()
     speex_preprocess_ctl(m_state, SPEEX_PREPROCESS_SET_DENOISE, &on);
     // Gain control belongs to the mixer's microphone slider, not here.
     speex_preprocess_ctl(m_state, SPEEX_PREPROCESS_SET_AGC, &off);
-    speex_preprocess_ctl(m_state, SPEEX_PREPROCESS_SET_VAD, &off);
     speex_preprocess_ctl(m_state, SPEEX_PREPROCESS_SET_DEREVERB, &off);
 }
 

@@ -24,7 +24,8 @@ VoiceDecoder::~VoiceDecoder()
 
 bool VoiceDecoder::decode(const QByteArray &payload, qint16 *out)
 {
-    if (m_decoder) {
+    // An empty packet would make Opus conceal and report success.
+    if (m_decoder && !payload.isEmpty()) {
         const int samples
             = opus_decode(m_decoder, reinterpret_cast<const unsigned char *>(payload.constData()),
                 opus_int32(payload.size()), out, FrameSamples, 0);

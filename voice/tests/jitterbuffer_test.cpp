@@ -1,0 +1,181 @@
+#include "jitterbuffer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace Voice;
+
+namespace {
+
+QByteArray payload(int sequence)
+{
+    return QByteArray::number(sequence);
+}
+
+// One letter per pop: D<seq> decoded, C concealed (C<seq> with the next
+// packet for error correction), S silence.
+std::string popTrace(JitterBuffer &buffer, int count)
+{
+    std::string trace;
+    for (int i = 0; i < count; ++i) {
+        const PlayoutFrame frame = buffer.pop();
+        if (!trace.empty())
+            trace += ' ';
+        switch (frame.action) {
+        case PlayoutAction::Decode: trace += 'D' + frame.payload.toStdString(); break;
+        case PlayoutAction::Conceal: trace += 'C' + frame.payload.toStdString(); break;
+        case PlayoutAction::Silence: trace += 'S'; break;
+        }
+    }
+    return trace;
+}
+
+} // namespace
+
+TEST(JitterBuffer, PlaysInOrderWhatArrivedOutOfOrder)
+{
+    JitterBuffer buffer;
+    for (int seq : {10, 12, 11, 13})
+        buffer.push(quint16(seq), payload(seq), 0);
+    EXPECT_EQ(popTrace(buffer, 4), "D10 D11 D12 D13");
+}
+
+TEST(JitterBuffer, LostFrameIsConcealedWithTheNextPacketForRedundancy)
+{
+    JitterBuffer buffer;
+    for (int seq : {1, 2, 4, 5})
+        buffer.push(quint16(seq), payload(seq), seq * 20);
+    EXPECT_EQ(popTrace(buffer, 4 + 1), "D1 D2 C4 D4 D5");
+    EXPECT_EQ(buffer.stats().concealed, 1);
+}
+
+TEST(JitterBuffer, TwoLostFramesConcealTheFirstWithoutRedundancy)
+{
+    JitterBuffer buffer;
+    for (int seq : {1, 4})
+        buffer.push(quint16(seq), payload(seq), seq * 20);
+    EXPECT_EQ(popTrace(buffer, 4), "D1 C C4 D4");
+}
+
+TEST(JitterBuffer, LatePacketKeepsItsPlaceInsteadOfBeingLost)
+{
+    JitterBuffer buffer;
+    buffer.push(1, payload(1), 0);
+    EXPECT_EQ(popTrace(buffer, 2), "D1 C");
+    // Packet 2 was late, not lost: it still plays, one frame later.
+    buffer.push(2, payload(2), 45);
+    buffer.push(3, payload(3), 60);
+    EXPECT_EQ(popTrace(buffer, 2), "D2 D3");
+    EXPECT_EQ(buffer.stats().late, 0);
+}
+
+TEST(JitterBuffer, PacketAfterItsSlotWasConcealedIsDroppedAsLate)
+{
+    JitterBuffer buffer;
+    for (int seq : {1, 3})
+        buffer.push(quint16(seq), payload(seq), seq * 20);
+    EXPECT_EQ(popTrace(buffer, 2), "D1 C3");
+    buffer.push(2, payload(2), 40);
+    EXPECT_EQ(popTrace(buffer, 1), "D3");
+    EXPECT_EQ(buffer.stats().late, 1);
+}
+
+TEST(JitterBuffer, EndOfTalkFadesToSilenceAndNextTalkRebuffers)
+{
+    JitterBuffer buffer;
+    buffer.push(1, payload(1), 20);
+    EXPECT_EQ(popTrace(buffer, 8), "D1 C C C C C S S");
+    EXPECT_FALSE(buffer.isPlaying());
+    // The speaker's next spurt starts from its own first packet.
+    buffer.push(40, payload(40), 40 * 20);
+    EXPECT_EQ(popTrace(buffer, 1), "D40");
+}
+
+TEST(JitterBuffer, SequenceWrapsAround)
+{
+    JitterBuffer buffer;
+    for (int seq : {65534, 0, 65535, 1})
+        buffer.push(quint16(seq), payload(seq), 0);
+    EXPECT_EQ(popTrace(buffer, 4), "D65534 D65535 D0 D1");
+}
+
+TEST(JitterBuffer, DuplicatesPlayOnce)
+{
+    JitterBuffer buffer;
+    for (int seq : {1, 1, 2, 2})
+        buffer.push(quint16(seq), payload(seq), 0);
+    EXPECT_EQ(popTrace(buffer, 2), "D1 D2");
+    EXPECT_EQ(buffer.stats().duplicates, 2);
+}
+
+TEST(JitterBuffer, SenderRestartJumpsAheadInsteadOfConcealingTheHole)
+{
+    JitterBuffer buffer;
+    buffer.push(100, payload(100), 0);
+    EXPECT_EQ(popTrace(buffer, 1), "D100");
+    buffer.push(5000, payload(5000), 20);
+    EXPECT_EQ(popTrace(buffer, 1), "D5000");
+}
+
+struct DepthCase {
+    const char *name;
+    int jitterMs; // arrival times swing by up to this much
+    int expectedTarget;
+};
+
+class JitterDepthTest : public ::testing::TestWithParam<DepthCase>
+{
+};
+
+TEST_P(JitterDepthTest, TargetFollowsArrivalSpread)
+{
+    const DepthCase &c = GetParam();
+    JitterBuffer buffer(1, 10);
+    for (int seq = 0; seq < 60; ++seq) {
+        const int swing = (seq % 3 == 0) ? c.jitterMs : 0;
+        buffer.push(quint16(seq), payload(seq), seq * 20 + swing);
+        buffer.pop();
+    }
+    EXPECT_EQ(buffer.targetDepth(), c.expectedTarget);
+}
+
+INSTANTIATE_TEST_SUITE_P(Spread, JitterDepthTest,
+    ::testing::Values(DepthCase{"steady", 0, 1}, DepthCase{"small", 15, 1},
+        DepthCase{"one_frame", 25, 2}, DepthCase{"three_frames", 65, 4},
+        DepthCase{"capped", 1000, 10}),
+    [](const ::testing::TestParamInfo<DepthCase> &row) { return std::string(row.param.name); });
+
+TEST(JitterBuffer, WaitsForTargetDepthBeforeStarting)
+{
+    JitterBuffer buffer(3, 10);
+    buffer.push(1, payload(1), 0);
+    buffer.push(2, payload(2), 20);
+    EXPECT_EQ(popTrace(buffer, 1), "S");
+    buffer.push(3, payload(3), 40);
+    EXPECT_EQ(popTrace(buffer, 3), "D1 D2 D3");
+}
+
+TEST(JitterBuffer, ShrinksWhenItHoldsMoreThanItNeeds)
+{
+    JitterBuffer buffer(1, 10);
+    // A burst leaves five frames waiting while arrivals stay regular
+    // afterwards: the extra delay should go, one frame at a time.
+    for (int seq = 0; seq < 5; ++seq)
+        buffer.push(quint16(seq), payload(seq), 0);
+    int seq = 5;
+    for (int tick = 0; tick < 200; ++tick, ++seq) {
+        buffer.push(quint16(seq), payload(seq), 100 + tick * 20);
+        buffer.pop();
+    }
+    EXPECT_LE(buffer.bufferedFrames(), buffer.targetDepth() + 1);
+    EXPECT_GT(buffer.stats().discarded, 0);
+}
+
+TEST(JitterBuffer, FloodIsBounded)
+{
+    JitterBuffer buffer;
+    for (int seq = 0; seq < 1000; ++seq)
+        buffer.push(quint16(seq), payload(seq), 0);
+    EXPECT_LE(buffer.bufferedFrames(), 128);
+}
