@@ -1,0 +1,14 @@
+#include "coursewaretool.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return RunCoursewareTool(app.arguments().mid(1), out, err);
+}
