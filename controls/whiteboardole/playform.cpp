@@ -49,6 +49,9 @@ PlayForm::PlayForm(QWidget *parent)
     connect(m_player, &QMediaPlayer::durationChanged, this,
         [this](qint64 ms) { m_seek->setRange(0, int(ms / 1000)); });
     connect(m_player, &QMediaPlayer::positionChanged, this, [this](qint64 ms) {
+        if (m_player->playbackState() == QMediaPlayer::PlayingState
+            && m_player->mediaStatus() == QMediaPlayer::BufferedMedia)
+            applyPendingSeek();
         if (!m_seek->isSliderDown())
             m_seek->setValue(int(ms / 1000));
     });
@@ -61,7 +64,8 @@ PlayForm::PlayForm(QWidget *parent)
         });
     connect(m_player, &QMediaPlayer::mediaStatusChanged, this,
         [this](QMediaPlayer::MediaStatus status) {
-            if (status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia)
+            if (status == QMediaPlayer::BufferedMedia
+                && m_player->playbackState() == QMediaPlayer::PlayingState)
                 applyPendingSeek();
             reportState();
         });
@@ -93,12 +97,10 @@ void PlayForm::setSource(const QUrl &url)
 
 void PlayForm::playFrom(qint32 seconds)
 {
-    if (seconds > 0) {
-        m_pendingSeekMs = qint64(seconds) * 1000;
-        const auto status = m_player->mediaStatus();
-        if (status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::BufferedMedia)
-            applyPendingSeek();
-    }
+    // The seek waits until the player is running (its first position
+    // report): a pipeline that is still starting drops it silently.
+    m_pendingSeekMs = seconds > 0 ? qint64(seconds) * 1000 : -1;
+    m_seekAttempts = 0;
     m_player->play();
     reportState();
 }
@@ -120,9 +122,15 @@ void PlayForm::applyPendingSeek()
 {
     if (m_pendingSeekMs < 0)
         return;
-    const qint64 target = m_pendingSeekMs;
-    m_pendingSeekMs = -1;
-    m_player->setPosition(target);
+    // Landed (or the file is shorter): done. A pipeline that is still
+    // starting may drop a seek without a word, so it is repeated a few times
+    // until the position shows it took.
+    if (m_player->position() >= m_pendingSeekMs - 2000 || m_seekAttempts >= 5) {
+        m_pendingSeekMs = -1;
+        return;
+    }
+    ++m_seekAttempts;
+    m_player->setPosition(m_pendingSeekMs);
 }
 
 void PlayForm::shutDown()

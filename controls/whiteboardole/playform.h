@@ -60,5 +60,6 @@ private:
     QPushButton *m_playPause = nullptr;
     QSlider *m_seek = nullptr;
     qint64 m_pendingSeekMs = -1;
+    int m_seekAttempts = 0;
     bool m_shutDown = false;
 };

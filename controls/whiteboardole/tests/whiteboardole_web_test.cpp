@@ -1,0 +1,112 @@
+// Web items under a real X display: the browser engine is loaded from its
+// plugin on the first web item and shows pages of the course's temporary
+// folder, and nothing else.
+#include "apppaths.h"
+#include "picturearea.h"
+#include "testhome.h"
+#include "testmedia.h"
+#include "whiteboardole.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class WhiteBoardOLEWebTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void webPageShowsInTheWebView();
+    void pageCannotLeadOutOfTheFolder();
+    void pictureHidesTheWebView();
+
+private:
+    QString writePage(const QString &name, const QByteArray &html);
+
+    TestHome home;
+    QWidget host;
+    WhiteBoardOLE *control = nullptr;
+};
+
+QString WhiteBoardOLEWebTest::writePage(const QString &name, const QByteArray &html)
+{
+    QDir().mkpath(Global::TempFolder());
+    const QString path = Global::TempFolder() + name;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(html) != html.size())
+        return {};
+    return path;
+}
+
+void WhiteBoardOLEWebTest::initTestCase()
+{
+    host.resize(800, 600);
+    control = new WhiteBoardOLE(&host);
+    control->setGeometry(0, 0, 640, 480);
+    control->setAreaStartPosX(u"0"_s);
+    control->setAreaStartPosY(u"0"_s);
+    control->setAreaEndPosX(u"640"_s);
+    control->setAreaEndPosY(u"480"_s);
+    control->setUserType(Ole::utStudent);
+    host.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&host));
+}
+
+void WhiteBoardOLEWebTest::webPageShowsInTheWebView()
+{
+    const QString page = writePage(u"lesson.html"_s,
+        "<html><head><title>Lesson one</title></head><body><h1>Lesson</h1></body></html>");
+    QVERIFY(!page.isEmpty());
+    QVERIFY(!control->webView());
+    control->setFileSource(page);
+    control->setFileType(u"2"_s);
+    QVERIFY2(control->Play_OLE(), home.errorLog().constData());
+    QWidget *view = control->webView();
+    QVERIFY(view);
+    QVERIFY(view->inherits("QWebEngineView"));
+    QVERIFY(view->isVisible());
+    QCOMPARE(view->geometry(), QRect(0, 0, 640, 480));
+    QVERIFY(!control->pictureArea()->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(view->property("title").toString(), u"Lesson one"_s, 20000);
+    QCOMPARE(view->property("url").toUrl(), QUrl::fromLocalFile(page));
+}
+
+void WhiteBoardOLEWebTest::pageCannotLeadOutOfTheFolder()
+{
+    const QString page = writePage(u"jump.html"_s,
+        "<html><head><title>Jump</title></head><body>"
+        "<script>setTimeout(function(){ location.href = 'file:///etc/hostname'; }, 10);</script>"
+        "</body></html>");
+    home.clearErrorLog();
+    control->setFileSource(page);
+    control->setFileType(u"2"_s);
+    QVERIFY(control->Play_OLE());
+    QTRY_VERIFY_WITH_TIMEOUT(
+        home.errorLog().contains("refused address: file:///etc/hostname"), 20000);
+    QCOMPARE(control->webView()->property("url").toUrl(), QUrl::fromLocalFile(page));
+}
+
+void WhiteBoardOLEWebTest::pictureHidesTheWebView()
+{
+    const QString picture = Global::TempFolder() + u"page.png"_s;
+    QVERIFY(TestMedia::WritePicture(picture));
+    control->setFileSource(picture);
+    control->setFileType(u"1"_s);
+    QVERIFY(control->Play_OLE());
+    QVERIFY(!control->webView()->isVisible());
+    QVERIFY(control->pictureArea()->isVisible());
+}
+
+int main(int argc, char **argv)
+{
+    WhiteBoardOLE::PrepareApplication();
+    QApplication app(argc, argv);
+    WhiteBoardOLEWebTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "whiteboardole_web_test.moc"
