@@ -1,0 +1,181 @@
+#include "toolbar.h"
+
+#include "palettecolors.h"
+#include "swatchpicture.h"
+#include "toolpictures.h"
+
+#include <QBoxLayout>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QToolButton>
+
+#include <array>
+
+using namespace Qt::StringLiterals;
+using namespace ToolPalette;
+
+namespace {
+
+constexpr int kToolCount = 7;
+constexpr int kLineWidths = 8;
+
+} // namespace
+
+class ToolBarPrivate
+{
+public:
+    explicit ToolBarPrivate(ToolBar *owner)
+        : q(owner)
+    { }
+
+    void build();
+    void layOut();
+    void toolChosen(int index);
+    void swatchChosen(int index);
+
+    ToolBar *q;
+    std::array<QToolButton *, kToolCount> tools{};
+    QButtonGroup *group = nullptr;
+    QComboBox *widths = nullptr;
+    SwatchPicture *grid = nullptr;
+    SwatchPicture *strip = nullptr;
+    quint32 color = 255;
+    qint16 lineWidth = 1;
+    qint16 viewMode = 0;
+};
+
+void ToolBarPrivate::build()
+{
+    static const QString captions[kToolCount]
+        = {u"缺省状态"_s, u"矩形"_s, u"圆角矩形"_s, u"椭圆"_s, u"直线"_s, u"文字"_s, u"指针"_s};
+    group = new QButtonGroup(q);
+    group->setExclusive(true);
+    for (int index = 0; index < kToolCount; ++index) {
+        auto *button = new QToolButton(q);
+        button->setObjectName(u"tool%1"_s.arg(index));
+        button->setCheckable(true);
+        button->setAutoRaise(true);
+        button->setIcon(ToolIcon(index));
+        button->setIconSize(QSize(22, 22));
+        button->setToolTip(captions[index]);
+        button->setAccessibleName(captions[index]);
+        button->setFocusPolicy(Qt::StrongFocus);
+        group->addButton(button, index);
+        tools[std::size_t(index)] = button;
+    }
+    tools[0]->setChecked(true);
+    QObject::connect(group, &QButtonGroup::idClicked, q, [this](int index) { toolChosen(index); });
+
+    widths = new QComboBox(q);
+    widths->setObjectName(u"lineWidthList"_s);
+    widths->setToolTip(u"线宽"_s);
+    widths->setIconSize(QSize(40, 12));
+    for (int width = 1; width <= kLineWidths; ++width)
+        widths->addItem(
+            QIcon(LineWidthPicture(width)), QString::number(width), u"_%1"_s.arg(width));
+    widths->setCurrentIndex(0);
+    // `activated` covers both a click on an item and a change made with the
+    // keyboard; programmatic changes are not the user's choice.
+    QObject::connect(widths, &QComboBox::activated, q, [this](int index) {
+        lineWidth = qint16(index + 1);
+        Q_EMIT q->OnChangeLineWidth(lineWidth);
+    });
+
+    grid = new SwatchPicture(kGridColumns, kGridRows, q);
+    grid->setObjectName(u"swatchGrid"_s);
+    strip = new SwatchPicture(kSwatchCount, 1, q);
+    strip->setObjectName(u"swatchStrip"_s);
+    for (SwatchPicture *picture : {grid, strip}) {
+        picture->setToolTip(u"颜色"_s);
+        QObject::connect(
+            picture, &SwatchPicture::chosen, q, [this](int index) { swatchChosen(index); });
+    }
+}
+
+void ToolBarPrivate::layOut()
+{
+    delete q->layout();
+    const bool tall = viewMode == 0;
+    auto *outer = new QBoxLayout(tall ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight, q);
+    outer->setContentsMargins(2, 2, 2, 2);
+    outer->setSpacing(4);
+    auto *buttons = new QBoxLayout(tall ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight);
+    buttons->setSpacing(1);
+    for (QToolButton *button : tools)
+        buttons->addWidget(button, 0, Qt::AlignCenter);
+    outer->addLayout(buttons);
+    outer->addWidget(widths, 0, tall ? Qt::AlignHCenter : Qt::AlignVCenter);
+    SwatchPicture *shown = tall ? grid : strip;
+    SwatchPicture *hidden = tall ? strip : grid;
+    hidden->hide();
+    outer->addWidget(shown, 0, Qt::AlignCenter);
+    shown->show();
+    outer->addStretch(1);
+    q->updateGeometry();
+}
+
+void ToolBarPrivate::toolChosen(int index)
+{
+    switch (index) {
+    case 1: Q_EMIT q->OnRect(lineWidth, color); break;
+    case 2: Q_EMIT q->OnRoundRect(lineWidth, color); break;
+    case 3: Q_EMIT q->OnCircle(lineWidth, color); break;
+    case 4: Q_EMIT q->OnLine(lineWidth, color); break;
+    case 5: Q_EMIT q->OnText(); break;
+    case 6: Q_EMIT q->OnArrow(); break;
+    default: break; // the no-tool button raises nothing
+    }
+}
+
+void ToolBarPrivate::swatchChosen(int index)
+{
+    // Both pictures show the same colours in the same order; keeping their
+    // frames together shows the right cell after a layout change.
+    grid->setMarked(index);
+    strip->setMarked(index);
+    color = kSwatchColors[std::size_t(index)];
+    Q_EMIT q->OnChangeColor(color);
+}
+
+ToolBar::ToolBar(QWidget *parent)
+    : QWidget(parent)
+    , d(std::make_unique<ToolBarPrivate>(this))
+{
+    d->build();
+    d->layOut();
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+ToolBar::~ToolBar() = default;
+
+void ToolBar::Reset()
+{
+    d->tools[0]->setChecked(true);
+    d->tools[0]->setFocus(Qt::OtherFocusReason);
+}
+
+qint16 ToolBar::ViewMode() const
+{
+    return d->viewMode;
+}
+
+void ToolBar::setViewMode(qint16 ViewMode)
+{
+    d->viewMode = ViewMode == 0 ? 0 : 1;
+    d->layOut();
+}
+
+quint32 ToolBar::currentColor() const
+{
+    return d->color;
+}
+
+qint16 ToolBar::currentLineWidth() const
+{
+    return d->lineWidth;
+}
+
+int ToolBar::currentTool() const
+{
+    return d->group->checkedId();
+}
