@@ -6,16 +6,19 @@
 #include "testrelay.h"
 #include "testspeech.h"
 #include "vocanaapi.h"
+#include "voiceencoder.h"
 #include "voiceformat.h"
 #include "voicepacket.h"
 #include "wavreader.h"
 
+#include <QAudioDevice>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLibrary>
 #include <QMediaDevices>
 #include <QNetworkDatagram>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -23,7 +26,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <iostream>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -222,4 +227,210 @@ TEST_F(VoiceEngine, TenPercentLossAndBundledPacketsStillPlayWithoutGaps)
     // frame (a silent frame spans at least three whole 5 ms blocks).
     EXPECT_LT(r.longestDropoutMs, 15);
     EXPECT_LT(r.delayMs, 160);
+}
+
+TEST_F(VoiceEngine, CallsCheckTheirInstanceAndArguments)
+{
+    Engine &e = engine();
+    const int32_t zero = 0;
+    const VocanaAddressRecord good{0, 0, Loopback, 9};
+    // Nothing works before InitDLL or after ReleaseDLL.
+    EXPECT_EQ(e.StartSpeak(40, &good), Vocana::NotInitialised);
+    EXPECT_EQ(e.StopListen(40, &zero), Vocana::NotInitialised);
+    EXPECT_EQ(e.ReleaseDLL(40, &zero), Vocana::NotInitialised);
+
+    ASSERT_EQ(e.InitDLL(40, ""), Vocana::Ok);
+    EXPECT_EQ(e.InitDLL(40, nullptr), Vocana::Ok); // a second InitDLL keeps the engine
+    const VocanaAddressRecord bad[]
+        = {{0, 0, 0, 8640}, {0, 0, Loopback, 0}, {0, 0, Loopback, 70000}, {0, 0, Loopback, -5}};
+    for (const VocanaAddressRecord &record : bad) {
+        EXPECT_EQ(e.StartSpeak(40, &record), Vocana::BadArgument) << record.port;
+        EXPECT_EQ(e.StartListen(40, &record), Vocana::BadArgument) << record.port;
+    }
+    EXPECT_EQ(e.StartSpeak(40, nullptr), Vocana::BadArgument);
+    EXPECT_EQ(e.StartListen(40, nullptr), Vocana::BadArgument);
+    EXPECT_EQ(e.SetWaveFiles(40, nullptr), Vocana::BadArgument);
+
+    // A missing microphone file fails the start, and says why in the log.
+    EXPECT_EQ(setFiles(40, u"/nonexistent/mic.wav"_s, {}), Vocana::Ok);
+    EXPECT_EQ(e.StartSpeak(40, &good), Vocana::FileFailed);
+    EXPECT_TRUE(home.errorLog().contains("/nonexistent/mic.wav"));
+
+    // A port somebody else holds cannot be listened on.
+    QUdpSocket holder;
+    ASSERT_TRUE(holder.bind(QHostAddress::LocalHost, 0));
+    const VocanaAddressRecord taken{0, 0, Loopback, holder.localPort()};
+    EXPECT_EQ(e.StartListen(40, &taken), Vocana::SocketFailed);
+
+    EXPECT_EQ(e.ReleaseDLL(40, &zero), Vocana::Ok);
+    EXPECT_EQ(e.StopSpeak(40, ""), Vocana::NotInitialised);
+}
+
+TEST_F(VoiceEngine, StartAndStopAlternateAnyNumberOfTimes)
+{
+    QTemporaryDir dir;
+    const QString speechPath = dir.filePath(u"speech.wav"_s);
+    QString error;
+    ASSERT_TRUE(TestSpeech::Make(speechPath, &error));
+    Engine &e = engine();
+    const int32_t zero = 0;
+    ASSERT_EQ(e.InitDLL(41, ""), Vocana::Ok);
+    ASSERT_EQ(setFiles(41, speechPath, dir.filePath(u"heard.wav"_s)), Vocana::Ok);
+
+    QUdpSocket sink;
+    ASSERT_TRUE(sink.bind(QHostAddress::LocalHost, 0));
+    const quint16 listenPort = freePort();
+    const VocanaAddressRecord speak{5, Vocana::LevelMessage, Loopback, sink.localPort()};
+    const VocanaAddressRecord listen{0, 0, Loopback, listenPort};
+    for (int round = 0; round < 10; ++round) {
+        EXPECT_EQ(e.StartSpeak(41, &speak), Vocana::Ok) << round;
+        // Listening restarted on the same port without a stop in between,
+        // as a caller that skips StopListen does.
+        EXPECT_EQ(e.StartListen(41, &listen), Vocana::Ok) << round;
+        EXPECT_EQ(e.StartListen(41, &listen), Vocana::Ok) << round;
+        runFor(30);
+        EXPECT_EQ(e.StopSpeak(41, ""), Vocana::Ok) << round;
+        EXPECT_EQ(e.StopListen(41, &zero), Vocana::Ok) << round;
+        EXPECT_EQ(e.StopListen(41, &zero), Vocana::Ok) << round; // stopping twice is harmless
+    }
+    // Every start began a new stream: the stream ids seen differ.
+    QSet<quint16> streams;
+    while (sink.hasPendingDatagrams()) {
+        const Voice::SplitDatagram split = Voice::SplitVoiceDatagram(sink.receiveDatagram().data());
+        for (const Voice::VoicePacket &p : split.packets)
+            streams.insert(p.header.streamId);
+    }
+    EXPECT_GE(streams.size(), 8);
+    EXPECT_EQ(e.ReleaseDLL(41, &zero), Vocana::Ok);
+}
+
+TEST_F(VoiceEngine, ListeningForAPeerIgnoresOtherSenders)
+{
+    QTemporaryDir dir;
+    const QString heardPath = dir.filePath(u"heard.wav"_s);
+    Engine &e = engine();
+    const int32_t zero = 0;
+    ASSERT_EQ(e.InitDLL(42, ""), Vocana::Ok);
+    ASSERT_EQ(setFiles(42, {}, heardPath), Vocana::Ok);
+    // An address that is not this machine's is the peer the voice comes
+    // from (a documentation network here, so it never is).
+    const quint16 port = freePort();
+    const VocanaAddressRecord peer{0, 0, qint32(0xCB007105), port}; // 203.0.113.5
+    ASSERT_EQ(e.StartListen(42, &peer), Vocana::Ok);
+
+    // Loud packets from the wrong sender (this host).
+    Voice::VoiceEncoder encoder;
+    std::vector<qint16> tone(Voice::FrameSamples);
+    for (int i = 0; i < Voice::FrameSamples; ++i)
+        tone[std::size_t(i)] = qint16(10000 * std::sin(i * 2 * M_PI * 440 / Voice::SampleRate));
+    QUdpSocket sender;
+    for (quint16 seq = 0; seq < 25; ++seq) {
+        Voice::PacketHeader header;
+        header.sequence = seq;
+        header.streamId = 9;
+        sender.writeDatagram(Voice::EncodeVoicePacket(header, encoder.encode(tone.data())),
+            QHostAddress::LocalHost, port);
+        runFor(20);
+    }
+    runFor(100);
+    EXPECT_EQ(e.StopListen(42, &zero), Vocana::Ok);
+    EXPECT_EQ(e.ReleaseDLL(42, &zero), Vocana::Ok);
+    QString error;
+    const QList<qint16> heard = Voice::LoadWavAs48kMono(heardPath, &error);
+    ASSERT_GT(heard.size(), Voice::SampleRate / 4) << error.toStdString();
+    EXPECT_EQ(Voice::PeakLevel(heard.constData(), int(heard.size())), 0);
+}
+
+TEST_F(VoiceEngine, TwoSpeakersOnOnePortAreMixed)
+{
+    // The teacher and the student holding the floor may talk at once; the
+    // relay then delivers two streams to the same port.
+    QTemporaryDir dir;
+    const QString heardPath = dir.filePath(u"heard.wav"_s);
+    Engine &e = engine();
+    const int32_t zero = 0;
+    ASSERT_EQ(e.InitDLL(43, ""), Vocana::Ok);
+    ASSERT_EQ(setFiles(43, {}, heardPath), Vocana::Ok);
+    const quint16 port = freePort();
+    const VocanaAddressRecord listen{0, 0, Loopback, port};
+    ASSERT_EQ(e.StartListen(43, &listen), Vocana::Ok);
+
+    Voice::VoiceEncoder low, high;
+    std::vector<qint16> a(Voice::FrameSamples), b(Voice::FrameSamples);
+    QUdpSocket sender;
+    for (quint16 seq = 0; seq < 40; ++seq) {
+        for (int i = 0; i < Voice::FrameSamples; ++i) {
+            const double t = double(seq * Voice::FrameSamples + i) / Voice::SampleRate;
+            a[std::size_t(i)] = qint16(6000 * std::sin(2 * M_PI * 300 * t));
+            b[std::size_t(i)] = qint16(6000 * std::sin(2 * M_PI * 1100 * t));
+        }
+        Voice::PacketHeader h1{seq, Voice::CodecOpus48kMono20ms, 0, 0, 1};
+        Voice::PacketHeader h2{quint16(seq + 5000), Voice::CodecOpus48kMono20ms, 0, 0, 2};
+        sender.writeDatagram(
+            Voice::EncodeVoicePacket(h1, low.encode(a.data())), QHostAddress::LocalHost, port);
+        sender.writeDatagram(
+            Voice::EncodeVoicePacket(h2, high.encode(b.data())), QHostAddress::LocalHost, port);
+        runFor(20);
+    }
+    runFor(100);
+    EXPECT_EQ(e.StopListen(43, &zero), Vocana::Ok);
+    EXPECT_EQ(e.ReleaseDLL(43, &zero), Vocana::Ok);
+
+    QString error;
+    const QList<qint16> heard = Voice::LoadWavAs48kMono(heardPath, &error);
+    ASSERT_FALSE(heard.isEmpty()) << error.toStdString();
+    // Goertzel power at both pitches over the loudest half second.
+    auto power = [&](double frequency) {
+        double best = 0;
+        for (qsizetype start = 0; start + 24000 <= heard.size(); start += 4800) {
+            const double w = 2 * std::cos(2 * M_PI * frequency / Voice::SampleRate);
+            double s1 = 0, s2 = 0;
+            for (qsizetype i = start; i < start + 24000; ++i) {
+                const double s0 = heard[i] + w * s1 - s2;
+                s2 = s1;
+                s1 = s0;
+            }
+            best = std::max(best, s1 * s1 + s2 * s2 - w * s1 * s2);
+        }
+        return best;
+    };
+    const double p300 = power(300), p1100 = power(1100), p700 = power(700);
+    EXPECT_GT(p300, 100 * p700);
+    EXPECT_GT(p1100, 100 * p700);
+}
+
+TEST_F(VoiceEngine, SoundCardsOfTheSoundServer)
+{
+    if (QMediaDevices::audioInputs().isEmpty() || QMediaDevices::audioOutputs().isEmpty())
+        GTEST_SKIP() << "no sound server with an input and an output";
+    Engine &e = engine();
+    const int32_t zero = 0;
+    ASSERT_EQ(e.InitDLL(44, ""), Vocana::Ok);
+    ASSERT_EQ(setFiles(44, {}, {}), Vocana::Ok); // the devices, whatever the environment says
+
+    QUdpSocket sink;
+    ASSERT_TRUE(sink.bind(QHostAddress::LocalHost, 0));
+    const VocanaAddressRecord speak{6, Vocana::LevelMessage, Loopback, sink.localPort()};
+    ASSERT_EQ(e.StartSpeak(44, &speak), Vocana::Ok);
+    const VocanaAddressRecord listen{0, 0, Loopback, freePort()};
+    EXPECT_EQ(e.StartListen(44, &listen), Vocana::Ok);
+
+    // Half a second of microphone: about 25 packets in sequence.
+    QList<quint16> sequences;
+    QElapsedTimer clock;
+    clock.start();
+    while (sequences.size() < 20 && clock.elapsed() < 3000) {
+        runFor(50);
+        while (sink.hasPendingDatagrams()) {
+            const auto split = Voice::SplitVoiceDatagram(sink.receiveDatagram().data());
+            for (const Voice::VoicePacket &p : split.packets)
+                sequences << p.header.sequence;
+        }
+    }
+    EXPECT_EQ(e.StopSpeak(44, ""), Vocana::Ok);
+    EXPECT_EQ(e.StopListen(44, &zero), Vocana::Ok);
+    EXPECT_EQ(e.ReleaseDLL(44, &zero), Vocana::Ok);
+    ASSERT_GE(sequences.size(), 20);
+    for (qsizetype i = 1; i < sequences.size(); ++i)
+        EXPECT_EQ(quint16(sequences[i] - sequences[i - 1]), 1);
 }
