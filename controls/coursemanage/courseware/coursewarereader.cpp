@@ -21,8 +21,11 @@ public:
         : m_in(in)
         , m_options(options)
         , m_result(result)
-        , m_expander(options.expandLimit)
-    { }
+        , m_expander(options.expandLimit, options.inMemoryLimit)
+    {
+        if (auto *file = qobject_cast<QFile *>(&in); file && file->size() > 0)
+            m_mapped = file->map(0, file->size());
+    }
 
     void run();
 
@@ -44,6 +47,9 @@ private:
     EntryExpander m_expander;
     QSet<QString> m_keys;
     QByteArray m_compressed;
+    // The whole file mapped when it is a plain file: entries are expanded
+    // straight from the mapping instead of being copied out first.
+    const uchar *m_mapped = nullptr;
 };
 
 bool RecordReader::readInt16(qint16 &value)
@@ -238,7 +244,10 @@ void RecordReader::expandEntry(CourseRecord &record)
         return;
     }
     ExpandOutcome outcome;
-    if (record.compressedSize <= m_options.inMemoryLimit) {
+    if (m_mapped) {
+        outcome
+            = m_expander.expand(QByteArrayView(m_mapped + m_in.pos(), record.compressedSize), out);
+    } else if (record.compressedSize <= m_options.inMemoryLimit) {
         m_compressed.resize(record.compressedSize);
         if (m_in.read(m_compressed.data(), record.compressedSize) != record.compressedSize)
             outcome.status = ExpandStatus::ReadFailed;

@@ -19,8 +19,8 @@ struct ReadOptions {
     // leaves them packed (listing only).
     QString expandFolder;
     qint64 expandLimit = DefaultExpandLimit;
-    // Compressed entries up to this size are read whole and expanded in one
-    // call; larger ones stream.
+    // Entries whose compressed data and expanded output both fit in this
+    // many bytes are expanded in one call; larger ones stream through zlib.
     qint64 inMemoryLimit = qint64(64) << 20;
     // Called after each record with the position in the file and its size.
     std::function<void(qint64 position, qint64 total)> progress;

@@ -15,21 +15,19 @@ QByteArray EncodeGbk(const QString &text)
     // sequences, which a GBK reader counts as two characters.
     QString representable;
     representable.reserve(text.size());
-    QStringEncoder probe("GBK");
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const bool pair = text.at(i).isHighSurrogate() && i + 1 < text.size()
-            && text.at(i + 1).isLowSurrogate();
-        const QString one = text.mid(i, pair ? 2 : 1);
-        const QByteArray encoded = probe.encode(one);
-        const bool ok = !probe.hasError() && CountGbkCharacters(encoded) == 1
-            && (encoded.size() == 1 || IsGbkLeadByte(uchar(encoded.at(0))));
-        if (ok && encoded.size() <= 2)
-            representable += one;
-        else
-            representable += u'?';
-        probe.resetState();
-        if (pair)
-            ++i;
+        const QChar c = text.at(i);
+        if (c.unicode() < 0x80) {
+            representable += c;
+            continue;
+        }
+        QStringEncoder probe("GBK");
+        const QByteArray encoded = probe.encode(QStringView(&c, 1));
+        const bool ok = !c.isSurrogate() && !probe.hasError() && encoded.size() == 2
+            && IsGbkLeadByte(uchar(encoded.at(0)));
+        representable += ok ? c : QChar(u'?');
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i; // one question mark for the whole pair
     }
     QStringEncoder encoder("GBK");
     return encoder.encode(representable);
