@@ -4,7 +4,8 @@
 add_library(lumo_options INTERFACE)
 add_library(Lumo::Options ALIAS lumo_options)
 target_compile_options(lumo_options INTERFACE
-  -Wall -Wextra -Wpedantic -Wshadow=local -Wnon-virtual-dtor -Wimplicit-fallthrough
+  -Wall -Wextra -Wpedantic -Wnon-virtual-dtor -Wimplicit-fallthrough
+  $<$<CXX_COMPILER_ID:GNU>:-Wshadow=local>
   $<$<BOOL:${LUMO_WERROR}>:-Werror>)
 target_compile_definitions(lumo_options INTERFACE
   QT_NO_CAST_FROM_ASCII

@@ -41,6 +41,7 @@ const Wire::Failure NotConnected{
 clsRemoteSync::clsRemoteSync(QObject *parent)
     : QObject(parent)
     , m_socket(std::make_unique<QTcpSocket>())
+    , m_buffer(std::make_unique<FrameAssembler>())
 {
     connect(m_socket.get(), &QTcpSocket::readyRead, this, &clsRemoteSync::onReadyRead);
     connect(m_socket.get(), &QTcpSocket::connected, this, &clsRemoteSync::onConnected);
@@ -239,14 +240,8 @@ void clsRemoteSync::onReadyRead()
         m_socket->skip(available);
         return;
     }
-    if (m_head > 0) {
-        m_buffer.remove(0, m_head);
-        m_head = 0;
-    }
-    const qsizetype old = m_buffer.size();
-    m_buffer.resize(old + available);
-    const qint64 got = m_socket->read(m_buffer.data() + old, available);
-    m_buffer.resize(old + qMax<qint64>(got, 0));
+    const qint64 got = m_socket->read(m_buffer->reserveTail(available), available);
+    m_buffer->commit(qMax<qint64>(got, 0));
     processBuffer();
 }
 
@@ -254,17 +249,13 @@ void clsRemoteSync::ReceiveBytes(QByteArrayView bytes)
 {
     if (bytes.isEmpty() || !m_bEnabled)
         return;
-    if (m_head > 0) {
-        m_buffer.remove(0, m_head);
-        m_head = 0;
-    }
-    m_buffer.append(bytes);
+    m_buffer->append(bytes);
     processBuffer();
 }
 
 qsizetype clsRemoteSync::PendingBytes() const
 {
-    return m_buffer.size() - m_head;
+    return m_buffer->pending();
 }
 
 void clsRemoteSync::processBuffer()
@@ -274,19 +265,19 @@ void clsRemoteSync::processBuffer()
     // frame intact while its handlers run, even if they feed more bytes in.
     constexpr qsizetype StackFrame = 2048;
     while (true) {
-        const QByteArrayView rest(m_buffer.constData() + m_head, m_buffer.size() - m_head);
-        const FrameCodec::Cut cut = FrameCodec::cutFrame(rest);
-        if (cut.status == FrameCodec::CutStatus::Incomplete)
+        QByteArrayView whole;
+        const FrameCodec::CutStatus status = m_buffer->peek(&whole);
+        if (status == FrameCodec::CutStatus::Incomplete)
             return;
-        if (cut.status == FrameCodec::CutStatus::Refused) {
+        if (status == FrameCodec::CutStatus::Refused) {
             // No frame can start here and nothing tells where the next one
             // starts: waiting would leave the client deaf for good.
+            const QByteArrayView rest = m_buffer->front();
             const auto *p = reinterpret_cast<const uchar *>(rest.data());
             Q_EMIT SystemLog(u"[Error] Frame header refused (first byte "_s + QString::number(p[0])
                 + u", type "_s + QString::number(p[4]) + u"); "_s + QString::number(rest.size())
                 + u" buffered bytes dropped, connection closed."_s);
-            m_buffer.clear();
-            m_head = 0;
+            m_buffer->clear();
             if (alive)
                 Disconnect();
             return;
@@ -295,21 +286,19 @@ void clsRemoteSync::processBuffer()
         char stackCopy[StackFrame];
         QByteArray heapCopy;
         const char *frameData = stackCopy;
-        if (cut.length <= StackFrame) {
-            std::memcpy(stackCopy, rest.data(), size_t(cut.length));
+        const qsizetype length = whole.size();
+        if (length <= StackFrame) {
+            std::memcpy(stackCopy, whole.data(), size_t(length));
         } else {
-            heapCopy = rest.first(cut.length).toByteArray();
+            heapCopy = whole.toByteArray();
             frameData = heapCopy.constData();
         }
-        m_head += cut.length;
-        if (m_head == m_buffer.size()) {
-            m_buffer.resize(0);
-            m_head = 0;
-        }
+        // Removed before dispatch: a handler may feed more bytes in.
+        m_buffer->consume(length);
 
         Wire::Failure failure;
         const FrameCodec::FrameView frame
-            = FrameCodec::viewFrame(QByteArrayView(frameData, cut.length), failure);
+            = FrameCodec::viewFrame(QByteArrayView(frameData, length), failure);
         if (failure) {
             Global::WriteErrorLog(Module, u"ConvertToMessage"_s, failure.description, __LINE__);
             Q_EMIT SystemLog(u"Error in ConvertToMessage ["_s + QString::number(failure.number)

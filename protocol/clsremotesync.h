@@ -12,6 +12,7 @@
 #include <memory>
 
 class QTcpSocket;
+class FrameAssembler;
 
 namespace FrameCodec {
 struct FrameView;
@@ -201,10 +202,7 @@ private:
     void OnCampusList(const FrameCodec::FrameView &frame);
 
     std::unique_ptr<QTcpSocket> m_socket;
-    // Frames are consumed from m_head on; the bytes before it are dropped
-    // when the next arrival is appended, so cutting never moves memory.
-    QByteArray m_buffer;
-    qsizetype m_head = 0;
+    std::unique_ptr<FrameAssembler> m_buffer;
     bool m_closingByUs = false;
     bool m_inError = false;
     QString m_lastRemoteAddress;

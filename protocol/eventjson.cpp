@@ -17,12 +17,12 @@ class SignalForwarder : public QObject
 {
 public:
     SignalForwarder(QObject *source, const QMetaMethod &signal,
-                    std::function<void(const QMetaMethod &, void **)> callback)
+        std::function<void(const QMetaMethod &, void **)> callback)
         : m_signal(signal)
         , m_callback(std::move(callback))
     {
         QMetaObject::connect(source, signal.methodIndex(), this,
-                             QObject::staticMetaObject.methodCount(), Qt::DirectConnection);
+            QObject::staticMetaObject.methodCount(), Qt::DirectConnection);
     }
 
     int qt_metacall(QMetaObject::Call call, int id, void **args) override
@@ -87,7 +87,8 @@ QString invokeMethod(clsRemoteSync &sync, const QString &name, const QJsonObject
     const QMetaObject *meta = sync.metaObject();
     for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
         const QMetaMethod method = meta->method(i);
-        if (method.methodType() != QMetaMethod::Method || QString::fromLatin1(method.name()) != name)
+        if (method.methodType() != QMetaMethod::Method
+            || QString::fromLatin1(method.name()) != name)
             continue;
         const QList<QByteArray> names = method.parameterNames();
         // Overloads with default arguments: take the one whose parameters are
@@ -111,7 +112,7 @@ QString invokeMethod(clsRemoteSync &sync, const QString &name, const QJsonObject
             args[p] = QGenericArgument(method.parameterMetaType(p).name(), values[p].constData());
         }
         const bool ok = method.invoke(&sync, Qt::DirectConnection, args[0], args[1], args[2],
-                                      args[3], args[4], args[5], args[6], args[7], args[8], args[9]);
+            args[3], args[4], args[5], args[6], args[7], args[8], args[9]);
         return ok ? QString() : u"call failed"_s;
     }
     return u"no such operation: "_s + name;
@@ -135,7 +136,8 @@ RemoteSyncEventJson::RemoteSyncEventJson(clsRemoteSync *sync, Handler handler)
                 const QList<QByteArray> names = method.parameterNames();
                 for (int p = 0; p < names.size(); ++p) {
                     const QString key = QString::fromLatin1(names[p]);
-                    const QJsonValue value = toJson(QVariant(method.parameterMetaType(p), args[p + 1]));
+                    const QJsonValue value
+                        = toJson(QVariant(method.parameterMetaType(p), args[p + 1]));
                     event.insert(key, value);
                     line += u',' + jsonText(key) + u':' + jsonText(value);
                 }
@@ -170,9 +172,9 @@ QString InvokeRemoteSyncJson(clsRemoteSync &sync, const QJsonObject &command)
         for (const QJsonValue &entry : command.value(u"UserList"_s).toArray()) {
             const QJsonObject user = entry.toObject();
             users.append({qint32(user.value(u"uiUserID"_s).toInteger()),
-                          user.value(u"uiUserNick"_s).toString(),
-                          quint8(user.value(u"uiStatus"_s).toInteger()),
-                          quint8(user.value(u"uiUserType"_s).toInteger())});
+                user.value(u"uiUserNick"_s).toString(),
+                quint8(user.value(u"uiStatus"_s).toInteger()),
+                quint8(user.value(u"uiUserType"_s).toInteger())});
         }
         const qint64 count = command.value(u"UserCount"_s).toInteger(users.size());
         sync.SendUserListMsg(qint32(count), users, qint16(command.value(u"CmdVerb"_s).toInteger()));

@@ -37,5 +37,5 @@ private:
 //   {"call": "Send", "mcCommandType": t, "mcCommandVerb": v, "mcDatas": "<hex>"}
 //   {"set": "<property>", "value": v}
 // Returns an empty text on success, else what was wrong with the command.
-AULIX_REMOTESYNCDLL_EXPORT QString InvokeRemoteSyncJson(clsRemoteSync &sync,
-                                                        const QJsonObject &command);
+AULIX_REMOTESYNCDLL_EXPORT QString InvokeRemoteSyncJson(
+    clsRemoteSync &sync, const QJsonObject &command);

@@ -104,3 +104,57 @@ FrameView viewFrame(QByteArrayView frame, Wire::Failure &failure)
 }
 
 } // namespace FrameCodec
+
+void FrameAssembler::dropConsumed()
+{
+    if (m_head == 0)
+        return;
+    m_buffer.remove(0, m_head);
+    m_head = 0;
+}
+
+void FrameAssembler::append(QByteArrayView bytes)
+{
+    dropConsumed();
+    m_buffer.append(bytes);
+}
+
+char *FrameAssembler::reserveTail(qsizetype count)
+{
+    dropConsumed();
+    const qsizetype old = m_buffer.size();
+    m_buffer.resize(old + count);
+    m_reserved = count;
+    return m_buffer.data() + old;
+}
+
+void FrameAssembler::commit(qsizetype written)
+{
+    // reserveTail() grew the buffer by the requested count; keep what was written.
+    m_buffer.truncate(m_buffer.size() - m_reserved + qBound(qsizetype(0), written, m_reserved));
+    m_reserved = 0;
+}
+
+FrameCodec::CutStatus FrameAssembler::peek(QByteArrayView *frame) const
+{
+    const FrameCodec::Cut cut = FrameCodec::cutFrame(front());
+    if (cut.status == FrameCodec::CutStatus::Frame && frame)
+        *frame = front().first(cut.length);
+    return cut.status;
+}
+
+void FrameAssembler::consume(qsizetype length)
+{
+    m_head += length;
+    if (m_head >= m_buffer.size()) {
+        // Keeps the allocation for the next arrival.
+        m_buffer.resize(0);
+        m_head = 0;
+    }
+}
+
+void FrameAssembler::clear()
+{
+    m_buffer.clear();
+    m_head = 0;
+}

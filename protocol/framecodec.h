@@ -48,3 +48,32 @@ struct FrameView {
 AULIX_REMOTESYNCDLL_EXPORT FrameView viewFrame(QByteArrayView frame, Wire::Failure &failure);
 
 } // namespace FrameCodec
+
+// The receive buffer of a connection: bytes go in as they arrive, whole
+// frames come out. Consumed bytes are dropped lazily on the next append, so
+// cutting a frame never moves memory and a long run of small frames costs
+// linear time whatever the read size.
+class AULIX_REMOTESYNCDLL_EXPORT FrameAssembler
+{
+public:
+    void append(QByteArrayView bytes);
+    // Room for `count` more bytes at the end, to read into directly; commit()
+    // with the number actually written.
+    char *reserveTail(qsizetype count);
+    void commit(qsizetype written);
+
+    // The frame at the front (status Frame, bytes in `frame`), or why not.
+    FrameCodec::CutStatus peek(QByteArrayView *frame) const;
+    // Drops the front frame of `length` bytes.
+    void consume(qsizetype length);
+    void clear();
+    qsizetype pending() const { return m_buffer.size() - m_head; }
+    QByteArrayView front() const { return {m_buffer.constData() + m_head, pending()}; }
+
+private:
+    void dropConsumed();
+
+    QByteArray m_buffer;
+    qsizetype m_head = 0;
+    qsizetype m_reserved = 0;
+};

@@ -3,6 +3,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <charconv>
 #include <cstring>
 
 using namespace Qt::StringLiterals;
@@ -177,17 +178,19 @@ void appendAnsiField(QString &out, QByteArrayView bytes, qsizetype width)
         out.append(QLatin1StringView(bytes));
     else
         out.append(gbkDecoder().decode(bytes));
-    const qsizetype written = out.size() - start;
-    if (written < width)
-        out.append(QString(width - written, u' '));
+    if (out.size() - start < width)
+        out.resize(start + width, u' ');
 }
 
 void appendNumberField(QString &out, qint64 value, qsizetype width)
 {
-    const QString digits = QString::number(value);
-    out.append(digits);
-    if (digits.size() < width)
-        out.append(QString(width - digits.size(), u' '));
+    // Runs per field of every list record: no temporary strings.
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    const qsizetype start = out.size();
+    out.append(QLatin1StringView(digits, end - digits));
+    if (out.size() - start < width)
+        out.resize(start + width, u' ');
 }
 
 QString PadRight(const QString &text, qsizetype width, Failure *failure)

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -150,4 +152,35 @@ TEST(WireText, AnsiFieldsUseGbkAndKeepNuls)
     EXPECT_EQ(text, u"王老师"_s + QString(13, u' '));
     EXPECT_EQ(Wire::narrowBytes(u"王"_s), fromHex("cdf5"));
     EXPECT_EQ(Wire::wideText(fromHex("680069")), u"h"_s); // odd last byte dropped
+}
+
+TEST(FrameAssembler, CutsFramesAcrossAppendsAndPartialReads)
+{
+    FrameAssembler assembler;
+    const QByteArray a = frame(mtNotes, 0, 5, "ab");
+    const QByteArray b = frame(mtUrl, 0, 6, "cdef");
+    const QByteArray stream = a + b;
+
+    // A read that fills less than it reserved keeps only what was written.
+    char *tail = assembler.reserveTail(64);
+    std::memcpy(tail, stream.constData(), 20);
+    assembler.commit(20);
+    EXPECT_EQ(assembler.pending(), 20);
+
+    QByteArrayView cut;
+    ASSERT_EQ(assembler.peek(&cut), FrameCodec::CutStatus::Frame);
+    EXPECT_EQ(cut.toByteArray(), a);
+    assembler.consume(cut.size());
+    EXPECT_EQ(assembler.peek(&cut), FrameCodec::CutStatus::Incomplete);
+
+    assembler.append(QByteArrayView(stream).sliced(20));
+    ASSERT_EQ(assembler.peek(&cut), FrameCodec::CutStatus::Frame);
+    EXPECT_EQ(cut.toByteArray(), b);
+    assembler.consume(cut.size());
+    EXPECT_EQ(assembler.pending(), 0);
+
+    assembler.append(fromHex("0a") + QByteArray(15, '\0'));
+    EXPECT_EQ(assembler.peek(&cut), FrameCodec::CutStatus::Refused);
+    assembler.clear();
+    EXPECT_EQ(assembler.pending(), 0);
 }
