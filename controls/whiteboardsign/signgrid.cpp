@@ -88,9 +88,9 @@ void SignGrid::insert(int id, const Sign &sign)
         + kMaxTolerance;
     switch (ElementKindOf(sign.shape)) {
     case ElementKind::Shape:
-        // Polyline chords cut inside curves by at most a small fraction of a
-        // piece; a quarter cell more margin covers them.
-        addPolyline(id, OutlinePolyline(sign), margin + kCellTwips / 4.0);
+        // Chords of at most a quarter cell cut inside the curves they
+        // follow by a few twips; a little more margin covers them.
+        addPolyline(id, OutlinePolyline(sign), margin + kCellTwips / 16.0);
         break;
     case ElementKind::Line: addPolyline(id, {QPointF(sign.from), QPointF(sign.to)}, margin); break;
     case ElementKind::Label:
@@ -115,10 +115,11 @@ std::vector<QPointF> OutlinePolyline(const Sign &sign)
     case stRoundedSquare: {
         const double r = CornerRadius(FigureRect(sign.shape, sign.box));
         constexpr double pi = std::numbers::pi;
-        AppendArc(points, {figure.right() - r, figure.top() + r}, r, r, -pi / 2, 0, 4);
-        AppendArc(points, {figure.right() - r, figure.bottom() - r}, r, r, 0, pi / 2, 4);
-        AppendArc(points, {figure.left() + r, figure.bottom() - r}, r, r, pi / 2, pi, 4);
-        AppendArc(points, {figure.left() + r, figure.top() + r}, r, r, pi, 1.5 * pi, 4);
+        const int steps = std::clamp(int(r * pi / 2 / (SignGrid::kCellTwips / 4.0)), 4, 64);
+        AppendArc(points, {figure.right() - r, figure.top() + r}, r, r, -pi / 2, 0, steps);
+        AppendArc(points, {figure.right() - r, figure.bottom() - r}, r, r, 0, pi / 2, steps);
+        AppendArc(points, {figure.left() + r, figure.bottom() - r}, r, r, pi / 2, pi, steps);
+        AppendArc(points, {figure.left() + r, figure.top() + r}, r, r, pi, 1.5 * pi, steps);
         points.push_back(points.front());
         break;
     }

@@ -17,7 +17,7 @@ namespace WhiteBoard {
 class WHITEBOARDSIGNMODEL_EXPORT SignGrid
 {
 public:
-    static constexpr int kCellTwips = 1024; // about 68 pixels
+    static constexpr int kCellTwips = 512; // about 34 pixels
     static constexpr int kCellsPerSide = 65536 / kCellTwips;
     static constexpr int kMaxTolerance = 8 * kTwipsPerPixel;
 

@@ -73,11 +73,11 @@ AddResult SignModel::add(const SignRequest &request)
     return result;
 }
 
-QRect SignModel::removeLast(ShapeType shape)
+RemoveResult SignModel::removeLast(ShapeType shape)
 {
     const ElementKind kind = ElementKindOf(shape);
     if (kind == ElementKind::Arrow)
-        return m_arrowVisible ? placeArrow(m_arrowCentre, false) : QRect();
+        return {-1, m_arrowVisible ? placeArrow(m_arrowCentre, false) : QRect()};
     if (kind == ElementKind::None)
         return {};
     const auto &elements = m_elements[std::size_t(kind)];
@@ -89,7 +89,7 @@ QRect SignModel::removeLast(ShapeType shape)
     sign.alive = false;
     sign.text.clear();
     --m_liveCount;
-    return sign.bounds;
+    return {elements.back(), sign.bounds};
 }
 
 void SignModel::clear()

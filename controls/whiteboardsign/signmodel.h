@@ -38,6 +38,11 @@ struct AddResult {
     QRect dirty; // twips to repaint
 };
 
+struct RemoveResult {
+    int id = -1; // the removed sign; -1 for the arrow or when nothing changed
+    QRect dirty; // twips to repaint; empty when nothing changed
+};
+
 // The signs of the board without any widget: the element lists with their
 // 16-bit counters, the adding and removing rules, the one arrow picture and
 // a spatial index for point look-ups and partial repaints.
@@ -53,9 +58,8 @@ public:
     AddResult add(const SignRequest &request);
     // Removes the element at the counter of the kind that `shape` belongs
     // to; an element already gone leaves everything as it is. For the
-    // arrow, hides the arrow picture. Answers the twips area to repaint
-    // (empty when nothing changed).
-    QRect removeLast(ShapeType shape);
+    // arrow, hides the arrow picture.
+    RemoveResult removeLast(ShapeType shape);
     void clear();
 
     int counter(ElementKind kind) const;

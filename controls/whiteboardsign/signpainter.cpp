@@ -58,10 +58,26 @@ void PaintSign(QPainter &painter, const Sign &sign)
     switch (sign.shape) {
     case stRectangle:
     case stSquare: {
-        painter.setRenderHint(QPainter::Antialiasing, false);
-        painter.setPen(QPen(color, penWidth, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect(AlignedFigure(FigureRect(sign.shape, sign.box), penWidth));
+        // Four filled bands: the same pixels whether or not the rectangle
+        // is clipped, which a stroked outline does not promise.
+        const QRectF pixels = TwipsToPixelsF(FigureRect(sign.shape, sign.box));
+        const QRect figure(int(std::lround(pixels.x())), int(std::lround(pixels.y())),
+            int(std::lround(pixels.width())), int(std::lround(pixels.height())));
+        const QRect outer(figure.left() - penWidth / 2, figure.top() - penWidth / 2,
+            figure.width() + penWidth, figure.height() + penWidth);
+        if (outer.width() <= 2 * penWidth || outer.height() <= 2 * penWidth) {
+            painter.fillRect(outer, color);
+            break;
+        }
+        painter.fillRect(QRect(outer.left(), outer.top(), outer.width(), penWidth), color);
+        painter.fillRect(
+            QRect(outer.left(), outer.bottom() - penWidth + 1, outer.width(), penWidth), color);
+        painter.fillRect(
+            QRect(outer.left(), outer.top() + penWidth, penWidth, outer.height() - 2 * penWidth),
+            color);
+        painter.fillRect(QRect(outer.right() - penWidth + 1, outer.top() + penWidth, penWidth,
+                             outer.height() - 2 * penWidth),
+            color);
         break;
     }
     case stRoundedRectangle:

@@ -355,12 +355,12 @@ bool WhiteBoardSign::ClearLastSign()
             kModule, u"ClearSingleSign"_s, u"Unknown sign kind %1."_s.arg(int(d->shape)), __LINE__);
         return false;
     }
-    const QRect dirty = d->model.removeLast(d->shape);
-    if (dirty.isEmpty())
+    const RemoveResult removed = d->model.removeLast(d->shape);
+    if (removed.dirty.isEmpty())
         return false;
-    if (kind != ElementKind::Arrow)
-        d->canvas.repaintArea(dirty);
-    d->repaintTwips(dirty);
+    if (removed.id >= 0)
+        d->canvas.signRemoved(removed.id, removed.dirty);
+    d->repaintTwips(removed.dirty);
     return true;
 }
 

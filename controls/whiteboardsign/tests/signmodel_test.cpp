@@ -92,7 +92,7 @@ TEST(SignModel, EachKindRefusesSignsBeyondTheSixteenBitCounter)
     EXPECT_EQ(model.add(Request(stLine, {0, 0}, {30, 30})).outcome, AddOutcome::Full);
     EXPECT_EQ(model.counter(ElementKind::Line), SignModel::kMaxPerKind);
     // Removing the newest does not make room: the counter never goes down.
-    EXPECT_FALSE(model.removeLast(stLine).isEmpty());
+    EXPECT_FALSE(model.removeLast(stLine).dirty.isEmpty());
     EXPECT_EQ(model.add(Request(stLine, {0, 0}, {30, 30})).outcome, AddOutcome::Full);
     // The other kinds keep their own counters.
     EXPECT_EQ(model.add(Request(stOval, {0, 0}, {30, 30})).outcome, AddOutcome::Added);
@@ -110,8 +110,10 @@ TEST(SignModel, RemovingTheLastSignTwiceRemovesOnlyOne)
     model.add(Request(stRectangle, {3000, 3000}, {3600, 3600}));
     model.add(Request(stLine, {0, 0}, {600, 900}));
 
-    EXPECT_FALSE(model.removeLast(stSquare).isEmpty()); // any outline kind: the shape list
-    EXPECT_TRUE(model.removeLast(stRectangle).isEmpty());
+    const RemoveResult removed = model.removeLast(stSquare); // any outline kind: the shape list
+    EXPECT_EQ(removed.id, 1);
+    EXPECT_EQ(removed.dirty, model.sign(1).bounds);
+    EXPECT_TRUE(model.removeLast(stRectangle).dirty.isEmpty());
     EXPECT_EQ(model.counter(ElementKind::Shape), 2);
     EXPECT_NE(model.element(ElementKind::Shape, 1), nullptr);
     EXPECT_EQ(model.element(ElementKind::Shape, 2), nullptr);
@@ -123,10 +125,10 @@ TEST(SignModel, RemovingTheLastSignTwiceRemovesOnlyOne)
     EXPECT_EQ(model.element(ElementKind::Shape, 3)->index, 3);
 
     model.placeArrow({100, 100}, true);
-    EXPECT_FALSE(model.removeLast(stArrow).isEmpty());
+    EXPECT_FALSE(model.removeLast(stArrow).dirty.isEmpty());
     EXPECT_FALSE(model.arrowVisible());
-    EXPECT_TRUE(model.removeLast(stArrow).isEmpty());
-    EXPECT_TRUE(model.removeLast(stText).isEmpty());
+    EXPECT_TRUE(model.removeLast(stArrow).dirty.isEmpty());
+    EXPECT_TRUE(model.removeLast(stText).dirty.isEmpty());
 }
 
 TEST(SignModel, PointLookUpFindsInkTopmostFirst)

@@ -294,6 +294,55 @@ private Q_SLOTS:
         QVERIFY(m_home.errorLog().isEmpty());
     }
 
+    void removingTheNewestSignRestoresWhatWasBelow()
+    {
+        // Newest of all: the pixels under it come back as they were.
+        Arm(*m_board, stRectangle, 0xFF0000);
+        Drag(m_board, QPoint(10, 10), QPoint(110, 110));
+        Arm(*m_board, stLine, 0x00FF00, 3);
+        Drag(m_board, QPoint(0, 0), QPoint(150, 120));
+        m_board->setShape(stLine);
+        QVERIFY(m_board->ClearLastSign());
+        QImage image = shown();
+        QCOMPARE(CountPixels(image, QRect(10, 10, 101, 1), kBlue), 101);
+        QCOMPARE(CountPixels(image, m_board->rect(), qRgb(0, 255, 0)), 0);
+
+        // An older sign removed first changes pixels under the newest one;
+        // removing the newest afterwards must not bring the older one back.
+        Arm(*m_board, stLine, 0x00FF00, 3);
+        Drag(m_board, QPoint(150, 150), QPoint(300, 280));
+        Arm(*m_board, stOval, 0x0000FF, 2);
+        Drag(m_board, QPoint(180, 140), QPoint(280, 290));
+        m_board->setShape(stLine);
+        QVERIFY(m_board->ClearLastSign());
+        m_board->setShape(stOval);
+        QVERIFY(m_board->ClearLastSign());
+        image = shown();
+        QCOMPARE(CountPixels(image, m_board->rect(), qRgb(0, 255, 0)), 0);
+        QCOMPARE(CountPixels(image, m_board->rect(), qRgb(255, 0, 0)), 0);
+        QCOMPARE(CountPixels(image, QRect(10, 10, 101, 1), kBlue), 101);
+    }
+
+    void growingBoardShowsSignsBeyondTheOldEdge()
+    {
+        Arm(*m_board, stRectangle, 0xFF0000);
+        Drag(m_board, QPoint(20, 20), QPoint(60, 60));
+        Arm(*m_board, stRectangle, 0xFF0000);
+        m_board->setStartPosX(350 * 15);
+        m_board->setStartPosY(250 * 15);
+        m_board->setEndPosX(500 * 15);
+        m_board->setEndPosY(400 * 15);
+        QVERIFY(m_board->AddNewSign());
+        QCOMPARE(CountPixels(shown(), QRect(350, 250, 50, 1), kBlue), 50);
+
+        m_window->resize(600, 500);
+        m_board->resize(600, 500);
+        const QImage image = shown();
+        QCOMPARE(CountPixels(image, QRect(350, 250, 151, 1), kBlue), 151); // top edge, whole
+        QCOMPARE(CountPixels(image, QRect(500, 250, 1, 151), kBlue), 151); // right edge, new
+        QCOMPARE(CountPixels(image, QRect(20, 20, 41, 1), kBlue), 41); // kept from before
+    }
+
     void clearSignStartsEveryKindAgain()
     {
         Arm(*m_board, stOval);
