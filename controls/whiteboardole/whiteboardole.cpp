@@ -9,11 +9,20 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QOpenGLContext>
 #include <QPluginLoader>
 #include <QPointer>
 #include <QTimer>
 
 #include <dlfcn.h>
+
+QT_BEGIN_NAMESPACE
+// Exported by Qt GUI (public symbol version) though declared in a private
+// header: the context every later OpenGL context shares with.
+Q_GUI_EXPORT QOpenGLContext *qt_gl_global_share_context();
+Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext *context);
+QT_END_NAMESPACE
 
 using namespace Qt::StringLiterals;
 
@@ -127,6 +136,22 @@ bool WhiteBoardOLEPrivate::loadWebPlugin(QString *error)
 {
     if (webFactory)
         return true;
+    // The browser engine composites through a context shared with Qt's
+    // global one. Qt makes that context at start-up only when asked to
+    // (Qt::AA_ShareOpenGLContexts), which loads the OpenGL driver into every
+    // run of the client, tens of megabytes, web page or not. Making it here,
+    // before the engine's library is loaded, gives the engine what it checks
+    // for; the client's widgets paint without OpenGL, so none of them needed
+    // to share with it.
+    if (!qt_gl_global_share_context()) {
+        auto *shared = new QOpenGLContext(QCoreApplication::instance());
+        if (!shared->create()) {
+            delete shared;
+            *error = u"no OpenGL context for the web view"_s;
+            return false;
+        }
+        qt_gl_set_global_share_context(shared);
+    }
     const QString fileName = u"whiteboardole_webview"_s;
     QStringList candidates;
     for (const QString &folder : {LibraryFolder(), Global::ApplicationFolder()}) {
@@ -249,11 +274,6 @@ WhiteBoardOLE::~WhiteBoardOLE()
     d->poll.stop();
     if (d->form)
         delete d->form.data();
-}
-
-void WhiteBoardOLE::PrepareApplication()
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
 qint32 WhiteBoardOLE::CurrPlayerPos() const

@@ -23,10 +23,6 @@ public:
     explicit WhiteBoardOLE(QWidget *parent = nullptr);
     ~WhiteBoardOLE() override;
 
-    // Call before the application object exists: the browser engine, loaded
-    // later from a plugin, needs OpenGL contexts shared from the start.
-    static void PrepareApplication();
-
     qint32 CurrPlayerPos() const;
     void setCurrPlayerPos(qint32 seconds);
     QString AreaStartPosX() const;

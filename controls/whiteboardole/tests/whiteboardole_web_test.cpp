@@ -14,6 +14,26 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// Dark text on a mostly white page (an empty or unpainted view is one colour).
+bool ShowsTextOnWhite(const QImage &image)
+{
+    int dark = 0;
+    int light = 0;
+    int all = 0;
+    for (int y = 0; y < image.height(); y += 2) {
+        for (int x = 0; x < image.width(); x += 2, ++all) {
+            const int gray = qGray(image.pixel(x, y));
+            dark += gray < 64;
+            light += gray > 240;
+        }
+    }
+    return dark > 0 && light > all / 2;
+}
+
+} // namespace
+
 class WhiteBoardOLEWebTest : public QObject
 {
     Q_OBJECT
@@ -73,6 +93,8 @@ void WhiteBoardOLEWebTest::webPageShowsInTheWebView()
     QVERIFY(!control->pictureArea()->isVisible());
     QTRY_COMPARE_WITH_TIMEOUT(view->property("title").toString(), u"Lesson one"_s, 20000);
     QCOMPARE(view->property("url").toUrl(), QUrl::fromLocalFile(page));
+    // Rendered, not only loaded: the heading's dark text reaches the screen.
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsTextOnWhite(view->grab().toImage()), 10000);
 }
 
 void WhiteBoardOLEWebTest::pageCannotLeadOutOfTheFolder()
@@ -103,7 +125,8 @@ void WhiteBoardOLEWebTest::pictureHidesTheWebView()
 
 int main(int argc, char **argv)
 {
-    WhiteBoardOLE::PrepareApplication();
+    // No Qt::AA_ShareOpenGLContexts here, as in the client: the control
+    // provides what the browser engine needs when it loads it.
     QApplication app(argc, argv);
     WhiteBoardOLEWebTest test;
     return QTest::qExec(&test, argc, argv);
