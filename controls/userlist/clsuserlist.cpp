@@ -47,34 +47,53 @@ qsizetype clsUserList::slotOfID(qint32 UserID) const
 qint32 clsUserList::AddUser(
     qint32 UserID, const QString &UserNick, quint8 UserStatus, quint8 UserType)
 {
-    if (UserID <= 0 || m_stampByID.contains(UserID))
+    if (UserID <= 0)
         return 0;
-    // The duplicate test compares the uncut nick with the stored (cut) ones.
-    if (m_stampsByNick.contains(UserNick))
+    // One probe per index: a stamp of 0 is a slot just made, not a user.
+    quint64 &idSlot = m_stampByID[UserID];
+    if (idSlot != 0)
         return 0;
+    const QString stored = cutNick(UserNick);
+    // The duplicate test compares the uncut nick with the stored ones; an
+    // uncut nick longer than any stored nick can equal none of them.
+    const bool cut = stored.size() != UserNick.size();
+    quint64 &nickSlot = m_firstStampByNick[stored];
+    if (nickSlot != 0 && !cut) {
+        m_stampByID.remove(UserID);
+        return 0;
+    }
 
     const quint64 stamp = m_nextStamp++;
-    utUser user;
-    user.UserID = UserID;
-    user.UserNick = cutNick(UserNick);
-    user.UserStatus = UserStatus;
-    user.UserType = AulixUserType(UserType);
-    m_stampByID.insert(UserID, stamp);
-    m_stampsByNick[user.UserNick].append(stamp);
+    idSlot = stamp;
+    if (nickSlot == 0)
+        nickSlot = stamp;
+    else
+        ++m_moreHoldersByNick[stored];
     if (UserType == ccutTeacher)
         m_teacherStamps.insert(stamp);
-    m_users.push_back(Entry{stamp, std::move(user)});
+    m_users.push_back(Entry{stamp, utUser{stored, UserID, UserStatus, AulixUserType(UserType)}});
     return Count();
 }
 
-void clsUserList::forgetNick(const QString &nick, quint64 stamp)
+void clsUserList::forgetNick(const QString &nick, qsizetype slot)
 {
-    const auto it = m_stampsByNick.find(nick);
-    if (it == m_stampsByNick.end())
+    const quint64 stamp = m_users[size_t(slot)].stamp;
+    const auto more = m_moreHoldersByNick.find(nick);
+    if (more == m_moreHoldersByNick.end()) {
+        m_firstStampByNick.remove(nick);
         return;
-    it->removeOne(stamp);
-    if (it->isEmpty())
-        m_stampsByNick.erase(it);
+    }
+    if (--*more == 0)
+        m_moreHoldersByNick.erase(more);
+    if (m_firstStampByNick.value(nick) != stamp)
+        return;
+    // The first holder leaves: the next one in roster order takes over.
+    for (auto it = m_users.begin() + slot + 1; it != m_users.end(); ++it) {
+        if (it->user.UserNick == nick) {
+            m_firstStampByNick.insert(nick, it->stamp);
+            return;
+        }
+    }
 }
 
 bool clsUserList::RemoveUser(qint32 UserID)
@@ -84,7 +103,7 @@ bool clsUserList::RemoveUser(qint32 UserID)
         return false;
     const Entry &entry = m_users[size_t(slot)];
     m_stampByID.remove(UserID);
-    forgetNick(entry.user.UserNick, entry.stamp);
+    forgetNick(entry.user.UserNick, slot);
     m_teacherStamps.erase(entry.stamp);
     m_users.erase(m_users.begin() + slot);
     return true;
@@ -94,9 +113,15 @@ bool clsUserList::RemoveAllUsers()
 {
     if (m_users.empty())
         return false;
+    // The next full user list is usually about as long as this one: keep
+    // the room, so refilling neither rehashes nor reallocates.
+    const qsizetype room = m_stampByID.size();
     m_users.clear();
     m_stampByID.clear();
-    m_stampsByNick.clear();
+    m_stampByID.reserve(room);
+    m_firstStampByNick.clear();
+    m_firstStampByNick.reserve(room);
+    m_moreHoldersByNick.clear();
     m_teacherStamps.clear();
     return true;
 }
@@ -112,10 +137,10 @@ qint32 clsUserList::FindUserByName(const QString &UserNick) const
     // A scan meets the reserved entry first.
     if (UserNick == EveryoneNick)
         return 0;
-    const auto it = m_stampsByNick.constFind(UserNick);
-    if (it == m_stampsByNick.cend())
+    const auto it = m_firstStampByNick.constFind(UserNick);
+    if (it == m_firstStampByNick.cend())
         return 0;
-    const qsizetype slot = slotOfStamp(it->constFirst());
+    const qsizetype slot = slotOfStamp(it.value());
     return slot < 0 ? 0 : qint32(slot + 1);
 }
 

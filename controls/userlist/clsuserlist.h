@@ -91,13 +91,15 @@ private:
     // Index into m_users of a stamp, -1 when absent.
     qsizetype slotOfStamp(quint64 stamp) const;
     qsizetype slotOfID(qint32 UserID) const;
-    void forgetNick(const QString &nick, quint64 stamp);
+    void forgetNick(const QString &nick, qsizetype slot);
 
     std::vector<Entry> m_users; // position p lives at m_users[p - 1]
     QHash<qint32, quint64> m_stampByID;
-    // Stored nicks are not unique (two long nicks may share their first 16
-    // characters), so each nick keeps its stamps in roster order.
-    QHash<QString, QList<quint64>> m_stampsByNick;
+    // The first holder of each stored nick. Stored nicks may repeat (two
+    // long nicks can share their first 16 characters); that is rare, so the
+    // further holders are only counted and looked for when the first leaves.
+    QHash<QString, quint64> m_firstStampByNick;
+    QHash<QString, int> m_moreHoldersByNick;
     std::set<quint64> m_teacherStamps;
     quint64 m_nextStamp = 1;
 

@@ -418,12 +418,15 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         QVERIFY(teacherSide.grab().save(folder + u"/userlist-student.png"_s));
 
-        QImage sheet(15 * 40, 80, QImage::Format_ARGB32);
+        // Every picture at both sizes, magnified three times so a reviewer
+        // sees each pixel.
+        QImage sheet(15 * 104, 160, QImage::Format_ARGB32);
         sheet.fill(Qt::white);
         QPainter painter(&sheet);
         for (int i = 0; i < UserPictures::keys().size(); ++i) {
-            painter.drawPixmap(i * 40 + 4, 4, UserPictures::picture(UserPictures::keys()[i], 32));
-            painter.drawPixmap(i * 40 + 12, 50, UserPictures::picture(UserPictures::keys()[i], 16));
+            const QString &key = UserPictures::keys()[i];
+            painter.drawPixmap(QRect(i * 104 + 4, 4, 96, 96), UserPictures::picture(key, 32));
+            painter.drawPixmap(QRect(i * 104 + 28, 108, 48, 48), UserPictures::picture(key, 16));
         }
         painter.end();
         QVERIFY(sheet.save(folder + u"/userlist-pictures.png"_s));

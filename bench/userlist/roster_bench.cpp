@@ -1,0 +1,103 @@
+#include "clsuserlist.h"
+#include "ratioreporter.h"
+
+#include <QStringList>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QStringList nicks(int count)
+{
+    QStringList list;
+    list.reserve(count);
+    for (int i = 0; i < count; ++i)
+        list.append(u"学生%1"_s.arg(i));
+    return list;
+}
+
+// Filling a roster the way a full user list does: every add checks the ID
+// and the nick against everybody already present.
+void BuildRoster(benchmark::State &state)
+{
+    const int count = int(state.range(0));
+    const QStringList names = nicks(count);
+    for (auto _ : state) {
+        clsUserList roster;
+        for (int i = 0; i < count; ++i)
+            roster.AddUser(i + 1, names.at(i), 0x0F, i == 0 ? 2 : 1);
+        benchmark::DoNotOptimize(roster.Count());
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BuildRoster)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+// The roster lives as long as the control and is emptied and refilled by
+// every full user list: the common case after the first.
+void RefillRoster(benchmark::State &state)
+{
+    const int count = int(state.range(0));
+    const QStringList names = nicks(count);
+    clsUserList roster;
+    for (auto _ : state) {
+        roster.RemoveAllUsers();
+        for (int i = 0; i < count; ++i)
+            roster.AddUser(i + 1, names.at(i), 0x0F, i == 0 ? 2 : 1);
+        benchmark::DoNotOptimize(roster.Count());
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(RefillRoster)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+// What any roster with an ID and a nick index must at least do: the same
+// users put into two hash tables and an array. Its own ratio between the
+// sizes shows how much of the growth is the machine's memory, not the roster.
+void BaselineIndexes(benchmark::State &state)
+{
+    const int count = int(state.range(0));
+    const QStringList names = nicks(count);
+    for (auto _ : state) {
+        QHash<qint32, quint64> byID;
+        QHash<QString, quint64> byNick;
+        std::vector<utUser> users;
+        for (int i = 0; i < count; ++i) {
+            byID.insert(i + 1, quint64(i));
+            byNick.insert(names.at(i), quint64(i));
+            users.push_back(utUser{names.at(i), i + 1, 0x0F, ccutStudent});
+        }
+        benchmark::DoNotOptimize(users.size());
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BaselineIndexes)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+// Searches by name, ID and teacher in a full roster.
+void SearchRoster(benchmark::State &state)
+{
+    const int count = int(state.range(0));
+    const QStringList names = nicks(count);
+    clsUserList roster;
+    for (int i = 0; i < count; ++i)
+        roster.AddUser(i + 1, names.at(i), 0x0F, 1);
+    roster.SetUserType(count, 2);
+    int i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(roster.FindUserByName(names.at(i)));
+        benchmark::DoNotOptimize(roster.FindUserByID(count - i));
+        benchmark::DoNotOptimize(roster.FindTeacherID());
+        i = (i + 7919) % count;
+    }
+}
+BENCHMARK(SearchRoster)->Arg(1000)->Arg(10000);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printRatios();
+    benchmark::Shutdown();
+    return 0;
+}
