@@ -250,7 +250,9 @@ VolumeControl::VolumeControl(std::unique_ptr<VolumeMixer> mixer, QWidget *parent
         if (d->mixer->isReady())
             d->onMixerReady();
     } else {
-        d->onMixerUnavailable(u"no mixer"_s);
+        // No mixer asked for (remote use only): nothing to report.
+        d->mixerKnown = true;
+        d->updateSliderEnabled();
     }
 }
 

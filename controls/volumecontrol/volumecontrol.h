@@ -22,7 +22,8 @@ class AULIX_VOLUMECONTROL_EXPORT VolumeControl : public QWidget
 public:
     // On the PulseAudio server of the session.
     explicit VolumeControl(QWidget *parent = nullptr);
-    // On another mixer (tests, a teacher's list of students).
+    // On another mixer (tests), or on none at all (a teacher's list of
+    // students, where every control is remote).
     explicit VolumeControl(std::unique_ptr<VolumeMixer> mixer, QWidget *parent = nullptr);
     ~VolumeControl() override;
 

@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QOpenGLContext>
 #include <QPluginLoader>
 #include <QPointer>

@@ -93,6 +93,7 @@ private Q_SLOTS:
     void noMixerDisablesSlidersWithOneLogEntry();
     void hookFollowsOutsideChangesOnlyWhileInPlace();
     void microphoneButton();
+    void remoteWithoutMixer();
     void persistedProperties();
 
     void serverStepAndLevels_data();
@@ -234,6 +235,18 @@ void VolumeControlTest::microphoneButton()
     QCOMPARE(started.count(), 1);
     control.SetSpeakerVisible(false);
     QVERIFY(!control.cmdSpeaker()->isVisible());
+}
+
+void VolumeControlTest::remoteWithoutMixer()
+{
+    VolumeControl control(std::unique_ptr<VolumeMixer>{});
+    control.SetRemote(true);
+    QVERIFY(control.Ctr_Speaker()->isEnabled());
+    control.SetSpeakerVolume(6);
+    QCOMPARE(control.Ctr_Speaker()->value(), 4);
+    control.SetRemote(false);
+    QVERIFY(!control.Ctr_Speaker()->isEnabled());
+    QVERIFY(home.errorLog().isEmpty());
 }
 
 void VolumeControlTest::persistedProperties()
