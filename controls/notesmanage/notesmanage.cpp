@@ -146,7 +146,12 @@ NotesManage::NotesManage(QWidget *parent)
     d->txtSend->installEventFilter(this);
 }
 
-NotesManage::~NotesManage() = default;
+NotesManage::~NotesManage()
+{
+    // The send box dies after d in QObject's clean-up; its last events must
+    // not reach a filter that reads d.
+    d->txtSend->removeEventFilter(this);
+}
 
 void NotesManage::setPrompter(Global::Prompter *prompter)
 {

@@ -347,7 +347,16 @@ UserList::UserList(QWidget *parent)
     d->build();
 }
 
-UserList::~UserList() = default;
+UserList::~UserList()
+{
+    // The views and the model outlive d in QObject's own clean-up; take
+    // them down while the roster they read and the filter they call exist.
+    d->list->viewport()->removeEventFilter(this);
+    d->tree->viewport()->removeEventFilter(this);
+    delete d->tree;
+    delete d->list;
+    delete d->model;
+}
 
 qint32 UserList::myID() const
 {
