@@ -71,7 +71,7 @@ bool RunProbe(const QString &probe, const QString &mode, Sample *out)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 7;
+    const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 11;
     const QString probe = QCoreApplication::applicationDirPath() + u"/presentation_probe"_s;
     const QStringList modes{u"minimal"_s, u"minimal-shared"_s, u"control"_s, u"web"_s};
     QMap<QString, QList<Sample>> samples;
