@@ -6,6 +6,8 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <ostream>
+#include <string>
 
 using namespace WhiteBoard;
 
@@ -36,10 +38,21 @@ TEST(SignModel, DraggedRectangleTakesSmallerCornerAndExtent)
 }
 
 struct DegenerateRow {
+    const char *name;
     ShapeType shape;
     QPoint start;
     QPoint end;
 };
+
+void PrintTo(const DegenerateRow &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
+template <typename Row> std::string RowName(const ::testing::TestParamInfo<Row> &info)
+{
+    return info.param.name;
+}
 
 class DegenerateSigns : public ::testing::TestWithParam<DegenerateRow>
 {
@@ -56,13 +69,15 @@ TEST_P(DegenerateSigns, AreDroppedWithoutCounting)
 }
 
 INSTANTIATE_TEST_SUITE_P(SignModel, DegenerateSigns,
-    ::testing::Values(DegenerateRow{stRectangle, {10, 10}, {10, 500}},
-        DegenerateRow{stSquare, {10, 10}, {500, 10}}, DegenerateRow{stOval, {7, 7}, {7, 7}},
-        DegenerateRow{stCircle, {0, 300}, {0, 900}},
-        DegenerateRow{stRoundedRectangle, {-50, 20}, {60, 20}},
-        DegenerateRow{stRoundedSquare, {90, 90}, {90, 91}},
-        DegenerateRow{stLine, {100, 100}, {100, 4000}},
-        DegenerateRow{stLine, {100, 100}, {4000, 100}}));
+    ::testing::Values(DegenerateRow{"RectangleNoWidth", stRectangle, {10, 10}, {10, 500}},
+        DegenerateRow{"SquareNoHeight", stSquare, {10, 10}, {500, 10}},
+        DegenerateRow{"OvalNoMove", stOval, {7, 7}, {7, 7}},
+        DegenerateRow{"CircleNoWidth", stCircle, {0, 300}, {0, 900}},
+        DegenerateRow{"RoundedNoHeight", stRoundedRectangle, {-50, 20}, {60, 20}},
+        DegenerateRow{"RoundedSquareNoWidth", stRoundedSquare, {90, 90}, {90, 91}},
+        DegenerateRow{"VerticalLine", stLine, {100, 100}, {100, 4000}},
+        DegenerateRow{"HorizontalLine", stLine, {100, 100}, {4000, 100}}),
+    RowName<DegenerateRow>);
 
 TEST(SignModel, TextAndArrowUseTheEndPoint)
 {
@@ -226,10 +241,16 @@ TEST(SignModel, IndexAgreesWithAFullScan)
 }
 
 struct FigureRow {
+    const char *name;
     ShapeType shape;
     QRect box;
     QRect figure;
 };
+
+void PrintTo(const FigureRow &row, std::ostream *out)
+{
+    *out << row.name;
+}
 
 class Figures : public ::testing::TestWithParam<FigureRow>
 {
@@ -241,11 +262,12 @@ TEST_P(Figures, SquareKindsAreCentredInTheBox)
 }
 
 INSTANTIATE_TEST_SUITE_P(SignGeometry, Figures,
-    ::testing::Values(FigureRow{stRectangle, {0, 0, 600, 200}, {0, 0, 600, 200}},
-        FigureRow{stSquare, {0, 0, 600, 200}, {200, 0, 200, 200}},
-        FigureRow{stCircle, {10, 10, 100, 300}, {10, 110, 100, 100}},
-        FigureRow{stRoundedSquare, {-60, 0, 60, 30}, {-45, 0, 30, 30}},
-        FigureRow{stOval, {0, 0, 600, 200}, {0, 0, 600, 200}}));
+    ::testing::Values(FigureRow{"Rectangle", stRectangle, {0, 0, 600, 200}, {0, 0, 600, 200}},
+        FigureRow{"WideSquare", stSquare, {0, 0, 600, 200}, {200, 0, 200, 200}},
+        FigureRow{"TallCircle", stCircle, {10, 10, 100, 300}, {10, 110, 100, 100}},
+        FigureRow{"RoundedSquareLeftOfZero", stRoundedSquare, {-60, 0, 60, 30}, {-45, 0, 30, 30}},
+        FigureRow{"Oval", stOval, {0, 0, 600, 200}, {0, 0, 600, 200}}),
+    RowName<FigureRow>);
 
 TEST(SignGeometry, TwipsRoundOutwardsToPixels)
 {
