@@ -73,7 +73,7 @@ public:
     bool loadWebPlugin(QString *error);
     PlayForm *openPlayForm();
     void closePlayForm();
-    void onPlayStateChanged(PlayForm *form, const QString &state, qint32 seconds);
+    void onPlayStateChanged(const QString &state, qint32 seconds);
     void onPollTick();
 
     WhiteBoardOLE *const q;
@@ -217,9 +217,7 @@ PlayForm *WhiteBoardOLEPrivate::openPlayForm()
     else
         playForm->resize(VideoWindowSize);
     QObject::connect(playForm, &PlayForm::playStateChanged, q,
-        [this, playForm](const QString &state, qint32 seconds) {
-            onPlayStateChanged(playForm, state, seconds);
-        });
+        [this](const QString &state, qint32 seconds) { onPlayStateChanged(state, seconds); });
     // A student hears a sound without seeing a window; everything else shows.
     if (!(userType == Ole::utStudent && fileType == Ole::OLE_Wave))
         playForm->show();
@@ -233,7 +231,7 @@ void WhiteBoardOLEPrivate::closePlayForm()
     form = nullptr;
 }
 
-void WhiteBoardOLEPrivate::onPlayStateChanged(PlayForm *, const QString &state, qint32 seconds)
+void WhiteBoardOLEPrivate::onPlayStateChanged(const QString &state, qint32 seconds)
 {
     playerState = state;
     if (state == PausedText || state == PlayingText)
