@@ -16,7 +16,7 @@ class LUMOVOICECORE_EXPORT VoiceEncoder
 public:
     struct Settings {
         int bitrate = 24000;
-        int complexity = 5;
+        int complexity = 2;
         int expectedLossPercent = 10;
     };
 

@@ -25,8 +25,9 @@ constexpr std::size_t MaxStreams = 8;
 ListenChannel::ListenChannel(QString playbackWav)
     : m_playbackWav(std::move(playbackWav))
 {
+    // Ticks at a quarter frame: a frame is never more than 5 ms late.
     m_timer.setTimerType(Qt::PreciseTimer);
-    m_timer.setInterval(Voice::FrameMs / 2);
+    m_timer.setInterval(Voice::FrameMs / 4);
     connect(&m_timer, &QTimer::timeout, this, &ListenChannel::pumpFile);
     connect(&m_socket, &QUdpSocket::readyRead, this, &ListenChannel::readDatagrams);
 }

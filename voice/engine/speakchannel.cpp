@@ -20,8 +20,9 @@ SpeakChannel::SpeakChannel(QString microphoneWav, bool noiseSuppression, LevelSi
 {
     if (noiseSuppression)
         m_noiseSuppressor = std::make_unique<Voice::NoiseSuppressor>();
+    // Ticks at a quarter frame: a frame is never more than 5 ms late.
     m_timer.setTimerType(Qt::PreciseTimer);
-    m_timer.setInterval(Voice::FrameMs / 2);
+    m_timer.setInterval(Voice::FrameMs / 4);
     connect(&m_timer, &QTimer::timeout, this, &SpeakChannel::pumpFile);
 }
 
