@@ -498,11 +498,17 @@ void WhiteBoardSign::paintEvent(QPaintEvent *event)
     QPainter painter(this);
     const QRect area = event->rect().intersected(rect());
     if (!d->transparent) {
-        const QRect covered = area.intersected(d->picture.rect());
+        // A capture from a high-density screen has more pixels than the
+        // area it shows; it is drawn at its logical size, like any other.
+        const qreal ratio = d->picture.devicePixelRatio();
+        const QRect pictureArea(QPoint(), (QSizeF(d->picture.size()) / ratio).toSize());
+        const QRect covered = area.intersected(pictureArea);
         for (const QRect &bare : QRegion(area).subtracted(covered))
             painter.fillRect(bare, palette().window());
-        if (!covered.isEmpty())
-            painter.drawPixmap(covered.topLeft(), d->picture, covered);
+        if (!covered.isEmpty()) {
+            const QRectF source(QPointF(covered.topLeft()) * ratio, QSizeF(covered.size()) * ratio);
+            painter.drawPixmap(QRectF(covered), d->picture, source);
+        }
     }
     d->canvas.paint(painter, area);
 

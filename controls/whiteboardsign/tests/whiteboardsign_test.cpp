@@ -374,6 +374,19 @@ private Q_SLOTS:
         QCOMPARE(cleaned.size(), 1);
         QCOMPARE(m_board->model().liveCount(), 1);
 
+        // A capture at twice the density covers the same area.
+        QPixmap dense(800, 600);
+        dense.fill(Qt::green);
+        {
+            QPainter painter(&dense);
+            painter.fillRect(QRect(400, 0, 400, 600), Qt::yellow);
+        }
+        dense.setDevicePixelRatio(2.0);
+        m_board->SetPicture(dense);
+        const QImage halves = shown();
+        QCOMPARE(CountPixels(halves, QRect(100, 100, 99, 199), qRgb(0, 255, 0)), 99 * 199);
+        QCOMPARE(CountPixels(halves, QRect(200, 0, 200, 300), qRgb(255, 255, 0)), 200 * 300);
+
         m_board->SetPicture(QPixmap()); // a failed capture leaves the board visible
         QVERIFY(m_board->bIsTransparent());
     }
