@@ -3,6 +3,7 @@
 #include "clsuserlist.h"
 #include "userlistmodel.h"
 #include "userpictures.h"
+#include "userrowview.h"
 
 #include <QActionGroup>
 #include <QHeaderView>
@@ -32,10 +33,7 @@ public:
     { }
 
     void build();
-    QAbstractItemView *activeView() const
-    {
-        return report ? static_cast<QAbstractItemView *>(tree) : list;
-    }
+    QAbstractItemView *activeView() const { return active; }
     void redraw() const { activeView()->viewport()->update(); }
     void show(Look look);
     bool refreshUserItem(qint32 UserID);
@@ -69,10 +67,14 @@ public:
     UserList *const q;
     clsUserList roster;
     UserListModel *model = nullptr;
+    // One selection for the three views, so the selected person stays
+    // selected when the view mode changes.
+    QItemSelectionModel *selection = nullptr;
     QStackedLayout *stack = nullptr;
-    QListView *list = nullptr;
-    QTreeView *tree = nullptr;
-    bool report = false;
+    UserRowView *rows = nullptr; // the plain list: the student side's view
+    QListView *icons = nullptr; // large and small icons
+    QTreeView *tree = nullptr; // report
+    QAbstractItemView *active = nullptr;
     qint32 menuUser = 0;
 
     QMenu *teacherMenu = nullptr;
@@ -98,33 +100,36 @@ QAction *UserListPrivate::addCommand(
 void UserListPrivate::build()
 {
     model = new UserListModel(roster, q);
-    list = new QListView(q);
-    list->setObjectName(u"lsvUserList"_s);
-    list->setModel(model);
-    list->setSelectionMode(QAbstractItemView::SingleSelection);
-    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    selection = new QItemSelectionModel(model, q);
+
+    rows = new UserRowView(q);
+    rows->setObjectName(u"lsvUserList"_s);
+
+    icons = new QListView(q);
+    icons->setObjectName(u"lsvUserListIcons"_s);
     // Every item has the same size, so the view lays out a large class
     // without measuring each item.
-    list->setUniformItemSizes(true);
-    list->setLayoutMode(QListView::Batched);
-    list->setBatchSize(500);
-    list->setTextElideMode(Qt::ElideRight);
+    icons->setUniformItemSizes(true);
+    icons->setMovement(QListView::Static);
+    icons->setResizeMode(QListView::Adjust);
+    icons->setTextElideMode(Qt::ElideRight);
 
     tree = new QTreeView(q);
     tree->setObjectName(u"lsvUserListReport"_s);
     tree->setRootIsDecorated(false);
     tree->setItemsExpandable(false);
     tree->setUniformRowHeights(true);
-    tree->setSelectionMode(QAbstractItemView::SingleSelection);
-    tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tree->setIconSize(QSize(UserPictures::SmallSize, UserPictures::SmallSize));
 
     stack = new QStackedLayout(q);
     stack->setContentsMargins(0, 0, 0, 0);
-    stack->addWidget(list);
-    stack->addWidget(tree);
-    list->viewport()->installEventFilter(q);
-    tree->viewport()->installEventFilter(q);
+    for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(rows),
+             static_cast<QAbstractItemView *>(icons), static_cast<QAbstractItemView *>(tree)}) {
+        view->setSelectionMode(QAbstractItemView::SingleSelection);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->viewport()->installEventFilter(q);
+        stack->addWidget(view);
+    }
 
     teacherMenu = new QMenu(q);
     teacherMenu->setObjectName(u"mnuTeacher"_s);
@@ -164,58 +169,52 @@ void UserListPrivate::build()
 void UserListPrivate::show(Look look)
 {
     const int selected = selectedRow();
-    report = look == Look::Report;
-    if (report) {
-        // The report view takes the model only while it is shown, so a
-        // hidden view does not lay out every change of a large class.
-        if (tree->model() != model) {
-            tree->setModel(model);
-            tree->setSelectionModel(list->selectionModel());
-            for (int column = 0; column < UserListModel::ColumnCount; ++column)
-                tree->setColumnWidth(column, ColumnTwips[column] / TwipsPerPixel);
-        }
-        stack->setCurrentWidget(tree);
-    } else {
-        if (tree->model())
-            tree->setModel(nullptr);
+    QAbstractItemView *target = rows;
+    if (look == Look::Report)
+        target = tree;
+    else if (look == Look::LargeIcons || look == Look::SmallIcons)
+        target = icons;
+    // Only the shown view holds the model, so hidden views do not follow
+    // every change of a large class.
+    for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(rows),
+             static_cast<QAbstractItemView *>(icons), static_cast<QAbstractItemView *>(tree)}) {
+        if (view != target && view->model() == model)
+            view->setModel(nullptr);
+    }
+    if (target->model() != model) {
+        // The views make a selection model of their own with every model
+        // they are given; only the shared one is kept.
+        QItemSelectionModel *previous = target->selectionModel();
+        target->setModel(model);
+        QItemSelectionModel *made = target->selectionModel();
+        target->setSelectionModel(selection);
+        for (QItemSelectionModel *spare : {previous, made})
+            if (spare && spare != selection && spare->parent() == target)
+                delete spare;
+    }
+    if (target == tree) {
+        for (int column = 0; column < UserListModel::ColumnCount; ++column)
+            tree->setColumnWidth(column, ColumnTwips[column] / TwipsPerPixel);
+    } else if (target == icons) {
         const bool large = look == Look::LargeIcons;
         const int icon = large ? UserPictures::LargeSize : UserPictures::SmallSize;
-        list->setViewMode(large ? QListView::IconMode : QListView::ListMode);
-        list->setIconSize(QSize(icon, icon));
-        list->setMovement(QListView::Static);
-        list->setResizeMode(QListView::Adjust);
-        switch (look) {
-        case Look::LargeIcons:
-            list->setFlow(QListView::LeftToRight);
-            list->setWrapping(true);
-            list->setGridSize(QSize(84, 60));
-            list->setWordWrap(true);
-            break;
-        case Look::SmallIcons:
-            list->setFlow(QListView::LeftToRight);
-            list->setWrapping(true);
-            list->setGridSize(QSize(132, 22));
-            list->setWordWrap(false);
-            break;
-        default:
-            // One column of people, top to bottom: what a narrow side panel
-            // shows best.
-            list->setFlow(QListView::TopToBottom);
-            list->setWrapping(false);
-            list->setGridSize(QSize());
-            list->setWordWrap(false);
-            break;
-        }
-        stack->setCurrentWidget(list);
+        icons->setViewMode(large ? QListView::IconMode : QListView::ListMode);
+        icons->setIconSize(QSize(icon, icon));
+        icons->setFlow(QListView::LeftToRight);
+        icons->setWrapping(true);
+        icons->setWordWrap(large);
+        icons->setGridSize(large ? QSize(84, 60) : QSize(132, 22));
     }
+    active = target;
+    stack->setCurrentWidget(target);
     if (selected >= 0)
-        activeView()->scrollTo(model->index(selected, 0));
+        target->scrollTo(model->index(selected, 0));
 }
 
 int UserListPrivate::selectedRow() const
 {
-    const QModelIndexList rows = list->selectionModel()->selectedIndexes();
-    return rows.isEmpty() ? -1 : rows.constFirst().row();
+    const QModelIndexList chosen = selection->selectedIndexes();
+    return chosen.isEmpty() ? -1 : chosen.constFirst().row();
 }
 
 bool UserListPrivate::refreshUserItem(qint32 UserID)
@@ -244,8 +243,7 @@ void UserListPrivate::mouseDown(QMouseEvent *event)
     QAbstractItemView *view = activeView();
     const QModelIndex hit = view->indexAt(event->position().toPoint());
     if (hit.isValid())
-        list->selectionModel()->setCurrentIndex(
-            model->index(hit.row(), 0), QItemSelectionModel::ClearAndSelect);
+        selection->setCurrentIndex(model->index(hit.row(), 0), QItemSelectionModel::ClearAndSelect);
     const int row = selectedRow();
     if (row >= 0) {
         view->scrollTo(model->index(row, 0));
@@ -351,10 +349,13 @@ UserList::~UserList()
 {
     // The views and the model outlive d in QObject's own clean-up; take
     // them down while the roster they read and the filter they call exist.
-    d->list->viewport()->removeEventFilter(this);
-    d->tree->viewport()->removeEventFilter(this);
-    delete d->tree;
-    delete d->list;
+    for (QAbstractItemView *view :
+        {static_cast<QAbstractItemView *>(d->rows), static_cast<QAbstractItemView *>(d->icons),
+            static_cast<QAbstractItemView *>(d->tree)}) {
+        view->viewport()->removeEventFilter(this);
+        delete view;
+    }
+    delete d->selection;
     delete d->model;
 }
 

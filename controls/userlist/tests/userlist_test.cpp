@@ -6,6 +6,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QPainter>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
@@ -30,9 +31,17 @@ class UserListTest : public QObject
     Q_OBJECT
 
 private:
-    QListView *listView(UserList &control)
+    QAbstractItemView *listView(UserList &control)
     {
-        return control.findChild<QListView *>(u"lsvUserList"_s);
+        return control.findChild<QAbstractItemView *>(u"lsvUserList"_s);
+    }
+    QListView *iconView(UserList &control)
+    {
+        return control.findChild<QListView *>(u"lsvUserListIcons"_s);
+    }
+    QAbstractItemModel *model(UserList &control)
+    {
+        return control.findChild<QAbstractItemModel *>();
     }
     QTreeView *reportView(UserList &control)
     {
@@ -40,16 +49,18 @@ private:
     }
     QAbstractItemView *shownView(UserList &control)
     {
-        QAbstractItemView *tree = reportView(control);
-        return tree->isVisible() ? tree : static_cast<QAbstractItemView *>(listView(control));
+        for (QAbstractItemView *view : control.findChildren<QAbstractItemView *>())
+            if (view->isVisible())
+                return view;
+        return nullptr;
     }
     // The row of a user as the view shows it, after pending appends.
     QModelIndex itemOf(UserList &control, qint32 id)
     {
         QCoreApplication::processEvents();
-        QAbstractItemModel *model = listView(control)->model();
-        for (int row = 0; row < model->rowCount(); ++row) {
-            const QModelIndex index = model->index(row, 0);
+        QAbstractItemModel *items = model(control);
+        for (int row = 0; row < items->rowCount(); ++row) {
+            const QModelIndex index = items->index(row, 0);
             if (index.data(UserListModel::UserIDRole).toInt() == id)
                 return index;
         }
@@ -137,7 +148,7 @@ private Q_SLOTS:
         QVERIFY(control.SetUserOkStatus(5, false)); // the "no" pattern either way
         QCOMPARE(control.GetUserStatus(5), quint8(0x47));
         QCOMPARE(itemOf(control, 5).data(UserListModel::PictureKeyRole).toString(), u"student_n"_s);
-        QSignalSpy changed(listView(control)->model(), &QAbstractItemModel::dataChanged);
+        QSignalSpy changed(model(control), &QAbstractItemModel::dataChanged);
         control.setbOkAnswer(true);
         QCOMPARE(changed.count(), 1);
         QCOMPARE(
@@ -206,13 +217,13 @@ private Q_SLOTS:
         QVERIFY(!itemOf(control, 3).isValid());
         // The own (bracketed) item goes too.
         QVERIFY(control.RemoveUser(4));
-        QCOMPARE(listView(control)->model()->rowCount(), 2);
+        QCOMPARE(model(control)->rowCount(), 2);
         QVERIFY(!control.RemoveUser(4));
         QVERIFY(!control.RemoveUser(0));
         QCOMPARE(control.GetUserIDByIndex(2), 2);
         QCOMPARE(control.GetUserByID(2).UserNick, longA.left(16));
         QVERIFY(control.RemoveAllUsers());
-        QCOMPARE(listView(control)->model()->rowCount(), 0);
+        QCOMPARE(model(control)->rowCount(), 0);
         QVERIFY(!control.RemoveAllUsers());
     }
 
@@ -263,7 +274,8 @@ private Q_SLOTS:
         control.setViewType(ListViewType(9));
         QCOMPARE(int(control.ViewType()), 9);
         QVERIFY(action(teacher, u"大图标模式"_s)->isChecked());
-        QCOMPARE(listView(control)->viewMode(), QListView::IconMode);
+        QVERIFY(iconView(control)->isVisible());
+        QCOMPARE(iconView(control)->viewMode(), QListView::IconMode);
 
         control.setUserType(1);
         changed.clear();
@@ -271,7 +283,36 @@ private Q_SLOTS:
         QCOMPARE(control.ViewType(), lvtList);
         QCOMPARE(changed.count(), 0);
         QVERIFY(listView(control)->isVisible());
-        QCOMPARE(listView(control)->viewMode(), QListView::ListMode);
+        QVERIFY(!iconView(control)->isVisible());
+    }
+
+    void manyRowsScrollAndKeepTheSelection()
+    {
+        UserList control;
+        showControl(control);
+        for (qint32 id = 1; id <= 300; ++id)
+            control.AddUser(id, u"U%1"_s.arg(id), 0x0F, 1);
+        for (ListViewType view : {lvtList, lvtView, lvtReport}) {
+            control.setViewType(view);
+            pressOn(control, 250 - view, Qt::LeftButton);
+            QCOMPARE(control.SelectedUser().UserID, 250 - view);
+        }
+        control.setUserType(1);
+        QCOMPARE(control.SelectedUser().UserID, 250 - lvtReport); // kept across the change
+        QAbstractItemView *rows = listView(control);
+        QVERIFY(rows->visualRect(itemOf(control, 247)).intersects(rows->viewport()->rect()));
+        QTest::keyClick(rows, Qt::Key_Down);
+        QCOMPARE(control.SelectedUser().UserID, 248);
+        QTest::keyClick(rows, Qt::Key_End);
+        QCOMPARE(control.SelectedUser().UserID, 300);
+        QVERIFY(rows->visualRect(itemOf(control, 300)).bottom() <= rows->viewport()->height());
+        // A departure above the selection moves it up one row, same person.
+        QVERIFY(control.RemoveUser(1));
+        QCOMPARE(control.SelectedUser().UserID, 300);
+        // The scroll range follows the count.
+        const int rowHeight = rows->visualRect(itemOf(control, 300)).height();
+        QCOMPARE(
+            rows->verticalScrollBar()->maximum(), 299 * rowHeight - rows->viewport()->height());
     }
 
     void rightClickOnEmptySpaceShowsNoMenu()
