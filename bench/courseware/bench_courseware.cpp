@@ -152,6 +152,7 @@ int main(int argc, char **argv)
     std::vector<double> zlibRates;
     std::vector<double> loadRates;
     std::vector<double> expandRates;
+    std::vector<double> serialRates;
     std::vector<char> buffer;
     for (int round = 0; round < rounds; ++round) {
         // Baseline: zlib uncompress of every entry into memory.
@@ -181,7 +182,13 @@ int main(int argc, char **argv)
         }
         expandRates.push_back(plainMB / (double(timer.nsecsElapsed()) / 1e9));
 
-        // The whole load: read the file, expand every entry to disk.
+        // The whole load: read the file, expand every entry to disk. The
+        // control empties its temporary folder first; so does each round.
+        auto emptyFolder = [&] {
+            QDir(expandFolder).removeRecursively();
+            QDir().mkpath(expandFolder);
+        };
+        emptyFolder();
         Courseware::ReadOptions options;
         options.expandFolder = expandFolder;
         timer.restart();
@@ -193,9 +200,20 @@ int main(int argc, char **argv)
             return 1;
         }
         loadRates.push_back(plainMB / seconds);
+
+        // The same load with every entry expanded on the reading thread.
+        emptyFolder();
+        options.expandThreads = 1;
+        timer.restart();
+        const Courseware::ReadResult serial = Courseware::ReadCoursewareFile(path, options);
+        if (serial.expandedBytes != plainTotal) {
+            std::fprintf(stderr, "serial load expanded too little\n");
+            return 1;
+        }
+        serialRates.push_back(plainMB / (double(timer.nsecsElapsed()) / 1e9));
         std::printf("round %d: zlib uncompress %.0f MB/s, expander in memory %.0f MB/s, load to "
-                    "disk %.0f MB/s\n",
-            round + 1, zlibRates.back(), expandRates.back(), loadRates.back());
+                    "disk %.0f MB/s, load on one thread %.0f MB/s\n",
+            round + 1, zlibRates.back(), expandRates.back(), loadRates.back(), serialRates.back());
     }
     const double zlibMedian = median(zlibRates);
     const double loadMedian = median(loadRates);
@@ -205,5 +223,8 @@ int main(int argc, char **argv)
         expandMedian / zlibMedian);
     std::printf("median load with files on disk:  %.0f MB/s  ratio %.2f\n", loadMedian,
         loadMedian / zlibMedian);
+    const double serialMedian = median(serialRates);
+    std::printf("median load on one thread:       %.0f MB/s  ratio %.2f\n", serialMedian,
+        serialMedian / zlibMedian);
     return 0;
 }

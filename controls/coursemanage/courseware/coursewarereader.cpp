@@ -3,10 +3,12 @@
 #include "coursepictures.h"
 #include "entryexpander.h"
 #include "gbktext.h"
+#include "parallelexpander.h"
 
 #include <QFile>
 #include <QSet>
 #include <QtEndian>
+#include <QThread>
 
 using namespace Qt::StringLiterals;
 
@@ -25,6 +27,13 @@ public:
     {
         if (auto *file = qobject_cast<QFile *>(&in); file && file->size() > 0)
             m_mapped = file->map(0, file->size());
+        const int threads = options.expandThreads > 0 ? options.expandThreads
+                                                      : std::min(QThread::idealThreadCount(), 4);
+        // Entries in a mapping need no reads from the device, so workers
+        // can expand them while this thread parses the next records.
+        if (m_mapped && threads > 1 && !options.expandFolder.isEmpty())
+            m_parallel = std::make_unique<ParallelExpander>(
+                threads, options.expandLimit, options.inMemoryLimit);
     }
 
     void run();
@@ -39,7 +48,9 @@ private:
     void stopTruncated(const QString &what, int line);
     Step readRecord();
     bool accept(CourseRecord &record, int line);
-    void expandEntry(CourseRecord &record);
+    void expandEntry(CourseRecord &record, qsizetype index);
+    void finishEntry(CourseRecord &record, const EntryDone &done);
+    void collectParallel();
 
     QIODevice &m_in;
     const ReadOptions &m_options;
@@ -50,6 +61,7 @@ private:
     // The whole file mapped when it is a plain file: entries are expanded
     // straight from the mapping instead of being copied out first.
     const uchar *m_mapped = nullptr;
+    std::unique_ptr<ParallelExpander> m_parallel;
 };
 
 bool RecordReader::readInt16(qint16 &value)
@@ -136,6 +148,7 @@ void RecordReader::run()
         if (step == Step::Stop)
             break;
     }
+    collectParallel();
 }
 
 bool RecordReader::accept(CourseRecord &record, int line)
@@ -225,7 +238,7 @@ RecordReader::Step RecordReader::readRecord()
     }();
     if (accepted) {
         if (!m_options.expandFolder.isEmpty())
-            expandEntry(record);
+            expandEntry(record, m_result.records.size());
         m_result.records.append(record);
     }
     if (!m_in.seek(dataStart + qint64(size) + 1)) {
@@ -235,53 +248,47 @@ RecordReader::Step RecordReader::readRecord()
     return Step::Next;
 }
 
-void RecordReader::expandEntry(CourseRecord &record)
+void RecordReader::expandEntry(CourseRecord &record, qsizetype index)
 {
-    const QString target = JoinFolder(m_options.expandFolder, record.name);
-    QFile out(target);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        problem(u"cannot write %1: %2"_s.arg(target, out.errorString()), __LINE__);
-        return;
-    }
-    ExpandOutcome outcome;
+    EntryJob job{index, {}, JoinFolder(m_options.expandFolder, record.name), record.name};
     if (m_mapped) {
-        outcome
-            = m_expander.expand(QByteArrayView(m_mapped + m_in.pos(), record.compressedSize), out);
+        job.data = QByteArrayView(m_mapped + m_in.pos(), record.compressedSize);
+        if (m_parallel) {
+            m_parallel->submit(std::move(job));
+            return;
+        }
+        finishEntry(record, ExpandToFile(m_expander, job));
     } else if (record.compressedSize <= m_options.inMemoryLimit) {
         m_compressed.resize(record.compressedSize);
-        if (m_in.read(m_compressed.data(), record.compressedSize) != record.compressedSize)
-            outcome.status = ExpandStatus::ReadFailed;
-        else
-            outcome = m_expander.expand(m_compressed, out);
+        if (m_in.read(m_compressed.data(), record.compressedSize) != record.compressedSize) {
+            problem(u"entry \"%1\" could not be read"_s.arg(record.name), __LINE__);
+            return;
+        }
+        job.data = m_compressed;
+        finishEntry(record, ExpandToFile(m_expander, job));
     } else {
-        outcome = m_expander.expandStream(m_in, record.compressedSize, out);
+        finishEntry(record, ExpandToFile(m_expander, job, &m_in, record.compressedSize));
     }
-    if (outcome.status == ExpandStatus::Ok && out.flush()) {
-        out.close();
-        record.expanded = true;
-        record.expandedSize = outcome.written;
-        m_result.expandedBytes += outcome.written;
+}
+
+void RecordReader::finishEntry(CourseRecord &record, const EntryDone &done)
+{
+    if (!done.ok) {
+        problem(done.problem, done.line);
         return;
     }
-    out.close();
-    out.remove(); // a partial file must not be played as if it were whole
-    switch (outcome.status) {
-    case ExpandStatus::TooLarge:
-        problem(u"entry \"%1\" expands past %2 bytes; abandoned"_s.arg(record.name)
-                    .arg(m_expander.expandLimit()),
-            __LINE__);
-        break;
-    case ExpandStatus::Corrupt:
-        problem(u"entry \"%1\" holds damaged compressed data"_s.arg(record.name), __LINE__);
-        break;
-    case ExpandStatus::ReadFailed:
-        problem(u"entry \"%1\" could not be read"_s.arg(record.name), __LINE__);
-        break;
-    case ExpandStatus::WriteFailed:
-    case ExpandStatus::Ok:
-        problem(u"cannot write %1: %2"_s.arg(target, out.errorString()), __LINE__);
-        break;
-    }
+    record.expanded = true;
+    record.expandedSize = done.written;
+    m_result.expandedBytes += done.written;
+}
+
+void RecordReader::collectParallel()
+{
+    if (!m_parallel)
+        return;
+    const std::vector<EntryDone> done = m_parallel->finish();
+    for (const EntryDone &entry : done)
+        finishEntry(m_result.records[entry.index], entry);
 }
 
 } // namespace

@@ -22,6 +22,9 @@ struct ReadOptions {
     // Entries whose compressed data and expanded output both fit in this
     // many bytes are expanded in one call; larger ones stream through zlib.
     qint64 inMemoryLimit = qint64(64) << 20;
+    // Threads that expand entries of a plain file while it is parsed; 0
+    // picks one per core (at most four), 1 expands on the calling thread.
+    int expandThreads = 0;
     // Called after each record with the position in the file and its size.
     std::function<void(qint64 position, qint64 total)> progress;
     // Checked between records; a set flag ends the reading early.

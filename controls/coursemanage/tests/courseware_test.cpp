@@ -642,3 +642,46 @@ TEST_F(CoursewareTest, KeptFuzzerInputsAreReadSafely)
         Q_UNUSED(result)
     }
 }
+
+TEST_F(CoursewareTest, ParallelExpansionMatchesTheSerialOne)
+{
+    CoursewareBytes bytes;
+    bytes.header().folder(u"C"_s, u"_0"_s);
+    for (int i = 1; i <= 40; ++i) {
+        if (i == 7)
+            bytes.packedFile(u"bad"_s, u"_0_7.txt"_s, ZlibCompress(patterned(9000)).left(30));
+        else if (i == 20)
+            bytes.file(u"bomb"_s, u"_0_20.txt"_s, QByteArray(3 << 20, '\0'));
+        else
+            bytes.file(
+                u"f"_s, u"_0_%1.txt"_s.arg(i), patterned(20000 + i * 1000, char('a' + i % 20)));
+    }
+    const QString path = dir.filePath(u"many.lsn"_s);
+    ASSERT_TRUE(bytes.save(path));
+
+    QList<QByteArray> contents[2];
+    ReadResult results[2];
+    for (int run = 0; run < 2; ++run) {
+        QDir(expandFolder).removeRecursively();
+        QDir().mkpath(expandFolder);
+        ReadOptions options = expanding();
+        options.expandLimit = 1 << 20;
+        options.expandThreads = run == 0 ? 1 : 3;
+        results[run] = ReadCoursewareFile(path, options);
+        for (int i = 1; i <= 40; ++i)
+            contents[run].append(ReadWholeFile(JoinFolder(expandFolder, u"_0_%1.txt"_s.arg(i))));
+    }
+    ASSERT_EQ(keysOf(results[0]), keysOf(results[1]));
+    EXPECT_EQ(results[0].problems, results[1].problems);
+    EXPECT_EQ(results[0].problems.size(), 2);
+    EXPECT_EQ(results[0].expandedBytes, results[1].expandedBytes);
+    for (qsizetype i = 0; i < results[0].records.size(); ++i) {
+        EXPECT_EQ(results[0].records.at(i).expanded, results[1].records.at(i).expanded) << i;
+        EXPECT_EQ(results[0].records.at(i).expandedSize, results[1].records.at(i).expandedSize)
+            << i;
+    }
+    EXPECT_FALSE(results[1].records.at(7).expanded);
+    EXPECT_FALSE(results[1].records.at(20).expanded);
+    EXPECT_EQ(contents[0], contents[1]);
+    EXPECT_EQ(contents[1].at(0), patterned(21000, char('a' + 1)));
+}
