@@ -53,8 +53,10 @@ bool WavWriter::open(const QString &path)
 
 bool WavWriter::write(const qint16 *samples, int count)
 {
-    if (!m_file.isOpen() || (m_samples + count) * 2 > MaxDataBytes)
+    if (!m_file.isOpen() || count < 0 || (m_samples + count) * 2 > MaxDataBytes)
         return false;
+    if (count == 0)
+        return true;
     QByteArray bytes(count * 2, Qt::Uninitialized);
     qToLittleEndian<qint16>(samples, count, bytes.data());
     if (m_file.write(bytes) != bytes.size())

@@ -81,6 +81,16 @@ int ListenChannel::start(const QHostAddress &address, quint16 port)
         m_sink.reset();
         return AudioUnavailable;
     }
+    connect(m_sink.get(), &QAudioSink::stateChanged, this, [this](QAudio::State state) {
+        // Underruns are normal with a pull source that never runs dry; only
+        // a stop with an error (device gone) is worth the log, once.
+        if (state == QAudio::StoppedState && m_sink->error() != QAudio::NoError
+            && !m_deviceErrorLogged) {
+            m_deviceErrorLogged = true;
+            Global::WriteErrorLog(u"Vocana"_s, u"Loudspeaker"_s,
+                u"playback stopped, error "_s + QString::number(int(m_sink->error())), __LINE__);
+        }
+    });
     return Ok;
 }
 

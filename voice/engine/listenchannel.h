@@ -60,6 +60,7 @@ private:
     // To the sound card.
     std::unique_ptr<PlayoutDevice> m_device;
     std::unique_ptr<QAudioSink> m_sink;
+    bool m_deviceErrorLogged = false;
 };
 
 } // namespace Vocana

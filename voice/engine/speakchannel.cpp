@@ -77,6 +77,15 @@ int SpeakChannel::start(const QHostAddress &address, quint16 port)
         return AudioUnavailable;
     }
     connect(m_input, &QIODevice::readyRead, this, &SpeakChannel::readDevice);
+    connect(m_source.get(), &QAudioSource::stateChanged, this, [this](QAudio::State state) {
+        // An unplugged microphone: say so once; the host's calls still work.
+        if (state == QAudio::StoppedState && m_source->error() != QAudio::NoError
+            && !m_deviceErrorLogged) {
+            m_deviceErrorLogged = true;
+            Global::WriteErrorLog(u"Vocana"_s, u"Microphone"_s,
+                u"capture stopped, error "_s + QString::number(int(m_source->error())), __LINE__);
+        }
+    });
     return Ok;
 }
 

@@ -50,6 +50,7 @@ private:
     quint16 m_sequence = 0;
     quint16 m_streamId = 0;
     bool m_sendErrorLogged = false;
+    bool m_deviceErrorLogged = false;
 
     // From a file.
     QList<qint16> m_file;

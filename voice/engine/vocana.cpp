@@ -8,8 +8,11 @@
 #include "vocana_export.h"
 #include "vocanaapi.h"
 
+#include <QAudioDevice>
 #include <QCoreApplication>
+#include <QMediaDevices>
 #include <QMutex>
+#include <QThread>
 
 #include <map>
 #include <memory>
@@ -86,6 +89,12 @@ VOCANA_EXPORT int32_t InitDLL(int32_t instance, const char * /*empty*/)
         return true;
     }();
     Q_UNUSED(cleanupRegistered);
+    // The multimedia back end keeps objects of its own on the thread that
+    // first asks for a device. That must be the host's thread, not an
+    // engine worker that ends at ReleaseDLL.
+    if (QCoreApplication::instance()
+        && QThread::currentThread() == QCoreApplication::instance()->thread())
+        QMediaDevices::audioInputs();
     auto engine = std::make_unique<Vocana::EngineInstance>(notifierLocked());
     // Headless runs and tests choose sound files instead of the devices.
     engine->setWaveFiles(

@@ -26,7 +26,8 @@ QByteArray wavBytes(int rate, int channels, int bits, const QList<qint16> &sampl
     qToLittleEndian<quint16>(quint16(channels * bits / 8), fmt.data() + 12);
     qToLittleEndian<quint16>(quint16(bits), fmt.data() + 14);
     QByteArray data(samples.size() * 2, '\0');
-    qToLittleEndian<qint16>(samples.constData(), samples.size(), data.data());
+    if (!samples.isEmpty())
+        qToLittleEndian<qint16>(samples.constData(), samples.size(), data.data());
     auto chunk = [](const char *id, const QByteArray &body, qint64 declared) {
         QByteArray c(id, 4);
         QByteArray size(4, '\0');
