@@ -19,7 +19,7 @@ class WHITEBOARDSIGNMODEL_EXPORT SignGrid
 public:
     static constexpr int kCellTwips = 512; // about 34 pixels
     static constexpr int kCellsPerSide = 65536 / kCellTwips;
-    static constexpr int kMaxTolerance = 8 * kTwipsPerPixel;
+    static constexpr int kMaxTolerance = 4 * kTwipsPerPixel;
 
     SignGrid();
 
