@@ -269,8 +269,11 @@ bool WhiteBoardSign::IfDraw() const
 
 void WhiteBoardSign::setIfDraw(bool IfDraw)
 {
+    // Arming anew forgets an earlier press; arming again while armed (a
+    // host repeating itself mid-drag) keeps it.
+    if (!IfDraw || !d->ifDraw)
+        d->pressSeen = false;
     d->ifDraw = IfDraw;
-    d->pressSeen = false;
     if (!IfDraw) {
         // A host that disarms in the middle of a drag would otherwise leave
         // a rubber band or a text preview on the board for good.
