@@ -1,0 +1,96 @@
+#include "simconsole.h"
+
+#include "classroomserver.h"
+#include "simulator.h"
+#include "teacherdesk.h"
+
+#include <QJsonArray>
+#include <QSocketNotifier>
+
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString HelpText
+    = u"commands: rect|square|oval|circle|roundrect|roundsquare|line X1 Y1 X2 Y2 "
+      u"[color=#RRGGBB] [width=W]; text X Y WORDS [size=S] [font=F]; pointer X Y; "
+      u"arrow X Y; clear; play NODE [verb=V] [pos=P] [media]; url ADDRESS; "
+      u"yesno QUESTION; ok QUESTION; notes|voice|speak|whiteboard on|off; grant ID; "
+      u"takeback; permit ID whiteboard|notes|speak on|off; note [to=ID] WORDS; "
+      u"mpvolume ID V; spvolume ID V; as ID note|hand up|hand down|mic request|"
+      u"mic return|answer yes|answer no|ok; roster; help; quit"_s;
+
+} // namespace
+
+SimConsole::SimConsole(Simulator *simulator, SimLog log, QObject *parent)
+    : QObject(parent)
+    , m_simulator(simulator)
+    , m_log(std::move(log))
+{ }
+
+SimConsole::~SimConsole() = default;
+
+void SimConsole::listen(int fd)
+{
+    m_fd = fd;
+    m_notifier = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &SimConsole::readAvailable);
+}
+
+void SimConsole::readAvailable()
+{
+    char buffer[4096];
+    // The notifier said the descriptor is readable: one read does not block.
+    const ssize_t count = ::read(m_fd, buffer, sizeof buffer);
+    if (count <= 0) {
+        // End of input (or a broken one): the lesson goes on without a console.
+        m_notifier->setEnabled(false);
+        if (!m_pending.trimmed().isEmpty())
+            handleLine(QString::fromUtf8(m_pending));
+        m_pending.clear();
+        return;
+    }
+    m_pending.append(buffer, count);
+    qsizetype newline = 0;
+    while ((newline = m_pending.indexOf('\n')) >= 0) {
+        const QString line = QString::fromUtf8(m_pending.left(newline));
+        m_pending.remove(0, newline + 1);
+        handleLine(line);
+    }
+    if (m_pending.size() > 65536)
+        m_pending.clear(); // no command is that long
+}
+
+void SimConsole::handleLine(const QString &text)
+{
+    const QString line = text.trimmed();
+    if (line.isEmpty() || line.startsWith(u'#'))
+        return;
+    if (line == u"help"_s) {
+        m_log({{u"sim"_s, u"help"_s}, {u"text"_s, HelpText}});
+        return;
+    }
+    if (line == u"quit"_s) {
+        Q_EMIT quitRequested();
+        return;
+    }
+    ClassroomServer *classroom = m_simulator->classroom(0);
+    if (line == u"roster"_s) {
+        QJsonArray members;
+        for (const ClassMember &member : classroom->members()) {
+            members.append(QJsonObject{{u"UserID"_s, member.id}, {u"nick"_s, member.nick},
+                {u"status"_s, member.status}, {u"type"_s, member.type},
+                {u"scripted"_s, member.scripted()}});
+        }
+        m_log({{u"sim"_s, u"roster"_s}, {u"members"_s, members},
+            {u"floor"_s, classroom->floorHolder()}});
+        return;
+    }
+    QString error;
+    if (m_simulator->desk(0)->run(line, error))
+        m_log({{u"sim"_s, u"done"_s}, {u"command"_s, line}});
+    else
+        m_log({{u"sim"_s, u"console-error"_s}, {u"command"_s, line}, {u"error"_s, error}});
+}
