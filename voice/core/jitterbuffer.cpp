@@ -67,8 +67,15 @@ void JitterBuffer::push(quint16 sequence, const QByteArray &payload, qint64 arri
 PlayoutFrame JitterBuffer::pop()
 {
     if (!m_playing) {
-        if (int(m_packets.size()) < m_targetDepth)
+        // A talk spurt shorter than the target depth must not wait for the
+        // next one: after as many ticks as the target, play what is there.
+        if (m_packets.empty()) {
+            m_waitTicks = 0;
             return {};
+        }
+        if (int(m_packets.size()) < m_targetDepth && ++m_waitTicks < m_targetDepth)
+            return {};
+        m_waitTicks = 0;
         m_playing = true;
         m_next = m_packets.begin()->first;
         m_emptyTicks = 0;

@@ -31,8 +31,8 @@ struct JitterBufferStats {
 };
 
 // Adaptive jitter buffer for one stream of 20 ms frames, ordered by a 16-bit
-// wrapping sequence number. It waits for `targetDepth()` frames before it
-// starts playing; the target follows the spread of arrival times seen over
+// wrapping sequence number. It waits for `targetDepth()` frames (or as many
+// ticks) before it starts playing; the target follows the spread of arrival times seen over
 // the last second (at least `minDepth`, at most `maxDepth` frames). A frame
 // missing while later ones are waiting is lost and concealed; a frame
 // missing with nothing behind it is late, so the buffer holds its place and
@@ -67,6 +67,7 @@ private:
     bool m_playing = false;
     qint64 m_next = 0;
     int m_emptyTicks = 0;
+    int m_waitTicks = 0;
     int m_surplusTicks = 0;
     std::deque<qint64> m_transits; // arrival minus send slot, last second
     JitterBufferStats m_stats;

@@ -57,11 +57,9 @@ int EngineInstance::startSpeak(const VocanaAddressRecord &record)
     const auto port = quint16(record.port);
     const int hWnd = record.hWnd;
     const int message = record.message;
-    QPointer<EngineNotifier> notifier = m_notifier;
-    SpeakChannel::LevelSink levelSink = [notifier, hWnd, message](int level) {
-        if (notifier)
-            notifier->post(hWnd, message, 0, level);
-    };
+    EngineNotifier *notifier = m_notifier;
+    SpeakChannel::LevelSink levelSink
+        = [notifier, hWnd, message](int level) { notifier->post(hWnd, message, 0, level); };
     int result = Ok;
     onWorker([&] {
         m_speak.reset();

@@ -2,7 +2,6 @@
 
 #include "vocanaapi.h"
 
-#include <QPointer>
 #include <QString>
 #include <QThread>
 
@@ -21,6 +20,7 @@ class SpeakChannel;
 class EngineInstance
 {
 public:
+    // `notifier` must outlive the instance.
     explicit EngineInstance(EngineNotifier *notifier);
     ~EngineInstance();
     EngineInstance(const EngineInstance &) = delete;
@@ -38,7 +38,7 @@ public:
 private:
     template <typename F> void onWorker(F &&work);
 
-    QPointer<EngineNotifier> m_notifier;
+    EngineNotifier *const m_notifier;
     QThread m_thread;
     QObject *m_context; // lives on m_thread, deleted there when it ends
     std::unique_ptr<SpeakChannel> m_speak;

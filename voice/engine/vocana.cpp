@@ -21,8 +21,10 @@ namespace {
 
 struct Registry {
     QMutex mutex;
-    std::map<int32_t, std::unique_ptr<Vocana::EngineInstance>> instances;
+    // Declared before the instances so it is destroyed after them: their
+    // workers post to it until they are joined.
     std::unique_ptr<Vocana::EngineNotifier> notifier;
+    std::map<int32_t, std::unique_ptr<Vocana::EngineInstance>> instances;
 };
 
 Registry &registry()

@@ -156,6 +156,13 @@ TEST(JitterBuffer, WaitsForTargetDepthBeforeStarting)
     EXPECT_EQ(popTrace(buffer, 3), "D1 D2 D3");
 }
 
+TEST(JitterBuffer, ShortSpurtPlaysWithoutWaitingForMore)
+{
+    JitterBuffer buffer(3, 10);
+    buffer.push(1, payload(1), 20);
+    EXPECT_EQ(popTrace(buffer, 4), "S S D1 C");
+}
+
 TEST(JitterBuffer, ShrinksWhenItHoldsMoreThanItNeeds)
 {
     JitterBuffer buffer(1, 10);
