@@ -5,7 +5,6 @@
 #include "utuser.h"
 
 #include <QHash>
-#include <QList>
 #include <QString>
 
 #include <optional>

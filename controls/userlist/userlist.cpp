@@ -5,13 +5,13 @@
 #include "userpictures.h"
 #include "userrowview.h"
 
-#include <QActionGroup>
-#include <QHeaderView>
 #include <QListView>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QStackedLayout>
 #include <QTreeView>
+
+#include <array>
 
 using namespace Qt::StringLiterals;
 
@@ -34,6 +34,7 @@ public:
 
     void build();
     QAbstractItemView *activeView() const { return active; }
+    std::array<QAbstractItemView *, 3> views() const { return {rows, icons, tree}; }
     void redraw() const { activeView()->viewport()->update(); }
     void show(Look look);
     bool refreshUserItem(qint32 UserID);
@@ -123,8 +124,7 @@ void UserListPrivate::build()
 
     stack = new QStackedLayout(q);
     stack->setContentsMargins(0, 0, 0, 0);
-    for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(rows),
-             static_cast<QAbstractItemView *>(icons), static_cast<QAbstractItemView *>(tree)}) {
+    for (QAbstractItemView *view : views()) {
         view->setSelectionMode(QAbstractItemView::SingleSelection);
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
         view->viewport()->installEventFilter(q);
@@ -176,8 +176,7 @@ void UserListPrivate::show(Look look)
         target = icons;
     // Only the shown view holds the model, so hidden views do not follow
     // every change of a large class.
-    for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(rows),
-             static_cast<QAbstractItemView *>(icons), static_cast<QAbstractItemView *>(tree)}) {
+    for (QAbstractItemView *view : views()) {
         if (view != target && view->model() == model)
             view->setModel(nullptr);
     }
@@ -349,9 +348,7 @@ UserList::~UserList()
 {
     // The views and the model outlive d in QObject's own clean-up; take
     // them down while the roster they read and the filter they call exist.
-    for (QAbstractItemView *view :
-        {static_cast<QAbstractItemView *>(d->rows), static_cast<QAbstractItemView *>(d->icons),
-            static_cast<QAbstractItemView *>(d->tree)}) {
+    for (QAbstractItemView *view : d->views()) {
         view->viewport()->removeEventFilter(this);
         delete view;
     }
