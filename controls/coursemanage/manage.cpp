@@ -48,18 +48,19 @@ void logFailure(const QString &procedure, const QString &description, int line)
     Global::WriteErrorLog(u"Course Manage"_s, procedure, description, line);
 }
 
-// Deletes every file of the folder (sub-folders stay), creating it if missing.
-void clearTempFolder(const QString &folder)
+// Deletes every file of the folder (sub-folders stay), creating it if
+// missing. Failures go to `log`, which knows whose step this is.
+void clearTempFolder(const QString &folder, const std::function<void(const QString &, int)> &log)
 {
     QDir dir(folder);
     if (!dir.exists() && !QDir().mkpath(folder)) {
-        LogCoursewareError(u"cannot create the temporary folder %1"_s.arg(folder), __LINE__);
+        log(u"cannot create the temporary folder %1"_s.arg(folder), __LINE__);
         return;
     }
     const QStringList files = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : files) {
         if (!dir.remove(name))
-            LogCoursewareError(u"cannot delete %1"_s.arg(dir.filePath(name)), __LINE__);
+            log(u"cannot delete %1"_s.arg(dir.filePath(name)), __LINE__);
     }
 }
 
@@ -400,7 +401,7 @@ void ManagePrivate::startLoad(const QString &path)
         task, &BackgroundTask::finished, q, [this, path, result] { finishLoad(path, *result); },
         Qt::SingleShotConnection);
     task->start([path, folder, limit, result](BackgroundTask &self) {
-        clearTempFolder(folder);
+        clearTempFolder(folder, LogCoursewareError);
         ReadOptions options;
         options.expandFolder = folder;
         options.expandLimit = limit;
@@ -569,7 +570,9 @@ Manage::Manage(QWidget *parent)
     connect(d->tree, &CourseTreeWidget::filesDropped, this,
         [this](const QStringList &paths) { d->addDroppedFiles(paths); });
 
-    clearTempFolder(d->tempFolder);
+    clearTempFolder(d->tempFolder, [](const QString &description, int line) {
+        Global::WriteErrorLog(u"Courseware"_s, u"UserControl_Initialize"_s, description, line);
+    });
     resize(200, 300);
     d->layout();
 }
@@ -765,7 +768,7 @@ void Manage::PlayAd(qint32 id)
     d->playNode(item, true);
 }
 
-int Manage::OpenWithShell(const QString &path, e_WinMode mode)
+int Manage::OpenWithShell(const QString &path, Manage::e_WinMode mode)
 {
     int result = 0;
     if (d->shellOpener) {

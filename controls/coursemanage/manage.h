@@ -41,6 +41,16 @@ class AULIX_COURSEMANAGE_EXPORT Manage : public QWidget
     Q_PROPERTY(QString gAppPath READ gAppPath WRITE setgAppPath)
 
 public:
+    // Window modes for OpenWithShell. Append only.
+    enum e_WinMode : int {
+        Hide = 0,
+        Normal = 1,
+        Max = 3,
+        Min = 6,
+        MinNA = 7,
+        NormalNA = 8,
+    };
+
     explicit Manage(QWidget *parent = nullptr);
     ~Manage() override;
 

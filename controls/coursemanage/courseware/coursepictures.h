@@ -15,16 +15,6 @@ enum OLE_FileType : qint16 {
     OLE_Other = 5,
 };
 
-// Window modes for OpenWithShell. Append only.
-enum e_WinMode : int {
-    Hide = 0,
-    Normal = 1,
-    Max = 3,
-    Min = 6,
-    MinNA = 7,
-    NormalNA = 8,
-};
-
 namespace Courseware {
 
 // Every picture key a node can carry, in a fixed order.
