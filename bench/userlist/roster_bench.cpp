@@ -32,6 +32,33 @@ void BuildRoster(benchmark::State &state)
 }
 BENCHMARK(BuildRoster)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
+// The way the client fills it: each record of the server's user-list text
+// (32 characters a user) is cut into ID and nick just before it is added.
+void DecodeAndBuildRoster(benchmark::State &state)
+{
+    const int count = int(state.range(0));
+    QString text;
+    text.reserve(count * 32);
+    for (int i = 0; i < count; ++i)
+        text += u"%1%2 15  1"_s.arg(i + 1, 10, 10, QChar(u'0'))
+                    .arg(u"学生%1"_s.arg(i), -16, QChar(u' '));
+    for (auto _ : state) {
+        clsUserList roster;
+        for (int i = 0; i < count; ++i) {
+            const QStringView record = QStringView(text).mid(i * 32, 32);
+            roster.AddUser(record.left(10).toInt(), record.mid(10, 16).trimmed().toString(),
+                quint8(record.mid(26, 3).trimmed().toUInt()),
+                quint8(record.mid(29, 3).trimmed().toUInt()));
+        }
+        if (roster.Count() != count) {
+            state.SkipWithError("records did not decode into one user each");
+            break;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(DecodeAndBuildRoster)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
 // The roster lives as long as the control and is emptied and refilled by
 // every full user list: the common case after the first.
 void RefillRoster(benchmark::State &state)
