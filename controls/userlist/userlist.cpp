@@ -111,7 +111,6 @@ void UserListPrivate::build()
     // Every item has the same size, so the view lays out a large class
     // without measuring each item.
     icons->setUniformItemSizes(true);
-    icons->setMovement(QListView::Static);
     icons->setResizeMode(QListView::Adjust);
     icons->setTextElideMode(Qt::ElideRight);
 
@@ -197,7 +196,9 @@ void UserListPrivate::show(Look look)
     } else if (target == icons) {
         const bool large = look == Look::LargeIcons;
         const int icon = large ? UserPictures::LargeSize : UserPictures::SmallSize;
+        // A change of view mode resets the movement: set it after.
         icons->setViewMode(large ? QListView::IconMode : QListView::ListMode);
+        icons->setMovement(QListView::Static);
         icons->setIconSize(QSize(icon, icon));
         icons->setFlow(QListView::LeftToRight);
         icons->setWrapping(true);

@@ -276,6 +276,7 @@ private Q_SLOTS:
         QVERIFY(action(teacher, u"大图标模式"_s)->isChecked());
         QVERIFY(iconView(control)->isVisible());
         QCOMPARE(iconView(control)->viewMode(), QListView::IconMode);
+        QCOMPARE(iconView(control)->movement(), QListView::Static); // icons cannot be dragged
 
         control.setUserType(1);
         changed.clear();
