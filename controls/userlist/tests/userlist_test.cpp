@@ -222,6 +222,9 @@ private Q_SLOTS:
         QVERIFY(!control.RemoveUser(0));
         QCOMPARE(control.GetUserIDByIndex(2), 2);
         QCOMPARE(control.GetUserByID(2).UserNick, longA.left(16));
+        // A person without a nick can leave too.
+        QVERIFY(control.AddUser(20, QString(), 3, 1));
+        QVERIFY(control.RemoveUser(20));
         QVERIFY(control.RemoveAllUsers());
         QCOMPARE(model(control)->rowCount(), 0);
         QVERIFY(!control.RemoveAllUsers());
