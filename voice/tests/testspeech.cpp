@@ -87,6 +87,34 @@ double decibels(double rms)
     return 20 * std::log10(rms + 1.0);
 }
 
+// Pearson correlation of the envelopes in dB over sent[from, to) against
+// heard shifted by `lag`, counting only blocks where the sender speaks;
+// -2 when too few blocks count.
+double envelopeCorrelation(const QList<double> &sent, const QList<double> &heard, int lag,
+    qsizetype from, qsizetype to, double active)
+{
+    double sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0;
+    int n = 0;
+    for (qsizetype i = from; i < to && i < sent.size() && i + lag < heard.size(); ++i) {
+        if (sent[i] < active)
+            continue;
+        const double a = decibels(sent[i]);
+        const double b = decibels(heard[i + lag]);
+        sa += a;
+        sb += b;
+        saa += a * a;
+        sbb += b * b;
+        sab += a * b;
+        ++n;
+    }
+    if (n < 20)
+        return -2;
+    const double cov = sab - sa * sb / n;
+    const double va = saa - sa * sa / n;
+    const double vb = sbb - sb * sb / n;
+    return cov / std::sqrt(va * vb + 1e-9);
+}
+
 } // namespace
 
 Alignment Align(const QList<double> &sent, const QList<double> &heard, int maxLagBlocks)
@@ -94,30 +122,30 @@ Alignment Align(const QList<double> &sent, const QList<double> &heard, int maxLa
     const double active = maxOf(sent) / 30; // about -30 dB below the peak
     Alignment best{0, -2};
     for (int lag = 0; lag <= maxLagBlocks; ++lag) {
-        double sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0;
-        int n = 0;
-        for (qsizetype i = 0; i < sent.size() && i + lag < heard.size(); ++i) {
-            if (sent[i] < active)
-                continue;
-            const double a = decibels(sent[i]);
-            const double b = decibels(heard[i + lag]);
-            sa += a;
-            sb += b;
-            saa += a * a;
-            sbb += b * b;
-            sab += a * b;
-            ++n;
-        }
-        if (n < 20)
-            continue;
-        const double cov = sab - sa * sb / n;
-        const double va = saa - sa * sa / n;
-        const double vb = sbb - sb * sb / n;
-        const double r = cov / std::sqrt(va * vb + 1e-9);
+        const double r = envelopeCorrelation(sent, heard, lag, 0, sent.size(), active);
         if (r > best.correlation)
             best = {lag, r};
     }
     return best;
+}
+
+double SegmentedCorrelation(const QList<double> &sent, const QList<double> &heard, int lagBlocks,
+    int segmentBlocks, int slackBlocks)
+{
+    const double active = maxOf(sent) / 30;
+    double sum = 0;
+    int segments = 0;
+    for (qsizetype from = 0; from < sent.size(); from += segmentBlocks) {
+        double best = -2;
+        for (int lag = std::max(0, lagBlocks - slackBlocks); lag <= lagBlocks + slackBlocks; ++lag)
+            best = std::max(
+                best, envelopeCorrelation(sent, heard, lag, from, from + segmentBlocks, active));
+        if (best > -2) {
+            sum += best;
+            ++segments;
+        }
+    }
+    return segments ? sum / segments : -2;
 }
 
 int RefineLag(const QList<qint16> &sent, const QList<qint16> &heard, int coarseLag, int search)

@@ -23,6 +23,12 @@ struct Alignment {
 // blocks where `sent` has something to say count.
 Alignment Align(const QList<double> &sent, const QList<double> &heard, int maxLagBlocks);
 
+// Correlation of the envelopes taken one segment at a time, each at its own
+// best lag within `slackBlocks` of `lagBlocks`, averaged: an adaptive jitter
+// buffer may change the delay by a frame in mid-sentence, which is no fault.
+double SegmentedCorrelation(const QList<double> &sent, const QList<double> &heard, int lagBlocks,
+    int segmentBlocks, int slackBlocks);
+
 // The lag in samples, to the sample, near `coarseLag`: the best waveform
 // correlation within `search` samples either side.
 int RefineLag(const QList<qint16> &sent, const QList<qint16> &heard, int coarseLag, int search);
