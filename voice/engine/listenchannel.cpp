@@ -69,7 +69,7 @@ int ListenChannel::start(const QHostAddress &address, quint16 port)
     format.setSampleRate(Voice::SampleRate);
     format.setChannelCount(1);
     format.setSampleFormat(QAudioFormat::Int16);
-    m_device = std::make_unique<PlayoutDevice>([this](qint16 *frame) { mixFrame(frame); });
+    m_device = std::make_unique<Voice::PlayoutDevice>([this](qint16 *frame) { mixFrame(frame); });
     m_device->open(QIODevice::ReadOnly);
     m_sink = std::make_unique<QAudioSink>(device, format);
     // Three frames of device buffer.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "jitterbuffer.h"
+#include "playoutdevice.h"
 #include "voicedecoder.h"
 #include "wavwriter.h"
 
@@ -16,8 +17,6 @@
 class QAudioSink;
 
 namespace Vocana {
-
-class PlayoutDevice;
 
 // The loudspeaker side: datagrams on a bound port, split into packets (a
 // relay may bundle several), one jitter buffer and decoder per stream id,
@@ -58,7 +57,7 @@ private:
     qint64 m_framesPlayed = 0;
 
     // To the sound card.
-    std::unique_ptr<PlayoutDevice> m_device;
+    std::unique_ptr<Voice::PlayoutDevice> m_device;
     std::unique_ptr<QAudioSink> m_sink;
     bool m_deviceErrorLogged = false;
 };

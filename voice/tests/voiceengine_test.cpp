@@ -193,10 +193,10 @@ TEST_F(VoiceEngine, SpeechArrivesIntactOverLoopback)
     std::cout << "clean loopback: envelope correlation " << r.segmentedCorrelation
               << ", mouth-to-ear delay " << r.delayMs << " ms\n";
     RecordProperty("delay_ms", int(r.delayMs));
-    EXPECT_GT(r.segmentedCorrelation, 0.9);
+    EXPECT_GT(r.segmentedCorrelation, 0.85);
     EXPECT_EQ(r.relayDropped, 0);
     EXPECT_EQ(r.longestDropoutMs, 0);
-    // Engine share plus the timers' tick: well under a tenth of a second.
+    // Engine share plus the timers' ticks, with room for a loaded machine.
     EXPECT_GT(r.delayMs, 20);
     EXPECT_LT(r.delayMs, 120);
 

@@ -4,19 +4,19 @@
 
 #include <cstring>
 
-namespace Vocana {
+namespace Voice {
 
 PlayoutDevice::PlayoutDevice(FrameSource source, QObject *parent)
     : QIODevice(parent)
     , m_source(std::move(source))
-    , m_frame(Voice::FrameSamples)
-    , m_used(Voice::FrameSamples)
+    , m_frame(FrameSamples)
+    , m_used(FrameSamples)
 { }
 
 qint64 PlayoutDevice::bytesAvailable() const
 {
     // Endless: tell the sink a full frame is always there.
-    return QIODevice::bytesAvailable() + Voice::FrameSamples * 2;
+    return QIODevice::bytesAvailable() + FrameSamples * 2;
 }
 
 qint64 PlayoutDevice::readData(char *data, qint64 maxSize)
@@ -38,4 +38,4 @@ qint64 PlayoutDevice::readData(char *data, qint64 maxSize)
     return written * 2;
 }
 
-} // namespace Vocana
+} // namespace Voice

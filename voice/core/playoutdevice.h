@@ -1,16 +1,18 @@
 #pragma once
 
+#include "lumovoicecore_export.h"
+
 #include <QIODevice>
 
 #include <functional>
 #include <vector>
 
-namespace Vocana {
+namespace Voice {
 
 // The sound card's pull side: every read is filled from whole 20 ms frames
 // made on demand, so the card's clock drives the jitter buffers. Reads never
 // come up short; with nothing to play the frames are silent.
-class PlayoutDevice : public QIODevice
+class LUMOVOICECORE_EXPORT PlayoutDevice : public QIODevice
 {
     Q_OBJECT
 public:
@@ -18,6 +20,10 @@ public:
 
     explicit PlayoutDevice(FrameSource source, QObject *parent = nullptr);
 
+    // Always unbuffered: QIODevice's own read-ahead would pull frames out of
+    // the jitter buffers long before the card plays them, adding its 16 KiB
+    // (170 ms) to the delay.
+    bool open(OpenMode mode) override { return QIODevice::open(mode | QIODevice::Unbuffered); }
     bool isSequential() const override { return true; }
     qint64 bytesAvailable() const override;
 
@@ -31,4 +37,4 @@ private:
     std::size_t m_used;
 };
 
-} // namespace Vocana
+} // namespace Voice
