@@ -20,6 +20,8 @@ namespace {
 constexpr qint64 StreamIdleMs = 3000;
 // More simultaneous streams than this is a flood, not a classroom.
 constexpr std::size_t MaxStreams = 8;
+// Two seconds of one stream, or a quarter second of eight.
+constexpr int MaxDatagramsPerRead = 100;
 } // namespace
 
 ListenChannel::ListenChannel(QString playbackWav)
@@ -96,7 +98,14 @@ int ListenChannel::start(const QHostAddress &address, quint16 port)
 
 void ListenChannel::readDatagrams()
 {
+    // A bounded batch per call: a flood must not starve the playout timer
+    // on this thread. The rest is read on the next turn of the loop.
+    int budget = MaxDatagramsPerRead;
     while (m_socket.hasPendingDatagrams()) {
+        if (--budget < 0) {
+            QMetaObject::invokeMethod(this, &ListenChannel::readDatagrams, Qt::QueuedConnection);
+            return;
+        }
         const QNetworkDatagram datagram = m_socket.receiveDatagram();
         if (!m_acceptFrom.isNull() && !datagram.senderAddress().isEqual(m_acceptFrom))
             continue;
