@@ -14,6 +14,10 @@ using namespace Qt::StringLiterals;
 
 namespace Vocana {
 
+namespace {
+constexpr qint64 MaxCatchUpFrames = 10;
+} // namespace
+
 SpeakChannel::SpeakChannel(QString microphoneWav, bool noiseSuppression, LevelSink levelSink)
     : m_microphoneWav(std::move(microphoneWav))
     , m_levelSink(std::move(levelSink))
@@ -107,6 +111,14 @@ void SpeakChannel::pumpFile()
     // Catch up by the clock rather than by ticks: a late tick must not
     // stretch the stream.
     const qint64 due = m_clock.elapsed() / Voice::FrameMs;
+    if (due - m_framesSent > MaxCatchUpFrames) {
+        // The thread was stopped for a while (a suspended machine): that
+        // stretch is lost, as a sound card would lose it, rather than sent
+        // as a burst that floods the listeners' buffers.
+        const qint64 skipped = due - m_framesSent - 1;
+        m_filePos = std::min(m_file.size(), m_filePos + skipped * Voice::FrameSamples);
+        m_framesSent += skipped;
+    }
     qint16 frame[Voice::FrameSamples];
     while (m_framesSent < due) {
         // Past the end of the file the microphone hears silence.
