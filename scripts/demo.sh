@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# The main job: starts the local classroom environment (web, campus and
+# classroom servers, voice relay, a scripted teacher and classmates) and a
+# headless student who logs in to the campus as "demo", books and enters the
+# demo class, answers the teacher's questions and prints what happens.
+# Ends after the teacher's script, or at Ctrl-C. Lines typed while it runs
+# are teacher commands ("help" lists them).
+#
+# Environment: LUMO_BUILD_DIR (default build), LUMO_DEMO_NO_BUILD=1 to skip
+# installing and building.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build_dir=${LUMO_BUILD_DIR:-build}
+if [ -z "${LUMO_DEMO_NO_BUILD:-}" ]; then
+  bash scripts/install-deps.sh
+  LUMO_BUILD_DIR=$build_dir bash scripts/build.sh
+fi
+sim=$build_dir/bin/lumo-classroom-sim
+cli=$build_dir/bin/lumo-cli
+for program in "$sim" "$cli"; do
+  [ -x "$program" ] || { echo "demo: $program is missing; build first" >&2; exit 1; }
+done
+
+work=$(mktemp -d /tmp/lumo-demo.XXXXXX)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+# Ctrl-C reaches the simulator too; it stops cleanly and the rest follows.
+trap 'echo "demo: stopping"' INT
+
+# Wire texts carry NUL padding; it is noise on a terminal.
+readable() { sed -u -e 's/\\u0000//g' -e "s/^/$1 /"; }
+
+wait_for() { # file pattern seconds
+  local i
+  for ((i = 0; i < $3 * 10; i++)); do
+    grep -q -- "$2" "$1" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  echo "demo: timed out waiting for $2" >&2
+  return 1
+}
+
+http_get() { # port path: the body of a plain HTTP GET, with bash's own sockets
+  local reply
+  exec 5<>"/dev/tcp/127.0.0.1/$1"
+  printf 'GET %s HTTP/1.0\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n' "$2" >&5
+  reply=$(timeout 5 cat <&5 | tr -d '\r' || true)
+  exec 5>&-
+  printf '%s' "${reply#*$'\n\n'}"
+}
+
+# --- the environment -------------------------------------------------------
+"$sim" --exit-after-script <&0 >"$work/sim.out" 2>"$work/sim.err" &
+sim_pid=$!
+pids+=("$sim_pid")
+wait_for "$work/sim.out" '"campus"' 10 || { cat "$work/sim.err" >&2; exit 1; }
+ports=$(head -n 1 "$work/sim.out")
+port_of() { sed -E "s/.*\"$1\":([0-9]+).*/\\1/" <<<"$ports"; }
+web=$(port_of web)
+campus=$(port_of campus)
+classroom=$(port_of classroom)
+echo "demo: servers on 127.0.0.1: web $web, campus $campus, classroom and voice $classroom"
+tail -n +2 -f --pid="$sim_pid" "$work/sim.out" | readable "[sim]" &
+pids+=($!)
+
+# --- the student ------------------------------------------------------------
+# The part a later change replaces with the real client window.
+run_headless_student() {
+  local id address course
+  id=$(http_get "$web" "/askdesk/balance/getuserid.asp?username=demo")
+  address=$(http_get "$web" "/askdesk/balance/")
+  echo "demo: web: user demo is number $id, the campus server is $address"
+  course=$(http_get "$web" "/CampusDir/campus7/demo.lsn" | head -c 22)
+  if [ "$course" = "Aulix Nova Courseware." ]; then
+    echo "demo: web: the demo courseware is served at http://127.0.0.1:$web/CampusDir/campus7/demo.lsn"
+  else
+    echo "demo: web: the demo courseware was not built (it needs the courseware writer and Qt Gui)"
+  fi
+
+  # Campus: log in, see the booked and bookable courses and the categories,
+  # choose the demo course, leave.
+  mkfifo "$work/campus.in"
+  "$cli" --host "$address" --port "$campus" --id "$id" --password demo --campus \
+    <"$work/campus.in" >"$work/campus.out" 2>&1 &
+  local campus_pid=$!
+  pids+=("$campus_pid")
+  # Readers start before the feed opens: one that held the feed's
+  # descriptor would keep the student's input from ever ending.
+  tail -n +1 -f --pid="$campus_pid" "$work/campus.out" | readable "[campus]" &
+  exec 4>"$work/campus.in"
+  wait_for "$work/campus.out" '"GetMsgCampusLogIn","Result":true' 10
+  echo '{"call":"SendCampusCourseListMsg","CmdVerb":1}' >&4
+  echo '{"call":"SendCampusCourseListMsg","CmdVerb":3}' >&4
+  echo '{"call":"SendCampusListMsg"}' >&4
+  wait_for "$work/campus.out" '"GetMsgCampusList"' 10
+  echo '{"call":"SendCampusChooseCourseMsg","CourseID":12,"CmdVerb":1}' >&4
+  wait_for "$work/campus.out" '"GetMsgCampusChooseCourse"' 10
+  echo '{"call":"Disconnect"}' >&4
+  exec 4>&-
+  wait "$campus_pid" || true
+
+  # Classroom: log in, ask for the voice key, report ready (the teacher's
+  # script starts then), answer the questions.
+  mkfifo "$work/class.in"
+  "$cli" --host "$address" --port "$classroom" --id "$id" --password demo \
+    <"$work/class.in" >"$work/class.out" 2>&1 &
+  local class_pid=$!
+  pids+=("$class_pid")
+  tail -n +1 -f --pid="$class_pid" "$work/class.out" | while IFS= read -r line; do
+    printf '%s\n' "$line" | readable "[class]"
+    case $line in
+      *'"event":"GetMsgYESNOPrompt"'*) echo '{"call":"SendAnswerMsg","boolYes":true}' >"$work/class.in" ;;
+      *'"event":"GetMsgOKPrompt"'*) echo '{"call":"SendOKAnswerMsg","boolYes":true}' >"$work/class.in" ;;
+    esac
+  done &
+  local printer_pid=$!
+  pids+=("$printer_pid")
+  exec 4>"$work/class.in"
+  wait_for "$work/class.out" '"GetMsgUserList"' 10
+  echo '{"call":"SendMsgGetClientKey"}' >&4
+  echo '{"call":"SendMsgClientReady"}' >&4
+  # The lesson ends when the simulator does (after the script or Ctrl-C).
+  wait "$sim_pid" || true
+  echo '{"call":"Disconnect"}' >&4 2>/dev/null || true
+  exec 4>&-
+  wait "$class_pid" || true
+  wait "$printer_pid" 2>/dev/null || true
+}
+
+run_headless_student
+echo "demo: the lesson is over"
