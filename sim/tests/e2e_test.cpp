@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -425,6 +426,17 @@ TEST_F(EndToEnd, WithoutArgumentsItServesTheDemoAndQuitsOnCommand)
     ASSERT_TRUE(first);
     for (const QString &key : {u"web"_s, u"campus"_s, u"classroom"_s, u"voice"_s})
         EXPECT_GT(first->value(key).toInt(), 0) << key.toStdString();
+    // The demo course, when this build could make it, is served for its
+    // category.
+    if (QFile::exists(QFileInfo(QStringLiteral(LUMO_SIM_PATH))
+                          .dir()
+                          .filePath(u"demo/courses/campus7/demo.lsn"_s))) {
+        ports = *first;
+        int status = 0;
+        EXPECT_TRUE(
+            get(u"/CampusDir/campus7/demo.lsn"_s, &status).startsWith("Aulix Nova Courseware."));
+        EXPECT_EQ(status, 200);
+    }
     demo.sendLine("roster");
     const auto roster = demo.log(u"roster"_s);
     ASSERT_TRUE(roster);
