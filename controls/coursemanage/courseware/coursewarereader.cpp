@@ -16,6 +16,10 @@ namespace Courseware {
 
 namespace {
 
+// Larger entries are expanded on the reading thread, so the queue of
+// entries waiting for a worker never holds more than a few of these.
+constexpr qint64 ParallelEntryLimit = qint64(16) << 20;
+
 class RecordReader
 {
 public:
@@ -25,13 +29,10 @@ public:
         , m_result(result)
         , m_expander(options.expandLimit, options.inMemoryLimit)
     {
-        if (auto *file = qobject_cast<QFile *>(&in); file && file->size() > 0)
-            m_mapped = file->map(0, file->size());
         const int threads = options.expandThreads > 0 ? options.expandThreads
                                                       : std::min(QThread::idealThreadCount(), 4);
-        // Entries in a mapping need no reads from the device, so workers
-        // can expand them while this thread parses the next records.
-        if (m_mapped && threads > 1 && !options.expandFolder.isEmpty())
+        // This thread reads and parses; workers expand what it has read.
+        if (threads > 1 && !options.expandFolder.isEmpty())
             m_parallel = std::make_unique<ParallelExpander>(
                 threads, options.expandLimit, options.inMemoryLimit);
     }
@@ -58,9 +59,6 @@ private:
     EntryExpander m_expander;
     QSet<QString> m_keys;
     QByteArray m_compressed;
-    // The whole file mapped when it is a plain file: entries are expanded
-    // straight from the mapping instead of being copied out first.
-    const uchar *m_mapped = nullptr;
     std::unique_ptr<ParallelExpander> m_parallel;
 };
 
@@ -250,24 +248,27 @@ RecordReader::Step RecordReader::readRecord()
 
 void RecordReader::expandEntry(CourseRecord &record, qsizetype index)
 {
-    EntryJob job{index, {}, JoinFolder(m_options.expandFolder, record.name), record.name};
-    if (m_mapped) {
-        job.data = QByteArrayView(m_mapped + m_in.pos(), record.compressedSize);
-        if (m_parallel) {
-            m_parallel->submit(std::move(job));
+    EntryJob job{index, {}, {}, JoinFolder(m_options.expandFolder, record.name), record.name};
+    const qint64 size = record.compressedSize;
+    // The file is read rather than mapped: a mapping of a file that another
+    // program truncates meanwhile would crash the reader.
+    if (m_parallel && size <= ParallelEntryLimit) {
+        job.owned.resize(size);
+        if (m_in.read(job.owned.data(), size) != size) {
+            problem(u"entry \"%1\" could not be read"_s.arg(record.name), __LINE__);
             return;
         }
-        finishEntry(record, ExpandToFile(m_expander, job));
-    } else if (record.compressedSize <= m_options.inMemoryLimit) {
-        m_compressed.resize(record.compressedSize);
-        if (m_in.read(m_compressed.data(), record.compressedSize) != record.compressedSize) {
+        m_parallel->submit(std::move(job));
+    } else if (size <= m_options.inMemoryLimit) {
+        m_compressed.resize(size);
+        if (m_in.read(m_compressed.data(), size) != size) {
             problem(u"entry \"%1\" could not be read"_s.arg(record.name), __LINE__);
             return;
         }
         job.data = m_compressed;
         finishEntry(record, ExpandToFile(m_expander, job));
     } else {
-        finishEntry(record, ExpandToFile(m_expander, job, &m_in, record.compressedSize));
+        finishEntry(record, ExpandToFile(m_expander, job, &m_in, size));
     }
 }
 

@@ -19,8 +19,9 @@ EntryDone ExpandToFile(
         done.line = __LINE__;
         return done;
     }
-    const ExpandOutcome outcome
-        = stream ? expander.expandStream(*stream, streamSize, out) : expander.expand(job.data, out);
+    const ExpandOutcome outcome = stream
+        ? expander.expandStream(*stream, streamSize, out)
+        : expander.expand(job.owned.isEmpty() ? job.data : QByteArrayView(job.owned), out);
     if (outcome.status == ExpandStatus::Ok && out.flush()) {
         out.close();
         done.ok = true;

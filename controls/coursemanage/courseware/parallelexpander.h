@@ -2,6 +2,7 @@
 
 #include "entryexpander.h"
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
@@ -18,7 +19,8 @@ namespace Courseware {
 // One embedded file to expand into `target`.
 struct EntryJob {
     qsizetype index = 0; // the record's place in the result
-    QByteArrayView data; // the compressed bytes, when they are in memory
+    QByteArray owned; // compressed bytes the job carries (used when not empty)
+    QByteArrayView data; // else: compressed bytes held by the caller
     QString target;
     QString name;
 };
@@ -38,7 +40,8 @@ EntryDone ExpandToFile(EntryExpander &expander, const EntryJob &job, QIODevice *
     qint64 streamSize = 0);
 
 // Expands entries on a few threads of its own while the caller goes on
-// parsing. Jobs point into memory that must stay valid until finish().
+// parsing. Jobs carry their bytes, or point into memory that stays valid
+// until finish().
 // The queue is short, so submit() waits when the workers fall behind.
 class ParallelExpander
 {

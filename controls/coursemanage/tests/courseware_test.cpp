@@ -518,7 +518,7 @@ TEST_F(CoursewareTest, ExpansionStopsAtTheLimit)
         qint64 limit;
         qint64 inMemory;
         bool bombExpanded;
-        bool fromBuffer = false; // not a mapped file: data is read piecewise
+        bool fromBuffer = false; // read piecewise from the device
     };
     const Row rows[] = {
         {"in memory", 1 << 20, 64 << 20, false},
@@ -541,6 +541,9 @@ TEST_F(CoursewareTest, ExpansionStopsAtTheLimit)
         ReadOptions options = expanding();
         options.expandLimit = row.limit;
         options.inMemoryLimit = row.inMemory;
+        // On the reading thread, entries past the in-memory size stream
+        // straight from the device.
+        options.expandThreads = row.fromBuffer ? 1 : 0;
         const ReadResult result = row.fromBuffer ? readBytes(bytes.bytes(), options)
                                                  : ReadCoursewareFile(path, options);
         ASSERT_EQ(result.records.size(), 3);
