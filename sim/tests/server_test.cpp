@@ -538,6 +538,10 @@ TEST_F(Voice, SomePacketsTravelBundledBackToBack)
     }
     // Every second packet waits for the next: 1 | 2+3.
     EXPECT_EQ(received(*bob.udp, 2), QList<QByteArray>({sent[0], sent[1] + sent[2]}));
+    // A held packet whose companion does not come goes out alone, late by
+    // at most the bundle wait.
+    ann.udp->writeDatagram(sent[0], QHostAddress::LocalHost, classroom->port());
+    EXPECT_EQ(received(*bob.udp, 1), QList<QByteArray>({sent[0]}));
 }
 
 } // namespace
