@@ -18,6 +18,13 @@ target_compile_definitions(lumo_options INTERFACE
   QT_STRICT_ITERATORS
   QT_DISABLE_DEPRECATED_UP_TO=0x060400)
 
+# Fuzzing builds instrument every library for coverage and with the
+# sanitizers, or the fuzzers would be blind to the code they feed.
+if(LUMO_BUILD_FUZZERS)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 if(LUMO_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
