@@ -343,8 +343,8 @@ void ManagePrivate::moveNode(const QString &key, QTreeWidgetItem *target)
     const QString text = node->text(0);
     const QString picture = Manage::PictureOf(node);
     const QString tag = Manage::TagOf(node);
-    // Work out the place before the old node goes: it may sit before the
-    // target in the same folder.
+    // The place is taken once the old node is gone: it may have sat before
+    // the target in the same folder.
     removeNode(node);
     if (!isFolder(target))
         index = newParent->indexOfChild(target) + 1;
