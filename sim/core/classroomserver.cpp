@@ -561,8 +561,8 @@ void ClassroomServer::broadcast(
     quint8 type, qint32 verb, qint32 id, const QByteArray &payload, qint32 except)
 {
     const QByteArray frame = ServerFrame::encode(type, verb, id, payload);
-    // Copied pointers: a send may drop a stalled peer, which changes nothing
-    // in the roster until its closed signal is handled.
+    // A send may drop a stalled peer; its leaving is queued, so the roster
+    // stays as it is during this loop.
     for (const ClassMember &member : std::as_const(m_members)) {
         if (member.id != except && member.peer)
             member.peer->send(frame);

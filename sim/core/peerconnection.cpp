@@ -90,5 +90,8 @@ void PeerConnection::finish(const QString &reason)
         return;
     m_finished = true;
     m_buffer.clear();
-    Q_EMIT closed(reason);
+    // Queued: a send that drops a stalled peer runs inside a server's loop
+    // over its members, which must not change the roster under it.
+    QMetaObject::invokeMethod(
+        this, [this, reason] { Q_EMIT closed(reason); }, Qt::QueuedConnection);
 }

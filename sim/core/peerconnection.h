@@ -30,7 +30,8 @@ public:
 
 Q_SIGNALS:
     void frameReceived(const ServerFrame::Frame &frame);
-    // Raised once, when the connection is gone for whatever reason.
+    // Raised once, from the event loop, when the connection is gone for
+    // whatever reason.
     void closed(const QString &reason);
 
 private:

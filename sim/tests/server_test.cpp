@@ -443,6 +443,31 @@ TEST_F(Servers, AnswersReachTheTeacherAndVolumesTheirStudent)
     EXPECT_TRUE(ann->noFrame(mtVolume));
 }
 
+TEST_F(Servers, AStudentWhoStopsReadingIsDroppedAndTheOthersStay)
+{
+    start();
+    QTcpSocket stalled;
+    stalled.setReadBufferSize(1); // takes one byte and then nothing more
+    stalled.connectToHost(QHostAddress::LocalHost, classroom->port());
+    ASSERT_TRUE(stalled.waitForConnected(3000));
+    Wire::Failure failure;
+    stalled.write(ServerFrame::encode(mtLogin, 0, 12, Messages::login(1, u"pw-bob"_s, failure)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return classroom->member(12).has_value(); }, 3000));
+    auto ann = enter(11, u"pw-ann"_s);
+
+    const QString text(15000, u'x'); // 30000 bytes a note
+    for (int i = 0; i < 400 && classroom->member(12); ++i) {
+        teacher(u"note "_s + text);
+        ASSERT_TRUE(ann->take(mtNotes, 0)); // the reader keeps up
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !classroom->member(12); }, 3000));
+    ServerFrame::Frame frame;
+    ASSERT_TRUE(ann->take(mtLogin, 1, &frame));
+    EXPECT_EQ(frame.id, 12);
+    teacher(u"note still teaching"_s);
+    EXPECT_TRUE(ann->take(mtNotes, 0));
+}
+
 TEST_F(Servers, UnreadableHeaderClosesTheConnection)
 {
     start();
