@@ -50,7 +50,7 @@ void logFailure(const QString &procedure, const QString &description, int line)
 
 // Deletes every file of the folder (sub-folders stay), creating it if
 // missing. Failures go to `log`, which knows whose step this is.
-void clearTempFolder(const QString &folder, const std::function<void(const QString &, int)> &log)
+void ClearTempFolder(const QString &folder, const std::function<void(const QString &, int)> &log)
 {
     QDir dir(folder);
     if (!dir.exists() && !QDir().mkpath(folder)) {
@@ -146,7 +146,7 @@ public:
     void endBusy();
     void startLoad(const QString &path);
     void finishLoad(const QString &path, const ReadResult &result);
-    void startSave(const QString &path, std::function<void(bool)> after = {});
+    void SaveCourseFile(const QString &path, std::function<void(bool)> after = {});
     CourseNode snapshot(const QTreeWidgetItem *item) const;
     void layout();
 };
@@ -401,7 +401,7 @@ void ManagePrivate::startLoad(const QString &path)
         task, &BackgroundTask::finished, q, [this, path, result] { finishLoad(path, *result); },
         Qt::SingleShotConnection);
     task->start([path, folder, limit, result](BackgroundTask &self) {
-        clearTempFolder(folder, LogCoursewareError);
+        ClearTempFolder(folder, LogCoursewareError);
         ReadOptions options;
         options.expandFolder = folder;
         options.expandLimit = limit;
@@ -469,7 +469,7 @@ CourseNode ManagePrivate::snapshot(const QTreeWidgetItem *item) const
     return node;
 }
 
-void ManagePrivate::startSave(const QString &path, std::function<void(bool)> after)
+void ManagePrivate::SaveCourseFile(const QString &path, std::function<void(bool)> after)
 {
     QTreeWidgetItem *root = byKey.value(RootKey);
     if (!root || busy) {
@@ -570,7 +570,7 @@ Manage::Manage(QWidget *parent)
     connect(d->tree, &CourseTreeWidget::filesDropped, this,
         [this](const QStringList &paths) { d->addDroppedFiles(paths); });
 
-    clearTempFolder(d->tempFolder, [](const QString &description, int line) {
+    ClearTempFolder(d->tempFolder, [](const QString &description, int line) {
         Global::WriteErrorLog(u"Courseware"_s, u"UserControl_Initialize"_s, description, line);
     });
     resize(200, 300);
@@ -728,14 +728,14 @@ void Manage::CheckSave(std::function<void(bool)> proceed)
             } else if (answer != Global::PromptAnswer::Yes) {
                 proceed(false);
             } else if (!self->d->currentFile.isEmpty()) {
-                self->d->startSave(self->d->currentFile, proceed);
+                self->d->SaveCourseFile(self->d->currentFile, proceed);
             } else {
                 self->d->files().chooseSaveFile(
                     self, CourseFileFilter, QString(), [self, proceed](const QString &name) {
                         if (!self || name.isEmpty())
                             proceed(false);
                         else
-                            self->d->startSave(name, proceed);
+                            self->d->SaveCourseFile(name, proceed);
                     });
             }
         });
@@ -1014,7 +1014,7 @@ void Manage::SaveCourse()
             || QFileInfo(path).fileName() == u"*.lsn"_s)
             return;
         if (!QFileInfo::exists(path)) {
-            self->d->startSave(path);
+            self->d->SaveCourseFile(path);
             return;
         }
         // Replaced only once the new file is complete: no delete up front.
@@ -1022,7 +1022,7 @@ void Manage::SaveCourse()
                                    Global::PromptIcon::Question, Global::PromptButtons::OkCancel},
             [self, path](Global::PromptAnswer answer) {
                 if (self && answer == Global::PromptAnswer::Ok)
-                    self->d->startSave(path);
+                    self->d->SaveCourseFile(path);
             });
     });
 }
