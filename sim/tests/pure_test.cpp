@@ -147,8 +147,6 @@ TEST_P(TeacherMessageCommand, BuildsTheWireMessage)
     EXPECT_EQ(command.actor, GetParam().actor);
 }
 
-Wire::Failure noFailure;
-
 INSTANTIATE_TEST_SUITE_P(Rows, TeacherMessageCommand,
     testing::Values(CommandRow{"Rectangle", u"rect 1 2 3 4 color=#ff0000 width=3"_s, mtWhiteBoard,
                         0, Messages::whiteBoard(1, 2, 3, 4, 3, 255, {}, 0, {})},
