@@ -30,8 +30,10 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-# Ctrl-C reaches the simulator too; it stops cleanly and the rest follows.
-trap 'echo "demo: stopping"' INT
+# Ctrl-C (or an INT to this script alone) stops the simulator; the
+# student sees the lesson end and the rest follows as after the script.
+sim_pid=
+trap 'echo "demo: stopping"; [ -n "$sim_pid" ] && kill -INT "$sim_pid" 2>/dev/null' INT
 
 # Wire texts carry NUL padding; it is noise on a terminal.
 readable() { sed -u -e 's/\\u0000//g' -e "s/^/$1 /"; }
@@ -47,12 +49,29 @@ wait_for() { # file pattern seconds
 }
 
 http_get() { # port path: the body of a plain HTTP GET, with bash's own sockets
-  local reply
+  # The server keeps the connection open: the body is Content-Length bytes.
+  local line length=0 body=
   exec 5<>"/dev/tcp/127.0.0.1/$1"
-  printf 'GET %s HTTP/1.0\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n' "$2" >&5
-  reply=$(timeout 5 cat <&5 | tr -d '\r' || true)
+  printf 'GET %s HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n' "$2" >&5
+  while IFS= read -r -t 5 line <&5; do
+    line=${line%$'\r'}
+    [ -z "$line" ] && break
+    case ${line,,} in content-length:*) length=${line#*:}; length=${length// /} ;; esac
+  done
+  if [ "$length" -gt 0 ]; then
+    IFS= read -r -t 5 -N "$length" body <&5 || true
+  fi
   exec 5>&-
-  printf '%s' "${reply#*$'\n\n'}"
+  printf '%s' "$body"
+}
+
+http_status() { # port path: the status code of a plain HTTP GET; the body is not read
+  local status_line
+  exec 5<>"/dev/tcp/127.0.0.1/$1"
+  printf 'GET %s HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n' "$2" >&5
+  IFS=' ' read -r -t 5 _ status_line _ <&5 || true
+  exec 5>&-
+  printf '%s' "$status_line"
 }
 
 # --- the environment -------------------------------------------------------
@@ -76,8 +95,8 @@ run_headless_student() {
   id=$(http_get "$web" "/askdesk/balance/getuserid.asp?username=demo")
   address=$(http_get "$web" "/askdesk/balance/")
   echo "demo: web: user demo is number $id, the campus server is $address"
-  course=$(http_get "$web" "/CampusDir/campus7/demo.lsn" | head -c 22)
-  if [ "$course" = "Aulix Nova Courseware." ]; then
+  course=$(http_status "$web" "/CampusDir/campus7/demo.lsn")
+  if [ "$course" = "200" ]; then
     echo "demo: web: the demo courseware is served at http://127.0.0.1:$web/CampusDir/campus7/demo.lsn"
   else
     echo "demo: web: the demo courseware was not built (it needs the courseware writer and Qt Gui)"
