@@ -20,7 +20,7 @@ VoiceRelay::VoiceRelay(Hooks hooks, SimLog log, QObject *parent)
     m_bundleTimer->setSingleShot(true);
     m_bundleTimer->setInterval(BundleWaitMs);
     connect(m_bundleTimer, &QTimer::timeout, this, &VoiceRelay::flushPending);
-    m_expiryTimer->setInterval(30000);
+    m_expiryTimer->setInterval(SweepIntervalMs);
     connect(m_expiryTimer, &QTimer::timeout, this, &VoiceRelay::expire);
     connect(m_socket, &QUdpSocket::readyRead, this, &VoiceRelay::readPending);
 }
@@ -38,6 +38,12 @@ bool VoiceRelay::bind(quint16 port)
 quint16 VoiceRelay::port() const
 {
     return m_socket->localPort();
+}
+
+void VoiceRelay::setRegistrationLifetime(qint64 lifetimeMs, int sweepMs)
+{
+    m_lifetimeMs = lifetimeMs;
+    m_expiryTimer->setInterval(sweepMs);
 }
 
 void VoiceRelay::unregister(qint32 id)
@@ -125,7 +131,7 @@ void VoiceRelay::expire()
 {
     const qint64 now = m_clock.elapsed();
     for (auto it = m_endpoints.begin(); it != m_endpoints.end();) {
-        if (now - it->lastSeenMs > RegistrationLifetimeMs) {
+        if (now - it->lastSeenMs > m_lifetimeMs) {
             m_log({{u"sim"_s, u"voice-expired"_s}, {u"UserID"_s, it.key()}});
             it = m_endpoints.erase(it);
         } else {

@@ -22,8 +22,9 @@ class VoiceRelay : public QObject
 
 public:
     // A registration not refreshed for this long is dropped (the clients
-    // refresh every 60 s).
+    // refresh every 60 s, so three refreshes may be lost).
     static constexpr qint64 RegistrationLifetimeMs = 180000;
+    static constexpr int SweepIntervalMs = 30000;
     // A bundled packet waits at most this long for its companion.
     static constexpr int BundleWaitMs = 20;
 
@@ -38,6 +39,8 @@ public:
     bool bind(quint16 port);
     quint16 port() const;
     void setBundleEvery(int every) { m_bundleEvery = every; }
+    // For tests that cannot wait minutes.
+    void setRegistrationLifetime(qint64 lifetimeMs, int sweepMs);
     void unregister(qint32 id);
     bool isRegistered(qint32 id) const { return m_endpoints.contains(id); }
     int registeredCount() const { return int(m_endpoints.size()); }
@@ -66,6 +69,7 @@ private:
     QElapsedTimer m_clock;
     QHash<qint32, Endpoint> m_endpoints;
     int m_bundleEvery = 0;
+    qint64 m_lifetimeMs = RegistrationLifetimeMs;
     qint64 m_packetCount = 0;
     qint64 m_forwarded = 0;
     QByteArray m_pending;

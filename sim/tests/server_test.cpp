@@ -9,6 +9,7 @@
 #include "voicepackets.h"
 #include "voicerelay.h"
 
+#include <QElapsedTimer>
 #include <QNetworkDatagram>
 #include <QTest>
 #include <QUdpSocket>
@@ -547,6 +548,26 @@ TEST_F(Voice, SpeakersDatagramsReachTheOthersOnly)
     // Leaving the class ends the registration.
     bob.tcp->socket.disconnectFromHost();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !classroom->voiceRelay()->isRegistered(12); }, 3000));
+}
+
+TEST_F(Voice, RegistrationsLiveByTheirKeepAlive)
+{
+    start(u"auto"_s);
+    classroom->voiceRelay()->setRegistrationLifetime(600, 50);
+    VoiceMember ann = join(11, u"pw-ann"_s);
+    VoiceMember bob = join(12, u"pw-bob"_s);
+    ServerFrame::Frame frame;
+    ann.tcp->send(mtGetClientKey, 0, 11);
+    ASSERT_TRUE(ann.tcp->take(mtGetClientKey, -1, &frame)); // the same key again
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 1500) {
+        ann.udp->writeDatagram(
+            VoicePackets::registration(frame.payload), QHostAddress::LocalHost, classroom->port());
+        QTest::qWait(60);
+    }
+    EXPECT_TRUE(classroom->voiceRelay()->isRegistered(11));
+    EXPECT_FALSE(classroom->voiceRelay()->isRegistered(12));
 }
 
 TEST_F(Voice, SomePacketsTravelBundledBackToBack)
