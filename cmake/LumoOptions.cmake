@@ -79,7 +79,7 @@ function(lumo_add_test name)
     set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT ${ARG_TIMEOUT})
   else()
     target_link_libraries(${name} PRIVATE GTest::gtest GTest::gmock)
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${labels}" TIMEOUT ${ARG_TIMEOUT})
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES PROPERTIES LABELS "${labels}" TIMEOUT ${ARG_TIMEOUT})
   endif()
 endfunction()
 
