@@ -76,24 +76,9 @@ enum GlobalStatus : qint32 {
     gsErrorStatus = -1,
 };
 
-// Values of the user status byte carried in user lists.
-enum cStatus : quint8 {
-    csRaise_Yes = 128,
-    csRaise_No = 0,
-    csYes = 96,
-    csNo = 64,
-    csSpeaking_Yes = 32,
-    csSpeaking_No = 0,
-    csWhiteboard_Yes = 16,
-    csWhiteboard_No = 0,
-    csEnableNote_Yes = 8,
-    csEnableNote_No = 0,
-    csEnableSpeake_Yes = 4,
-    csEnableSpeake_No = 0,
-    csPrepare = 3,
-    csBusy = 2,
-    csFree = 1,
-};
+// Values of the user status byte carried in user lists (cStatus) are shared
+// with the user list.
+#include "userstatusbyte.h"
 
 // One protocol message. The header fields are wider than on the wire; the
 // encoder keeps the bits the wire has room for.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+using namespace UserStatusMask;
+
 using namespace Qt::StringLiterals;
 
 const QString clsUserList::EveryoneNick = u"所有人"_s;

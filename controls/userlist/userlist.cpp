@@ -13,6 +13,8 @@
 
 #include <array>
 
+using namespace UserStatusMask;
+
 using namespace Qt::StringLiterals;
 
 namespace {

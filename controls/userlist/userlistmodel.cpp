@@ -2,6 +2,8 @@
 
 #include "userpictures.h"
 
+using namespace UserStatusMask;
+
 using namespace Qt::StringLiterals;
 
 UserListModel::UserListModel(const clsUserList &roster, QObject *parent)

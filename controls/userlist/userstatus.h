@@ -2,35 +2,13 @@
 
 #include <QtGlobal>
 
-// The user status byte: one byte per person, carried unchanged in the
-// classroom's user-list and status messages, so every value below is part of
-// the wire format (append only, never renumber).
-//
-// Bit 5 belongs to two fields: it is the low bit of the answer field
-// (bits 6-5) and the speaking flag. A "yes" answer therefore also reads as
-// speaking, and clearing the speaking flag of a "yes" turns it into "no".
-
-// Values written into the fields of the byte.
-enum cStatus : int {
-    csRaise_Yes = 128,
-    csRaise_No = 0,
-    csYes = 96,
-    csNo = 64,
-    csSpeaking_Yes = 32,
-    csSpeaking_No = 0,
-    csWhiteboard_Yes = 16,
-    csWhiteboard_No = 0,
-    csEnableNote_Yes = 8,
-    csEnableNote_No = 0,
-    csEnableSpeake_Yes = 4,
-    csEnableSpeake_No = 0,
-    csPrepare = 3,
-    csBusy = 2,
-    csFree = 1,
-};
+#include "userstatusbyte.h"
 
 // The fields of the byte. mtOK names no field: setting it fails, testing it
-// answers srtError.
+// answers srtError. The names share their "mt" prefix with the message types
+// (mtOK is both), so they live in a namespace of their own; the type name is
+// also at global scope.
+namespace UserStatusMask {
 enum UserStatusMaskType : int {
     mtRaise = 1,
     mtYesNO = 2,
@@ -41,6 +19,8 @@ enum UserStatusMaskType : int {
     mtPrepareBusyFree = 7,
     mtOK = 8,
 };
+} // namespace UserStatusMask
+using UserStatusMaskType = UserStatusMask::UserStatusMaskType;
 
 // Answers of a field test. A lookup of an absent user answers 0, which is
 // none of these values; srtOK_Yes and srtOK_No are never produced.

@@ -6,6 +6,8 @@
 
 #include <vector>
 
+using namespace UserStatusMask;
+
 using namespace Qt::StringLiterals;
 
 namespace {

@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QTreeView>
 
+using namespace UserStatusMask;
+
 using namespace Qt::StringLiterals;
 
 namespace {
