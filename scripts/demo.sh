@@ -105,6 +105,9 @@ run_headless_student() {
   # Campus: log in, see the booked and bookable courses and the categories,
   # choose the demo course, leave.
   mkfifo "$work/campus.in"
+  # The output exists before the reader starts: opening the feed blocks the
+  # student's redirections until a writer comes.
+  : >"$work/campus.out"
   "$cli" --host "$address" --port "$campus" --id "$id" --password demo --campus \
     <"$work/campus.in" >"$work/campus.out" 2>&1 &
   local campus_pid=$!
@@ -127,6 +130,7 @@ run_headless_student() {
   # Classroom: log in, ask for the voice key, report ready (the teacher's
   # script starts then), answer the questions.
   mkfifo "$work/class.in"
+  : >"$work/class.out"
   "$cli" --host "$address" --port "$classroom" --id "$id" --password demo \
     <"$work/class.in" >"$work/class.out" 2>&1 &
   local class_pid=$!
