@@ -60,12 +60,6 @@ QByteArray Loopback::serverRead(qsizetype count, int timeoutMs)
     return peer ? peer->readAll() : QByteArray();
 }
 
-QByteArray Loopback::serverReadAvailable()
-{
-    QTest::qWait(50);
-    return peer ? peer->readAll() : QByteArray();
-}
-
 bool Loopback::waitForEvents(qsizetype count, int timeoutMs)
 {
     return QTest::qWaitFor([&] { return events.size() >= count; }, timeoutMs);
@@ -120,4 +114,24 @@ QStringList WireFixture::receive(const QByteArray &bytes)
     QStringList events = loop.events;
     events.removeAll(end);
     return events;
+}
+
+QByteArray WireFixture::readUpToMarker()
+{
+    MsgContent marker;
+    marker.mcCommandType = mtCampusLogOut;
+    marker.mcCommandVerb = 0xEE;
+    loop.sync->Send(marker);
+    const QByteArray tail = frame(mtCampusLogOut, 0xEE, loop.sync->MyID(), {});
+    QByteArray bytes;
+    (void)QTest::qWaitFor(
+        [&] {
+            if (loop.peer)
+                bytes += loop.peer->readAll();
+            return bytes.endsWith(tail);
+        },
+        3000);
+    if (bytes.endsWith(tail))
+        bytes.chop(tail.size());
+    return bytes;
 }

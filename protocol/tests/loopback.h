@@ -31,8 +31,6 @@ public:
     void serverWrite(const QByteArray &bytes);
     // Waits until the server has read at least `count` bytes from the client.
     QByteArray serverRead(qsizetype count, int timeoutMs = 3000);
-    // Everything the server has received so far, without waiting.
-    QByteArray serverReadAvailable();
     // Waits until at least `count` events were recorded.
     bool waitForEvents(qsizetype count, int timeoutMs = 3000);
     // Events other than SystemLog lines.
@@ -73,13 +71,18 @@ public:
     WireFixture();
     // Writes `bytes` from the server and returns the events they raised.
     QStringList receive(const QByteArray &bytes);
-    // Runs `send` and returns the bytes the server received.
+    // Runs `send` and returns the bytes the server received from it.
     template <typename F> QByteArray sent(F &&send)
     {
         send(*loop.sync);
-        return loop.serverReadAvailable();
+        return readUpToMarker();
     }
 
     Loopback loop;
     bool connected = false;
+
+private:
+    // Sends a frame no test sends and reads until it arrives, so the bytes
+    // before it are all that the operation under test wrote.
+    QByteArray readUpToMarker();
 };
