@@ -7,6 +7,10 @@ target_compile_options(lumo_options INTERFACE
   -Wall -Wextra -Wpedantic -Wnon-virtual-dtor -Wimplicit-fallthrough
   $<$<CXX_COMPILER_ID:GNU>:-Wshadow=local>
   $<$<BOOL:${LUMO_WERROR}>:-Werror>)
+# Includes name their layer: "protocol/clsremotesync.h", from the root of the
+# source tree; generated export headers sit in the same folders under
+# <build>/include.
+target_include_directories(lumo_options INTERFACE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/include)
 target_compile_definitions(lumo_options INTERFACE
   QT_NO_CAST_FROM_ASCII
   QT_NO_CAST_TO_ASCII
@@ -43,8 +47,11 @@ function(lumo_add_library name)
     add_library(${ARG_ALIAS} ALIAS ${name})
   endif()
   string(TOLOWER ${name} lower)
-  generate_export_header(${name} BASE_NAME ${name} EXPORT_FILE_NAME ${CMAKE_CURRENT_BINARY_DIR}/${lower}_export.h)
-  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR})
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  generate_export_header(${name} BASE_NAME ${name}
+    EXPORT_FILE_NAME ${PROJECT_BINARY_DIR}/include/${folder}/${lower}_export.h)
+  # Users see the root of the tree, so every include names its folder.
+  target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/include)
   target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_LINK} PRIVATE Lumo::Options ${ARG_PRIVATE_LINK})
   if(kind STREQUAL STATIC)
     set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)

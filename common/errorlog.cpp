@@ -1,4 +1,4 @@
-#include "errorlog.h"
+#include "common/errorlog.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "settingsstore.h"
+#include "common/settingsstore.h"
 
-#include "apppaths.h"
+#include "common/apppaths.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "lumoglobal_export.h"
+#include "common/lumoglobal_export.h"
 
 #include <QList>
 #include <QPair>

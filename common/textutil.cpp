@@ -1,4 +1,4 @@
-#include "textutil.h"
+#include "common/textutil.h"
 
 #include <QUuid>
 

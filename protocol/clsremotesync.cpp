@@ -1,8 +1,8 @@
-#include "clsremotesync.h"
+#include "protocol/clsremotesync.h"
 
-#include "errorlog.h"
-#include "framecodec.h"
-#include "messages.h"
+#include "common/errorlog.h"
+#include "protocol/framecodec.h"
+#include "protocol/messages.h"
 
 #include <QPointer>
 #include <QTcpSocket>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "aulix_remotesyncdll_export.h"
-#include "msgtypes.h"
-#include "wire.h"
+#include "protocol/aulix_remotesyncdll_export.h"
+#include "protocol/msgtypes.h"
+#include "protocol/wire.h"
 
 #include <QByteArray>
 #include <QList>

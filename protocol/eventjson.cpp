@@ -1,6 +1,6 @@
-#include "eventjson.h"
+#include "protocol/eventjson.h"
 
-#include "clsremotesync.h"
+#include "protocol/clsremotesync.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

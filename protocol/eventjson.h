@@ -1,6 +1,6 @@
 #pragma once
 
-#include "aulix_remotesyncdll_export.h"
+#include "protocol/aulix_remotesyncdll_export.h"
 
 #include <QJsonObject>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "messages.h"
+#include "protocol/messages.h"
 
 namespace Messages {
 

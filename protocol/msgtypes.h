@@ -78,7 +78,7 @@ enum GlobalStatus : qint32 {
 
 // Values of the user status byte carried in user lists (cStatus) are shared
 // with the user list.
-#include "userstatusbyte.h"
+#include "common/wiretypes/userstatusbyte.h"
 
 // One protocol message. The header fields are wider than on the wire; the
 // encoder keeps the bits the wire has room for.

@@ -1,8 +1,8 @@
 // The receive side of clsRemoteSync: one decoder per message type, and the
 // dispatcher that picks it.
-#include "clsremotesync.h"
-#include "errorlog.h"
-#include "framecodec.h"
+#include "common/errorlog.h"
+#include "protocol/clsremotesync.h"
+#include "protocol/framecodec.h"
 
 #include <QPointer>
 

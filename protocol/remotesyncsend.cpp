@@ -1,6 +1,6 @@
 // The send operations of clsRemoteSync: one frame each.
-#include "clsremotesync.h"
-#include "messages.h"
+#include "protocol/clsremotesync.h"
+#include "protocol/messages.h"
 
 using namespace Qt::StringLiterals;
 

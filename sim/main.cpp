@@ -1,8 +1,8 @@
 // lumo-classroom-sim: the local campus, classroom, voice relay and web
 // environment. Prints its ports as the first line of standard output, then
 // one JSON line per happening; reads teacher commands from standard input.
-#include "simconsole.h"
-#include "simulator.h"
+#include "sim/core/simconsole.h"
+#include "sim/core/simulator.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

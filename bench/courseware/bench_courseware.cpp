@@ -5,10 +5,10 @@
 // MB/s of expanded output and their ratio.
 //
 // Usage: bench_courseware [--entries N] [--entry-kib K] [--rounds R] [--dir D]
-#include "coursewareformat.h"
-#include "coursewarereader.h"
-#include "entryexpander.h"
-#include "gbktext.h"
+#include "controls/coursemanage/courseware/coursewareformat.h"
+#include "controls/coursemanage/courseware/coursewarereader.h"
+#include "controls/coursemanage/courseware/entryexpander.h"
+#include "controls/coursemanage/courseware/gbktext.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

@@ -5,8 +5,8 @@
 // key=value pairs: the monotonic time of the first paint (ns), the PSS of
 // the process and all its descendants (kB), and for "web" the same after
 // the page is shown.
-#include "apppaths.h"
-#include "whiteboardole.h"
+#include "common/apppaths.h"
+#include "controls/whiteboardole/whiteboardole.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
 // Receive-path throughput, measured against memcpy of the same bytes in the
 // same run. Prints medians of several rounds and the ratios the targets
 // speak of.
-#include "clsremotesync.h"
-#include "framecodec.h"
-#include "messages.h"
+#include "protocol/clsremotesync.h"
+#include "protocol/framecodec.h"
+#include "protocol/messages.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -6,7 +6,7 @@
 // step (the baseline, measured in the same run).
 //
 //   bench_sim_class_load [--max N] [--notes K]
-#include "clsremotesync.h"
+#include "protocol/clsremotesync.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

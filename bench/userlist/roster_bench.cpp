@@ -1,5 +1,5 @@
-#include "clsuserlist.h"
-#include "ratioreporter.h"
+#include "bench/userlist/ratioreporter.h"
+#include "controls/userlist/clsuserlist.h"
 
 #include <QStringList>
 

@@ -1,5 +1,5 @@
-#include "ratioreporter.h"
-#include "userlist.h"
+#include "bench/userlist/ratioreporter.h"
+#include "controls/userlist/userlist.h"
 
 #include <QApplication>
 #include <QStringList>

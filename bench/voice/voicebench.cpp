@@ -2,15 +2,15 @@
 // run. Ratios are against the targets: 1 % of one core per stream, 60 ms of
 // delay (of which the 20 ms frame and Opus's look-ahead, 26.5 ms, are fixed).
 
-#include "jitterbuffer.h"
-#include "noisesuppressor.h"
-#include "vocanaapi.h"
-#include "voicedecoder.h"
-#include "voiceencoder.h"
-#include "voiceformat.h"
-#include "voicepacket.h"
-#include "wavreader.h"
-#include "wavwriter.h"
+#include "voice/api/vocanaapi.h"
+#include "voice/core/jitterbuffer.h"
+#include "voice/core/noisesuppressor.h"
+#include "voice/core/voicedecoder.h"
+#include "voice/core/voiceencoder.h"
+#include "voice/core/voiceformat.h"
+#include "voice/core/voicepacket.h"
+#include "voice/core/wavreader.h"
+#include "voice/core/wavwriter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,10 +1,10 @@
 // Speed of the whiteboard layer with 32 767 signs on a 1920 x 1080 board.
 // Every figure is printed as a ratio to the baseline measured in the same
 // run: drawing one cached image of the whole board.
-#include "signcanvas.h"
-#include "signmodel.h"
-#include "signpainter.h"
-#include "whiteboardsign.h"
+#include "controls/whiteboardsign/signcanvas.h"
+#include "controls/whiteboardsign/signmodel.h"
+#include "controls/whiteboardsign/signpainter.h"
+#include "controls/whiteboardsign/whiteboardsign.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,8 +1,8 @@
-#include "frmvizerazav.h"
+#include "client/classroom/frmvizerazav.h"
 
-#include "messageboxprompter.h"
-#include "vocanalibrary.h"
-#include "voiceaddress.h"
+#include "client/classroom/vocanalibrary.h"
+#include "client/classroom/voiceaddress.h"
+#include "common/desktop/messageboxprompter.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>

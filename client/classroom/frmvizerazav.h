@@ -1,6 +1,6 @@
 #pragma once
 
-#include "lumoclassroom_export.h"
+#include "client/classroom/lumoclassroom_export.h"
 
 #include <QPointer>
 #include <QWidget>

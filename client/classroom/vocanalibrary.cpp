@@ -1,7 +1,7 @@
-#include "vocanalibrary.h"
+#include "client/classroom/vocanalibrary.h"
 
-#include "apppaths.h"
-#include "errorlog.h"
+#include "common/apppaths.h"
+#include "common/errorlog.h"
 
 #include <QFileInfo>
 

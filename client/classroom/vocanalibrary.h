@@ -1,7 +1,7 @@
 #pragma once
 
-#include "lumoclassroom_export.h"
-#include "voiceengineapi.h"
+#include "client/classroom/lumoclassroom_export.h"
+#include "client/classroom/voiceengineapi.h"
 
 #include <QLibrary>
 

@@ -1,4 +1,4 @@
-#include "voiceaddress.h"
+#include "client/classroom/voiceaddress.h"
 
 #include <QStringList>
 

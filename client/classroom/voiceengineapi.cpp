@@ -1,4 +1,4 @@
-#include "voiceengineapi.h"
+#include "client/classroom/voiceengineapi.h"
 
 namespace Classroom {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "lumoclassroom_export.h"
-#include "vocanaapi.h"
+#include "client/classroom/lumoclassroom_export.h"
+#include "voice/api/vocanaapi.h"
 
 #include <QObject>
 

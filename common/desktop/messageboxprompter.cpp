@@ -1,4 +1,4 @@
-#include "messageboxprompter.h"
+#include "common/desktop/messageboxprompter.h"
 
 #include <QInputDialog>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "shellopen.h"
+#include "common/desktop/shellopen.h"
 
 #include <QDesktopServices>
 #include <QDir>

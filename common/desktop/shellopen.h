@@ -1,7 +1,7 @@
 #pragma once
 
-#include "lumodesktop_export.h"
-#include "prompter.h"
+#include "common/desktop/lumodesktop_export.h"
+#include "common/prompter.h"
 
 #include <QString>
 

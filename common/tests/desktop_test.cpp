@@ -1,5 +1,5 @@
-#include "shellopen.h"
-#include "testhome.h"
+#include "common/desktop/shellopen.h"
+#include "common/testsupport/testhome.h"
 
 #include <QFile>
 #include <QTemporaryDir>

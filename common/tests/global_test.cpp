@@ -1,9 +1,9 @@
-#include "apppaths.h"
-#include "errorlog.h"
-#include "prompter.h"
-#include "settingsstore.h"
-#include "testhome.h"
-#include "textutil.h"
+#include "common/apppaths.h"
+#include "common/errorlog.h"
+#include "common/prompter.h"
+#include "common/settingsstore.h"
+#include "common/testsupport/testhome.h"
+#include "common/textutil.h"
 
 #include <QDir>
 #include <QFile>

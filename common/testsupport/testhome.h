@@ -1,6 +1,6 @@
 #pragma once
 
-#include "qtprinters.h"
+#include "common/testsupport/qtprinters.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "backgroundtask.h"
+#include "controls/coursemanage/backgroundtask.h"
 
 #include <QThread>
 

@@ -1,6 +1,6 @@
-#include "courseicons.h"
+#include "controls/coursemanage/courseicons.h"
 
-#include "coursepictures.h"
+#include "controls/coursemanage/courseware/coursepictures.h"
 
 #include <QHash>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "aulix_coursemanage_export.h"
+#include "controls/coursemanage/aulix_coursemanage_export.h"
 
 #include <QIcon>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "coursetreewidget.h"
+#include "controls/coursemanage/coursetreewidget.h"
 
 #include <QDrag>
 #include <QDropEvent>

@@ -1,4 +1,4 @@
-#include "dialogfilechooser.h"
+#include "controls/coursemanage/dialogfilechooser.h"
 
 #include <QFileDialog>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "aulix_coursemanage_export.h"
-#include "filechooser.h"
+#include "controls/coursemanage/aulix_coursemanage_export.h"
+#include "controls/coursemanage/filechooser.h"
 
 // Window-modal QFileDialog opened with open(): the answer arrives later
 // through the callback, with no nested event loop.

@@ -1,4 +1,4 @@
-#include "filechooser.h"
+#include "controls/coursemanage/filechooser.h"
 
 FileChooser::~FileChooser() = default;
 

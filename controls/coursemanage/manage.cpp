@@ -1,19 +1,19 @@
-#include "manage.h"
+#include "controls/coursemanage/manage.h"
 
-#include "backgroundtask.h"
-#include "courseicons.h"
-#include "coursetreewidget.h"
-#include "coursewarereader.h"
-#include "coursewarewriter.h"
-#include "dialogfilechooser.h"
-#include "nodepropertieswindow.h"
-#include "progresswindow.h"
+#include "controls/coursemanage/backgroundtask.h"
+#include "controls/coursemanage/courseicons.h"
+#include "controls/coursemanage/coursetreewidget.h"
+#include "controls/coursemanage/courseware/coursewarereader.h"
+#include "controls/coursemanage/courseware/coursewarewriter.h"
+#include "controls/coursemanage/dialogfilechooser.h"
+#include "controls/coursemanage/nodepropertieswindow.h"
+#include "controls/coursemanage/progresswindow.h"
 
-#include <apppaths.h>
-#include <desktop/messageboxprompter.h>
-#include <desktop/shellopen.h>
-#include <errorlog.h>
-#include <prompter.h>
+#include "common/apppaths.h"
+#include "common/desktop/messageboxprompter.h"
+#include "common/desktop/shellopen.h"
+#include "common/errorlog.h"
+#include "common/prompter.h"
 
 #include <QDir>
 #include <QDirIterator>

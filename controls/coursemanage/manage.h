@@ -1,7 +1,7 @@
 #pragma once
 
-#include "aulix_coursemanage_export.h"
-#include "coursepictures.h"
+#include "controls/coursemanage/aulix_coursemanage_export.h"
+#include "controls/coursemanage/courseware/coursepictures.h"
 
 #include <QString>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "nodepropertieswindow.h"
+#include "controls/coursemanage/nodepropertieswindow.h"
 
 #include <QPlainTextEdit>
 #include <QVBoxLayout>

@@ -1,4 +1,4 @@
-#include "progresswindow.h"
+#include "controls/coursemanage/progresswindow.h"
 
 #include <QLabel>
 #include <QProgressBar>

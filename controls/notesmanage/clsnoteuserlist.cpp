@@ -1,4 +1,4 @@
-#include "clsnoteuserlist.h"
+#include "controls/notesmanage/clsnoteuserlist.h"
 
 using namespace Qt::StringLiterals;
 

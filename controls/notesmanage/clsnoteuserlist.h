@@ -1,6 +1,6 @@
 #pragma once
 
-#include "aulix_noteuserlist_export.h"
+#include "controls/notesmanage/lumonoteuserlist_export.h"
 
 #include <QList>
 #include <QString>
@@ -10,7 +10,7 @@
 // order added, and a removal moves later ones down, so a position is also
 // the item number in the recipient list widget. Nicks are kept whole and may
 // repeat; IDs may not.
-class AULIX_NOTEUSERLIST_EXPORT clsNoteUserList
+class LUMONOTEUSERLIST_EXPORT clsNoteUserList
 {
 public:
     clsNoteUserList();

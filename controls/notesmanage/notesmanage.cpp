@@ -1,9 +1,9 @@
-#include "notesmanage.h"
+#include "controls/notesmanage/notesmanage.h"
 
-#include "clsnoteuserlist.h"
-#include "errorlog.h"
-#include "messageboxprompter.h"
-#include "prompter.h"
+#include "common/desktop/messageboxprompter.h"
+#include "common/errorlog.h"
+#include "common/prompter.h"
+#include "controls/notesmanage/clsnoteuserlist.h"
 
 #include <QComboBox>
 #include <QKeyEvent>

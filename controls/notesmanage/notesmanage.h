@@ -1,6 +1,6 @@
 #pragma once
 
-#include "aulix_notesmanage_export.h"
+#include "controls/notesmanage/aulix_notesmanage_export.h"
 
 #include <QWidget>
 

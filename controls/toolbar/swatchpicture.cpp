@@ -1,6 +1,6 @@
-#include "swatchpicture.h"
+#include "controls/toolbar/swatchpicture.h"
 
-#include "palettecolors.h"
+#include "controls/toolbar/palettecolors.h"
 
 #include <QMouseEvent>
 #include <QPainter>

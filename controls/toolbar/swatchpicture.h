@@ -1,6 +1,6 @@
 #pragma once
 
-#include "aulix_whiteboardtoolbar_export.h"
+#include "controls/toolbar/aulix_whiteboardtoolbar_export.h"
 
 #include <QWidget>
 

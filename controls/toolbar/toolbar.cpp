@@ -1,8 +1,8 @@
-#include "toolbar.h"
+#include "controls/toolbar/toolbar.h"
 
-#include "palettecolors.h"
-#include "swatchpicture.h"
-#include "toolpictures.h"
+#include "controls/toolbar/palettecolors.h"
+#include "controls/toolbar/swatchpicture.h"
+#include "controls/toolbar/toolpictures.h"
 
 #include <QBoxLayout>
 #include <QButtonGroup>

@@ -1,4 +1,4 @@
-#include "toolpictures.h"
+#include "controls/toolbar/toolpictures.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,4 +1,4 @@
-#include "clsuserlist.h"
+#include "controls/userlist/clsuserlist.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "aulix_userlistroster_export.h"
-#include "userstatus.h"
-#include "utuser.h"
+#include "controls/userlist/lumouserlistroster_export.h"
+#include "controls/userlist/userstatus.h"
+#include "controls/userlist/utuser.h"
 
 #include <QHash>
 #include <QString>
@@ -19,7 +19,7 @@
 // The searches answer exactly as a scan from position 0 would, but through
 // indexes: each user carries an ever-growing stamp, so a position is the rank
 // of a stamp in the ordered array, and removals need not renumber anything.
-class AULIX_USERLISTROSTER_EXPORT clsUserList
+class LUMOUSERLISTROSTER_EXPORT clsUserList
 {
 public:
     clsUserList();

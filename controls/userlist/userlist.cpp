@@ -1,9 +1,9 @@
-#include "userlist.h"
+#include "controls/userlist/userlist.h"
 
-#include "clsuserlist.h"
-#include "userlistmodel.h"
-#include "userpictures.h"
-#include "userrowview.h"
+#include "controls/userlist/clsuserlist.h"
+#include "controls/userlist/userlistmodel.h"
+#include "controls/userlist/userpictures.h"
+#include "controls/userlist/userrowview.h"
 
 #include <QListView>
 #include <QMenu>

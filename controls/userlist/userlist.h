@@ -1,8 +1,8 @@
 #pragma once
 
-#include "aulix_userlist_export.h"
-#include "userstatus.h"
-#include "utuser.h"
+#include "controls/userlist/aulix_userlist_export.h"
+#include "controls/userlist/userstatus.h"
+#include "controls/userlist/utuser.h"
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
-#include "userlistmodel.h"
+#include "controls/userlist/userlistmodel.h"
 
-#include "userpictures.h"
+#include "controls/userlist/userpictures.h"
 
 using namespace UserStatusMask;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "clsuserlist.h"
+#include "controls/userlist/clsuserlist.h"
 
 #include <QAbstractTableModel>
 

@@ -1,4 +1,4 @@
-#include "userpictures.h"
+#include "controls/userlist/userpictures.h"
 
 #include <QGuiApplication>
 #include <QHash>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "aulix_userlist_export.h"
+#include "controls/userlist/aulix_userlist_export.h"
 
 #include <QIcon>
 #include <QPixmap>

@@ -1,4 +1,4 @@
-#include "userrowview.h"
+#include "controls/userlist/userrowview.h"
 
 #include <QPainter>
 #include <QPaintEvent>

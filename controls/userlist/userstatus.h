@@ -2,7 +2,7 @@
 
 #include <QtGlobal>
 
-#include "userstatusbyte.h"
+#include "common/wiretypes/userstatusbyte.h"
 
 // The fields of the byte. mtOK names no field: setting it fails, testing it
 // answers srtError. The names share their "mt" prefix with the message types

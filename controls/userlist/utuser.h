@@ -1,6 +1,6 @@
 #pragma once
 
-#include "userstatus.h"
+#include "controls/userlist/userstatus.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "pulsemixer.h"
+#include "controls/volumecontrol/pulsemixer.h"
 
 #include <QMetaObject>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "aulix_volumecontrol_export.h"
-#include "volumemixer.h"
+#include "controls/volumecontrol/aulix_volumecontrol_export.h"
+#include "controls/volumecontrol/volumemixer.h"
 
 #include <QByteArray>
 

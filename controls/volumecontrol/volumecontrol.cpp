@@ -1,8 +1,8 @@
-#include "volumecontrol.h"
+#include "controls/volumecontrol/volumecontrol.h"
 
-#include "errorlog.h"
-#include "pulsemixer.h"
-#include "volumecore.h"
+#include "common/errorlog.h"
+#include "controls/volumecontrol/pulsemixer.h"
+#include "controls/volumecontrol/volumecore.h"
 
 #include <QEvent>
 #include <QGridLayout>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "aulix_volumecontrolcore_export.h"
+#include "controls/volumecontrol/lumovolumecontrolcore_export.h"
 
 #include <QtGlobal>
 
@@ -12,16 +12,16 @@ namespace Volume {
 constexpr int MaxLevel = 10;
 
 // Mixer units per level: maximum / 10, rounded, at least 1.
-AULIX_VOLUMECONTROLCORE_EXPORT qint32 VolumeStep(quint32 maximum);
+LUMOVOLUMECONTROLCORE_EXPORT qint32 VolumeStep(quint32 maximum);
 
-AULIX_VOLUMECONTROLCORE_EXPORT int ClampLevel(int level);
+LUMOVOLUMECONTROLCORE_EXPORT int ClampLevel(int level);
 
 // The slider position that shows a mixer value: round(10 - value / step),
 // kept within 0-10 (a mixer above its nominal maximum reads as loudest).
-AULIX_VOLUMECONTROLCORE_EXPORT int SliderPositionForValue(qint64 value, qint32 step);
+LUMOVOLUMECONTROLCORE_EXPORT int SliderPositionForValue(qint64 value, qint32 step);
 
 // The mixer value of a level: level (clamped to 0-10) x step, never above
 // the control's maximum (10 x a rounded step can pass it by a few units).
-AULIX_VOLUMECONTROLCORE_EXPORT quint32 MixerValueForLevel(int level, qint32 step, quint32 maximum);
+LUMOVOLUMECONTROLCORE_EXPORT quint32 MixerValueForLevel(int level, qint32 step, quint32 maximum);
 
 } // namespace Volume

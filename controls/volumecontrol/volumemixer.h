@@ -1,6 +1,6 @@
 #pragma once
 
-#include "aulix_volumecontrol_export.h"
+#include "controls/volumecontrol/aulix_volumecontrol_export.h"
 
 #include <QObject>
 

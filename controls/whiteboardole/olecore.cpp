@@ -1,4 +1,4 @@
-#include "olecore.h"
+#include "controls/whiteboardole/olecore.h"
 
 #include <QDir>
 #include <QFileInfo>

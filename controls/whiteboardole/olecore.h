@@ -1,6 +1,6 @@
 #pragma once
 
-#include "aulix_whiteboardolecore_export.h"
+#include "controls/whiteboardole/lumowhiteboardolecore_export.h"
 
 #include <QString>
 #include <QUrl>
@@ -40,28 +40,28 @@ enum PropertyErrorNumber : qint16 {
 
 // Playback state numbers 0-8 and their names ("Stopped" ... "Closed");
 // an unknown number gives an empty text.
-AULIX_WHITEBOARDOLECORE_EXPORT QString PlayStateName(int state);
+LUMOWHITEBOARDOLECORE_EXPORT QString PlayStateName(int state);
 
 // A trimmed numeric text as a 16-bit number (rounded); nothing when the text
 // is not a number or does not fit.
-AULIX_WHITEBOARDOLECORE_EXPORT std::optional<qint16> ParseShortNumber(const QString &text);
+LUMOWHITEBOARDOLECORE_EXPORT std::optional<qint16> ParseShortNumber(const QString &text);
 
 // "第" + n + "个属性输入错误"
-AULIX_WHITEBOARDOLECORE_EXPORT QString PropertyErrorText(int number);
+LUMOWHITEBOARDOLECORE_EXPORT QString PropertyErrorText(int number);
 // "函数内部错误"
-AULIX_WHITEBOARDOLECORE_EXPORT QString InternalErrorText();
+LUMOWHITEBOARDOLECORE_EXPORT QString InternalErrorText();
 
 // The address a web item may be shown from: http and https anywhere, local
 // files only inside `allowedFolder` (after resolving "..", links and
 // "file:" prefixes). Everything else (other schemes, files elsewhere) gives
 // an invalid QUrl.
-AULIX_WHITEBOARDOLECORE_EXPORT QUrl AllowedWebAddress(
+LUMOWHITEBOARDOLECORE_EXPORT QUrl AllowedWebAddress(
     const QString &source, const QString &allowedFolder);
 
 // The same rule for a navigation the page itself starts (a link, a script).
-AULIX_WHITEBOARDOLECORE_EXPORT bool IsAllowedWebUrl(const QUrl &url, const QString &allowedFolder);
+LUMOWHITEBOARDOLECORE_EXPORT bool IsAllowedWebUrl(const QUrl &url, const QString &allowedFolder);
 
 // The part after the last "/" or "\" (the caption of a teacher's player).
-AULIX_WHITEBOARDOLECORE_EXPORT QString FileNamePart(const QString &path);
+LUMOWHITEBOARDOLECORE_EXPORT QString FileNamePart(const QString &path);
 
 } // namespace Ole

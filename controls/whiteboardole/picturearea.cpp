@@ -1,4 +1,4 @@
-#include "picturearea.h"
+#include "controls/whiteboardole/picturearea.h"
 
 #include <QImageReader>
 #include <QPainter>

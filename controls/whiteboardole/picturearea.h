@@ -1,6 +1,6 @@
 #pragma once
 
-#include "aulix_whiteboardole_export.h"
+#include "controls/whiteboardole/aulix_whiteboardole_export.h"
 
 #include <QImage>
 #include <QWidget>

@@ -1,7 +1,7 @@
-#include "playform.h"
+#include "controls/whiteboardole/playform.h"
 
-#include "errorlog.h"
-#include "olecore.h"
+#include "common/errorlog.h"
+#include "controls/whiteboardole/olecore.h"
 
 #include <QAudioOutput>
 #include <QCloseEvent>

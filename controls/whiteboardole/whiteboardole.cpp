@@ -1,10 +1,10 @@
-#include "whiteboardole.h"
+#include "controls/whiteboardole/whiteboardole.h"
 
-#include "apppaths.h"
-#include "errorlog.h"
-#include "picturearea.h"
-#include "playform.h"
-#include "webviewinterface.h"
+#include "common/apppaths.h"
+#include "common/errorlog.h"
+#include "controls/whiteboardole/picturearea.h"
+#include "controls/whiteboardole/playform.h"
+#include "controls/whiteboardole/webviewinterface.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "aulix_whiteboardole_export.h"
-#include "olecore.h"
+#include "controls/whiteboardole/aulix_whiteboardole_export.h"
+#include "controls/whiteboardole/olecore.h"
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shapetype.h"
+#include "controls/whiteboardsign/shapetype.h"
 
 #include <QPoint>
 #include <QRect>

@@ -1,8 +1,8 @@
-#include "signcanvas.h"
+#include "controls/whiteboardsign/signcanvas.h"
 
-#include "signgeometry.h"
-#include "signmodel.h"
-#include "signpainter.h"
+#include "controls/whiteboardsign/signgeometry.h"
+#include "controls/whiteboardsign/signmodel.h"
+#include "controls/whiteboardsign/signpainter.h"
 
 #include <QPainter>
 #include <QRegion>

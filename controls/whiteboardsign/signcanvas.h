@@ -1,6 +1,6 @@
 #pragma once
 
-#include "aulix_whiteboardsign_export.h"
+#include "controls/whiteboardsign/aulix_whiteboardsign_export.h"
 
 #include <QImage>
 

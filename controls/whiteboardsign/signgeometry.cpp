@@ -1,4 +1,4 @@
-#include "signgeometry.h"
+#include "controls/whiteboardsign/signgeometry.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "signgrid.h"
+#include "controls/whiteboardsign/signgrid.h"
 
-#include "signgeometry.h"
+#include "controls/whiteboardsign/signgeometry.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "sign.h"
-#include "whiteboardsignmodel_export.h"
+#include "controls/whiteboardsign/sign.h"
+#include "controls/whiteboardsign/whiteboardsignmodel_export.h"
 
 #include <QPointF>
 

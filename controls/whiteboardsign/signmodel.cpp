@@ -1,6 +1,6 @@
-#include "signmodel.h"
+#include "controls/whiteboardsign/signmodel.h"
 
-#include "signgeometry.h"
+#include "controls/whiteboardsign/signgeometry.h"
 
 #include <algorithm>
 

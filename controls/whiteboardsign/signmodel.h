@@ -1,8 +1,8 @@
 #pragma once
 
-#include "sign.h"
-#include "signgrid.h"
-#include "whiteboardsignmodel_export.h"
+#include "controls/whiteboardsign/sign.h"
+#include "controls/whiteboardsign/signgrid.h"
+#include "controls/whiteboardsign/whiteboardsignmodel_export.h"
 
 #include <QSize>
 

@@ -1,6 +1,6 @@
-#include "signpainter.h"
+#include "controls/whiteboardsign/signpainter.h"
 
-#include "signgeometry.h"
+#include "controls/whiteboardsign/signgeometry.h"
 
 #include <QFontMetrics>
 #include <QPainter>

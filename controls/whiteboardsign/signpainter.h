@@ -1,7 +1,7 @@
 #pragma once
 
-#include "aulix_whiteboardsign_export.h"
-#include "sign.h"
+#include "controls/whiteboardsign/aulix_whiteboardsign_export.h"
+#include "controls/whiteboardsign/sign.h"
 
 #include <QColor>
 #include <QFont>

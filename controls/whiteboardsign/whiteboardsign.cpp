@@ -1,10 +1,10 @@
-#include "whiteboardsign.h"
+#include "controls/whiteboardsign/whiteboardsign.h"
 
-#include "errorlog.h"
-#include "signcanvas.h"
-#include "signgeometry.h"
-#include "signmodel.h"
-#include "signpainter.h"
+#include "common/errorlog.h"
+#include "controls/whiteboardsign/signcanvas.h"
+#include "controls/whiteboardsign/signgeometry.h"
+#include "controls/whiteboardsign/signmodel.h"
+#include "controls/whiteboardsign/signpainter.h"
 
 #include <QMouseEvent>
 #include <QPainter>

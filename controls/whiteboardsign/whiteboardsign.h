@@ -1,7 +1,7 @@
 #pragma once
 
-#include "aulix_whiteboardsign_export.h"
-#include "shapetype.h"
+#include "controls/whiteboardsign/aulix_whiteboardsign_export.h"
+#include "controls/whiteboardsign/shapetype.h"
 
 #include <QWidget>
 

@@ -1,7 +1,7 @@
 // libFuzzer harness: any bytes as a courseware file, every embedded file
 // expanded into a scratch folder with a small ceiling. Whatever the input,
 // nothing may appear outside that folder.
-#include "coursewarereader.h"
+#include "controls/coursemanage/courseware/coursewarereader.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

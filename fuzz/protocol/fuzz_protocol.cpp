@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes through the receive path: cutting, decoding and
 // every message decoder, in reads whose sizes the input also chooses.
-#include "clsremotesync.h"
-#include "framecodec.h"
+#include "protocol/clsremotesync.h"
+#include "protocol/framecodec.h"
 
 #include <QCoreApplication>
 

@@ -1,7 +1,7 @@
 // Datagrams as a relay may deliver them, and WAV files as a user may point
 // the engine at: both must be read without trusting a single length.
-#include "voicepacket.h"
-#include "wavreader.h"
+#include "voice/core/voicepacket.h"
+#include "voice/core/wavreader.h"
 
 #include <cstdint>
 #include <cstdlib>

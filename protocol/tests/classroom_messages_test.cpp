@@ -1,5 +1,5 @@
-#include "loopback.h"
-#include "messages.h"
+#include "protocol/messages.h"
+#include "protocol/tests/loopback.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "framecodec.h"
-#include "loopback.h"
-#include "messages.h"
-#include "wire.h"
+#include "protocol/framecodec.h"
+#include "protocol/messages.h"
+#include "protocol/tests/loopback.h"
+#include "protocol/wire.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "errorlog.h"
-#include "loopback.h"
-#include "messages.h"
+#include "common/errorlog.h"
+#include "protocol/messages.h"
+#include "protocol/tests/loopback.h"
 
 #include <QTest>
 

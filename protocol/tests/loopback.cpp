@@ -1,6 +1,6 @@
-#include "loopback.h"
+#include "protocol/tests/loopback.h"
 
-#include "framecodec.h"
+#include "protocol/framecodec.h"
 
 #include <QTest>
 

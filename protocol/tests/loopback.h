@@ -1,8 +1,8 @@
 #pragma once
 
-#include "clsremotesync.h"
-#include "eventjson.h"
-#include "testhome.h"
+#include "common/testsupport/testhome.h"
+#include "protocol/clsremotesync.h"
+#include "protocol/eventjson.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

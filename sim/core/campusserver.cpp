@@ -1,8 +1,8 @@
-#include "campusserver.h"
+#include "sim/core/campusserver.h"
 
-#include "messages.h"
-#include "peerconnection.h"
-#include "wire.h"
+#include "protocol/messages.h"
+#include "protocol/wire.h"
+#include "sim/core/peerconnection.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>

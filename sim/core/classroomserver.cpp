@@ -1,10 +1,10 @@
-#include "classroomserver.h"
+#include "sim/core/classroomserver.h"
 
-#include "messages.h"
-#include "peerconnection.h"
-#include "serverframe.h"
-#include "voicerelay.h"
-#include "wire.h"
+#include "protocol/messages.h"
+#include "protocol/wire.h"
+#include "sim/core/peerconnection.h"
+#include "sim/core/serverframe.h"
+#include "sim/core/voicerelay.h"
 
 #include <QRandomGenerator>
 #include <QTcpServer>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "classmember.h"
-#include "simconfig.h"
-#include "simlog.h"
+#include "sim/core/classmember.h"
+#include "sim/core/simconfig.h"
+#include "sim/core/simlog.h"
 
 #include <optional>
 #include <QHash>

@@ -1,4 +1,4 @@
-#include "peerconnection.h"
+#include "sim/core/peerconnection.h"
 
 #include <QTcpSocket>
 

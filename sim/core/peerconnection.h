@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serverframe.h"
+#include "sim/core/serverframe.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,6 +1,6 @@
-#include "scriptrunner.h"
+#include "sim/core/scriptrunner.h"
 
-#include "teacherdesk.h"
+#include "sim/core/teacherdesk.h"
 
 #include <QTimer>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "simlog.h"
-#include "teachercommand.h"
+#include "sim/core/simlog.h"
+#include "sim/core/teachercommand.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -1,6 +1,6 @@
-#include "serverframe.h"
+#include "sim/core/serverframe.h"
 
-#include "framecodec.h"
+#include "protocol/framecodec.h"
 
 namespace ServerFrame {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "msgtypes.h"
+#include "protocol/msgtypes.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,6 +1,6 @@
-#include "simconfig.h"
+#include "sim/core/simconfig.h"
 
-#include "wire.h"
+#include "protocol/wire.h"
 
 #include <QDir>
 #include <QFile>

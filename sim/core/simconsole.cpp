@@ -1,8 +1,8 @@
-#include "simconsole.h"
+#include "sim/core/simconsole.h"
 
-#include "classroomserver.h"
-#include "simulator.h"
-#include "teacherdesk.h"
+#include "sim/core/classroomserver.h"
+#include "sim/core/simulator.h"
+#include "sim/core/teacherdesk.h"
 
 #include <QJsonArray>
 #include <QSocketNotifier>

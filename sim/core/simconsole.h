@@ -1,6 +1,6 @@
 #pragma once
 
-#include "simlog.h"
+#include "sim/core/simlog.h"
 
 #include <QObject>
 

@@ -1,11 +1,11 @@
-#include "simulator.h"
+#include "sim/core/simulator.h"
 
-#include "campusserver.h"
-#include "classroomserver.h"
-#include "scriptrunner.h"
-#include "simwebserver.h"
-#include "teacherdesk.h"
-#include "voicerelay.h"
+#include "sim/core/campusserver.h"
+#include "sim/core/classroomserver.h"
+#include "sim/core/scriptrunner.h"
+#include "sim/core/simwebserver.h"
+#include "sim/core/teacherdesk.h"
+#include "sim/core/voicerelay.h"
 
 #include <QFile>
 

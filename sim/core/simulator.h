@@ -1,7 +1,7 @@
 #pragma once
 
-#include "simconfig.h"
-#include "simlog.h"
+#include "sim/core/simconfig.h"
+#include "sim/core/simlog.h"
 
 #include <QJsonObject>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "simwebserver.h"
+#include "sim/core/simwebserver.h"
 
 #include <QDir>
 #include <QFileInfo>

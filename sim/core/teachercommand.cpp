@@ -1,7 +1,7 @@
-#include "teachercommand.h"
+#include "sim/core/teachercommand.h"
 
-#include "messages.h"
-#include "msgtypes.h"
+#include "protocol/messages.h"
+#include "protocol/msgtypes.h"
 
 #include <QHash>
 #include <QRegularExpression>

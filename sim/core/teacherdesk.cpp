@@ -1,7 +1,7 @@
-#include "teacherdesk.h"
+#include "sim/core/teacherdesk.h"
 
-#include "classroomserver.h"
-#include "messages.h"
+#include "protocol/messages.h"
+#include "sim/core/classroomserver.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "teachercommand.h"
+#include "sim/core/teachercommand.h"
 
 class ClassroomServer;
 

@@ -1,4 +1,4 @@
-#include "voicepackets.h"
+#include "sim/core/voicepackets.h"
 
 namespace VoicePackets {
 

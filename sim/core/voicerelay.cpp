@@ -1,6 +1,6 @@
-#include "voicerelay.h"
+#include "sim/core/voicerelay.h"
 
-#include "voicepackets.h"
+#include "sim/core/voicepackets.h"
 
 #include <QNetworkDatagram>
 #include <QTimer>

@@ -1,9 +1,9 @@
 // End to end: the simulator program against headless students (lumo-cli),
 // each in its own process, as the demo and the client's tests use them.
-#include "msgtypes.h"
-#include "qtprinters.h"
-#include "testhome.h"
-#include "voicepackets.h"
+#include "common/testsupport/qtprinters.h"
+#include "common/testsupport/testhome.h"
+#include "protocol/msgtypes.h"
+#include "sim/core/voicepackets.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "frameclient.h"
+#include "sim/tests/frameclient.h"
 
-#include "framecodec.h"
-#include "messages.h"
+#include "protocol/framecodec.h"
+#include "protocol/messages.h"
 
 #include <QTest>
 

@@ -1,12 +1,12 @@
 // The simulator's pure parts: server-side framing, voice datagrams, teacher
 // commands and scripts, the configuration and the web path guard.
-#include "messages.h"
-#include "qtprinters.h"
-#include "serverframe.h"
-#include "simconfig.h"
-#include "simwebserver.h"
-#include "teachercommand.h"
-#include "voicepackets.h"
+#include "common/testsupport/qtprinters.h"
+#include "protocol/messages.h"
+#include "sim/core/serverframe.h"
+#include "sim/core/simconfig.h"
+#include "sim/core/simwebserver.h"
+#include "sim/core/teachercommand.h"
+#include "sim/core/voicepackets.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,13 +1,13 @@
 // The campus and classroom servers and the voice relay, in-process, driven
 // by bare protocol clients.
-#include "campusserver.h"
-#include "classroomserver.h"
-#include "frameclient.h"
-#include "messages.h"
-#include "qtprinters.h"
-#include "teacherdesk.h"
-#include "voicepackets.h"
-#include "voicerelay.h"
+#include "common/testsupport/qtprinters.h"
+#include "protocol/messages.h"
+#include "sim/core/campusserver.h"
+#include "sim/core/classroomserver.h"
+#include "sim/core/teacherdesk.h"
+#include "sim/core/voicepackets.h"
+#include "sim/core/voicerelay.h"
+#include "sim/tests/frameclient.h"
 
 #include <QElapsedTimer>
 #include <QNetworkDatagram>

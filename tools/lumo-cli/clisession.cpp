@@ -1,4 +1,4 @@
-#include "clisession.h"
+#include "tools/lumo-cli/clisession.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "clsremotesync.h"
-#include "eventjson.h"
+#include "protocol/clsremotesync.h"
+#include "protocol/eventjson.h"
 
 #include <QByteArray>
 #include <QObject>

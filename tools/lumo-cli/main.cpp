@@ -1,5 +1,5 @@
 // lumo-cli: talks to a campus or classroom server from the command line.
-#include "clisession.h"
+#include "tools/lumo-cli/clisession.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
-#include "coursewaretool.h"
+#include "tools/lumo-courseware/coursewaretool.h"
 
-#include "coursepictures.h"
-#include "coursewarereader.h"
-#include "coursewarewriter.h"
+#include "controls/coursemanage/courseware/coursepictures.h"
+#include "controls/coursemanage/courseware/coursewarereader.h"
+#include "controls/coursemanage/courseware/coursewarewriter.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,4 +1,4 @@
-#include "coursewaretool.h"
+#include "tools/lumo-courseware/coursewaretool.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

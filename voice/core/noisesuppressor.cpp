@@ -1,6 +1,6 @@
-#include "noisesuppressor.h"
+#include "voice/core/noisesuppressor.h"
 
-#include "voiceformat.h"
+#include "voice/core/voiceformat.h"
 
 #include <speex/speex_preprocess.h>
 

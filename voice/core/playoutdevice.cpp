@@ -1,6 +1,6 @@
-#include "playoutdevice.h"
+#include "voice/core/playoutdevice.h"
 
-#include "voiceformat.h"
+#include "voice/core/voiceformat.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
-#include "voicedecoder.h"
+#include "voice/core/voicedecoder.h"
 
-#include "voiceformat.h"
+#include "voice/core/voiceformat.h"
 
 #include <opus.h>
 

@@ -1,7 +1,7 @@
-#include "voiceencoder.h"
+#include "voice/core/voiceencoder.h"
 
-#include "voiceformat.h"
-#include "voicepacket.h"
+#include "voice/core/voiceformat.h"
+#include "voice/core/voicepacket.h"
 
 #include <opus.h>
 

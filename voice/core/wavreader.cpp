@@ -1,6 +1,6 @@
-#include "wavreader.h"
+#include "voice/core/wavreader.h"
 
-#include "voiceformat.h"
+#include "voice/core/voiceformat.h"
 
 #include <QFile>
 

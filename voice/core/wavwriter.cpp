@@ -1,6 +1,6 @@
-#include "wavwriter.h"
+#include "voice/core/wavwriter.h"
 
-#include "voiceformat.h"
+#include "voice/core/voiceformat.h"
 
 #include <QtEndian>
 

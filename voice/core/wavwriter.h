@@ -1,6 +1,6 @@
 #pragma once
 
-#include "lumovoicecore_export.h"
+#include "voice/core/lumovoicecore_export.h"
 
 #include <QFile>
 #include <QString>

@@ -1,8 +1,8 @@
-#include "engineinstance.h"
+#include "voice/engine/engineinstance.h"
 
-#include "enginenotifier.h"
-#include "listenchannel.h"
-#include "speakchannel.h"
+#include "voice/engine/enginenotifier.h"
+#include "voice/engine/listenchannel.h"
+#include "voice/engine/speakchannel.h"
 
 #include <QHostAddress>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "vocanaapi.h"
+#include "voice/api/vocanaapi.h"
 
 #include <QString>
 #include <QThread>

@@ -1,4 +1,4 @@
-#include "enginenotifier.h"
+#include "voice/engine/enginenotifier.h"
 
 namespace Vocana {
 

@@ -1,10 +1,10 @@
-#include "listenchannel.h"
+#include "voice/engine/listenchannel.h"
 
-#include "errorlog.h"
-#include "playoutdevice.h"
-#include "vocanaapi.h"
-#include "voiceformat.h"
-#include "voicepacket.h"
+#include "common/errorlog.h"
+#include "voice/api/vocanaapi.h"
+#include "voice/core/playoutdevice.h"
+#include "voice/core/voiceformat.h"
+#include "voice/core/voicepacket.h"
 
 #include <QAudioSink>
 #include <QMediaDevices>

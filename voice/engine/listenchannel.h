@@ -1,9 +1,9 @@
 #pragma once
 
-#include "jitterbuffer.h"
-#include "playoutdevice.h"
-#include "voicedecoder.h"
-#include "wavwriter.h"
+#include "voice/core/jitterbuffer.h"
+#include "voice/core/playoutdevice.h"
+#include "voice/core/voicedecoder.h"
+#include "voice/core/wavwriter.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>

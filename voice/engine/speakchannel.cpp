@@ -1,10 +1,10 @@
-#include "speakchannel.h"
+#include "voice/engine/speakchannel.h"
 
-#include "errorlog.h"
-#include "vocanaapi.h"
-#include "voiceformat.h"
-#include "voicepacket.h"
-#include "wavreader.h"
+#include "common/errorlog.h"
+#include "voice/api/vocanaapi.h"
+#include "voice/core/voiceformat.h"
+#include "voice/core/voicepacket.h"
+#include "voice/core/wavreader.h"
 
 #include <QAudioSource>
 #include <QMediaDevices>

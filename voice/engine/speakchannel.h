@@ -1,7 +1,7 @@
 #pragma once
 
-#include "noisesuppressor.h"
-#include "voiceencoder.h"
+#include "voice/core/noisesuppressor.h"
+#include "voice/core/voiceencoder.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>

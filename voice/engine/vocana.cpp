@@ -3,10 +3,10 @@
 // thread; the registry is guarded anyway, since a stray call from elsewhere
 // must not corrupt it.
 
-#include "engineinstance.h"
-#include "enginenotifier.h"
-#include "vocana_export.h"
-#include "vocanaapi.h"
+#include "voice/api/vocanaapi.h"
+#include "voice/engine/engineinstance.h"
+#include "voice/engine/enginenotifier.h"
+#include "voice/engine/vocana_export.h"
 
 #include <QAudioDevice>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "jitterbuffer.h"
+#include "voice/core/jitterbuffer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "playoutdevice.h"
-#include "voiceformat.h"
+#include "voice/core/playoutdevice.h"
+#include "voice/core/voiceformat.h"
 
 #include <gtest/gtest.h>
 

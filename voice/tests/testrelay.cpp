@@ -1,4 +1,4 @@
-#include "testrelay.h"
+#include "voice/tests/testrelay.h"
 
 #include <QHostAddress>
 #include <QNetworkDatagram>

@@ -1,7 +1,7 @@
-#include "testspeech.h"
+#include "voice/tests/testspeech.h"
 
-#include "voiceformat.h"
-#include "wavwriter.h"
+#include "voice/core/voiceformat.h"
+#include "voice/core/wavwriter.h"
 
 #include <QProcess>
 #include <QStandardPaths>

@@ -1,7 +1,7 @@
-#include "noisesuppressor.h"
-#include "voicedecoder.h"
-#include "voiceencoder.h"
-#include "voiceformat.h"
+#include "voice/core/noisesuppressor.h"
+#include "voice/core/voicedecoder.h"
+#include "voice/core/voiceencoder.h"
+#include "voice/core/voiceformat.h"
 
 #include <QRandomGenerator>
 

@@ -1,15 +1,15 @@
 // The engine library as the host sees it: loaded by name, driven through its
 // exported calls, two instances talking over loopback through a test relay.
 
-#include "levelrecorder.h"
-#include "testhome.h"
-#include "testrelay.h"
-#include "testspeech.h"
-#include "vocanaapi.h"
-#include "voiceencoder.h"
-#include "voiceformat.h"
-#include "voicepacket.h"
-#include "wavreader.h"
+#include "common/testsupport/testhome.h"
+#include "voice/api/vocanaapi.h"
+#include "voice/core/voiceencoder.h"
+#include "voice/core/voiceformat.h"
+#include "voice/core/voicepacket.h"
+#include "voice/core/wavreader.h"
+#include "voice/tests/levelrecorder.h"
+#include "voice/tests/testrelay.h"
+#include "voice/tests/testspeech.h"
 
 #include <QAudioDevice>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "voicepacket.h"
+#include "voice/core/voicepacket.h"
 
 #include <gtest/gtest.h>
 

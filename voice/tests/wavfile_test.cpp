@@ -1,6 +1,6 @@
-#include "voiceformat.h"
-#include "wavreader.h"
-#include "wavwriter.h"
+#include "voice/core/voiceformat.h"
+#include "voice/core/wavreader.h"
+#include "voice/core/wavwriter.h"
 
 #include <QFile>
 #include <QTemporaryDir>

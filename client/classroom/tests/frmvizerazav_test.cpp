@@ -1,9 +1,9 @@
-#include "frmvizerazav.h"
-#include "recordingengine.h"
-#include "testhome.h"
-#include "vocanalibrary.h"
+#include "client/classroom/frmvizerazav.h"
+#include "client/classroom/tests/recordingengine.h"
+#include "client/classroom/vocanalibrary.h"
+#include "common/testsupport/testhome.h"
 
-#include "prompter.h"
+#include "common/prompter.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>

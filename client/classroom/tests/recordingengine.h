@@ -1,6 +1,6 @@
 #pragma once
 
-#include "voiceengineapi.h"
+#include "client/classroom/voiceengineapi.h"
 
 #include <QStringList>
 

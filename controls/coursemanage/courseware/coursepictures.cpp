@@ -1,4 +1,4 @@
-#include "coursepictures.h"
+#include "controls/coursemanage/courseware/coursepictures.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,6 +1,6 @@
-#include "coursewareformat.h"
+#include "controls/coursemanage/courseware/coursewareformat.h"
 
-#include <errorlog.h>
+#include "common/errorlog.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,9 +1,9 @@
-#include "coursewarereader.h"
+#include "controls/coursemanage/courseware/coursewarereader.h"
 
-#include "coursepictures.h"
-#include "entryexpander.h"
-#include "gbktext.h"
-#include "parallelexpander.h"
+#include "controls/coursemanage/courseware/coursepictures.h"
+#include "controls/coursemanage/courseware/entryexpander.h"
+#include "controls/coursemanage/courseware/gbktext.h"
+#include "controls/coursemanage/courseware/parallelexpander.h"
 
 #include <QFile>
 #include <QSet>

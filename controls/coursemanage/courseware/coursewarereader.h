@@ -1,7 +1,7 @@
 #pragma once
 
-#include "coursewareformat.h"
-#include "lumocourseware_export.h"
+#include "controls/coursemanage/courseware/coursewareformat.h"
+#include "controls/coursemanage/lumocourseware_export.h"
 
 #include <QList>
 #include <QString>

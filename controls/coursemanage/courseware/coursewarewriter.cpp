@@ -1,6 +1,6 @@
-#include "coursewarewriter.h"
+#include "controls/coursemanage/courseware/coursewarewriter.h"
 
-#include "gbktext.h"
+#include "controls/coursemanage/courseware/gbktext.h"
 
 #include <QFile>
 #include <QFileInfo>

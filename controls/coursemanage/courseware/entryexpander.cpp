@@ -1,4 +1,4 @@
-#include "entryexpander.h"
+#include "controls/coursemanage/courseware/entryexpander.h"
 
 #include <QIODevice>
 

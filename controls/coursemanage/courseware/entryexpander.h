@@ -1,6 +1,6 @@
 #pragma once
 
-#include "lumocourseware_export.h"
+#include "controls/coursemanage/lumocourseware_export.h"
 
 #include <QByteArrayView>
 

@@ -1,4 +1,4 @@
-#include "gbktext.h"
+#include "controls/coursemanage/courseware/gbktext.h"
 
 #include <QIODevice>
 #include <QStringDecoder>

@@ -1,4 +1,4 @@
-#include "parallelexpander.h"
+#include "controls/coursemanage/courseware/parallelexpander.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "entryexpander.h"
+#include "controls/coursemanage/courseware/entryexpander.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

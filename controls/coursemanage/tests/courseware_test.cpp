@@ -1,11 +1,11 @@
-#include "coursepictures.h"
-#include "coursewarefixture.h"
-#include "coursewarereader.h"
-#include "coursewarewriter.h"
-#include "entryexpander.h"
-#include "gbktext.h"
+#include "controls/coursemanage/courseware/coursepictures.h"
+#include "controls/coursemanage/courseware/coursewarereader.h"
+#include "controls/coursemanage/courseware/coursewarewriter.h"
+#include "controls/coursemanage/courseware/entryexpander.h"
+#include "controls/coursemanage/courseware/gbktext.h"
+#include "controls/coursemanage/tests/coursewarefixture.h"
 
-#include <testhome.h>
+#include "common/testsupport/testhome.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "coursewarefixture.h"
+#include "controls/coursemanage/tests/coursewarefixture.h"
 
-#include "gbktext.h"
+#include "controls/coursemanage/courseware/gbktext.h"
 
 #include <QFile>
 #include <QtEndian>

@@ -1,15 +1,15 @@
-#include "courseicons.h"
-#include "coursetreewidget.h"
-#include "coursewarefixture.h"
-#include "coursewarereader.h"
-#include "filechooser.h"
-#include "manage.h"
-#include "nodepropertieswindow.h"
-#include "progresswindow.h"
+#include "controls/coursemanage/courseicons.h"
+#include "controls/coursemanage/coursetreewidget.h"
+#include "controls/coursemanage/courseware/coursewarereader.h"
+#include "controls/coursemanage/filechooser.h"
+#include "controls/coursemanage/manage.h"
+#include "controls/coursemanage/nodepropertieswindow.h"
+#include "controls/coursemanage/progresswindow.h"
+#include "controls/coursemanage/tests/coursewarefixture.h"
 
-#include <apppaths.h>
-#include <prompter.h>
-#include <testhome.h>
+#include "common/apppaths.h"
+#include "common/prompter.h"
+#include "common/testsupport/testhome.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "notesmanage.h"
-#include "prompter.h"
-#include "testhome.h"
+#include "common/prompter.h"
+#include "common/testsupport/testhome.h"
+#include "controls/notesmanage/notesmanage.h"
 
 #include <QComboBox>
 #include <QDir>

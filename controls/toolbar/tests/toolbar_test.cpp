@@ -1,6 +1,6 @@
-#include "palettecolors.h"
-#include "swatchpicture.h"
-#include "toolbar.h"
+#include "controls/toolbar/palettecolors.h"
+#include "controls/toolbar/swatchpicture.h"
+#include "controls/toolbar/toolbar.h"
 
 #include <QApplication>
 #include <QComboBox>

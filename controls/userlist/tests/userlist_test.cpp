@@ -1,6 +1,6 @@
-#include "userlist.h"
-#include "userlistmodel.h"
-#include "userpictures.h"
+#include "controls/userlist/userlist.h"
+#include "controls/userlist/userlistmodel.h"
+#include "controls/userlist/userpictures.h"
 
 #include <QDir>
 #include <QListView>

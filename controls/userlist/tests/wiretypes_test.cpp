@@ -1,7 +1,7 @@
 // The main window sees the message types and the status fields side by side;
 // both say "mtOK", so the status fields keep a namespace of their own.
-#include "clsremotesync.h"
-#include "clsuserlist.h"
+#include "controls/userlist/clsuserlist.h"
+#include "protocol/clsremotesync.h"
 
 #include <gtest/gtest.h>
 

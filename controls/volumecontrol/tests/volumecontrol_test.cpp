@@ -1,9 +1,9 @@
 // The volume control against the session's PulseAudio server (test-env.sh
 // starts one with null devices), and against a mixer of the test's own for
 // what a real server cannot show (another maximum, no server at all).
-#include "testhome.h"
-#include "volumecontrol.h"
-#include "volumemixer.h"
+#include "common/testsupport/testhome.h"
+#include "controls/volumecontrol/volumecontrol.h"
+#include "controls/volumecontrol/volumemixer.h"
 
 #include <QAbstractButton>
 #include <QProcess>

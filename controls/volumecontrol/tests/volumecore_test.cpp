@@ -1,4 +1,4 @@
-#include "volumecore.h"
+#include "controls/volumecontrol/volumecore.h"
 
 #include <gtest/gtest.h>
 

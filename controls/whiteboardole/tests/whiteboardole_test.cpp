@@ -1,9 +1,9 @@
-#include "errorlog.h"
-#include "picturearea.h"
-#include "playform.h"
-#include "testhome.h"
-#include "testmedia.h"
-#include "whiteboardole.h"
+#include "common/errorlog.h"
+#include "common/testsupport/testhome.h"
+#include "controls/whiteboardole/picturearea.h"
+#include "controls/whiteboardole/playform.h"
+#include "controls/whiteboardole/tests/testmedia.h"
+#include "controls/whiteboardole/whiteboardole.h"
 
 #include <QFile>
 #include <QSignalSpy>

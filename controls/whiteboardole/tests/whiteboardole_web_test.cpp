@@ -1,11 +1,11 @@
 // Web items under a real X display: the browser engine is loaded from its
 // plugin on the first web item and shows pages of the course's temporary
 // folder, and nothing else.
-#include "apppaths.h"
-#include "picturearea.h"
-#include "testhome.h"
-#include "testmedia.h"
-#include "whiteboardole.h"
+#include "common/apppaths.h"
+#include "common/testsupport/testhome.h"
+#include "controls/whiteboardole/picturearea.h"
+#include "controls/whiteboardole/tests/testmedia.h"
+#include "controls/whiteboardole/whiteboardole.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 // The web view plugin of the presentation control: the only code of the
 // control that links the browser engine.
-#include "webviewinterface.h"
+#include "controls/whiteboardole/webviewinterface.h"
 
 #include <QObject>
 #include <QWebEnginePage>

@@ -1,5 +1,5 @@
-#include "signgeometry.h"
-#include "signmodel.h"
+#include "controls/whiteboardsign/signgeometry.h"
+#include "controls/whiteboardsign/signmodel.h"
 
 #include <gtest/gtest.h>
 

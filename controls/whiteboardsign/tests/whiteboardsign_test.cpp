@@ -1,6 +1,6 @@
-#include "signmodel.h"
-#include "testhome.h"
-#include "whiteboardsign.h"
+#include "common/testsupport/testhome.h"
+#include "controls/whiteboardsign/signmodel.h"
+#include "controls/whiteboardsign/whiteboardsign.h"
 
 #include <QApplication>
 #include <QDir>

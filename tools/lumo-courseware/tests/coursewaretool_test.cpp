@@ -1,6 +1,6 @@
-#include "coursewaretool.h"
+#include "tools/lumo-courseware/coursewaretool.h"
 
-#include <testhome.h>
+#include "common/testsupport/testhome.h"
 
 #include <QDir>
 #include <QFile>

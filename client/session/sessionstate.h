@@ -1,0 +1,47 @@
+#pragma once
+
+#include "protocol/listtexts.h"
+
+#include <QObject>
+#include <QString>
+#include <QVector>
+
+// What the program knows about the student's session, shared by the units
+// that handle its parts (campus road, class entry, roster, floor ...). Each
+// unit changes only the fields of its own job and says so through the
+// signals; the others read. Created and owned by the main window for the
+// whole run.
+class SessionState : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Login data, held for the whole run.
+    QString UserName; // the student code as typed, trimmed
+    QString Password;
+    QString UserID; // the user's number as text, looked up on the web
+    qint32 MyID = 0;
+
+    // True when the next successful connection is to the campus server.
+    bool bCampusPhase = true;
+
+    // The campus lists; each reply replaces its array.
+    QVector<ListTexts::CourseRecord> BookedCourses;
+    QVector<ListTexts::CourseRecord> AllCourses;
+    QVector<ListTexts::CategoryRecord> Categories;
+
+    // The course chosen in the booking dialog.
+    ListTexts::CourseRecord CurrentCourse;
+    int CurrentCategoryIndex = -1;
+    QString CurrentCoursewareFile;
+
+    // Class state.
+    bool bInClass = false;
+
+Q_SIGNALS:
+    // The student entered a class (first full roster handled, client ready
+    // sent) or left it (disconnect, put out, connection lost).
+    void classEntered();
+    void classLeft();
+};
