@@ -24,6 +24,7 @@ CampusServer::CampusServer(const SimConfig &config, SimLog log, QObject *parent)
             m_bookings[course.id].insert(m_config.userByCode(code)->id);
     }
     connect(m_server, &QTcpServer::newConnection, this, &CampusServer::accept);
+    AcceptGuard::watch(m_server, u"campus"_s, m_log);
 }
 
 CampusServer::~CampusServer() = default;

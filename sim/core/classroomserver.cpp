@@ -54,6 +54,7 @@ ClassroomServer::ClassroomServer(
         m_members.append(member);
     }
     connect(m_server, &QTcpServer::newConnection, this, &ClassroomServer::accept);
+    AcceptGuard::watch(m_server, u"classroom"_s, m_log);
 }
 
 ClassroomServer::~ClassroomServer() = default;

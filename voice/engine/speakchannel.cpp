@@ -69,9 +69,7 @@ int SpeakChannel::start(const QHostAddress &address, quint16 port)
     format.setChannelCount(1);
     format.setSampleFormat(QAudioFormat::Int16);
     m_source = std::make_unique<QAudioSource>(device, format);
-    // Two frames of device buffer: small enough for the delay budget, large
-    // enough that a busy moment does not drop samples.
-    m_source->setBufferSize(2 * Voice::FrameSamples * 2);
+    m_source->setBufferSize(Voice::CaptureBufferFrames * Voice::FrameSamples * 2);
     m_input = m_source->start();
     if (!m_input || m_source->error() != QAudio::NoError) {
         Global::WriteErrorLog(u"Vocana"_s, u"StartSpeak"_s,

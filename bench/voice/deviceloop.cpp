@@ -1,0 +1,114 @@
+#include "bench/voice/deviceloop.h"
+
+#include "bench/voice/enginecalls.h"
+#include "voice/core/playoutdevice.h"
+#include "voice/core/voiceformat.h"
+
+#include <QAudioSink>
+#include <QAudioSource>
+#include <QElapsedTimer>
+#include <QMediaDevices>
+
+#include <algorithm>
+#include <cstdlib>
+#include <deque>
+#include <memory>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int ClickEveryFrames = 10; // 200 ms apart: never two in flight
+constexpr int Loud = 12000;
+constexpr int Threshold = 4000;
+
+// The capture device that hears what the default output plays: its monitor.
+QAudioDevice monitorOfDefaultOutput()
+{
+    const QByteArray sink = QMediaDevices::defaultAudioOutput().id();
+    QAudioDevice any;
+    const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
+    for (const QAudioDevice &input : inputs) {
+        if (input.id() == sink + ".monitor")
+            return input;
+        if (input.id().endsWith(".monitor"))
+            any = input;
+    }
+    return any;
+}
+
+} // namespace
+
+DeviceLoop MeasureDeviceLoop(int captureFrames, int playbackFrames, int seconds)
+{
+    DeviceLoop result;
+    const QAudioDevice output = QMediaDevices::defaultAudioOutput();
+    const QAudioDevice monitor = monitorOfDefaultOutput();
+    if (output.isNull() || monitor.isNull()) {
+        result.why = u"no sound server with a monitor of its output"_s;
+        return result;
+    }
+    QAudioFormat format;
+    format.setSampleRate(Voice::SampleRate);
+    format.setChannelCount(1);
+    format.setSampleFormat(QAudioFormat::Int16);
+
+    QElapsedTimer clock;
+    clock.start();
+    std::deque<qint64> madeNs; // clicks made and not heard yet
+    qint64 frames = 0;
+    Voice::PlayoutDevice clicks([&](qint16 *frame) {
+        std::fill(frame, frame + Voice::FrameSamples, qint16(0));
+        if (frames++ % ClickEveryFrames == 0) {
+            std::fill(frame, frame + Voice::FrameSamples / 4, qint16(Loud));
+            madeNs.push_back(clock.nsecsElapsed());
+        }
+    });
+    clicks.open(QIODevice::ReadOnly);
+    QAudioSink sink(output, format);
+    sink.setBufferSize(playbackFrames * Voice::FrameSamples * 2);
+    QAudioSource source(monitor, format);
+    source.setBufferSize(captureFrames * Voice::FrameSamples * 2);
+
+    std::vector<double> delays;
+    bool loud = true; // wait for quiet before the first onset
+    QIODevice *captured = source.start();
+    if (!captured) {
+        result.why = u"the monitor did not start"_s;
+        return result;
+    }
+    QObject::connect(captured, &QIODevice::readyRead, captured, [&] {
+        const qint64 arrivedNs = clock.nsecsElapsed();
+        const QByteArray bytes = captured->readAll();
+        const auto *samples = reinterpret_cast<const qint16 *>(bytes.constData());
+        for (qsizetype i = 0; i < bytes.size() / 2; ++i) {
+            const bool now = std::abs(int(samples[i])) > Threshold;
+            if (now && !loud && !madeNs.empty()) {
+                delays.push_back(double(arrivedNs - madeNs.front()) / 1e6);
+                madeNs.pop_front();
+            }
+            loud = now;
+        }
+        // A click lost on the way must not pair the next one with it.
+        while (!madeNs.empty() && arrivedNs - madeNs.front() > 1'000'000'000)
+            madeNs.pop_front();
+    });
+    sink.start(&clicks);
+    runFor(seconds * 1000);
+    sink.stop();
+    source.stop();
+
+    if (delays.size() < 3) {
+        result.why = u"only %1 clicks came back"_s.arg(delays.size());
+        return result;
+    }
+    // The first clicks meet buffers still filling; they do not count.
+    delays.erase(delays.begin(), delays.begin() + 2);
+    std::sort(delays.begin(), delays.end());
+    result.ok = true;
+    result.clicks = int(delays.size());
+    result.medianMs = delays[delays.size() / 2];
+    result.worstMs = delays.back();
+    return result;
+}
