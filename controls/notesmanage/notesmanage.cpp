@@ -1,6 +1,6 @@
 #include "controls/notesmanage/notesmanage.h"
 
-#include "common/desktop/messageboxprompter.h"
+#include "common/desktop/fallbacks.h"
 #include "common/errorlog.h"
 #include "common/prompter.h"
 #include "controls/notesmanage/clsnoteuserlist.h"
@@ -25,16 +25,10 @@ class NotesManagePrivate
 public:
     explicit NotesManagePrivate(NotesManage *owner)
         : q(owner)
+        , prompts(owner)
     { }
 
-    Global::Prompter &prompter()
-    {
-        if (externalPrompter)
-            return *externalPrompter;
-        if (!ownPrompter)
-            ownPrompter = std::make_unique<Global::MessageBoxPrompter>(q);
-        return *ownPrompter;
-    }
+    Global::Prompter &prompter() { return prompts.get(); }
     QString nameOf(qint32 id) const { return id == myID ? u"你"_s : recipients.GetUserByID(id); }
     void appendToHistory(const QString &text);
     qint32 chosenRecipient() const
@@ -58,8 +52,7 @@ public:
     qint32 minHeight = 2115;
     qint32 minWidth = 3630;
     bool sendEnabled = false;
-    Global::Prompter *externalPrompter = nullptr;
-    std::unique_ptr<Global::Prompter> ownPrompter;
+    Global::PrompterSlot prompts;
 };
 
 void NotesManagePrivate::appendToHistory(const QString &text)
@@ -155,7 +148,7 @@ NotesManage::~NotesManage()
 
 void NotesManage::setPrompter(Global::Prompter *prompter)
 {
-    d->externalPrompter = prompter;
+    d->prompts.set(prompter);
 }
 
 qint32 NotesManage::MyID() const

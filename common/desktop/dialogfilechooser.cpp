@@ -1,9 +1,11 @@
-#include "controls/coursemanage/dialogfilechooser.h"
+#include "common/desktop/dialogfilechooser.h"
 
 #include <QFileDialog>
 #include <QStringList>
 
 using namespace Qt::StringLiterals;
+
+namespace Global {
 
 QString DialogFileChooser::QtFilter(const QString &pairs)
 {
@@ -57,3 +59,5 @@ void DialogFileChooser::chooseSaveFile(QWidget *parent, const QString &filter, c
     dialog->setOption(QFileDialog::DontConfirmOverwrite);
     openDialog(dialog, std::move(done));
 }
+
+} // namespace Global

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controls/coursemanage/aulix_coursemanage_export.h"
+#include "common/lumoglobal_export.h"
 
 #include <QList>
 #include <QString>
@@ -9,10 +9,12 @@
 
 class QWidget;
 
-// How the control asks for a file to open or a name to save under. Filters
+namespace Global {
+
+// How a window asks for a file to open or a name to save under. Filters
 // come as pairs "description|patterns|description|patterns..."; `done` gets
 // an empty text when the user cancels, possibly before the call returns.
-class AULIX_COURSEMANAGE_EXPORT FileChooser
+class LUMOGLOBAL_EXPORT FileChooser
 {
 public:
     virtual ~FileChooser();
@@ -26,7 +28,7 @@ public:
 
 // Answers from a queue (an empty queue cancels) and keeps what it was asked:
 // for tests and headless runs.
-class AULIX_COURSEMANAGE_EXPORT ScriptedFileChooser : public FileChooser
+class LUMOGLOBAL_EXPORT ScriptedFileChooser : public FileChooser
 {
 public:
     void chooseOpenFile(
@@ -38,3 +40,5 @@ public:
     QList<QString> filters;
     QList<QString> starts;
 };
+
+} // namespace Global

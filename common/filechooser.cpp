@@ -1,4 +1,6 @@
-#include "controls/coursemanage/filechooser.h"
+#include "common/filechooser.h"
+
+namespace Global {
 
 FileChooser::~FileChooser() = default;
 
@@ -23,3 +25,5 @@ void ScriptedFileChooser::chooseSaveFile(QWidget *parent, const QString &filter,
     if (done)
         done(answer);
 }
+
+} // namespace Global

@@ -1,11 +1,13 @@
 #pragma once
 
-#include "controls/coursemanage/aulix_coursemanage_export.h"
-#include "controls/coursemanage/filechooser.h"
+#include "common/desktop/lumodesktop_export.h"
+#include "common/filechooser.h"
+
+namespace Global {
 
 // Window-modal QFileDialog opened with open(): the answer arrives later
 // through the callback, with no nested event loop.
-class AULIX_COURSEMANAGE_EXPORT DialogFileChooser : public FileChooser
+class LUMODESKTOP_EXPORT DialogFileChooser : public FileChooser
 {
 public:
     void chooseOpenFile(
@@ -16,3 +18,5 @@ public:
     // "desc (*.a,*.b)|*.a;*.b|..." in the form QFileDialog reads.
     static QString QtFilter(const QString &pairs);
 };
+
+} // namespace Global
