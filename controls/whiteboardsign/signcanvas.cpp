@@ -251,7 +251,10 @@ bool SignCanvas::complete() const
 QRegion SignCanvas::renderPending(int budgetMs)
 {
     QRegion ready;
-    if (m_image.isNull() || m_pending == 0)
+    if (m_image.isNull())
+        return ready; // nothing was painted yet
+    ensureImage();
+    if (m_pending == 0)
         return ready;
     const qint64 deadline = ThreadCpuNanos() + qint64(budgetMs) * 1000000;
     for (int tile = 0; tile < int(m_ready.size()); ++tile) {
