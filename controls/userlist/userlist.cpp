@@ -454,6 +454,11 @@ utUser UserList::SelectedUser() const
     return user;
 }
 
+void UserList::ReserveUsers(qint32 UserCount)
+{
+    d->roster.ReserveUsers(UserCount);
+}
+
 bool UserList::AddUser(qint32 UserID, const QString &UserNick, quint8 UserStatus, quint8 UserType)
 {
     const bool added = d->roster.AddUser(UserID, UserNick, UserStatus, UserType) > 0;

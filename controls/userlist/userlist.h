@@ -46,6 +46,10 @@ public:
     // empty nick when nothing is selected.
     utUser SelectedUser() const;
 
+    // Before the users of a full user list are added: makes room for that
+    // many users in all (the count the list carries), so the first fill of
+    // a large class does not grow the roster step by step.
+    void ReserveUsers(qint32 UserCount);
     bool AddUser(qint32 UserID, const QString &UserNick, quint8 UserStatus, quint8 UserType);
     bool RemoveUser(qint32 UserID);
     bool RemoveAllUsers();
