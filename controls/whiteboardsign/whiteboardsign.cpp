@@ -161,6 +161,8 @@ WhiteBoardSign::WhiteBoardSign(QWidget *parent)
     , d(std::make_unique<WhiteBoardSignPrivate>(this))
 {
     setMouseTracking(true);
+    setAccessibleName(tr("白板"));
+    setAccessibleDescription(tr("老师在这里画图和写字"));
     d->labelPreview.shape = stText;
     d->dragLine.shape = stLine;
 }
