@@ -36,53 +36,39 @@ QAudioDevice inputNamed(const QByteArray &id)
     return {};
 }
 
-// The capture device that hears what the default output plays. Qt does not
-// list the sound server's monitor sources, so the monitor is offered again
-// as an ordinary source for the measurement, and withdrawn after it.
-class OutputMonitor
-{
-public:
-    OutputMonitor()
-    {
-        const QByteArray sink = QMediaDevices::defaultAudioOutput().id();
-        device = inputNamed(sink + ".monitor");
-        if (!device.isNull() || sink.isEmpty())
-            return;
-        QProcess pactl;
-        pactl.start(u"pactl"_s,
-            {u"load-module"_s, u"module-remap-source"_s,
-                u"master="_s + QString::fromUtf8(sink) + u".monitor"_s,
-                u"source_name="_s + QString::fromLatin1(RemapName)});
-        if (!pactl.waitForFinished(5000) || pactl.exitCode() != 0)
-            return;
-        m_module = pactl.readAllStandardOutput().trimmed();
-        // The device list follows the sound server's notices.
-        for (int i = 0; i < 40 && device.isNull(); ++i) {
-            runFor(50);
-            device = inputNamed(RemapName.toByteArray());
-        }
-    }
-    ~OutputMonitor()
-    {
-        if (!m_module.isEmpty())
-            QProcess::execute(u"pactl"_s, {u"unload-module"_s, QString::fromLatin1(m_module)});
-    }
-    OutputMonitor(const OutputMonitor &) = delete;
-    OutputMonitor &operator=(const OutputMonitor &) = delete;
-
-    QAudioDevice device;
-
-private:
-    QByteArray m_module;
-};
-
 } // namespace
 
-DeviceLoop MeasureDeviceLoop(int captureFrames, int playbackFrames, int seconds)
+OutputMonitor::OutputMonitor()
+{
+    const QByteArray sink = QMediaDevices::defaultAudioOutput().id();
+    device = inputNamed(sink + ".monitor");
+    if (!device.isNull() || sink.isEmpty())
+        return;
+    QProcess pactl;
+    pactl.start(u"pactl"_s,
+        {u"load-module"_s, u"module-remap-source"_s,
+            u"master="_s + QString::fromUtf8(sink) + u".monitor"_s,
+            u"source_name="_s + QString::fromLatin1(RemapName)});
+    if (!pactl.waitForFinished(5000) || pactl.exitCode() != 0)
+        return;
+    m_module = pactl.readAllStandardOutput().trimmed();
+    // The device list follows the sound server's notices.
+    for (int i = 0; i < 40 && device.isNull(); ++i) {
+        runFor(50);
+        device = inputNamed(RemapName.toByteArray());
+    }
+}
+OutputMonitor::~OutputMonitor()
+{
+    if (!m_module.isEmpty())
+        QProcess::execute(u"pactl"_s, {u"unload-module"_s, QString::fromLatin1(m_module)});
+}
+
+DeviceLoop MeasureDeviceLoop(
+    const OutputMonitor &outputMonitor, int captureFrames, int playbackFrames, int seconds)
 {
     DeviceLoop result;
     const QAudioDevice output = QMediaDevices::defaultAudioOutput();
-    const OutputMonitor outputMonitor;
     const QAudioDevice monitor = outputMonitor.device;
     if (output.isNull() || monitor.isNull()) {
         QStringList inputs;
