@@ -8,6 +8,7 @@
 #include <QAudioSource>
 #include <QElapsedTimer>
 #include <QMediaDevices>
+#include <QProcess>
 
 #include <algorithm>
 #include <cstdlib>
@@ -23,30 +24,58 @@ constexpr int ClickEveryFrames = 10; // 200 ms apart: never two in flight
 constexpr int Loud = 12000;
 constexpr int Threshold = 4000;
 
-// The capture device that hears what the default output plays: its monitor.
-QAudioDevice monitorOfDefaultOutput()
+constexpr QByteArrayView RemapName = "lumo_bench_monitor";
+
+QAudioDevice inputNamed(const QByteArray &id)
 {
-    const QByteArray sink = QMediaDevices::defaultAudioOutput().id();
-    QAudioDevice any;
     const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
     for (const QAudioDevice &input : inputs) {
-        if (input.id() == sink + ".monitor")
+        if (input.id() == id)
             return input;
-        if (input.id().endsWith(".monitor"))
-            any = input;
     }
-    return any;
+    return {};
 }
 
 } // namespace
 
-DeviceLoop MeasureDeviceLoop(int captureFrames, int playbackFrames, int seconds)
+OutputMonitor::OutputMonitor()
+{
+    const QByteArray sink = QMediaDevices::defaultAudioOutput().id();
+    device = inputNamed(sink + ".monitor");
+    if (!device.isNull() || sink.isEmpty())
+        return;
+    QProcess pactl;
+    pactl.start(u"pactl"_s,
+        {u"load-module"_s, u"module-remap-source"_s,
+            u"master="_s + QString::fromUtf8(sink) + u".monitor"_s,
+            u"source_name="_s + QString::fromLatin1(RemapName)});
+    if (!pactl.waitForFinished(5000) || pactl.exitCode() != 0)
+        return;
+    m_module = pactl.readAllStandardOutput().trimmed();
+    // The device list follows the sound server's notices.
+    for (int i = 0; i < 40 && device.isNull(); ++i) {
+        runFor(50);
+        device = inputNamed(RemapName.toByteArray());
+    }
+}
+OutputMonitor::~OutputMonitor()
+{
+    if (!m_module.isEmpty())
+        QProcess::execute(u"pactl"_s, {u"unload-module"_s, QString::fromLatin1(m_module)});
+}
+
+DeviceLoop MeasureDeviceLoop(
+    const OutputMonitor &outputMonitor, int captureFrames, int playbackFrames, int seconds)
 {
     DeviceLoop result;
     const QAudioDevice output = QMediaDevices::defaultAudioOutput();
-    const QAudioDevice monitor = monitorOfDefaultOutput();
+    const QAudioDevice monitor = outputMonitor.device;
     if (output.isNull() || monitor.isNull()) {
-        result.why = u"no sound server with a monitor of its output"_s;
+        QStringList inputs;
+        for (const QAudioDevice &input : QMediaDevices::audioInputs())
+            inputs.append(QString::fromUtf8(input.id()));
+        result.why = u"no monitor of the output \""_s + QString::fromUtf8(output.id())
+            + u"\" among the inputs: "_s + inputs.join(u", "_s);
         return result;
     }
     QAudioFormat format;

@@ -1,6 +1,25 @@
 #pragma once
 
+#include <QAudioDevice>
+#include <QByteArray>
 #include <QString>
+
+// The capture device that hears what the default output plays. Qt does not
+// list the sound server's monitor sources, so the monitor is offered again
+// as an ordinary source while this lives (null when there is none).
+class OutputMonitor
+{
+public:
+    OutputMonitor();
+    ~OutputMonitor();
+    OutputMonitor(const OutputMonitor &) = delete;
+    OutputMonitor &operator=(const OutputMonitor &) = delete;
+
+    QAudioDevice device;
+
+private:
+    QByteArray m_module;
+};
 
 // The delay the sound server's device buffers add to the engine's path,
 // measured through a null sink and its monitor: clicks made by the same
@@ -17,4 +36,5 @@ struct DeviceLoop {
     int clicks = 0;
 };
 
-DeviceLoop MeasureDeviceLoop(int captureFrames, int playbackFrames, int seconds);
+DeviceLoop MeasureDeviceLoop(
+    const OutputMonitor &monitor, int captureFrames, int playbackFrames, int seconds);

@@ -10,6 +10,8 @@
 #include <QNetworkDatagram>
 #include <QNetworkInterface>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace Vocana {
@@ -22,9 +24,11 @@ constexpr int MaxDatagramsPerRead = 100;
 ListenChannel::ListenChannel(QString playbackWav)
     : m_playbackWav(std::move(playbackWav))
 {
-    // Ticks at a quarter frame: a frame is never more than 5 ms late.
+    // One wake-up per frame, set for the moment the next frame falls due:
+    // never more than a millisecond late, and a quarter of the wake-ups (and
+    // of their CPU) of a timer ticking at a fraction of the frame.
     m_timer.setTimerType(Qt::PreciseTimer);
-    m_timer.setInterval(Voice::FrameMs / 4);
+    m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &ListenChannel::pumpFile);
     connect(&m_socket, &QUdpSocket::readyRead, this, &ListenChannel::readDatagrams);
 }
@@ -55,7 +59,7 @@ int ListenChannel::start(const QHostAddress &address, quint16 port)
             return FileFailed;
         }
         m_framesPlayed = 0;
-        m_timer.start();
+        m_timer.start(Voice::FrameMs);
         return Ok;
     }
 
@@ -121,6 +125,8 @@ void ListenChannel::pumpFile()
         }
         ++m_framesPlayed;
     }
+    m_timer.start(
+        int(std::max<qint64>(0, (m_framesPlayed + 1) * Voice::FrameMs - m_clock.elapsed())));
 }
 
 void ListenChannel::mixFrame(qint16 *out)
