@@ -4,6 +4,7 @@
 #include <QStringEncoder>
 #include <QSysInfo>
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -187,13 +188,25 @@ QByteArray fixedWidth(QByteArrayView bytes, qsizetype width)
 
 void appendAnsiField(QString &out, QByteArrayView bytes, qsizetype width)
 {
+    // Runs per field of every list record. ASCII, the usual case, is widened
+    // straight into the text with its padding; anything else goes through
+    // the code page.
     const qsizetype start = out.size();
-    if (isAscii(bytes))
-        out.append(QLatin1StringView(bytes));
-    else
+    const qsizetype count = bytes.size();
+    out.resize(start + qMax(count, width));
+    char16_t *dst = reinterpret_cast<char16_t *>(out.data()) + start;
+    const auto *src = reinterpret_cast<const uchar *>(bytes.data());
+    qsizetype i = 0;
+    for (; i < count && src[i] < 0x80; ++i)
+        dst[i] = src[i];
+    if (i < count) {
+        out.resize(start);
         out.append(gbkDecoder().decode(bytes));
-    if (out.size() - start < width)
-        out.resize(start + width, u' ');
+        if (out.size() - start < width)
+            out.resize(start + width, u' ');
+        return;
+    }
+    std::fill(dst + count, dst + qMax(count, width), u' ');
 }
 
 void appendNumberField(QString &out, qint64 value, qsizetype width)
