@@ -35,5 +35,9 @@
       <source>音量</source>
       <translation>Volume</translation>
     </message>
+    <message>
+      <source>%1：没有找到这台电脑的音频设备</source>
+      <translation>%1: no sound device was found on this computer</translation>
+    </message>
   </context>
 </TS>

@@ -46,15 +46,18 @@ public:
         return scaledPixmap(size, mode, state, 1.0);
     }
 
-    QPixmap scaledPixmap(const QSize &size, QIcon::Mode mode, QIcon::State, qreal scale) override
+    // QIcon asks with the size in device pixels already multiplied by the
+    // ratio; the picture is drawn in logical units on a pixmap that carries it.
+    QPixmap scaledPixmap(
+        const QSize &deviceSize, QIcon::Mode mode, QIcon::State, qreal scale) override
     {
         const qreal ratio = scale > 0 ? scale : 1.0;
-        QPixmap pixmap(size * ratio);
+        QPixmap pixmap(deviceSize);
         pixmap.setDevicePixelRatio(ratio);
         pixmap.fill(Qt::transparent);
         QPainter painter(&pixmap);
         painter.setRenderHint(QPainter::Antialiasing, true);
-        m_draw(painter, QRectF(QPointF(0, 0), QSizeF(size)), inkFor(mode));
+        m_draw(painter, QRectF(QPointF(0, 0), QSizeF(deviceSize) / ratio), inkFor(mode));
         return pixmap;
     }
 
@@ -88,12 +91,6 @@ inline QIcon make(Painter draw)
 inline bool isDark(const Ink &ink)
 {
     return ink.base.lightnessF() < 0.5;
-}
-
-// A pixmap of the icon at the device pixel ratio of the widget's screen.
-inline QPixmap pixmapFor(const QIcon &icon, const QSize &size, qreal ratio)
-{
-    return icon.pixmap(size, ratio);
 }
 
 } // namespace DrawnIcon

@@ -512,26 +512,27 @@ Manage::Manage(QWidget *parent)
     , d(std::make_unique<ManagePrivate>(this))
 {
     d->tree = new CourseTreeWidget(this);
-    d->openButton = new QPushButton(u"打开"_s, this);
-    d->saveButton = new QPushButton(u"保存"_s, this);
-    d->newButton = new QPushButton(u"新建"_s, this);
+    d->tree->setAccessibleName(tr("课件目录"));
+    d->openButton = new QPushButton(tr("打开"), this);
+    d->saveButton = new QPushButton(tr("保存"), this);
+    d->newButton = new QPushButton(tr("新建"), this);
     d->progress = new ProgressWindow(this);
     d->properties = new NodePropertiesWindow(this);
     d->task = new BackgroundTask(this);
 
     d->menu = new QMenu(this);
-    d->createFolderAction = d->menu->addAction(u"创建目录"_s, this, &Manage::CreateFolder);
-    d->insertFileAction = d->menu->addAction(u"插入文件"_s, this, &Manage::InsertFile);
-    d->insertUrlAction = d->menu->addAction(u"插入URL"_s, this, &Manage::InsertUrl);
+    d->createFolderAction = d->menu->addAction(tr("创建目录"), this, &Manage::CreateFolder);
+    d->insertFileAction = d->menu->addAction(tr("插入文件"), this, &Manage::InsertFile);
+    d->insertUrlAction = d->menu->addAction(tr("插入URL"), this, &Manage::InsertUrl);
     d->menu->addSeparator();
-    d->playAction = d->menu->addAction(u"播放(&P)"_s, this, &Manage::PlaySelected);
-    d->editAction = d->menu->addAction(u"编辑(&E)"_s, this, &Manage::EditSelected);
+    d->playAction = d->menu->addAction(tr("播放(&P)"), this, &Manage::PlaySelected);
+    d->editAction = d->menu->addAction(tr("编辑(&E)"), this, &Manage::EditSelected);
     d->menu->addSeparator();
-    d->deleteAction = d->menu->addAction(u"删除(&D)"_s, this, &Manage::DeleteSelected);
-    d->renameAction = d->menu->addAction(u"重命名(&M)"_s, this, &Manage::RenameSelected);
+    d->deleteAction = d->menu->addAction(tr("删除(&D)"), this, &Manage::DeleteSelected);
+    d->renameAction = d->menu->addAction(tr("重命名(&M)"), this, &Manage::RenameSelected);
     d->menu->addSeparator();
-    d->teacherAction = d->menu->addAction(u"主讲人名称(&N)"_s, this, &Manage::AskTeacherName);
-    d->propertiesAction = d->menu->addAction(u"属性(&R)"_s, this, &Manage::ShowProperties);
+    d->teacherAction = d->menu->addAction(tr("主讲人名称(&N)"), this, &Manage::AskTeacherName);
+    d->propertiesAction = d->menu->addAction(tr("属性(&R)"), this, &Manage::ShowProperties);
 
     connect(d->openButton, &QPushButton::clicked, this, &Manage::OpenCourse);
     connect(d->saveButton, &QPushButton::clicked, this, &Manage::SaveCourse);

@@ -9,7 +9,7 @@ NodePropertiesWindow::NodePropertiesWindow(QWidget *parent)
     : QWidget(parent, Qt::Dialog)
     , m_text(new QPlainTextEdit(this))
 {
-    setWindowTitle(u"节点属性"_s);
+    setWindowTitle(tr("节点属性"));
     m_text->setReadOnly(true);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_text);

@@ -1,5 +1,7 @@
 #include "controls/userlist/userrowview.h"
 
+#include "controls/userlist/userrowaccessible.h"
+
 #include <QPainter>
 #include <QPaintEvent>
 #include <QScrollBar>
@@ -18,6 +20,36 @@ UserRowView::UserRowView(QWidget *parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setTextElideMode(Qt::ElideRight);
     measure();
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(&UserRowAccessible::create);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled)
+}
+
+void UserRowView::forgetAccessibleRows()
+{
+    // Only a running screen reader has asked for row items; asking here
+    // would make them for nobody.
+    if (!QAccessible::isActive())
+        return;
+    if (auto *face = dynamic_cast<UserRowAccessible *>(QAccessible::queryAccessibleInterface(this)))
+        face->forgetRows();
+}
+
+void UserRowView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QAbstractItemView::currentChanged(current, previous);
+    if (!hasFocus() || !current.isValid() || !QAccessible::isActive())
+        return;
+    if (auto *face = dynamic_cast<UserRowAccessible *>(QAccessible::queryAccessibleInterface(this)))
+        face->announceCurrent(current.row());
+}
+
+void UserRowView::reset()
+{
+    forgetAccessibleRows();
+    QAbstractItemView::reset();
 }
 
 void UserRowView::measure()
@@ -217,6 +249,7 @@ void UserRowView::rowsInserted(const QModelIndex &parent, int start, int end)
 void UserRowView::rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end)
 {
     QAbstractItemView::rowsAboutToBeRemoved(parent, start, end);
+    forgetAccessibleRows();
     // The scroll range follows in rowsRemoved, once the count has dropped.
     const QRect moved(
         0, start * m_rowHeight - verticalOffset(), viewport()->width(), viewport()->height());

@@ -36,11 +36,15 @@ protected:
     void rowsInserted(const QModelIndex &parent, int start, int end) override;
     void rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end) override;
     bool event(QEvent *event) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    void reset() override;
 
 private:
     int rowCount() const;
     int rowAt(int y) const { return (y + verticalOffset()) / m_rowHeight; }
     void measure();
+    // Drops the screen reader's row items once rows went away.
+    void forgetAccessibleRows();
 
     int m_rowHeight = 20;
     QString m_placeholder;

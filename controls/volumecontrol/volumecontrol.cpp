@@ -152,7 +152,13 @@ void VolumeControlPrivate::updateSliderEnabled()
 {
     for (const auto line : {VolumeMixer::Speaker, VolumeMixer::Microphone}) {
         const bool hasMixer = mixerAvailable && mixer->hasLine(line);
-        slider(line)->setEnabled(enabled && (remote || hasMixer));
+        QSlider *s = slider(line);
+        s->setEnabled(enabled && (remote || hasMixer));
+        // A refused slider says why.
+        QString tip = s->accessibleName();
+        if (mixerKnown && !remote && !hasMixer)
+            tip = VolumeControl::tr("%1：没有找到这台电脑的音频设备").arg(tip);
+        s->setToolTip(tip);
     }
 }
 
