@@ -246,7 +246,7 @@ void BM_RemoveOlderSignUntilVisible_Widget(benchmark::State &state)
         state.PauseTiming();
         ArmRandom(board, random, shape);
         board.AddNewSign();
-        ArmRandom(board, random, stLine);
+        ArmRandom(board, random, shape == stLine ? stRectangle : stLine);
         board.AddNewSign();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
         board.setShape(shape);

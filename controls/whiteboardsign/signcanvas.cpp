@@ -41,6 +41,8 @@ void SignCanvas::setDevicePixelRatio(qreal ratio)
         return;
     m_ratio = ratio;
     m_image = QImage();
+    m_below = QImage();
+    m_split = 0;
     m_drawn = 0;
     forgetUnder();
 }
@@ -77,6 +79,8 @@ void SignCanvas::ensureImage()
 {
     if (m_size.isEmpty()) {
         m_image = QImage();
+        m_below = QImage();
+        m_split = 0;
         m_drawn = 0;
         forgetUnder();
         return;
@@ -90,6 +94,8 @@ void SignCanvas::ensureImage()
     next.fill(Qt::transparent);
     if (m_image.isNull()) {
         m_image = std::move(next);
+        m_below = QImage();
+        m_split = 0;
         m_drawn = 0; // the fill starts from the first sign
         return;
     }
@@ -102,24 +108,58 @@ void SignCanvas::ensureImage()
     }
     const QRegion fresh = QRegion(next.rect()).subtracted(m_image.rect());
     m_image = std::move(next);
-    renderDeviceArea(fresh, {}, m_drawn);
+    m_below = QImage();
+    m_split = 0;
+    renderDeviceArea(m_image, fresh, {}, 0, m_drawn);
+    keepBelow();
+}
+
+void SignCanvas::keepBelow()
+{
+    if (m_image.isNull())
+        return;
+    if (m_below.isNull()) {
+        if (!complete())
+            return;
+        m_below = m_image.copy();
+        m_split = m_drawn;
+        return;
+    }
+    if (m_drawn - m_split <= 2 * kLag)
+        return;
+    QPainter painter(&m_below);
+    painter.scale(m_ratio, m_ratio);
+    for (; m_split < m_drawn - kLag; ++m_split) {
+        const Sign &sign = m_model.sign(m_split);
+        if (sign.alive)
+            PaintSign(painter, sign);
+    }
 }
 
 void SignCanvas::renderDeviceArea(
-    const QRegion &device, const std::vector<QRect> &pieces, int limit)
+    QImage &image, const QRegion &device, const std::vector<QRect> &pieces, int from, int limit)
 {
-    if (device.isEmpty() || limit <= 0)
+    if (device.isEmpty())
         return;
-    QPainter painter(&m_image);
+    QPainter painter(&image);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    for (const QRect &part : device)
-        painter.fillRect(part, Qt::transparent);
+    // Starting above the board below: its pixels, else clear ones.
+    for (const QRect &part : device) {
+        if (from > 0)
+            painter.drawImage(part.topLeft(), m_below, part);
+        else
+            painter.fillRect(part, Qt::transparent);
+    }
+    if (limit <= from)
+        return;
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     // The clip is in device pixels; the signs are painted in pixels.
     painter.setClipRegion(device);
     painter.scale(m_ratio, m_ratio);
     const QRect area = PixelsToTwips(toPixels(device.boundingRect()));
     for (const int id : m_model.signsIn(area)) {
+        if (id < from)
+            continue;
         if (id >= limit)
             break; // in drawing order
         const Sign &sign = m_model.sign(id);
@@ -145,9 +185,12 @@ void SignCanvas::signAdded(int id)
     m_under = m_image.copy(device);
     m_underAt = device;
     m_underId = id;
-    QPainter painter(&m_image);
-    painter.scale(m_ratio, m_ratio);
-    PaintSign(painter, sign);
+    {
+        QPainter painter(&m_image);
+        painter.scale(m_ratio, m_ratio);
+        PaintSign(painter, sign);
+    }
+    keepBelow();
 }
 
 void SignCanvas::signRemoved(int id, const QRect &twips)
@@ -156,7 +199,7 @@ void SignCanvas::signRemoved(int id, const QRect &twips)
         return; // never drawn; the fill passes over it
     // The kept pixels are right only while nothing was painted after the
     // sign: it must be the newest sign of all, and the last one painted.
-    if (id == m_underId && id == m_model.size() - 1) {
+    if (id == m_underId && id == m_model.size() - 1 && id >= m_split) {
         QPainter painter(&m_image);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.drawImage(m_underAt.topLeft(), m_under);
@@ -177,13 +220,23 @@ void SignCanvas::signRemoved(int id, const QRect &twips)
         piece = PixelsToTwips(toPixels(grown));
     }
     std::erase_if(pieces, [](const QRect &piece) { return piece.isEmpty(); });
-    renderDeviceArea(device, pieces, m_drawn);
+    if (m_below.isNull()) {
+        renderDeviceArea(m_image, device, pieces, 0, m_drawn);
+        return;
+    }
+    // An older sign leaves the board below first; then the newer signs
+    // are painted over that again.
+    if (id < m_split)
+        renderDeviceArea(m_below, device, pieces, 0, m_split);
+    renderDeviceArea(m_image, device, pieces, m_split, m_drawn);
 }
 
 void SignCanvas::clear()
 {
     forgetUnder();
     m_drawn = 0;
+    m_below = QImage();
+    m_split = 0;
     if (!m_image.isNull())
         m_image.fill(Qt::transparent);
 }
@@ -230,6 +283,8 @@ QRegion SignCanvas::renderPending(int budgetMs)
     // The kept pixels came from before these signs were drawn.
     if (m_underId >= 0 && m_underAt.intersects(toDevice(changed)))
         forgetUnder();
+    painter.end();
+    keepBelow();
     return QRegion(changed.intersected(QRect(QPoint(), m_size)));
 }
 

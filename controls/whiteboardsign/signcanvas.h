@@ -27,9 +27,13 @@ class SignModel;
 //
 // A new sign lies above every other, so it is painted onto the image as it
 // comes. Removing a sign renders again only the pieces along its ink, from
-// the signs whose ink meets them; removing the sign that was just drawn
-// (a sign refused right after the user drew it) puts back the pixels it
-// covered, kept from before it was painted.
+// the signs whose ink meets them. A second image keeps the board without
+// its newest signs (all but the last kLag or so): removing one of those
+// newest signs (ClearLastSign removes the newest of a kind) takes the
+// pieces from it and paints again only the few newer signs there, however
+// crowded the board. Removing the sign that was just drawn (a sign refused
+// right after the user drew it) puts back the pixels it covered, kept from
+// before it was painted.
 class AULIX_WHITEBOARDSIGN_EXPORT SignCanvas
 {
 public:
@@ -38,6 +42,8 @@ public:
     // a paint show less).
     static constexpr int kPaintBudgetMs = 25;
     static constexpr int kSliceBudgetMs = 12;
+    // How many of the newest signs the board below them leaves out.
+    static constexpr int kLag = 128;
 
     explicit SignCanvas(const SignModel &model);
 
@@ -72,7 +78,11 @@ private:
     // Renders `device` (device pixels) from the signs below `limit` whose
     // ink meets one of `pieces` (twips), or that lie in the area when
     // `pieces` is empty.
-    void renderDeviceArea(const QRegion &device, const std::vector<QRect> &pieces, int limit);
+    void renderDeviceArea(QImage &image, const QRegion &device, const std::vector<QRect> &pieces,
+        int from, int limit);
+    // Starts the board below the newest signs once the image holds every
+    // sign; keeps it at most 2 * kLag signs behind.
+    void keepBelow();
     QRect toDevice(const QRect &pixels) const;
     QRect toPixels(const QRect &device) const;
     void forgetUnder();
@@ -82,6 +92,8 @@ private:
     QSize m_size;
     qreal m_ratio = 1.0;
     int m_drawn = 0; // the signs below this id are in the image
+    QImage m_below; // the signs below m_split (null until the image is complete)
+    int m_split = 0;
     // The pixels under the newest painted sign, from before it was painted.
     QImage m_under;
     QRect m_underAt; // device pixels

@@ -112,8 +112,17 @@ void SignCanvasTest::removingAnySignMatchesAFreshRender()
     canvas.setDevicePixelRatio(ratio);
     canvas.rebuild();
     QRandomGenerator random(9);
+    // More signs than the board below leaves out, so that it moves up.
+    for (int i = 0; i < 3 * SignCanvas::kLag; ++i) {
+        SignRequest request;
+        request.shape = ShapeType(i % 6);
+        request.start = QPoint(random.bounded(0, 9000), random.bounded(0, 5000));
+        request.end = request.start + QPoint(random.bounded(15, 3000), random.bounded(15, 3000));
+        request.lineWidth = qint16(i % 7);
+        canvas.signAdded(model.add(request).id);
+    }
     const ShapeType kinds[] = {stRectangle, stOval, stRoundedSquare, stLine, stText};
-    for (int round = 0; round < 12; ++round) {
+    for (int round = 0; round < 40; ++round) {
         // The newest of a kind, with newer signs of other kinds above it.
         const ShapeType kind = kinds[round % 5];
         const RemoveResult removed = model.removeLast(kind);
