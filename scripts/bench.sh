@@ -27,7 +27,7 @@ bash scripts/install-deps.sh || exit 1
 
 if [ ! -f "$build_dir/build.ninja" ]; then
   cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMO_WERROR=ON \
-    -DLUMO_BUILD_TESTS=OFF -DLUMO_BUILD_BENCHMARKS=ON || exit 1
+    -DLUMO_BUILD_BENCHMARKS=ON || exit 1
 fi
 
 if [ $# -gt 0 ]; then
