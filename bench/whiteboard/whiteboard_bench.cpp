@@ -256,6 +256,29 @@ void BM_RemoveOlderSignUntilVisible_Widget(benchmark::State &state)
     }
 }
 
+// Removing the newest rectangle when 300 lines were drawn after it: it is
+// part of the board below the newest signs, which is rendered again there
+// from every sign that meets its ink.
+void BM_RemoveDeepSignUntilVisible_Widget(benchmark::State &state)
+{
+    QRandomGenerator random(31);
+    WhiteBoardSign &board = *g_board->sign;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ArmRandom(board, random, stRectangle);
+        board.AddNewSign();
+        for (int i = 0; i < 300; ++i) {
+            ArmRandom(board, random, stLine);
+            board.AddNewSign();
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+        board.setShape(stRectangle);
+        state.ResumeTiming();
+        board.ClearLastSign();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    }
+}
+
 void BM_PointLookUp_RandomBoard(benchmark::State &state)
 {
     const SignModel &model = g_board->sign->model();
@@ -371,6 +394,8 @@ int main(int argc, char **argv)
         ->Arg(stRoundedRectangle)
         ->Arg(stLine)
         ->Arg(stText);
+    add("BM_RemoveDeepSignUntilVisible_Widget", BM_RemoveDeepSignUntilVisible_Widget)
+        ->Iterations(10);
     add("BM_PointLookUp_RandomBoard", BM_PointLookUp_RandomBoard);
     add("BM_PointLookUp_AllSignsOnOneSpot", BM_PointLookUp_AllSignsOnOneSpot);
 
@@ -423,6 +448,10 @@ int main(int argc, char **argv)
                             .arg(QLatin1String(kind)),
                 QStringLiteral("median CPU ms"), ms, cachedName, cachedMs, Target::ValueAtMost, 16);
     }
+    if (cpuMs("BM_RemoveDeepSignUntilVisible_Widget") >= 0)
+        figures.add(QStringLiteral("whiteboard/remove a rectangle with 300 signs above it"),
+            QStringLiteral("median CPU ms"), cpuMs("BM_RemoveDeepSignUntilVisible_Widget"),
+            cachedName, cachedMs, Target::ValueAtMost, 16);
     if (cpuMs("BM_FullRepaint_Widget") >= 0)
         figures.add(QStringLiteral("whiteboard/full repaint of the shown board"),
             QStringLiteral("median CPU ms"), cpuMs("BM_FullRepaint_Widget"), cachedName, cachedMs);
