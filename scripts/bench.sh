@@ -25,9 +25,13 @@ limit=${LUMO_BENCH_TIMEOUT:-1200}
 
 bash scripts/install-deps.sh || exit 1
 
+# The build's output goes to a log, so that the table stands alone.
+build_log=$build_dir/bench-build.log
+mkdir -p "$build_dir"
 if [ ! -f "$build_dir/build.ninja" ]; then
+  echo "configuring $build_dir (release)" >&2
   cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMO_WERROR=ON \
-    -DLUMO_BUILD_TESTS=OFF -DLUMO_BUILD_BENCHMARKS=ON || exit 1
+    -DLUMO_BUILD_BENCHMARKS=ON >"$build_log" 2>&1 || { cat "$build_log" >&2; exit 1; }
 fi
 
 if [ $# -gt 0 ]; then
@@ -47,8 +51,9 @@ for p in "${run[@]}" "${helpers[@]}"; do
   cmake --build "$build_dir" --target help 2>/dev/null | grep -q "^$p:" && targets+=("$p")
 done
 if ((${#targets[@]})); then
-  cmake --build "$build_dir" -j "${LUMO_JOBS:-$(nproc)}" -- -k 0 "${targets[@]}" ||
-    echo "bench.sh: some benchmark programs did not build" >&2
+  echo "building ${targets[*]}" >&2
+  cmake --build "$build_dir" -j "${LUMO_JOBS:-$(nproc)}" -- -k 0 "${targets[@]}" >>"$build_log" 2>&1 ||
+    echo "bench.sh: some benchmark programs did not build (see $build_log)" >&2
 fi
 
 source scripts/test-env.sh

@@ -3,6 +3,8 @@
 // control with a picture, beside a minimal Qt Widgets window measured in the
 // same run, and the cost of the first web item. Rounds alternate the
 // programs so that a busy machine weighs on all of them alike.
+#include "bench/report/figures.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -139,5 +141,16 @@ int main(int argc, char **argv)
     std::printf("targets until the first web item: time <= 1.50x -> %s, memory <= 1.30x -> %s\n",
         controlTime / baseTime <= 1.5 ? "met" : "MISSED",
         controlPss / basePss <= 1.3 ? "met" : "MISSED");
+
+    BenchFigures figures(u"presentation"_s);
+    const QString minimal = u"minimal Qt Widgets window"_s;
+    figures.add(u"presentation/start until the first paint"_s, u"median ms"_s, controlTime, minimal,
+        baseTime, BenchFigures::Target::RatioAtMost, 1.5);
+    figures.add(u"presentation/memory until the first web item"_s, u"median PSS MB"_s,
+        controlPss / 1024, minimal, basePss / 1024, BenchFigures::Target::RatioAtMost, 1.3);
+    figures.add(u"presentation/memory after the first web item"_s, u"median PSS MB"_s,
+        webPss / 1024, minimal, basePss / 1024);
+    figures.add(u"presentation/first web item until shown"_s, u"median ms"_s,
+        median(u"web"_s, &Sample::webMs));
     return 0;
 }

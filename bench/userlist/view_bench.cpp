@@ -1,3 +1,4 @@
+#include "bench/report/figures.h"
 #include "bench/userlist/ratioreporter.h"
 #include "controls/userlist/userlist.h"
 
@@ -39,7 +40,28 @@ void fill(UserList &list, const QStringList &names)
         list.AddUser(i + 1, names.at(i), i % 3 ? 0x0F : 0x0B, i == 0 ? 2 : 1);
 }
 
-void Fill(benchmark::State &state)
+// The first full user list of a class, into a new shown list: room made
+// for the count the list carries, every user added, then shown.
+void FirstFill(benchmark::State &state)
+{
+    const QStringList names = nicks(int(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto list = shownList();
+        state.ResumeTiming();
+        list->ReserveUsers(qint32(names.size()));
+        fill(*list, names);
+        QCoreApplication::processEvents();
+        state.PauseTiming();
+        list.reset();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(FirstFill)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Repetitions(5);
+
+// Emptied and filled again, as by every later full user list.
+void Refill(benchmark::State &state)
 {
     const QStringList names = nicks(int(state.range(0)));
     auto list = shownList();
@@ -52,7 +74,40 @@ void Fill(benchmark::State &state)
         state.ResumeTiming();
     }
 }
-BENCHMARK(Fill)->Arg(1000)->Arg(5000)->Arg(20000)->Unit(benchmark::kMillisecond);
+BENCHMARK(Refill)->Arg(1000)->Arg(5000)->Arg(20000)->Unit(benchmark::kMillisecond);
+
+// One status change until the screen shows it, in a class of 20 000.
+void StatusChange(benchmark::State &state)
+{
+    const int count = int(state.range(0));
+    auto list = shownList();
+    fill(*list, nicks(count));
+    QCoreApplication::processEvents();
+    int id = 1;
+    quint8 status = 0x0F;
+    for (auto _ : state) {
+        list->SetUserStatus(id, status);
+        QCoreApplication::processEvents();
+        id = id % 21 + 1; // rows on the screen; an odd count changes each visit
+        status ^= 0x84;
+    }
+}
+BENCHMARK(StatusChange)->Arg(20000)->Unit(benchmark::kMicrosecond)->Repetitions(5);
+
+// The floor of any change shown: a plain widget of the list's size asks
+// for a repaint and the event loop paints it.
+void BaselinePlainRepaint(benchmark::State &state)
+{
+    QWidget plain;
+    plain.resize(220, 600);
+    plain.show();
+    QCoreApplication::processEvents();
+    for (auto _ : state) {
+        plain.update();
+        QCoreApplication::processEvents();
+    }
+}
+BENCHMARK(BaselinePlainRepaint)->Unit(benchmark::kMicrosecond)->Repetitions(5);
 
 // 1 000 status changes spread over the class, then one repaint.
 void StatusUpdates(benchmark::State &state)
@@ -127,5 +182,19 @@ int main(int argc, char **argv)
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.printRatios();
     benchmark::Shutdown();
+
+    BenchFigures figures(QStringLiteral("userlist_view"));
+    const double change = reporter.cpuMicros("StatusChange/20000");
+    const double plain = reporter.cpuMicros("BaselinePlainRepaint");
+    if (change > 0)
+        figures.add(QStringLiteral("userlist/one status change until shown, 20 000 users"),
+            QStringLiteral("median CPU us"), change, QStringLiteral("a plain widget repainted"),
+            plain, BenchFigures::Target::ValueAtMost, 50);
+    const double small = reporter.cpuMicros("FirstFill/1000");
+    const double large = reporter.cpuMicros("FirstFill/10000");
+    if (small > 0 && large > 0)
+        figures.add(QStringLiteral("userlist/first fill of a new shown list"),
+            QStringLiteral("median CPU ms, 10 000 users"), large / 1e3,
+            QStringLiteral("the same with 1 000 users"), small / 1e3);
     return 0;
 }

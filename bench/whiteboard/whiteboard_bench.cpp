@@ -1,6 +1,10 @@
 // Speed of the whiteboard layer with 32 767 signs on a 1920 x 1080 board.
 // Every figure is printed as a ratio to the baseline measured in the same
-// run: drawing one cached image of the whole board.
+// run: drawing one cached image of the whole board. The figures for
+// scripts/bench.sh: how soon a full board shows and how long the user
+// interface is held while it fills in, and removing an older sign of each
+// kind until the screen shows it gone.
+#include "bench/report/figures.h"
 #include "controls/whiteboardsign/signcanvas.h"
 #include "controls/whiteboardsign/signmodel.h"
 #include "controls/whiteboardsign/signpainter.h"
@@ -13,7 +17,9 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <string>
@@ -88,6 +94,13 @@ struct Board {
         if (!QTest::qWaitForWindowExposed(&window))
             std::fprintf(stderr, "the board window was never exposed\n");
         sign->installEventFilter(&counter);
+        // The board fills in over several turns of the event loop; it is
+        // done when no paint has come for a while.
+        int seen = -1;
+        while (seen != counter.paints) {
+            seen = counter.paints;
+            QTest::qWait(400);
+        }
         sign->repaint();
         cached = window.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
         target = QImage(kBoard, QImage::Format_ARGB32_Premultiplied);
@@ -121,8 +134,54 @@ void BM_FullRepaint_SignsFromCache(benchmark::State &state)
     }
 }
 
-// Every sign drawn once: what each repaint would cost without the cached
-// image, and what the first paint of a full board costs.
+double ThreadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+// The first paint of a full board: what it shows at once, the tiles ready
+// within the paint's budget.
+void BM_FirstFrame_FullBoard(benchmark::State &state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        SignCanvas canvas(g_board->sign->model());
+        canvas.setSize(kBoard);
+        state.ResumeTiming();
+        QPainter painter(&g_board->target);
+        canvas.paint(painter, QRect(QPoint(), kBoard));
+    }
+}
+
+// The rest of the board, slice by slice as the event loop runs them: the
+// time is the whole fill; "slice ms" is the longest slice, the longest
+// the user interface waits.
+void BM_FillInSlices_FullBoard(benchmark::State &state)
+{
+    double longest = 0;
+    for (auto _ : state) {
+        SignCanvas canvas(g_board->sign->model());
+        canvas.setSize(kBoard);
+        {
+            const double start = ThreadCpuMs();
+            QPainter painter(&g_board->target);
+            canvas.paint(painter, QRect(QPoint(), kBoard));
+            longest = std::max(longest, ThreadCpuMs() - start);
+        }
+        while (!canvas.complete()) {
+            const double start = ThreadCpuMs();
+            canvas.renderPending();
+            longest = std::max(longest, ThreadCpuMs() - start);
+        }
+    }
+    state.counters["slice ms"] = longest;
+}
+
+// Every sign drawn at once: what each repaint would cost without the
+// cached image, and what the first paint of a full board cost before it
+// was drawn in tiles.
 void BM_RenderAllSigns_NoCache(benchmark::State &state)
 {
     SignCanvas canvas(g_board->sign->model());
@@ -175,18 +234,43 @@ void BM_AddAndRemoveSignUntilVisible_Widget(benchmark::State &state)
     }
 }
 
-// Removing a sign that is not the newest: its area is rendered again from
-// the signs the index finds there (on this dense board, a few thousand).
+// Removing a sign that is not the newest (one of the kind given, with a
+// line above it): the pieces along its ink are rendered again from the
+// signs whose ink meets them (on this dense board, hundreds).
 void BM_RemoveOlderSignUntilVisible_Widget(benchmark::State &state)
 {
+    const ShapeType shape = ShapeType(state.range(0));
     QRandomGenerator random(29);
+    WhiteBoardSign &board = *g_board->sign;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ArmRandom(board, random, shape);
+        board.AddNewSign();
+        ArmRandom(board, random, shape == stLine ? stRectangle : stLine);
+        board.AddNewSign();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+        board.setShape(shape);
+        state.ResumeTiming();
+        board.ClearLastSign();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    }
+}
+
+// Removing the newest rectangle when 300 lines were drawn after it: it is
+// part of the board below the newest signs, which is rendered again there
+// from every sign that meets its ink.
+void BM_RemoveDeepSignUntilVisible_Widget(benchmark::State &state)
+{
+    QRandomGenerator random(31);
     WhiteBoardSign &board = *g_board->sign;
     for (auto _ : state) {
         state.PauseTiming();
         ArmRandom(board, random, stRectangle);
         board.AddNewSign();
-        ArmRandom(board, random, stLine);
-        board.AddNewSign();
+        for (int i = 0; i < 300; ++i) {
+            ArmRandom(board, random, stLine);
+            board.AddNewSign();
+        }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
         board.setShape(stRectangle);
         state.ResumeTiming();
@@ -244,11 +328,18 @@ public:
     void ReportRuns(const std::vector<Run> &runs) override
     {
         ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs)
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                medians[run.run_name.function_name]
-                    = {run.GetAdjustedRealTime() * NanosPer(run.time_unit),
-                        run.GetAdjustedCPUTime() * NanosPer(run.time_unit)};
+        for (const Run &run : runs) {
+            if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "median")
+                continue;
+            const std::string name = run.run_name.args.empty()
+                ? run.run_name.function_name
+                : run.run_name.function_name + "/" + run.run_name.args;
+            Median &median = medians[name];
+            median.real = run.GetAdjustedRealTime() * NanosPer(run.time_unit);
+            median.cpu = run.GetAdjustedCPUTime() * NanosPer(run.time_unit);
+            for (const auto &[counter, value] : run.counters)
+                median.counters[counter] = value.value;
+        }
     }
 
     static double NanosPer(benchmark::TimeUnit unit)
@@ -265,6 +356,7 @@ public:
     struct Median {
         double real = 0;
         double cpu = 0;
+        std::map<std::string, double> counters;
     };
     std::map<std::string, Median> medians;
 };
@@ -288,13 +380,22 @@ int main(int argc, char **argv)
     add("BM_Baseline_DrawCachedBoardImage", BM_Baseline_DrawCachedBoardImage);
     add("BM_FullRepaint_Widget", BM_FullRepaint_Widget);
     add("BM_FullRepaint_SignsFromCache", BM_FullRepaint_SignsFromCache);
+    add("BM_FirstFrame_FullBoard", BM_FirstFrame_FullBoard)->Iterations(10);
+    add("BM_FillInSlices_FullBoard", BM_FillInSlices_FullBoard)->Iterations(1)->Repetitions(3);
     add("BM_RenderAllSigns_NoCache", BM_RenderAllSigns_NoCache)->Iterations(1)->Repetitions(3);
     add("BM_PartialRepaint60x60_Widget", BM_PartialRepaint60x60_Widget);
     add("BM_AddSignUntilVisible_Widget", BM_AddSignUntilVisible_Widget)->Iterations(400);
     add("BM_AddAndRemoveSignUntilVisible_Widget", BM_AddAndRemoveSignUntilVisible_Widget)
         ->Iterations(400);
     add("BM_RemoveOlderSignUntilVisible_Widget", BM_RemoveOlderSignUntilVisible_Widget)
-        ->Iterations(200);
+        ->Iterations(100)
+        ->Arg(stRectangle)
+        ->Arg(stOval)
+        ->Arg(stRoundedRectangle)
+        ->Arg(stLine)
+        ->Arg(stText);
+    add("BM_RemoveDeepSignUntilVisible_Widget", BM_RemoveDeepSignUntilVisible_Widget)
+        ->Iterations(10);
     add("BM_PointLookUp_RandomBoard", BM_PointLookUp_RandomBoard);
     add("BM_PointLookUp_AllSignsOnOneSpot", BM_PointLookUp_AllSignsOnOneSpot);
 
@@ -315,5 +416,48 @@ int main(int argc, char **argv)
     for (const auto &[name, median] : reporter.medians)
         std::printf("  %-44s %12.1f %12.1f %10.3f\n", name.c_str(), median.cpu / 1e3,
             median.real / 1e3, median.cpu / baseline->second.cpu);
+
+    BenchFigures figures(QStringLiteral("whiteboard"));
+    const auto cpuMs = [&](const std::string &name) {
+        const auto it = reporter.medians.find(name);
+        return it == reporter.medians.end() ? -1.0 : it->second.cpu / 1e6;
+    };
+    const double cachedMs = baseline->second.cpu / 1e6;
+    const QString cachedName = QStringLiteral("one cached board image drawn");
+    const double allAtOnceMs = cpuMs("BM_RenderAllSigns_NoCache");
+    const QString allAtOnceName = QStringLiteral("every sign drawn at once");
+    using Target = BenchFigures::Target;
+    if (cpuMs("BM_FirstFrame_FullBoard") >= 0)
+        figures.add(QStringLiteral("whiteboard/first frame of a 32 767-sign board"),
+            QStringLiteral("median CPU ms"), cpuMs("BM_FirstFrame_FullBoard"), allAtOnceName,
+            allAtOnceMs, Target::ValueAtMost, 100);
+    const auto fill = reporter.medians.find("BM_FillInSlices_FullBoard");
+    if (fill != reporter.medians.end()) {
+        figures.add(QStringLiteral("whiteboard/longest wait while the board fills in"),
+            QStringLiteral("median CPU ms"), fill->second.counters["slice ms"], allAtOnceName,
+            allAtOnceMs, Target::ValueAtMost, 100);
+        figures.add(QStringLiteral("whiteboard/whole board filled in, in slices"),
+            QStringLiteral("median CPU ms"), fill->second.cpu / 1e6, allAtOnceName, allAtOnceMs);
+    }
+    const std::pair<int, const char *> kinds[] = {{stRectangle, "rectangle"}, {stOval, "oval"},
+        {stRoundedRectangle, "rounded rectangle"}, {stLine, "line"}, {stText, "label"}};
+    for (const auto &[shape, kind] : kinds) {
+        const double ms = cpuMs("BM_RemoveOlderSignUntilVisible_Widget/" + std::to_string(shape));
+        if (ms >= 0)
+            figures.add(QStringLiteral("whiteboard/remove an older %1 until shown")
+                            .arg(QLatin1String(kind)),
+                QStringLiteral("median CPU ms"), ms, cachedName, cachedMs, Target::ValueAtMost, 16);
+    }
+    if (cpuMs("BM_RemoveDeepSignUntilVisible_Widget") >= 0)
+        figures.add(QStringLiteral("whiteboard/remove a rectangle with 300 signs above it"),
+            QStringLiteral("median CPU ms"), cpuMs("BM_RemoveDeepSignUntilVisible_Widget"),
+            cachedName, cachedMs, Target::ValueAtMost, 16);
+    if (cpuMs("BM_FullRepaint_Widget") >= 0)
+        figures.add(QStringLiteral("whiteboard/full repaint of the shown board"),
+            QStringLiteral("median CPU ms"), cpuMs("BM_FullRepaint_Widget"), cachedName, cachedMs);
+    if (cpuMs("BM_AddSignUntilVisible_Widget") >= 0)
+        figures.add(QStringLiteral("whiteboard/add a sign until shown"),
+            QStringLiteral("median CPU ms"), cpuMs("BM_AddSignUntilVisible_Widget"), cachedName,
+            cachedMs);
     return 0;
 }

@@ -22,11 +22,6 @@ qint64 ThreadCpuNanos()
     return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-int TilesAcross(int length, int side)
-{
-    return (length + side - 1) / side;
-}
-
 } // namespace
 
 SignCanvas::SignCanvas(const SignModel &model)
@@ -46,8 +41,9 @@ void SignCanvas::setDevicePixelRatio(qreal ratio)
         return;
     m_ratio = ratio;
     m_image = QImage();
-    m_ready.clear();
-    m_pending = 0;
+    m_below = QImage();
+    m_split = 0;
+    m_drawn = 0;
     forgetUnder();
 }
 
@@ -73,24 +69,6 @@ QRect SignCanvas::toPixels(const QRect &device) const
     return {left, top, right - left, bottom - top};
 }
 
-int SignCanvas::columns() const
-{
-    return TilesAcross(m_image.width(), m_tileSide);
-}
-
-int SignCanvas::rows() const
-{
-    return TilesAcross(m_image.height(), m_tileSide);
-}
-
-QRect SignCanvas::tileRect(int tile) const
-{
-    const int column = tile % columns();
-    const int row = tile / columns();
-    return QRect(column * m_tileSide, row * m_tileSide, m_tileSide, m_tileSide)
-        .intersected(m_image.rect());
-}
-
 void SignCanvas::forgetUnder()
 {
     m_underId = -1;
@@ -101,8 +79,9 @@ void SignCanvas::ensureImage()
 {
     if (m_size.isEmpty()) {
         m_image = QImage();
-        m_ready.clear();
-        m_pending = 0;
+        m_below = QImage();
+        m_split = 0;
+        m_drawn = 0;
         forgetUnder();
         return;
     }
@@ -111,50 +90,78 @@ void SignCanvas::ensureImage()
     if (m_image.size() == device)
         return;
     forgetUnder();
-    if (m_image.isNull())
-        m_tileSide = std::max(64, int(std::lround(128 * m_ratio)));
-
-    // What is rendered stays; a tile is ready when it was and lies wholly
-    // in the old image.
     QImage next(device, QImage::Format_ARGB32_Premultiplied);
     next.fill(Qt::transparent);
-    const int oldColumns = TilesAcross(m_image.width(), m_tileSide);
-    const int oldRows = TilesAcross(m_image.height(), m_tileSide);
-    if (!m_image.isNull()) {
+    if (m_image.isNull()) {
+        m_image = std::move(next);
+        m_below = QImage();
+        m_split = 0;
+        m_drawn = 0; // the fill starts from the first sign
+        return;
+    }
+    // What is rendered stays; the uncovered part gets the signs drawn so
+    // far, the fill brings the others.
+    {
         QPainter painter(&next);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.drawImage(0, 0, m_image);
     }
-    const QRect oldArea = m_image.rect();
-    std::vector<bool> oldReady = std::move(m_ready);
+    const QRegion fresh = QRegion(next.rect()).subtracted(m_image.rect());
     m_image = std::move(next);
-    m_ready.assign(std::size_t(columns() * rows()), false);
-    m_pending = 0;
-    for (int tile = 0; tile < int(m_ready.size()); ++tile) {
-        const int column = tile % columns();
-        const int row = tile / columns();
-        const bool was = column < oldColumns && row < oldRows
-            && oldReady[std::size_t(row * oldColumns + column)];
-        m_ready[std::size_t(tile)] = was && oldArea.contains(tileRect(tile));
-        if (!m_ready[std::size_t(tile)])
-            ++m_pending;
+    m_below = QImage();
+    m_split = 0;
+    renderDeviceArea(m_image, fresh, {}, 0, m_drawn);
+    keepBelow();
+}
+
+void SignCanvas::keepBelow()
+{
+    if (m_image.isNull())
+        return;
+    if (m_below.isNull()) {
+        if (!complete())
+            return;
+        m_below = m_image.copy();
+        m_split = m_drawn;
+        return;
+    }
+    if (m_drawn - m_split <= 2 * kLag)
+        return;
+    QPainter painter(&m_below);
+    painter.scale(m_ratio, m_ratio);
+    for (; m_split < m_drawn - kLag; ++m_split) {
+        const Sign &sign = m_model.sign(m_split);
+        if (sign.alive)
+            PaintSign(painter, sign);
     }
 }
 
-void SignCanvas::renderDeviceArea(const QRegion &device, const std::vector<QRect> &pieces)
+void SignCanvas::renderDeviceArea(
+    QImage &image, const QRegion &device, const std::vector<QRect> &pieces, int from, int limit)
 {
     if (device.isEmpty())
         return;
-    QPainter painter(&m_image);
+    QPainter painter(&image);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    for (const QRect &part : device)
-        painter.fillRect(part, Qt::transparent);
+    // Starting above the board below: its pixels, else clear ones.
+    for (const QRect &part : device) {
+        if (from > 0)
+            painter.drawImage(part.topLeft(), m_below, part);
+        else
+            painter.fillRect(part, Qt::transparent);
+    }
+    if (limit <= from)
+        return;
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     // The clip is in device pixels; the signs are painted in pixels.
     painter.setClipRegion(device);
     painter.scale(m_ratio, m_ratio);
     const QRect area = PixelsToTwips(toPixels(device.boundingRect()));
     for (const int id : m_model.signsIn(area)) {
+        if (id < from)
+            continue;
+        if (id >= limit)
+            break; // in drawing order
         const Sign &sign = m_model.sign(id);
         const bool meets = pieces.empty()
             ? InkMeets(sign, area)
@@ -166,42 +173,33 @@ void SignCanvas::renderDeviceArea(const QRegion &device, const std::vector<QRect
     }
 }
 
-void SignCanvas::renderTile(int tile)
-{
-    const QRect device = tileRect(tile);
-    renderDeviceArea(QRegion(device), {});
-    m_ready[std::size_t(tile)] = true;
-    --m_pending;
-    // The kept pixels came from before this tile held the sign.
-    if (m_underId >= 0 && m_underAt.intersects(device))
-        forgetUnder();
-}
-
 void SignCanvas::signAdded(int id)
 {
-    if (m_image.isNull())
-        return; // the tiles render every sign when first painted
+    if (m_image.isNull() || id > m_drawn)
+        return; // the fill draws it in its turn
+    m_drawn = id + 1;
     const Sign &sign = m_model.sign(id);
     const QRect device = toDevice(TwipsToPixels(sign.bounds)).intersected(m_image.rect());
     if (device.isEmpty())
         return;
-    // Pixels of tiles not rendered yet are kept too: they are rendered
-    // over before anything shows them.
     m_under = m_image.copy(device);
     m_underAt = device;
     m_underId = id;
-    QPainter painter(&m_image);
-    painter.scale(m_ratio, m_ratio);
-    PaintSign(painter, sign);
+    {
+        QPainter painter(&m_image);
+        painter.scale(m_ratio, m_ratio);
+        PaintSign(painter, sign);
+    }
+    keepBelow();
 }
 
 void SignCanvas::signRemoved(int id, const QRect &twips)
 {
-    if (m_image.isNull())
-        return;
+    if (m_image.isNull() || id >= m_drawn)
+        return; // never drawn; the fill passes over it
     // The kept pixels are right only while nothing was painted after the
     // sign: it must be the newest sign of all, and the last one painted.
-    if (id == m_underId && id == m_model.size() - 1) {
+    if (id == m_underId && id == m_model.size() - 1 && id >= m_split) {
         QPainter painter(&m_image);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.drawImage(m_underAt.topLeft(), m_under);
@@ -222,50 +220,72 @@ void SignCanvas::signRemoved(int id, const QRect &twips)
         piece = PixelsToTwips(toPixels(grown));
     }
     std::erase_if(pieces, [](const QRect &piece) { return piece.isEmpty(); });
-    renderDeviceArea(device, pieces);
+    if (m_below.isNull()) {
+        renderDeviceArea(m_image, device, pieces, 0, m_drawn);
+        return;
+    }
+    // An older sign leaves the board below first; then the newer signs
+    // are painted over that again.
+    if (id < m_split)
+        renderDeviceArea(m_below, device, pieces, 0, m_split);
+    renderDeviceArea(m_image, device, pieces, m_split, m_drawn);
 }
 
 void SignCanvas::clear()
 {
     forgetUnder();
-    if (m_image.isNull())
-        return;
-    m_image.fill(Qt::transparent);
-    std::fill(m_ready.begin(), m_ready.end(), true);
-    m_pending = 0;
+    m_drawn = 0;
+    m_below = QImage();
+    m_split = 0;
+    if (!m_image.isNull())
+        m_image.fill(Qt::transparent);
 }
 
 void SignCanvas::rebuild()
 {
     m_image = QImage();
     ensureImage();
-    for (int tile = 0; tile < int(m_ready.size()); ++tile)
-        renderTile(tile);
+    while (!complete())
+        renderPending(1 << 20);
 }
 
 bool SignCanvas::complete() const
 {
-    return m_pending == 0;
+    return m_image.isNull() || m_drawn >= m_model.size();
 }
 
 QRegion SignCanvas::renderPending(int budgetMs)
 {
-    QRegion ready;
     if (m_image.isNull())
-        return ready; // nothing was painted yet
+        return {}; // nothing was painted yet
     ensureImage();
-    if (m_pending == 0)
-        return ready;
+    if (complete())
+        return {};
     const qint64 deadline = ThreadCpuNanos() + qint64(budgetMs) * 1000000;
-    for (int tile = 0; tile < int(m_ready.size()); ++tile) {
-        if (m_ready[std::size_t(tile)])
-            continue;
-        renderTile(tile);
-        ready += toPixels(tileRect(tile));
-        if (m_pending == 0 || ThreadCpuNanos() >= deadline)
+    QRect changed;
+    QPainter painter(&m_image);
+    painter.scale(m_ratio, m_ratio);
+    // The clock is read every few signs: one sign takes microseconds.
+    constexpr int kBatch = 8;
+    const int end = m_model.size();
+    while (m_drawn < end) {
+        const int stop = std::min(end, m_drawn + kBatch);
+        for (; m_drawn < stop; ++m_drawn) {
+            const Sign &sign = m_model.sign(m_drawn);
+            if (!sign.alive)
+                continue;
+            PaintSign(painter, sign);
+            changed |= TwipsToPixels(sign.bounds);
+        }
+        if (ThreadCpuNanos() >= deadline)
             break;
     }
-    return ready;
+    // The kept pixels came from before these signs were drawn.
+    if (m_underId >= 0 && m_underAt.intersects(toDevice(changed)))
+        forgetUnder();
+    painter.end();
+    keepBelow();
+    return QRegion(changed.intersected(QRect(QPoint(), m_size)));
 }
 
 bool SignCanvas::paint(QPainter &painter, const QRect &pixels, int budgetMs)
@@ -273,36 +293,14 @@ bool SignCanvas::paint(QPainter &painter, const QRect &pixels, int budgetMs)
     ensureImage();
     if (m_image.isNull())
         return true;
+    if (budgetMs > 0)
+        renderPending(budgetMs);
     const QRect device = toDevice(pixels).intersected(m_image.rect());
-    if (device.isEmpty())
-        return true;
-    const auto draw = [&](const QRect &part) {
-        painter.drawImage(QRectF(part.x() / m_ratio, part.y() / m_ratio, part.width() / m_ratio,
-                              part.height() / m_ratio),
-            m_image, QRectF(part));
-    };
-    if (m_pending == 0) {
-        draw(device);
-        return true;
-    }
-    const qint64 deadline = ThreadCpuNanos() + qint64(budgetMs) * 1000000;
-    bool whole = true;
-    const int firstColumn = device.left() / m_tileSide;
-    const int lastColumn = device.right() / m_tileSide;
-    for (int row = device.top() / m_tileSide; row <= device.bottom() / m_tileSide; ++row) {
-        for (int column = firstColumn; column <= lastColumn; ++column) {
-            const int tile = row * columns() + column;
-            if (!m_ready[std::size_t(tile)]) {
-                if (ThreadCpuNanos() >= deadline) {
-                    whole = false;
-                    continue;
-                }
-                renderTile(tile);
-            }
-            draw(tileRect(tile).intersected(device));
-        }
-    }
-    return whole;
+    if (!device.isEmpty())
+        painter.drawImage(QRectF(device.x() / m_ratio, device.y() / m_ratio,
+                              device.width() / m_ratio, device.height() / m_ratio),
+            m_image, QRectF(device));
+    return complete();
 }
 
 } // namespace WhiteBoard

@@ -17,26 +17,33 @@ class SignModel;
 // screen's device pixels (the device pixel ratio times the layer's size),
 // so that strokes and text stay crisp on high-density screens.
 //
-// The image is rendered in square tiles, a few at a time: a board with
-// thousands of signs shows at once and fills in over the next moments,
-// instead of stopping the user interface until every sign is drawn. A
-// paint renders what it exposes for a short time and draws the tiles that
-// are ready; renderPending() renders more, and the owner repaints what it
-// answers, until complete().
+// A board with thousands of signs is rendered a slice at a time, in drawing
+// order: it shows at once with the signs drawn so far, and the rest appear
+// above them over the next moments, instead of the user interface stopping
+// until every sign is drawn. A paint renders for a short time and draws
+// the image; renderPending() renders more, and the owner repaints what it
+// answers, until complete(). Each sign is drawn once, so the whole fill
+// costs what rendering the board at once does.
 //
 // A new sign lies above every other, so it is painted onto the image as it
 // comes. Removing a sign renders again only the pieces along its ink, from
-// the signs whose ink meets them; removing the sign that was just drawn
-// (a sign refused right after the user drew it) puts back the pixels it
-// covered, kept from before it was painted.
+// the signs whose ink meets them. A second image keeps the board without
+// its newest signs (all but the last kLag or so): removing one of those
+// newest signs (ClearLastSign removes the newest of a kind) takes the
+// pieces from it and paints again only the few newer signs there, however
+// crowded the board. Removing the sign that was just drawn (a sign refused
+// right after the user drew it) puts back the pixels it covered, kept from
+// before it was painted.
 class AULIX_WHITEBOARDSIGN_EXPORT SignCanvas
 {
 public:
-    // How long a paint may render tiles, and one renderPending() slice, in
+    // How long a paint may render, and one renderPending() slice, in
     // milliseconds of this thread's CPU time (a busy machine does not make
     // a paint show less).
     static constexpr int kPaintBudgetMs = 25;
     static constexpr int kSliceBudgetMs = 12;
+    // How many of the newest signs the board below them leaves out.
+    static constexpr int kLag = 128;
 
     explicit SignCanvas(const SignModel &model);
 
@@ -53,12 +60,11 @@ public:
     void signRemoved(int id, const QRect &twips);
     void clear();
 
-    // Draws the exposed pixels of the rendered signs, rendering the tiles
-    // they need first for up to `budgetMs`; a tile not rendered yet is left
-    // undrawn. Answers whether all of `pixels` was drawn.
+    // Renders signs not drawn yet for up to `budgetMs`, then draws the
+    // exposed pixels. Answers whether every sign is in them.
     bool paint(QPainter &painter, const QRect &pixels, int budgetMs = kPaintBudgetMs);
-    // Renders tiles not rendered yet for up to `budgetMs` (at least one);
-    // answers the pixels that became ready.
+    // Renders signs not drawn yet for up to `budgetMs` (at least one);
+    // answers the pixels that changed.
     QRegion renderPending(int budgetMs = kSliceBudgetMs);
     bool complete() const;
     // Renders every sign again, all at once.
@@ -69,13 +75,14 @@ public:
 
 private:
     void ensureImage();
-    int columns() const;
-    int rows() const;
-    QRect tileRect(int tile) const;
-    void renderTile(int tile);
-    // Renders `device` (device pixels) from the signs whose ink meets one
-    // of `pieces` (twips), or every sign in the area when `pieces` is empty.
-    void renderDeviceArea(const QRegion &device, const std::vector<QRect> &pieces);
+    // Renders `device` (device pixels) from the signs below `limit` whose
+    // ink meets one of `pieces` (twips), or that lie in the area when
+    // `pieces` is empty.
+    void renderDeviceArea(QImage &image, const QRegion &device, const std::vector<QRect> &pieces,
+        int from, int limit);
+    // Starts the board below the newest signs once the image holds every
+    // sign; keeps it at most 2 * kLag signs behind.
+    void keepBelow();
     QRect toDevice(const QRect &pixels) const;
     QRect toPixels(const QRect &device) const;
     void forgetUnder();
@@ -84,9 +91,9 @@ private:
     QImage m_image;
     QSize m_size;
     qreal m_ratio = 1.0;
-    int m_tileSide = 128; // device pixels
-    std::vector<bool> m_ready; // per tile, rows of columns
-    int m_pending = 0; // tiles not ready
+    int m_drawn = 0; // the signs below this id are in the image
+    QImage m_below; // the signs below m_split (null until the image is complete)
+    int m_split = 0;
     // The pixels under the newest painted sign, from before it was painted.
     QImage m_under;
     QRect m_underAt; // device pixels

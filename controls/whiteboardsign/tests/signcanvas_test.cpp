@@ -18,12 +18,13 @@ constexpr QSize kBoard(640, 400);
 
 // A crowded board of every kind, so that removals and tiles cut through
 // many overlapping signs.
-void FillRandom(SignModel &model, int count, quint32 seed)
+void FillRandom(
+    SignModel &model, int count, quint32 seed, ShapeType from = stRectangle, ShapeType to = stArrow)
 {
     QRandomGenerator random(seed);
     for (int i = 0; i < count; ++i) {
         SignRequest request;
-        request.shape = ShapeType(random.bounded(0, 8));
+        request.shape = ShapeType(random.bounded(int(from), int(to) + 1));
         const int x = random.bounded(-20, kBoard.width()) * kTwipsPerPixel;
         const int y = random.bounded(-20, kBoard.height()) * kTwipsPerPixel;
         request.start = QPoint(x, y);
@@ -111,8 +112,17 @@ void SignCanvasTest::removingAnySignMatchesAFreshRender()
     canvas.setDevicePixelRatio(ratio);
     canvas.rebuild();
     QRandomGenerator random(9);
+    // More signs than the board below leaves out, so that it moves up.
+    for (int i = 0; i < 3 * SignCanvas::kLag; ++i) {
+        SignRequest request;
+        request.shape = ShapeType(i % 6);
+        request.start = QPoint(random.bounded(0, 9000), random.bounded(0, 5000));
+        request.end = request.start + QPoint(random.bounded(15, 3000), random.bounded(15, 3000));
+        request.lineWidth = qint16(i % 7);
+        canvas.signAdded(model.add(request).id);
+    }
     const ShapeType kinds[] = {stRectangle, stOval, stRoundedSquare, stLine, stText};
-    for (int round = 0; round < 12; ++round) {
+    for (int round = 0; round < 40; ++round) {
         // The newest of a kind, with newer signs of other kinds above it.
         const ShapeType kind = kinds[round % 5];
         const RemoveResult removed = model.removeLast(kind);
@@ -142,12 +152,14 @@ void SignCanvasTest::removingAnySignMatchesAFreshRender()
 }
 
 // A paint with no time shows nothing of the signs; slices then render the
-// rest, and a resize in the middle keeps what was done. The end result is
+// rest in drawing order, while the board grows and signs come and go. The end result is
 // the same image as one render of the whole board.
 void SignCanvasTest::fillingInSlicesMatchesOneRender()
 {
     SignModel model;
-    FillRandom(model, 600, 21);
+    // Outline shapes first, so that the newest of them is drawn early.
+    FillRandom(model, 100, 21, stRectangle, stRoundedSquare);
+    FillRandom(model, 500, 22, stLine, stText);
     SignCanvas canvas(model);
     canvas.setSize(QSize(500, 300));
     QImage target(kBoard, QImage::Format_ARGB32_Premultiplied);
@@ -167,12 +179,25 @@ void SignCanvasTest::fillingInSlicesMatchesOneRender()
             canvas.setSize(kBoard); // the board grows mid-fill
         if (slices == 5) {
             SignRequest late;
-            late.shape = stOval;
+            late.shape = stLine;
             late.start = QPoint(100, 100);
             late.end = QPoint(9000, 5000);
             late.lineWidth = 4;
             canvas.signAdded(model.add(late).id);
         }
+        // Removals mid-fill: signs still to come, then a sign already
+        // drawn (whose area must not get signs the fill has yet to draw).
+        const auto remove = [&](ShapeType kind) {
+            const RemoveResult removed = model.removeLast(kind);
+            QVERIFY(removed.id >= 0);
+            canvas.signRemoved(removed.id, removed.dirty);
+        };
+        if (slices == 10) {
+            remove(stLine);
+            remove(stText);
+        }
+        if (slices == 30)
+            remove(stOval);
     }
     QVERIFY(canvas.complete());
     QVERIFY(slices > 4);
