@@ -27,6 +27,9 @@
 #include <QResizeEvent>
 #include <QScopedValueRollback>
 
+#include <optional>
+#include <utility>
+
 using namespace Qt::StringLiterals;
 using namespace Courseware;
 
@@ -106,6 +109,9 @@ public:
     bool connected = false;
     bool modified = false;
     bool busy = false;
+    bool loading = false; // the busy work is a load
+    bool dropLoad = false; // the running load's result is not wanted
+    std::optional<QString> nextLoad; // asked for while busy
     bool applyingChange = false; // our own item changes are not user edits
     int nextNumber = 0;
     qint64 expandLimit = DefaultExpandLimit;
@@ -143,7 +149,10 @@ public:
 
     void beginBusy(const QString &caption);
     void endBusy();
+    void requestLoad(const QString &path);
     void startLoad(const QString &path);
+    void cancelLoad();
+    void afterWork();
     void finishLoad(const QString &path, const ReadResult &result);
     void SaveCourseFile(const QString &path, std::function<void(bool)> after = {});
     CourseNode snapshot(const QTreeWidgetItem *item) const;
@@ -371,9 +380,48 @@ void ManagePrivate::endBusy()
     busy = false;
 }
 
+void ManagePrivate::requestLoad(const QString &path)
+{
+    if (!busy) {
+        startLoad(path);
+        return;
+    }
+    // The worker cannot be abandoned (it writes into the temporary folder
+    // that the next load clears): it is stopped, and the next load starts
+    // when its end arrives.
+    nextLoad = path;
+    opened = false;
+    cancelLoad();
+}
+
+void ManagePrivate::cancelLoad()
+{
+    if (!loading)
+        return; // a save is left to finish: stopping it would lose the user's work
+    dropLoad = true;
+    task->cancel();
+}
+
+// Runs what was asked for while the worker was busy.
+void ManagePrivate::afterWork()
+{
+    if (!nextLoad)
+        return;
+    const QString path = *std::exchange(nextLoad, std::nullopt);
+    if (busy)
+        requestLoad(path); // something else started meanwhile
+    else if (loading)
+        startLoad(path);
+    else
+        q->LoadCourseFile(path); // after a save: the tree may have changed meanwhile
+}
+
 void ManagePrivate::startLoad(const QString &path)
 {
     currentFile = path;
+    opened = false;
+    loading = true;
+    dropLoad = false;
     beginBusy(u"正在打开文件..."_s);
     auto result = std::make_shared<ReadResult>();
     const QString folder = tempFolder;
@@ -398,6 +446,18 @@ void ManagePrivate::startLoad(const QString &path)
 void ManagePrivate::finishLoad(const QString &path, const ReadResult &result)
 {
     endBusy();
+    if (dropLoad) {
+        // Replaced or called off: its result must not pass for the next one.
+        dropLoad = false;
+        if (nextLoad) {
+            afterWork();
+            return;
+        }
+        loading = false;
+        Q_EMIT q->CourseFileLoaded(false);
+        return;
+    }
+    loading = false;
     switch (result.status) {
     case ReadStatus::OpenFailed:
     case ReadStatus::NotCourseware:
@@ -479,6 +539,7 @@ void ManagePrivate::SaveCourseFile(const QString &path, std::function<void(bool)
             Q_EMIT q->CourseFileSaved(result->ok);
             if (after)
                 after(result->ok);
+            afterWork();
         },
         Qt::SingleShotConnection);
     const QString folder = tempFolder;
@@ -608,6 +669,15 @@ bool Manage::bIsOpened() const
     return d->opened;
 }
 
+void Manage::setbIsOpened(bool opened)
+{
+    d->opened = opened;
+    if (!opened) {
+        d->nextLoad.reset();
+        d->cancelLoad();
+    }
+}
+
 bool Manage::bMediaFile() const
 {
     return d->mediaFile;
@@ -680,14 +750,13 @@ int Manage::NextNodeNumber() const
 void Manage::LoadCourseFile(const QString &fname)
 {
     if (d->busy) {
-        logFailure(u"LoadCourseFile"_s,
-            u"still busy with %1; %2 not opened"_s.arg(d->currentFile, fname), __LINE__);
+        d->requestLoad(fname);
         return;
     }
     QPointer<Manage> self(this);
     CheckSave([self, fname](bool proceed) {
-        if (self && proceed && !self->d->busy)
-            self->d->startLoad(fname);
+        if (self && proceed)
+            self->d->requestLoad(fname);
     });
 }
 
@@ -725,6 +794,9 @@ void Manage::CheckSave(std::function<void(bool)> proceed)
 void Manage::Clear()
 {
     d->removeAll();
+    d->opened = false;
+    d->nextLoad.reset();
+    d->cancelLoad();
 }
 
 void Manage::Play(qint32 id)
