@@ -34,10 +34,31 @@ if(LUMO_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-# lumo_add_library(NAME ALIAS <alias> [SHARED|STATIC] SOURCES ... LINK ...)
-# A library with its export header (<name>_export.h, macro <NAME>_EXPORT).
+# lumo_add_log_category(TARGET FUNCTION CATEGORY)
+# The target's one logging category: <folder>/<target>_logging.h (lower case,
+# under <build>/include like the export header) declares FUNCTION, the
+# QLoggingCategory named CATEGORY ("lumo.protocol"); its definition is
+# compiled into the target. Use: qCWarning(lcProtocol) << ...
+function(lumo_add_log_category target function category)
+  string(TOLOWER ${target} lower)
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  set(header ${folder}/${lower}_logging.h)
+  file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/include/${header} CONTENT
+"#pragma once\n\n#include <QLoggingCategory>\n\n// \"${category}\": the logging category of ${target}.\nQ_DECLARE_LOGGING_CATEGORY(${function})\n")
+  file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${lower}_logging.cpp CONTENT
+"#include \"${header}\"\n\nQ_LOGGING_CATEGORY(${function}, \"${category}\")\n")
+  target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${lower}_logging.cpp)
+  target_include_directories(${target} PRIVATE ${PROJECT_BINARY_DIR}/include)
+  target_link_libraries(${target} PRIVATE Qt6::Core)
+endfunction()
+
+# lumo_add_library(NAME ALIAS <alias> [SHARED|STATIC] [LOG_CATEGORY FUNCTION CATEGORY]
+#                  SOURCES ... LINK ...)
+# A library with its export header (<name>_export.h, macro <NAME>_EXPORT) and
+# its logging category (see lumo_add_log_category). Without LOG_CATEGORY the
+# name gives both: LumoGlobal and Aulix_Global would be lcGlobal, "lumo.global".
 function(lumo_add_library name)
-  cmake_parse_arguments(ARG "SHARED;STATIC" "ALIAS" "SOURCES;PUBLIC_LINK;PRIVATE_LINK" ${ARGN})
+  cmake_parse_arguments(ARG "SHARED;STATIC" "ALIAS" "SOURCES;PUBLIC_LINK;PRIVATE_LINK;LOG_CATEGORY" ${ARGN})
   set(kind SHARED)
   if(ARG_STATIC)
     set(kind STATIC)
@@ -56,6 +77,13 @@ function(lumo_add_library name)
   if(kind STREQUAL STATIC)
     set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
     target_compile_definitions(${name} PUBLIC ${name}_STATIC_DEFINE)
+  endif()
+  if(ARG_LOG_CATEGORY)
+    lumo_add_log_category(${name} ${ARG_LOG_CATEGORY})
+  else()
+    string(REGEX REPLACE "^(Lumo|Aulix_)" "" short ${name})
+    string(TOLOWER ${short} category)
+    lumo_add_log_category(${name} lc${short} lumo.${category})
   endif()
 endfunction()
 

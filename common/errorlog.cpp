@@ -1,12 +1,14 @@
 #include "common/errorlog.h"
 
+#include "common/lumoglobal_logging.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include <atomic>
 #include <mutex>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -47,6 +49,7 @@ private:
     QByteArray lastEntry;
     qint64 sizeAfterLast = -1; // the file's size right after our last write
     qint64 repeats = 0;
+    QString failedPath; // said once on the console, not at every entry
 };
 
 LogState &logState()
@@ -95,8 +98,11 @@ bool LogState::append(const QString &path, const QByteArray &bytes, bool mayRota
     // A log that cannot be written is not reported: the log is where reports go.
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        if (std::exchange(failedPath, path) != path)
+            qCWarning(lcGlobal) << "cannot write the error log" << path << file.errorString();
         return false;
+    }
     if (mayRotate && file.size() > 0 && file.size() + bytes.size() > maxSize.load()) {
         file.close();
         const QString older = path + u".1"_s;

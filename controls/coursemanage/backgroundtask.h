@@ -24,6 +24,8 @@ public:
 
     bool isRunning() const { return m_thread != nullptr; }
     void start(std::function<void(BackgroundTask &)> work);
+    // Asks the running work to stop early; finished() still arrives.
+    void cancel() { m_cancel = true; }
 
     // From the worker thread; repeated values are dropped.
     void reportProgress(int percent);

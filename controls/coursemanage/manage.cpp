@@ -1,5 +1,8 @@
 #include "controls/coursemanage/manage.h"
 
+#include "controls/coursemanage/manageprivate.h"
+
+#include "controls/coursemanage/aulix_coursemanage_logging.h"
 #include "controls/coursemanage/backgroundtask.h"
 #include "controls/coursemanage/courseicons.h"
 #include "controls/coursemanage/coursetreewidget.h"
@@ -27,128 +30,12 @@
 #include <QResizeEvent>
 #include <QScopedValueRollback>
 
+#include <optional>
+#include <utility>
+
 using namespace Qt::StringLiterals;
 using namespace Courseware;
-
-namespace {
-
-const QString PromptTitle = u"LumoClass 系统提示："_s;
-const QString DefaultTeacherName = u"Lumo Class Instructer"_s;
-const QString BlankTeacherDefault = u"LumoClass Instructer"_s;
-const QString NewCourseCaption = u"新建课件"_s;
-const QString NewFolderCaption = u"新建目录"_s;
-const QString InsertFileFilter
-    = u"图片文件 (*.wmf,*.gif,*.jpg,*.png)|*.wmf;*.gif;*.jpg;*.png|Flash 文件 (*.swf)|*.swf|文本文件 (*.txt)|*.txt|HTML文件 (*.htm,*.html)|*.htm;*.html|声音文件 (*.wav;*.mp3)|*.wav;*.mp3|视频文件 (*.avi,*.mpeg,*.mpg)|*.avi;*.mpeg;*.mpg|全部文件 (*.*)|*.*"_s;
-const QString CourseFileFilter = u"Lumo Class 课件文件 (*.lsn)|*.lsn"_s;
-constexpr int ButtonRowHeight = 25;
-constexpr int ButtonGap = 2;
-
-void logFailure(const QString &procedure, const QString &description, int line)
-{
-    Global::WriteErrorLog(u"Course Manage"_s, procedure, description, line);
-}
-
-// Deletes every file of the folder (sub-folders stay), creating it if
-// missing. Failures go to `log`, which knows whose step this is.
-void ClearTempFolder(const QString &folder, const std::function<void(const QString &, int)> &log)
-{
-    QDir dir(folder);
-    if (!dir.exists() && !QDir().mkpath(folder)) {
-        log(u"cannot create the temporary folder %1"_s.arg(folder), __LINE__);
-        return;
-    }
-    const QStringList files = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &name : files) {
-        if (!dir.remove(name))
-            log(u"cannot delete %1"_s.arg(dir.filePath(name)), __LINE__);
-    }
-}
-
-} // namespace
-
-class ManagePrivate
-{
-public:
-    explicit ManagePrivate(Manage *q)
-        : q(q)
-        , prompter(q)
-    { }
-
-    Manage *q;
-    CourseTreeWidget *tree = nullptr;
-    QPushButton *openButton = nullptr;
-    QPushButton *saveButton = nullptr;
-    QPushButton *newButton = nullptr;
-    QMenu *menu = nullptr;
-    QAction *createFolderAction = nullptr;
-    QAction *insertFileAction = nullptr;
-    QAction *insertUrlAction = nullptr;
-    QAction *playAction = nullptr;
-    QAction *editAction = nullptr;
-    QAction *deleteAction = nullptr;
-    QAction *renameAction = nullptr;
-    QAction *teacherAction = nullptr;
-    QAction *propertiesAction = nullptr;
-    ProgressWindow *progress = nullptr;
-    NodePropertiesWindow *properties = nullptr;
-    BackgroundTask *task = nullptr;
-
-    Global::PrompterSlot prompter;
-    Global::FileChooserSlot chooser;
-    std::function<int(const QString &, int)> shellOpener;
-
-    QString courseName;
-    QString teacherName = DefaultTeacherName;
-    bool opened = false;
-    bool mediaFile = false;
-    bool urlFile = false;
-    bool nodeIsFolder = false;
-    bool connected = false;
-    bool modified = false;
-    bool busy = false;
-    bool applyingChange = false; // our own item changes are not user edits
-    int nextNumber = 0;
-    qint64 expandLimit = DefaultExpandLimit;
-    QString appPath;
-    QString tempFolder = Global::TempFolder();
-    QString currentFile;
-
-    // Creation order: a node's position here is its number for Play.
-    QList<QTreeWidgetItem *> nodes;
-    QHash<QString, QTreeWidgetItem *> byKey;
-
-    Global::Prompter &prompt() { return prompter.get(); }
-    Global::FileChooser &files() { return chooser.get(); }
-
-    QTreeWidgetItem *addNode(QTreeWidgetItem *parent, const QString &key, const QString &text,
-        const QString &picture, const QString &tag, int index = -1);
-    void removeNode(QTreeWidgetItem *item);
-    void removeAll();
-    QString takeNewKey(QTreeWidgetItem *parent);
-    QTreeWidgetItem *makeRoot();
-    QTreeWidgetItem *selected() const;
-    QTreeWidgetItem *folderForInsert(bool selectIt);
-    bool isFolder(const QTreeWidgetItem *item) const
-    {
-        return Manage::PictureOf(item) == u"folder"_s;
-    }
-    int positionOf(const QTreeWidgetItem *item) const { return int(nodes.indexOf(item)) + 1; }
-
-    void playNode(QTreeWidgetItem *item, bool ad);
-    void updateMenu(QTreeWidgetItem *item);
-    void onItemChanged(QTreeWidgetItem *item, int column);
-    void moveNode(const QString &key, QTreeWidgetItem *target);
-    void addDroppedFiles(const QStringList &paths);
-    bool isInside(const QTreeWidgetItem *item, const QTreeWidgetItem *ancestor) const;
-
-    void beginBusy(const QString &caption);
-    void endBusy();
-    void startLoad(const QString &path);
-    void finishLoad(const QString &path, const ReadResult &result);
-    void SaveCourseFile(const QString &path, std::function<void(bool)> after = {});
-    CourseNode snapshot(const QTreeWidgetItem *item) const;
-    void layout();
-};
+using namespace ManageText;
 
 QTreeWidgetItem *ManagePrivate::addNode(QTreeWidgetItem *parent, const QString &key,
     const QString &text, const QString &picture, const QString &tag, int index)
@@ -178,17 +65,6 @@ QTreeWidgetItem *ManagePrivate::addNode(QTreeWidgetItem *parent, const QString &
     nodes.append(item);
     byKey.insert(key, item);
     return item;
-}
-
-void ManagePrivate::removeNode(QTreeWidgetItem *item)
-{
-    // Children first, so the node list and the key index never hold a
-    // deleted item.
-    while (item->childCount() > 0)
-        removeNode(item->child(item->childCount() - 1));
-    nodes.removeAll(item);
-    byKey.remove(Manage::KeyOf(item));
-    delete item;
 }
 
 void ManagePrivate::removeAll()
@@ -275,86 +151,6 @@ void ManagePrivate::updateMenu(QTreeWidgetItem *item)
         action->setEnabled(true);
 }
 
-void ManagePrivate::onItemChanged(QTreeWidgetItem *item, int column)
-{
-    if (applyingChange || column != 0)
-        return;
-    // A renamed web address keeps ".url" at the end of its caption, which is
-    // how readers tell addresses from files.
-    const QString text = item->text(0);
-    if (IsWebAddressTag(Manage::TagOf(item)) && !text.toLower().endsWith(UrlSuffix)) {
-        const QScopedValueRollback<bool> guard(applyingChange, true);
-        item->setText(0, text + UrlSuffix);
-    }
-    modified = true;
-}
-
-void ManagePrivate::moveNode(const QString &key, QTreeWidgetItem *target)
-{
-    QTreeWidgetItem *node = byKey.value(key);
-    if (!node || !target || isFolder(node) || node == target)
-        return;
-    QTreeWidgetItem *newParent = nullptr;
-    int index = -1;
-    if (isFolder(target)) {
-        if (node->parent() == target)
-            return;
-        newParent = target;
-    } else {
-        newParent = target->parent();
-        if (!newParent)
-            return;
-    }
-    if (isInside(newParent, node)) {
-        logFailure(u"TreeView_DragDrop"_s, u"%1 cannot move into itself"_s.arg(key), __LINE__);
-        return;
-    }
-    if (node->childCount() > 0) {
-        // Its children's keys name it as their parent; a move would orphan them.
-        logFailure(u"TreeView_DragDrop"_s, u"%1 has children and stays"_s.arg(key), __LINE__);
-        return;
-    }
-    const int number = NodeNumberOf(key);
-    const QString newKey = Manage::KeyOf(newParent) + u'_' + QString::number(number);
-    QTreeWidgetItem *holder = byKey.value(newKey);
-    if (number < 0 || (holder && holder != node)) {
-        logFailure(u"TreeView_DragDrop"_s, u"%1 cannot become %2"_s.arg(key, newKey), __LINE__);
-        return;
-    }
-    const QString text = node->text(0);
-    const QString picture = Manage::PictureOf(node);
-    const QString tag = Manage::TagOf(node);
-    // The place is taken once the old node is gone: it may have sat before
-    // the target in the same folder.
-    removeNode(node);
-    if (!isFolder(target))
-        index = newParent->indexOfChild(target) + 1;
-    // The moved node is added anew, so it takes the last position in the
-    // node list as the original tree control did.
-    QTreeWidgetItem *moved = addNode(newParent, newKey, text, picture, tag, index);
-    tree->setCurrentItem(moved);
-    modified = true;
-}
-
-void ManagePrivate::addDroppedFiles(const QStringList &paths)
-{
-    if (nodes.isEmpty())
-        makeRoot();
-    QTreeWidgetItem *folder = folderForInsert(true);
-    QString refused;
-    for (const QString &path : paths) {
-        const QString picture = PictureForExtension(ExtensionOfPath(path));
-        if (picture == u"other"_s || !folder) {
-            refused += u"\r\n"_s + path;
-            continue;
-        }
-        addNode(folder, takeNewKey(folder), QFileInfo(path).fileName(), picture, path);
-        modified = true;
-    }
-    if (!refused.isEmpty())
-        prompt().inform(u"不支持这些格式的文件"_s, refused);
-}
-
 void ManagePrivate::beginBusy(const QString &caption)
 {
     busy = true;
@@ -369,129 +165,6 @@ void ManagePrivate::endBusy()
     QGuiApplication::restoreOverrideCursor();
     q->setEnabled(true);
     busy = false;
-}
-
-void ManagePrivate::startLoad(const QString &path)
-{
-    currentFile = path;
-    beginBusy(u"正在打开文件..."_s);
-    auto result = std::make_shared<ReadResult>();
-    const QString folder = tempFolder;
-    const qint64 limit = expandLimit;
-    QObject::connect(
-        task, &BackgroundTask::finished, q, [this, path, result] { finishLoad(path, *result); },
-        Qt::SingleShotConnection);
-    task->start([path, folder, limit, result](BackgroundTask &self) {
-        ClearTempFolder(folder, LogCoursewareError);
-        ReadOptions options;
-        options.expandFolder = folder;
-        options.expandLimit = limit;
-        options.cancel = self.cancelFlag();
-        options.progress = [&self](qint64 position, qint64 total) {
-            if (total > 0)
-                self.reportProgress(int(position * 100 / total));
-        };
-        *result = ReadCoursewareFile(path, options);
-    });
-}
-
-void ManagePrivate::finishLoad(const QString &path, const ReadResult &result)
-{
-    endBusy();
-    switch (result.status) {
-    case ReadStatus::OpenFailed:
-    case ReadStatus::NotCourseware:
-        // The user is told to download it again, so a damaged copy must go.
-        if (result.status == ReadStatus::NotCourseware && !QFile::remove(path))
-            LogCoursewareError(u"cannot delete %1"_s.arg(path), __LINE__);
-        prompt().inform(
-            PromptTitle, u"不是合法的Lumo Class课件文件,请重新下载"_s, Global::PromptIcon::Warning);
-        Q_EMIT q->CourseFileLoaded(false);
-        return;
-    case ReadStatus::UnsupportedVersion:
-        prompt().inform(PromptTitle,
-            u"这个程序不能读取"_s + QString::number(result.version)
-                + u".0版本的Lumo Class课件文件"_s,
-            Global::PromptIcon::Warning);
-        Q_EMIT q->CourseFileLoaded(false);
-        return;
-    case ReadStatus::Ok: break;
-    }
-    courseName = result.courseName;
-    teacherName = result.teacherName;
-    removeAll();
-    nextNumber = 0;
-    for (const CourseRecord &record : result.records) {
-        QTreeWidgetItem *parent
-            = record.parentKey.isEmpty() ? nullptr : byKey.value(record.parentKey);
-        QTreeWidgetItem *item
-            = addNode(parent, record.key, record.text, record.picture, record.tag);
-        if (item && record.kind == NodeKind::File && !record.expanded) {
-            const QScopedValueRollback<bool> guard(applyingChange, true);
-            item->setForeground(0, q->palette().brush(QPalette::Disabled, QPalette::Text));
-            item->setToolTip(0, u"文件已损坏，无法播放"_s);
-        }
-    }
-    nextNumber = result.nextNodeNumber;
-    opened = true;
-    modified = false;
-    Q_EMIT q->CourseFileLoaded(true);
-}
-
-CourseNode ManagePrivate::snapshot(const QTreeWidgetItem *item) const
-{
-    CourseNode node;
-    node.key = Manage::KeyOf(item);
-    node.text = item->text(0);
-    node.picture = Manage::PictureOf(item);
-    node.tag = Manage::TagOf(item);
-    for (int i = 0; i < item->childCount(); ++i)
-        node.children.append(snapshot(item->child(i)));
-    return node;
-}
-
-void ManagePrivate::SaveCourseFile(const QString &path, std::function<void(bool)> after)
-{
-    QTreeWidgetItem *root = byKey.value(RootKey);
-    if (!root || busy) {
-        if (after)
-            after(false);
-        return;
-    }
-    auto document = std::make_shared<CourseDocument>();
-    document->teacherName = teacherName;
-    document->root = snapshot(root);
-    auto result = std::make_shared<WriteResult>();
-    beginBusy(u"正在保存文件..."_s);
-    QObject::connect(
-        task, &BackgroundTask::finished, q,
-        [this, path, result, after] {
-            endBusy();
-            if (result->ok) {
-                modified = false;
-                currentFile = path;
-                prompt().inform(PromptTitle, u"保存完毕"_s);
-            } else {
-                prompt().inform(PromptTitle,
-                    u"保存课件文件失败，原来的文件没有改动。\r\n"_s + result->error,
-                    Global::PromptIcon::Warning);
-            }
-            Q_EMIT q->CourseFileSaved(result->ok);
-            if (after)
-                after(result->ok);
-        },
-        Qt::SingleShotConnection);
-    const QString folder = tempFolder;
-    task->start([path, folder, document, result](BackgroundTask &self) {
-        WriteOptions options;
-        options.tempFolder = folder;
-        options.cancel = self.cancelFlag();
-        options.progress = [&self](qint64 done, qint64 total) {
-            if (total > 0)
-                self.reportProgress(int(done * 100 / total));
-        };
-        *result = WriteCoursewareFile(path, *document, options);
-    });
 }
 
 void ManagePrivate::layout()
@@ -609,6 +282,15 @@ bool Manage::bIsOpened() const
     return d->opened;
 }
 
+void Manage::setbIsOpened(bool opened)
+{
+    d->opened = opened;
+    if (!opened) {
+        d->nextLoad.reset();
+        d->cancelLoad();
+    }
+}
+
 bool Manage::bMediaFile() const
 {
     return d->mediaFile;
@@ -678,54 +360,12 @@ int Manage::NextNodeNumber() const
     return d->nextNumber;
 }
 
-void Manage::LoadCourseFile(const QString &fname)
-{
-    if (d->busy) {
-        logFailure(u"LoadCourseFile"_s,
-            u"still busy with %1; %2 not opened"_s.arg(d->currentFile, fname), __LINE__);
-        return;
-    }
-    QPointer<Manage> self(this);
-    CheckSave([self, fname](bool proceed) {
-        if (self && proceed && !self->d->busy)
-            self->d->startLoad(fname);
-    });
-}
-
-void Manage::CheckSave(std::function<void(bool)> proceed)
-{
-    if (!d->modified || d->nodes.isEmpty()) {
-        proceed(true);
-        return;
-    }
-    QPointer<Manage> self(this);
-    d->prompt().show(Global::Prompt{PromptTitle, u"课件已经修改，是否保存？"_s,
-                         Global::PromptIcon::Question, Global::PromptButtons::YesNoCancel},
-        [self, proceed](Global::PromptAnswer answer) {
-            if (!self) {
-                return;
-            }
-            if (answer == Global::PromptAnswer::No) {
-                proceed(true);
-            } else if (answer != Global::PromptAnswer::Yes) {
-                proceed(false);
-            } else if (!self->d->currentFile.isEmpty()) {
-                self->d->SaveCourseFile(self->d->currentFile, proceed);
-            } else {
-                self->d->files().chooseSaveFile(
-                    self, CourseFileFilter, QString(), [self, proceed](const QString &name) {
-                        if (!self || name.isEmpty())
-                            proceed(false);
-                        else
-                            self->d->SaveCourseFile(name, proceed);
-                    });
-            }
-        });
-}
-
 void Manage::Clear()
 {
     d->removeAll();
+    d->opened = false;
+    d->nextLoad.reset();
+    d->cancelLoad();
 }
 
 void Manage::Play(qint32 id)
@@ -841,172 +481,9 @@ NodePropertiesWindow *Manage::PropertiesWindow() const
     return d->properties;
 }
 
-void Manage::CreateFolder()
-{
-    if (d->nodes.isEmpty()) {
-        d->makeRoot();
-        d->modified = true;
-        return;
-    }
-    QTreeWidgetItem *parent = d->selected();
-    if (parent && !d->isFolder(parent))
-        return;
-    if (!parent)
-        parent = d->byKey.value(RootKey);
-    if (!parent)
-        return;
-    d->addNode(parent, d->takeNewKey(parent), NewFolderCaption, u"folder"_s, NewFolderCaption);
-    d->modified = true;
-}
-
-void Manage::InsertFile()
-{
-    if (d->nodes.isEmpty())
-        d->tree->setCurrentItem(d->makeRoot());
-    if (!d->selected() && !d->nodes.isEmpty())
-        d->tree->setCurrentItem(d->nodes.first());
-    QTreeWidgetItem *folder = d->folderForInsert(true);
-    if (!folder)
-        return;
-    // The folder is remembered by key: the tree may change while the user
-    // is choosing.
-    const QString folderKey = KeyOf(folder);
-    QPointer<Manage> self(this);
-    d->files().chooseOpenFile(this, InsertFileFilter, [self, folderKey](const QString &path) {
-        if (!self || path.isEmpty())
-            return;
-        QTreeWidgetItem *target = self->d->byKey.value(folderKey);
-        if (!target)
-            return;
-        self->d->addNode(target, self->d->takeNewKey(target), QFileInfo(path).fileName(),
-            PictureForExtension(ExtensionOfPath(path)), path);
-        self->d->modified = true;
-    });
-}
-
-void Manage::InsertUrl()
-{
-    QPointer<Manage> self(this);
-    d->prompt().askText(
-        u"插入URL"_s, u"请输入网址"_s, u"http://"_s, [self](bool accepted, const QString &answer) {
-            if (!self || !accepted || answer.isEmpty() || answer == u"http://"_s)
-                return;
-            ManagePrivate *d = self->d.get();
-            const QString caption = answer + UrlSuffix;
-            if (d->nodes.isEmpty())
-                d->tree->setCurrentItem(d->makeRoot());
-            QTreeWidgetItem *folder = d->folderForInsert(true);
-            if (!folder)
-                return;
-            d->addNode(folder, d->takeNewKey(folder), caption, u"url"_s, caption);
-            d->modified = true;
-        });
-}
-
 void Manage::PlaySelected()
 {
     d->playNode(d->selected(), false);
-}
-
-void Manage::EditSelected()
-{
-    QTreeWidgetItem *item = d->selected();
-    if (!item || d->isFolder(item))
-        return;
-    OpenWithShell(ResolveTag(TagOf(item), d->tempFolder), Normal);
-    d->modified = true;
-}
-
-void Manage::DeleteSelected()
-{
-    QTreeWidgetItem *item = d->selected();
-    if (!item)
-        return;
-    const QString key = KeyOf(item);
-    QPointer<Manage> self(this);
-    d->prompt().show(Global::Prompt{PromptTitle, u"确定要删除这个节点和它的子节点吗？"_s,
-                         Global::PromptIcon::Question, Global::PromptButtons::OkCancel},
-        [self, key](Global::PromptAnswer answer) {
-            if (!self || answer != Global::PromptAnswer::Ok)
-                return;
-            if (QTreeWidgetItem *node = self->d->byKey.value(key)) {
-                const QScopedValueRollback<bool> guard(self->d->applyingChange, true);
-                self->d->removeNode(node);
-                self->d->modified = true;
-            }
-        });
-}
-
-void Manage::RenameSelected()
-{
-    if (QTreeWidgetItem *item = d->selected())
-        d->tree->editItem(item, 0);
-}
-
-void Manage::AskTeacherName()
-{
-    const QString initial
-        = d->teacherName.trimmed().isEmpty() ? BlankTeacherDefault : d->teacherName;
-    QPointer<Manage> self(this);
-    d->prompt().askText(u"LumoInstucter"_s, u"请输入主讲人名称"_s, initial,
-        [self](bool accepted, const QString &answer) {
-            if (self && accepted && !answer.trimmed().isEmpty())
-                self->d->teacherName = answer;
-        });
-}
-
-void Manage::ShowProperties()
-{
-    QTreeWidgetItem *item = d->selected();
-    if (!item)
-        return;
-    const bool folder = d->isFolder(item);
-    const QString tag = TagOf(item);
-    const qsizetype dot = tag.lastIndexOf(u'.');
-    const QString type = folder || dot < 0 ? QString() : tag.mid(dot);
-    const QStringList lines
-        = {u"节点编号："_s + KeyOf(item), u"节点类型："_s + (folder ? u"目录"_s : u"文件"_s),
-            u"节点名称："_s + item->text(0), u"文件类型："_s + type, u"文件名称："_s + tag};
-    d->properties->showText(lines.join(u"\r\n"_s));
-}
-
-void Manage::NewCourse()
-{
-    QPointer<Manage> self(this);
-    CheckSave([self](bool proceed) {
-        if (self && proceed)
-            self->d->removeAll();
-    });
-}
-
-void Manage::OpenCourse()
-{
-    QPointer<Manage> self(this);
-    d->files().chooseOpenFile(this, CourseFileFilter, [self](const QString &path) {
-        if (self && !path.isEmpty())
-            self->LoadCourseFile(path);
-    });
-}
-
-void Manage::SaveCourse()
-{
-    QPointer<Manage> self(this);
-    d->files().chooseSaveFile(this, CourseFileFilter, d->currentFile, [self](const QString &path) {
-        if (!self || path.isEmpty() || path == u"*.lsn"_s
-            || QFileInfo(path).fileName() == u"*.lsn"_s)
-            return;
-        if (!QFileInfo::exists(path)) {
-            self->d->SaveCourseFile(path);
-            return;
-        }
-        // Replaced only once the new file is complete: no delete up front.
-        self->d->prompt().show(Global::Prompt{PromptTitle, u"文件已经存在，是否覆盖？"_s,
-                                   Global::PromptIcon::Question, Global::PromptButtons::OkCancel},
-            [self, path](Global::PromptAnswer answer) {
-                if (self && answer == Global::PromptAnswer::Ok)
-                    self->d->SaveCourseFile(path);
-            });
-    });
 }
 
 void Manage::resizeEvent(QResizeEvent *event)

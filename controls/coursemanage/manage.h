@@ -26,14 +26,17 @@ class Prompter;
 // authoring commands of its popup menu and buttons.
 //
 // Loading and saving run on a worker thread; while they run the control is
-// disabled and shows a progress window. `bIsOpened` turns True and
-// CourseFileLoaded(true) arrives once a file has been read.
+// disabled and shows a progress window. `bIsOpened` turns False when a load
+// starts and True, with CourseFileLoaded(true), once the file has been read.
+// A load asked for while another runs replaces it: the running one is
+// cancelled and its result dropped, so only the last file asked for is
+// reported.
 class AULIX_COURSEMANAGE_EXPORT Manage : public QWidget
 {
     Q_OBJECT
     Q_PROPERTY(QString CourseName READ CourseName)
     Q_PROPERTY(QString TeacherName READ TeacherName WRITE setTeacherName)
-    Q_PROPERTY(bool bIsOpened READ bIsOpened)
+    Q_PROPERTY(bool bIsOpened READ bIsOpened WRITE setbIsOpened)
     Q_PROPERTY(bool bMediaFile READ bMediaFile)
     Q_PROPERTY(bool bUrlFile READ bUrlFile)
     Q_PROPERTY(bool bNodeIsFolder READ bNodeIsFolder)
@@ -68,6 +71,9 @@ public:
     QString TeacherName() const;
     void setTeacherName(const QString &name);
     bool bIsOpened() const;
+    // The host sets it False when it leaves the class; that also cancels a
+    // load still running, whose end is then reported as CourseFileLoaded(false).
+    void setbIsOpened(bool opened);
     bool bMediaFile() const;
     bool bUrlFile() const;
     bool bNodeIsFolder() const;
@@ -84,11 +90,15 @@ public:
     bool IsBusy() const; // a file is being read or written
     int NextNodeNumber() const;
 
-    // Asks CheckSave, then reads the file in the background.
+    // Asks CheckSave, then reads the file in the background. While a load
+    // runs, the new file replaces it without asking again (the question was
+    // about the same tree); while a save runs, the load follows it.
     void LoadCourseFile(const QString &fname);
     // Answers through `proceed`: true when nothing unsaved would be lost
     // (saved, or the user chose to drop the changes).
     void CheckSave(std::function<void(bool proceed)> proceed);
+    // Removes every node; `bIsOpened` becomes False and a running load is
+    // cancelled.
     void Clear();
     void Play(qint32 id);
     void PlayAd(qint32 id);

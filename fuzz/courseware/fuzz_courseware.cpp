@@ -40,6 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     options.expandFolder = folder;
     options.expandLimit = 1 << 20;
     options.inMemoryLimit = 1 << 16;
+    options.totalExpandLimit = 4 << 20;
     options.expandThreads = 1; // one thread keeps runs fast and repeatable
     const Courseware::ReadResult result = Courseware::ReadCourseware(buffer, options);
     (void)result;

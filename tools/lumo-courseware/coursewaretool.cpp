@@ -24,9 +24,33 @@ constexpr int ExitFailed = 2;
 const QString Usage
     = u"usage:\n"
       u"  lumo-courseware list FILE [--json]\n"
-      u"  lumo-courseware extract FILE DIR [--limit BYTES]\n"
+      u"  lumo-courseware extract FILE DIR [--limit BYTES] [--total BYTES]\n"
       u"  lumo-courseware pack OUT --name NAME --teacher TEACHER ITEM...\n"
       u"    ITEM: a file, a folder (packed with its contents) or an http address\n"_s;
+
+// Texts from the file as a terminal may show them: control and format
+// characters (escape sequences, bidirectional overrides, the tab and line
+// end this listing uses as separators) become \xNN or \uNNNN, and "\" itself
+// "\\", so every listing can be read back without doubt.
+QString printable(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const QChar::Category category = c.category();
+        if (c == u'\\') {
+            out += u"\\\\"_s;
+        } else if (c.unicode() < 0x100 && category == QChar::Other_Control) {
+            out += u"\\x%1"_s.arg(uint(c.unicode()), 2, 16, QChar(u'0'));
+        } else if (category == QChar::Other_Control || category == QChar::Other_Format
+            || category == QChar::Separator_Line || category == QChar::Separator_Paragraph) {
+            out += u"\\u%1"_s.arg(uint(c.unicode()), 4, 16, QChar(u'0'));
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
 
 QString kindName(NodeKind kind)
 {
@@ -58,7 +82,7 @@ bool reportUnread(const ReadResult &result, const QString &path, QTextStream &er
 int reportProblems(const ReadResult &result, bool needExpanded, QTextStream &err)
 {
     for (const QString &problem : result.problems)
-        err << problem << '\n';
+        err << printable(problem) << '\n';
     const bool allExpanded = std::all_of(result.records.cbegin(), result.records.cend(),
         [](const CourseRecord &r) { return r.kind != NodeKind::File || r.expanded; });
     const bool clean = result.complete && result.rejectedRecords == 0;
@@ -93,10 +117,11 @@ int listCourse(const QStringList &args, QTextStream &out, QTextStream &err)
             {u"nodes"_s, nodes}};
         out << QString::fromUtf8(QJsonDocument(course).toJson(QJsonDocument::Indented));
     } else {
-        out << "Course: " << result.courseName << '\n';
-        out << "Teacher: " << result.teacherName << '\n';
+        out << "Course: " << printable(result.courseName) << '\n';
+        out << "Teacher: " << printable(result.teacherName) << '\n';
         for (const CourseRecord &r : result.records) {
-            out << r.key << '\t' << kindName(r.kind) << '\t' << r.text << '\t';
+            out << printable(r.key) << '\t' << kindName(r.kind) << '\t' << printable(r.text)
+                << '\t';
             if (r.kind == NodeKind::File)
                 out << r.compressedSize;
             else
@@ -112,15 +137,18 @@ int extractCourse(const QStringList &args, QTextStream &out, QTextStream &err)
 {
     QStringList rest = args;
     ReadOptions options;
-    const qsizetype limitAt = rest.indexOf(u"--limit"_s);
-    if (limitAt >= 0) {
+    for (const auto &[flag, value] : {std::pair{u"--limit"_s, &options.expandLimit},
+             std::pair{u"--total"_s, &options.totalExpandLimit}}) {
+        const qsizetype at = rest.indexOf(flag);
+        if (at < 0)
+            continue;
         bool ok = false;
-        options.expandLimit = limitAt + 1 < rest.size() ? rest.at(limitAt + 1).toLongLong(&ok) : 0;
-        if (!ok || options.expandLimit <= 0) {
+        *value = at + 1 < rest.size() ? rest.at(at + 1).toLongLong(&ok) : 0;
+        if (!ok || *value <= 0) {
             err << Usage;
             return ExitFailed;
         }
-        rest.remove(limitAt, 2);
+        rest.remove(at, 2);
     }
     if (rest.size() != 2) {
         err << Usage;

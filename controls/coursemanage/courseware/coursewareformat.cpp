@@ -1,6 +1,7 @@
 #include "controls/coursemanage/courseware/coursewareformat.h"
 
 #include "common/errorlog.h"
+#include "controls/coursemanage/lumocourseware_logging.h"
 
 using namespace Qt::StringLiterals;
 
@@ -72,6 +73,7 @@ bool IsWebAddressTag(const QString &tag)
 
 void LogCoursewareError(const QString &description, int line)
 {
+    qCDebug(lcCourseware).noquote() << description << "(line" << line << ')';
     Global::WriteErrorLog(u"Course Manage"_s,
         u"SaveCourseFile\r\n"_s + description + u"\r\nLine "_s + QString::number(line), description,
         line);

@@ -28,13 +28,16 @@ public:
         , m_options(options)
         , m_result(result)
         , m_expander(options.expandLimit, options.inMemoryLimit)
+        , m_budget(
+              options.expandFolder, options.totalExpandLimit, options.minFreeSpace, options.cancel)
     {
+        m_expander.setBudget(&m_budget);
         const int threads = options.expandThreads > 0 ? options.expandThreads
                                                       : std::min(QThread::idealThreadCount(), 4);
         // This thread reads and parses; workers expand what it has read.
         if (threads > 1 && !options.expandFolder.isEmpty())
             m_parallel = std::make_unique<ParallelExpander>(
-                threads, options.expandLimit, options.inMemoryLimit);
+                threads, options.expandLimit, options.inMemoryLimit, &m_budget);
     }
 
     void run();
@@ -52,11 +55,14 @@ private:
     void expandEntry(CourseRecord &record, qsizetype index);
     void finishEntry(CourseRecord &record, const EntryDone &done);
     void collectParallel();
+    void reportBudget();
 
     QIODevice &m_in;
     const ReadOptions &m_options;
     ReadResult &m_result;
     EntryExpander m_expander;
+    ExpansionBudget m_budget;
+    int m_notExpanded = 0; // entries left packed once the budget ran out
     QSet<QString> m_keys;
     QByteArray m_compressed;
     std::unique_ptr<ParallelExpander> m_parallel;
@@ -147,6 +153,30 @@ void RecordReader::run()
             break;
     }
     collectParallel();
+    reportBudget();
+}
+
+void RecordReader::reportBudget()
+{
+    m_result.expansionStopped = m_budget.stopped();
+    switch (m_budget.stopped()) {
+    case ExpansionBudget::Stop::None:
+    case ExpansionBudget::Stop::Cancelled: return;
+    case ExpansionBudget::Stop::Total:
+        problem(
+            u"expanding stopped: the course expands past %1 bytes in all; %2 files left packed"_s
+                .arg(m_budget.totalLimit())
+                .arg(m_notExpanded),
+            __LINE__);
+        return;
+    case ExpansionBudget::Stop::Disk:
+        problem(
+            u"expanding stopped: the disk would keep less than %1 bytes free; %2 files left packed"_s
+                .arg(m_budget.minFreeSpace())
+                .arg(m_notExpanded),
+            __LINE__);
+        return;
+    }
 }
 
 bool RecordReader::accept(CourseRecord &record, int line)
@@ -248,6 +278,10 @@ RecordReader::Step RecordReader::readRecord()
 
 void RecordReader::expandEntry(CourseRecord &record, qsizetype index)
 {
+    if (m_budget.stopped() != ExpansionBudget::Stop::None) {
+        ++m_notExpanded;
+        return;
+    }
     EntryJob job{index, {}, {}, JoinFolder(m_options.expandFolder, record.name), record.name};
     const qint64 size = record.compressedSize;
     // The file is read rather than mapped: a mapping of a file that another
@@ -274,6 +308,10 @@ void RecordReader::expandEntry(CourseRecord &record, qsizetype index)
 
 void RecordReader::finishEntry(CourseRecord &record, const EntryDone &done)
 {
+    if (done.budgetSpent) {
+        ++m_notExpanded; // reported once, by reportBudget()
+        return;
+    }
     if (!done.ok) {
         problem(done.problem, done.line);
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controls/coursemanage/courseware/coursewareformat.h"
+#include "controls/coursemanage/courseware/expansionbudget.h"
 #include "controls/coursemanage/lumocourseware_export.h"
 
 #include <QList>
@@ -18,7 +19,11 @@ struct ReadOptions {
     // Where embedded files are expanded under their record names; empty
     // leaves them packed (listing only).
     QString expandFolder;
-    qint64 expandLimit = DefaultExpandLimit;
+    qint64 expandLimit = DefaultExpandLimit; // for each entry
+    // For all entries together; and the free space the disk must keep
+    // (negative: not watched). Entries past either are not expanded.
+    qint64 totalExpandLimit = DefaultTotalExpandLimit;
+    qint64 minFreeSpace = DefaultMinFreeSpace;
     // Entries whose compressed data and expanded output both fit in this
     // many bytes are expanded in one call; larger ones stream through zlib.
     qint64 inMemoryLimit = qint64(64) << 20;
@@ -51,6 +56,8 @@ struct ReadResult {
     bool cancelled = false;
     int rejectedRecords = 0;
     qint64 expandedBytes = 0;
+    // Why expansion stopped before the end (None when it did not).
+    ExpansionBudget::Stop expansionStopped = ExpansionBudget::Stop::None;
     // Everything that was written to the error log, one line each.
     QStringList problems;
 };
@@ -58,7 +65,7 @@ struct ReadResult {
 // Reads a courseware file from a random-access device positioned at its
 // start. Malformed records are logged and skipped; a length that the rest of
 // the file cannot hold ends the reading as a truncated file does. Nothing is
-// written outside `expandFolder`.
+// written outside `expandFolder`, nor through a link found inside it.
 LUMOCOURSEWARE_EXPORT ReadResult ReadCourseware(QIODevice &in, const ReadOptions &options = {});
 LUMOCOURSEWARE_EXPORT ReadResult ReadCoursewareFile(
     const QString &path, const ReadOptions &options = {});

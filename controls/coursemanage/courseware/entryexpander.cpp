@@ -1,5 +1,7 @@
 #include "controls/coursemanage/courseware/entryexpander.h"
 
+#include "controls/coursemanage/courseware/expansionbudget.h"
+
 #include <QIODevice>
 
 #include <libdeflate.h>
@@ -53,6 +55,8 @@ ExpandOutcome EntryExpander::expand(QByteArrayView compressed, QIODevice &out)
         const libdeflate_result result = libdeflate_zlib_decompress_ex(m_decompressor,
             compressed.data(), size_t(compressed.size()), m_buffer.get(), room, &usedIn, &produced);
         if (result == LIBDEFLATE_SUCCESS) {
+            if (m_budget && !m_budget->claim(qint64(produced)))
+                return {ExpandStatus::BudgetSpent, 0};
             if (!writeAll(out, m_buffer.get(), qint64(produced)))
                 return {ExpandStatus::WriteFailed, 0};
             return {ExpandStatus::Ok, qint64(produced)};
@@ -118,6 +122,8 @@ ExpandOutcome EntryExpander::expandWithZlib(
         const qint64 produced = qint64(StreamChunk - stream.avail_out);
         if (written + produced > m_expandLimit)
             return {ExpandStatus::TooLarge, written};
+        if (produced > 0 && m_budget && !m_budget->claim(produced))
+            return {ExpandStatus::BudgetSpent, written};
         if (produced > 0 && !writeAll(out, output.get(), produced))
             return {ExpandStatus::WriteFailed, written};
         written += produced;

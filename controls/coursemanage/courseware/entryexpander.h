@@ -11,7 +11,11 @@ struct libdeflate_decompressor;
 
 namespace Courseware {
 
-enum class ExpandStatus { Ok, TooLarge, Corrupt, ReadFailed, WriteFailed };
+class ExpansionBudget;
+
+// BudgetSpent: the output shared with the other entries of the file ran out
+// (see ExpansionBudget).
+enum class ExpandStatus { Ok, TooLarge, BudgetSpent, Corrupt, ReadFailed, WriteFailed };
 
 struct ExpandOutcome {
     ExpandStatus status = ExpandStatus::Ok;
@@ -38,6 +42,9 @@ public:
     ExpandOutcome expandStream(QIODevice &in, qint64 size, QIODevice &out);
 
     qint64 expandLimit() const { return m_expandLimit; }
+    // Output is claimed from `budget` before it is written (not owned; may
+    // be null).
+    void setBudget(ExpansionBudget *budget) { m_budget = budget; }
 
 private:
     ExpandOutcome expandWithZlib(
@@ -45,6 +52,7 @@ private:
 
     qint64 m_expandLimit;
     qint64 m_inMemoryLimit;
+    ExpansionBudget *m_budget = nullptr;
     libdeflate_decompressor *m_decompressor = nullptr;
     std::unique_ptr<char[]> m_buffer;
     size_t m_capacity = 0;

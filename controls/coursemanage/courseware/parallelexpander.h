@@ -31,11 +31,16 @@ struct EntryDone {
     qint64 written = 0;
     QString problem; // set when !ok
     int line = 0;
+    // Stopped because the file's shared budget ran out: the reader reports
+    // that once for the whole file, not per entry.
+    bool budgetSpent = false;
 };
 
 // Expands one entry into its file, from `job.data` or, when `stream` is
 // given, from `streamSize` bytes of that device. A failed entry leaves no
-// file behind.
+// file behind. The output is written under a new name of its own and then
+// renamed over the target, so a link or file already standing at the
+// target is replaced, never written through.
 EntryDone ExpandToFile(EntryExpander &expander, const EntryJob &job, QIODevice *stream = nullptr,
     qint64 streamSize = 0);
 
@@ -46,7 +51,9 @@ EntryDone ExpandToFile(EntryExpander &expander, const EntryJob &job, QIODevice *
 class ParallelExpander
 {
 public:
-    ParallelExpander(int threads, qint64 expandLimit, qint64 inMemoryLimit);
+    // `budget` (not owned, may be null) is shared by every worker.
+    ParallelExpander(
+        int threads, qint64 expandLimit, qint64 inMemoryLimit, ExpansionBudget *budget = nullptr);
     ~ParallelExpander();
     ParallelExpander(const ParallelExpander &) = delete;
     ParallelExpander &operator=(const ParallelExpander &) = delete;
@@ -60,6 +67,7 @@ private:
 
     qint64 m_expandLimit;
     qint64 m_inMemoryLimit;
+    ExpansionBudget *m_budget;
     size_t m_queueLimit;
     std::mutex m_mutex;
     std::condition_variable m_jobReady;

@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -417,6 +419,88 @@ TEST_F(CoursewareTest, HostileNamesNeverLeaveTheFolder)
         EXPECT_TRUE(home.errorLog().contains("Course Manage\r\nSaveCourseFile\r\n"));
         QFile::remove(JoinFolder(expandFolder, u"_0_2.txt"_s));
     }
+}
+
+// The folder may already hold links (a shared temporary folder, an extract
+// target chosen by the user): an entry replaces a link, never writes
+// through it, on the serial and the parallel path alike.
+TEST_F(CoursewareTest, PlantedLinksAreReplacedNotFollowed)
+{
+    const QString victim = dir.filePath(u"victim.txt"_s);
+    ASSERT_TRUE(WriteWholeFile(victim, "keep me"));
+    CoursewareBytes bytes;
+    bytes.header().folder(u"C"_s, u"_0"_s);
+    for (int i = 1; i <= 6; ++i)
+        bytes.file(u"f"_s, u"_0_%1.jpg"_s.arg(i), patterned(5000 + i, char('a' + i)));
+    for (const int threads : {1, 3}) {
+        SCOPED_TRACE(threads);
+        for (int i = 1; i <= 6; ++i) {
+            const QString entry = JoinFolder(expandFolder, u"_0_%1.jpg"_s.arg(i));
+            QFile::remove(entry);
+            ASSERT_TRUE(QFile::link(victim, entry));
+        }
+        ReadOptions options = expanding();
+        options.expandThreads = threads;
+        const ReadResult result = readBytes(bytes.bytes(), options);
+        EXPECT_TRUE(result.problems.isEmpty()) << result.problems.join(u'\n').toStdString();
+        EXPECT_EQ(ReadWholeFile(victim), QByteArray("keep me"));
+        for (int i = 1; i <= 6; ++i) {
+            const QFileInfo entry(JoinFolder(expandFolder, u"_0_%1.jpg"_s.arg(i)));
+            EXPECT_FALSE(entry.isSymLink());
+            EXPECT_EQ(ReadWholeFile(entry.filePath()), patterned(5000 + i, char('a' + i)));
+        }
+        // Nothing half-written is left beside them.
+        EXPECT_EQ(QDir(expandFolder).entryList(QDir::Files | QDir::Hidden).size(), 6);
+    }
+}
+
+// Many entries, each within its own limit, must not add up past the file's
+// limit nor fill the disk; the log says so once, not once per entry.
+TEST_F(CoursewareTest, TotalExpansionIsCapped)
+{
+    CoursewareBytes bytes;
+    bytes.header().folder(u"C"_s, u"_0"_s);
+    for (int i = 1; i <= 40; ++i)
+        bytes.file(u"f"_s, u"_0_%1.txt"_s.arg(i), patterned(10000, char('a' + i % 20)));
+    for (const int threads : {1, 4}) {
+        SCOPED_TRACE(threads);
+        QDir(expandFolder).removeRecursively();
+        QDir().mkpath(expandFolder);
+        home.clearErrorLog();
+        ReadOptions options = expanding();
+        options.expandThreads = threads;
+        options.totalExpandLimit = 95000;
+        const ReadResult result = readBytes(bytes.bytes(), options);
+        EXPECT_EQ(result.records.size(), 41); // every node is still listed
+        EXPECT_EQ(result.expansionStopped, ExpansionBudget::Stop::Total);
+        EXPECT_LE(result.expandedBytes, 95000);
+        qint64 onDisk = 0;
+        int expanded = 0;
+        for (const CourseRecord &r : result.records) {
+            const QFileInfo file(JoinFolder(expandFolder, r.name));
+            EXPECT_EQ(file.exists(), r.expanded) << r.name.toStdString();
+            expanded += r.expanded ? 1 : 0;
+            onDisk += r.expanded ? file.size() : 0;
+        }
+        EXPECT_GE(expanded, 1);
+        EXPECT_LE(expanded, 9);
+        EXPECT_EQ(onDisk, result.expandedBytes);
+        EXPECT_EQ(result.problems.size(), 1);
+        EXPECT_EQ(home.errorLog().count("Course Manage\r\n"), 1); // one entry in all
+        EXPECT_TRUE(home.errorLog().contains("the course expands past 95000 bytes"));
+    }
+
+    // A disk that would keep less than the minimum takes nothing at all.
+    QDir(expandFolder).removeRecursively();
+    QDir().mkpath(expandFolder);
+    ReadOptions options = expanding();
+    options.minFreeSpace = QStorageInfo(expandFolder).bytesAvailable() + (qint64(1) << 30);
+    const ReadResult result = readBytes(bytes.bytes(), options);
+    EXPECT_EQ(result.expansionStopped, ExpansionBudget::Stop::Disk);
+    EXPECT_EQ(result.expandedBytes, 0);
+    EXPECT_TRUE(filesUnder(expandFolder).isEmpty());
+    ASSERT_EQ(result.problems.size(), 1);
+    EXPECT_TRUE(result.problems[0].contains(u"40 files left packed"_s));
 }
 
 TEST_F(CoursewareTest, DuplicateKeysKeepTheFirst)

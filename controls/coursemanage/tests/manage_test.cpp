@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
@@ -364,6 +365,85 @@ private Q_SLOTS:
         QVERIFY(load(path(u"c.lsn"_s)));
         QVERIFY(!QFile::exists(stale));
         QVERIFY(QDir(manage->TempFolder() + u"keep"_s).exists());
+    }
+
+    // The host re-enters a class while the last entry's load still runs:
+    // only the file asked for last may be reported, and only once.
+    void aNewLoadReplacesTheRunningOne()
+    {
+        CoursewareBytes first;
+        first.header(1, u"甲"_s, u"T"_s).folder(u"课程"_s, u"_0"_s);
+        for (int i = 1; i <= 200; ++i)
+            first.file(u"f.jpg"_s, u"_0_%1.jpg"_s.arg(i), patterned(50000, i));
+        QVERIFY(first.save(path(u"a.lsn"_s)));
+        QVERIFY(sampleCourse().save(path(u"b.lsn"_s)));
+        QVERIFY(load(path(u"b.lsn"_s)));
+        QVERIFY(manage->bIsOpened());
+
+        QSignalSpy loaded(manage.get(), &Manage::CourseFileLoaded);
+        manage->LoadCourseFile(path(u"a.lsn"_s));
+        QVERIFY(!manage->bIsOpened()); // the old course does not count as the new one
+        manage->LoadCourseFile(path(u"b.lsn"_s));
+        QVERIFY(loaded.wait(20000));
+        QTest::qWait(100);
+        QCOMPARE(loaded.size(), 1);
+        QCOMPARE(loaded.first().first().toBool(), true);
+        QVERIFY(!manage->IsBusy());
+        QVERIFY(manage->bIsOpened());
+        QCOMPARE(manage->CourseName(), u"语文"_s);
+        QCOMPARE(manage->CurrentFileName(), path(u"b.lsn"_s));
+        QCOMPARE(keysInOrder(*manage),
+            QStringList({u"_0"_s, u"_0_1"_s, u"_0_2"_s, u"_0_1_3"_s, u"_0_1_4"_s}));
+        QCOMPARE(QDir(manage->TempFolder()).entryList(QDir::Files),
+            QStringList({u"_0_1_3.jpg"_s, u"_0_1_4.mp3"_s}));
+    }
+
+    void clearAndTheHostCallOffALoad()
+    {
+        sampleCourse().save(path(u"c.lsn"_s));
+        QVERIFY(load(path(u"c.lsn"_s)));
+        manage->Clear();
+        QVERIFY(!manage->bIsOpened());
+        QCOMPARE(manage->NodeCount(), 0);
+
+        QVERIFY(load(path(u"c.lsn"_s)));
+        manage->setbIsOpened(false); // Disconnect
+        QVERIFY(!manage->bIsOpened());
+        QCOMPARE(manage->NodeCount(), 5);
+
+        // Called off while reading: the late end must not set it back.
+        for (const bool byClear : {false, true}) {
+            QSignalSpy loaded(manage.get(), &Manage::CourseFileLoaded);
+            manage->LoadCourseFile(path(u"c.lsn"_s));
+            if (byClear)
+                manage->Clear();
+            else
+                manage->setbIsOpened(false);
+            QVERIFY(loaded.wait(20000));
+            QCOMPARE(loaded.size(), 1);
+            QCOMPARE(loaded.first().first().toBool(), false);
+            QVERIFY(!manage->bIsOpened());
+            QVERIFY(!manage->IsBusy());
+        }
+        QCOMPARE(manage->NodeCount(), 0);
+    }
+
+    void aLoadAskedForDuringASaveFollowsIt()
+    {
+        authorSmallCourse();
+        sampleCourse().save(path(u"d.lsn"_s));
+        QSignalSpy saved(manage.get(), &Manage::CourseFileSaved);
+        QSignalSpy loaded(manage.get(), &Manage::CourseFileLoaded);
+        chooser.answers = {path(u"saved.lsn"_s)};
+        manage->SaveCourse();
+        QVERIFY(manage->IsBusy());
+        manage->LoadCourseFile(path(u"d.lsn"_s));
+        QVERIFY(loaded.wait(20000));
+        QCOMPARE(saved.size(), 1);
+        QCOMPARE(saved.first().first().toBool(), true);
+        QCOMPARE(loaded.first().first().toBool(), true);
+        QCOMPARE(manage->CourseName(), u"语文"_s);
+        QVERIFY(QFileInfo::exists(path(u"saved.lsn"_s)));
     }
 
     void createFolderRules()

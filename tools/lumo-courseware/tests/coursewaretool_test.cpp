@@ -150,6 +150,39 @@ TEST_F(ToolTest, BadFilesAreReportedWithTheClientsWords)
     EXPECT_TRUE(QFile::exists(path(u"wrong.lsn"_s))) << "the tool never deletes what it reads";
 }
 
+// A course file is foreign input: what it names must not drive the
+// terminal (escape sequences, a title change, a cleared screen).
+TEST_F(ToolTest, ListEscapesControlCharactersButJsonStaysJson)
+{
+    const QString hostile = u"课\x1b]0;owned\x07\x1b[2J\x7f\t\\x1b\r\n"_s;
+    const QString urlDir = path(u"course.lsn"_s);
+    ASSERT_EQ(run({u"pack"_s, urlDir, u"--name"_s, hostile, u"--teacher"_s, u"T\x1b[1m"_s,
+                      u"http://a/\x1bx"_s})
+                  .code,
+        0);
+    const ToolRun text = run({u"list"_s, urlDir});
+    EXPECT_EQ(text.code, 0) << text.err.toStdString();
+    for (const QChar c : text.out) {
+        const bool allowedSeparator = c == u'\n' || c == u'\t';
+        EXPECT_TRUE(allowedSeparator
+            || (c.category() != QChar::Other_Control && c.category() != QChar::Other_Format))
+            << "raw U+" << std::hex << unsigned(c.unicode());
+    }
+    EXPECT_TRUE(
+        text.out.contains(u"Course: 课\\x1b]0;owned\\x07\\x1b[2J\\x7f\\x09\\\\x1b\\x0d\\x0a\n"_s))
+        << text.out.toStdString();
+    EXPECT_TRUE(text.out.contains(u"Teacher: T\\x1b[1m\n"_s));
+    EXPECT_TRUE(text.out.contains(u"\turl\thttp://a/\\x1bx.url\t-\n"_s));
+
+    const ToolRun json = run({u"list"_s, urlDir, u"--json"_s});
+    EXPECT_EQ(json.code, 0);
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json.out.toUtf8(), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError);
+    EXPECT_EQ(document.object().value(u"courseName"_s).toString(), hostile);
+    EXPECT_FALSE(json.out.contains(QChar(0x1b)));
+}
+
 TEST_F(ToolTest, UsageMistakesChangeNothing)
 {
     const QStringList rows[] = {
