@@ -30,7 +30,8 @@ protected:
         file.write(payload);
         file.close();
         QString error;
-        ASSERT_TRUE(ParseSimConfig(R"({"courseFolder": "courses"})", base, config, error))
+        ASSERT_TRUE(ParseSimConfig(
+            R"({"courseFolder": "courses", "classrooms": [{"name": "a"}]})", base, config, error))
             << error.toStdString();
         web = std::make_unique<SimWebServer>(config, [](const QJsonObject &) {});
         ASSERT_TRUE(web->listen());
