@@ -173,19 +173,21 @@ Burst RunBurst(ServerThread &server, const QString &path)
 
     // The student draws: a rectangle dragged across the board, again and
     // again, one mouse step every 10 ms.
-    client.state.bWhiteBoardPermitted = true;
+    client.session.bWhiteBoardPermitted = true;
     int step = 0;
     QTimer drawing;
     QObject::connect(&drawing, &QTimer::timeout, [&] {
-        auto &board = client.live->whiteboard();
+        WhiteBoardSign &layer = *client.sign;
         const int phase = step++ % 20;
+        const float x = (20 + phase * 10) * 15.0f;
+        const float y = (20 + phase * 5) * 15.0f;
         if (phase == 0) {
             Q_EMIT client.palette->OnRect(1, 0xff0000u);
-            board.mouseDown(1, 0, QPointF(20, 20));
+            layer.OnMouseDown(1, 0, x, y);
         } else if (phase == 19) {
-            board.mouseUp(1, 0, QPointF(20 + 19 * 10, 20 + 19 * 5));
+            layer.OnMouseUp(1, 0, x, y);
         } else {
-            board.mouseMove(1, 0, QPointF(20 + phase * 10, 20 + phase * 5));
+            layer.OnMouseMove(1, 0, x, y);
         }
     });
     drawing.start(10);

@@ -67,9 +67,11 @@ void ClassEntry::onFullRosterArriving()
     m.notes.setMyID(m.session.MyID);
     m.remote.setMyID(m.session.MyID);
     m.users.setMyID(m.session.MyID);
+    // The course record carries no name: "Course" and its number (as the
+    // record's CourseName(), which the protocol library does not export).
     m.window.setCaption(u"[分类:"_s + QString::number(m.session.CurrentCourse.CategoryID)
         + u"--用户:"_s + QString::number(m.session.MyID) + u"]"_s
-        + m.session.CurrentCourse.CourseName());
+        + u"Course"_s + QString::number(m.session.CurrentCourse.CourseID));
 }
 
 void ClassEntry::onFullRosterFilled()

@@ -14,8 +14,6 @@ struct ClassLiveState {
     // announces, and by class entry on every new connection).
     bool bTeacherArrivalPending = false;
     QString TeacherNick;
-    // Roster and switches: the student's own whiteboard permission.
-    bool bWhiteBoardPermitted = true;
     // Playback: the last play command, and whether it came before the
     // courseware was open (class entry replays it).
     qint32 CurrPlayID = 0;

@@ -1,8 +1,8 @@
 #include "client/classroom/live/classswitches.h"
 
 #include "client/classroom/live/classeventgate.h"
-#include "client/classroom/live/classlivestate.h"
 #include "client/classroom/live/classports.h"
+#include "client/session/sessionstate.h"
 #include "controls/notesmanage/notesmanage.h"
 #include "controls/userlist/userlist.h"
 #include "controls/volumecontrol/volumecontrol.h"
@@ -28,7 +28,7 @@ ClassSwitches::ClassSwitches(Deps deps, QObject *parent)
     connect(&m.gate, &ClassEventGate::GetMsgGlobalWhiteBoardStatus, this, [this](bool on) {
         if (on)
             return; // permissions come back one by one as status changes
-        m.live.bWhiteBoardPermitted = false;
+        m.session.bWhiteBoardPermitted = false;
         m.window.setWhiteBoardToolsEnabled(false);
     });
 }

@@ -4,6 +4,7 @@
 
 class clsRemoteSync;
 class NotesManage;
+class SessionState;
 class UserList;
 class VolumeControl;
 
@@ -12,7 +13,6 @@ namespace ClassLive {
 class ClassEventGate;
 class ClassVoice;
 class ClassWindow;
-struct ClassLiveState;
 
 // The teacher's four class-wide switches: notes, voice, speaking and the
 // whiteboard.
@@ -23,7 +23,7 @@ public:
     struct Deps {
         clsRemoteSync &remote;
         ClassEventGate &gate;
-        ClassLiveState &live;
+        SessionState &session;
         ClassWindow &window;
         ClassVoice &voice;
         UserList &users;

@@ -7,25 +7,26 @@
 
 namespace ClassLive {
 
-VizeRazavVoice::VizeRazavVoice(Classroom::frmVizeRazav &window)
-    : m_window(&window)
+VizeRazavVoice::VizeRazavVoice(std::function<Classroom::frmVizeRazav *()> window)
+    : m_window(std::move(window))
 { }
 
 void VizeRazavVoice::ListenAt(const QString &ip, quint16 listenPort, quint16 speakPort)
 {
-    if (!m_window)
+    Classroom::frmVizeRazav *window = m_window ? m_window() : nullptr;
+    if (!window)
         return;
-    m_window->txtListenIP()->setText(ip);
-    m_window->txtListenPort()->setText(QString::number(listenPort));
-    m_window->ListenStart();
-    m_window->txtSpeakIP()->setText(ip);
-    m_window->txtSpeakPort()->setText(QString::number(speakPort));
+    window->txtListenIP()->setText(ip);
+    window->txtListenPort()->setText(QString::number(listenPort));
+    window->ListenStart();
+    window->txtSpeakIP()->setText(ip);
+    window->txtSpeakPort()->setText(QString::number(speakPort));
 }
 
 void VizeRazavVoice::SpeakStop()
 {
-    if (m_window)
-        m_window->SpeakStop();
+    if (Classroom::frmVizeRazav *window = m_window ? m_window() : nullptr)
+        window->SpeakStop();
 }
 
 DialogFontChooser::DialogFontChooser(QWidget *parent)

@@ -20,12 +20,12 @@ LiveClass::LiveClass(Deps d, ClassEntry::Limits limits, QObject *parent)
         limits);
     m_notes = std::make_unique<NotesBinder>(NotesBinder::Deps{
         d.remote, *m_gate, d.live, d.prompter, d.notes, d.detachedNotes, d.mailButton});
-    m_whiteboard = std::make_unique<WhiteBoardRelay>(WhiteBoardRelay::Deps{
-        d.remote, *m_gate, d.session, d.live, d.prompter, d.fonts, d.sign, d.ole, d.palette});
+    m_whiteboard = std::make_unique<WhiteBoardRelay>(WhiteBoardRelay::Deps{d.remote, *m_gate,
+        d.session, d.live, d.prompter, d.fonts, d.sign, d.ole, d.palette, d.board, d.setFirstMove});
     m_playback = std::make_unique<PlaybackBinder>(PlaybackBinder::Deps{
         d.remote, *m_gate, d.session, d.live, d.prompter, d.course, d.ole, d.sign});
     m_switches = std::make_unique<ClassSwitches>(ClassSwitches::Deps{
-        d.remote, *m_gate, d.live, d.window, d.voice, d.users, d.notes, d.volume});
+        d.remote, *m_gate, d.session, d.window, d.voice, d.users, d.notes, d.volume});
     m_questions
         = std::make_unique<QuestionBinder>(QuestionBinder::Deps{d.remote, *m_gate, d.answers});
 
@@ -34,8 +34,6 @@ LiveClass::LiveClass(Deps d, ClassEntry::Limits limits, QObject *parent)
     connect(m_roster.get(), &RosterBinder::fullRosterFilled, m_entry.get(),
         &ClassEntry::onFullRosterFilled);
     connect(m_entry.get(), &ClassEntry::replayPlay, m_playback.get(), &PlaybackBinder::play);
-    connect(m_playback.get(), &PlaybackBinder::aboutToPlay, m_whiteboard.get(),
-        &WhiteBoardRelay::completeArmedSign);
     connect(m_entry.get(), &ClassEntry::leaveRequested, this, &LiveClass::leaveRequested);
     connect(m_roster.get(), &RosterBinder::putOut, this, &LiveClass::leaveRequested);
 }

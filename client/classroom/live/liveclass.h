@@ -24,8 +24,9 @@ class AnswerBar;
 
 // The live class's units over one connection and one set of controls,
 // with the few signals that join them: the roster starts class entry,
-// entry replays a deferred play command, a play ends an armed sign, and
-// both entry and the roster may ask to leave the class.
+// entry replays a deferred play command, and both entry and the roster may
+// ask to leave the class. (A play ending an armed sign goes through the
+// main window's whiteboard input: playback().aboutToPlay.)
 class LiveClass : public QObject
 {
     Q_OBJECT
@@ -48,6 +49,10 @@ public:
         ClassVoice &voice;
         CoursewareFetch &fetch;
         FontChooser &fonts;
+        // The whiteboard picture box, and the main window's whiteboard
+        // input's first-move flag.
+        QWidget &board;
+        std::function<void()> setFirstMove;
         std::function<QString()> coursewarePath;
         NotesManage *detachedNotes = nullptr;
         QAbstractButton *mailButton = nullptr;

@@ -104,8 +104,8 @@ void RosterBinder::rereadOwnPermissions()
         m.window.setStatusPanel(2, u"空闲"_s, PanelPicture::Inactive);
         m.remote.SendMicroPhoneRequestion(false);
     }
-    m.live.bWhiteBoardPermitted = m.users.CheckUserWhiteBoardStatus(own);
-    m.window.setWhiteBoardToolsEnabled(m.live.bWhiteBoardPermitted);
+    m.session.bWhiteBoardPermitted = m.users.CheckUserWhiteBoardStatus(own);
+    m.window.setWhiteBoardToolsEnabled(m.session.bWhiteBoardPermitted);
     const bool notes = m.users.CheckUserNoteStatus(own);
     m.window.setSendNotesEnabled(notes);
     m.notes.setSendEnabled(notes);

@@ -12,10 +12,8 @@
 #include "controls/whiteboardsign/whiteboardsign.h"
 #include "protocol/clsremotesync.h"
 
-#include <QEvent>
-#include <QMouseEvent>
 #include <QPointer>
-#include <QWindowStateChangeEvent>
+#include <QWidget>
 
 #include <algorithm>
 #include <cmath>
@@ -32,18 +30,6 @@ qint16 clamp16(qint64 value, qint64 low = -32768, qint64 high = 32767)
     return qint16(std::clamp(value, low, high));
 }
 
-int buttonsOf(Qt::MouseButtons buttons)
-{
-    return (buttons & Qt::LeftButton ? 1 : 0) | (buttons & Qt::RightButton ? 2 : 0)
-        | (buttons & Qt::MiddleButton ? 4 : 0);
-}
-
-int shiftOf(Qt::KeyboardModifiers modifiers)
-{
-    return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0)
-        | (modifiers & Qt::AltModifier ? 4 : 0);
-}
-
 } // namespace
 
 WhiteBoardRelay::WhiteBoardRelay(Deps deps, QObject *parent)
@@ -54,7 +40,7 @@ WhiteBoardRelay::WhiteBoardRelay(Deps deps, QObject *parent)
     connect(&m.sign, &WhiteBoardSign::OnEndPaint, this, &WhiteBoardRelay::onEndPaint);
     connect(&m.sign, &WhiteBoardSign::OnArrowMove, this, &WhiteBoardRelay::onArrowMove);
     connect(&m.sign, &WhiteBoardSign::OnClean, this, [this] {
-        if (m.live.bWhiteBoardPermitted)
+        if (m.session.bWhiteBoardPermitted)
             m.remote.SendWhiteBoardMsg(255, 0, 0, 0, 0, 0, 0, QString(), 0, QString());
     });
     connect(&m.palette, &ToolBar::OnRect, this,
@@ -71,27 +57,15 @@ WhiteBoardRelay::WhiteBoardRelay(Deps deps, QObject *parent)
         setArmed(true);
         m.sign.setShape(stArrow);
         m.sign.setIfDraw(true);
-        m_firstMove = true;
+        if (m.setFirstMove)
+            m.setFirstMove();
     });
     connect(&m.palette, &ToolBar::OnText, this, &WhiteBoardRelay::armText);
     connect(&m.palette, &ToolBar::OnChangeColor, this, [this](quint32 c) { m.sign.setColor(c); });
     connect(&m.palette, &ToolBar::OnChangeLineWidth, this,
         [this](qint16 w) { m.sign.setLineWidth(w); });
 
-    // The main window forwards the mouse: the layer's own events come here.
-    m.sign.setHandlesOwnMouse(false);
-    m.sign.setMouseTracking(true);
-    m.sign.installEventFilter(this);
     setArmed(false);
-    if (QWidget *top = m.sign.window(); top != &m.sign) {
-        m_wasMinimized = top->isMinimized();
-        top->installEventFilter(this);
-    }
-}
-
-QPointF WhiteBoardRelay::toTwips(QPointF pixels)
-{
-    return pixels * kTwipsPerPixel;
 }
 
 void WhiteBoardRelay::onWhiteBoard(qint32 ShapeType, qint32 x1, qint32 y1, qint32 x2, qint32 y2,
@@ -105,7 +79,8 @@ void WhiteBoardRelay::onWhiteBoard(qint32 ShapeType, qint32 x1, qint32 y1, qint3
     }
     if (ShapeType < stRectangle || ShapeType > stArrow)
         return; // no such sign
-    m_firstMove = true;
+    if (m.setFirstMove)
+        m.setFirstMove();
     if (m.sign.bIsTransparent())
         captureBoard();
     if (ShapeType == stArrow && x1 == 255 && y1 == 255) {
@@ -161,9 +136,9 @@ void WhiteBoardRelay::onEndPaint(qint16 Shape, qint16 x1, qint16 y1, qint16 x2, 
     m.palette.Reset();
     m.sign.setIfDraw(false);
     setArmed(false);
-    // Without whiteboard permission the mark is removed again on release
-    // and never reaches the class.
-    if (!m.live.bWhiteBoardPermitted)
+    // Without whiteboard permission the mark is removed again (by the
+    // whiteboard input, on release) and never reaches the class.
+    if (!m.session.bWhiteBoardPermitted)
         return;
     m.remote.SendWhiteBoardMsg(
         Shape, x1, y1, x2, y2, LineWidth, qint32(Color), Text, FontSize, FontName);
@@ -171,7 +146,7 @@ void WhiteBoardRelay::onEndPaint(qint16 Shape, qint16 x1, qint16 y1, qint16 x2, 
 
 void WhiteBoardRelay::onArrowMove(qint16 x, qint16 y)
 {
-    if (!m.live.bWhiteBoardPermitted)
+    if (!m.session.bWhiteBoardPermitted)
         return;
     const double px
         = std::clamp(std::round(x / double(kTwipsPerPixel)), 0.0, double(m.sign.width()));
@@ -216,116 +191,21 @@ void WhiteBoardRelay::armText()
                     return;
                 self->m.sign.setText(text);
                 self->m.sign.setIfDraw(true);
-                self->m_firstMove = true;
+                if (self->m.setFirstMove)
+                    self->m.setFirstMove();
             });
     });
 }
 
 void WhiteBoardRelay::setArmed(bool armed)
 {
-    // While a tool is armed the layer takes the mouse; otherwise it lets it
-    // through to the page, web view or player beneath.
-    m.sign.setAttribute(Qt::WA_TransparentForMouseEvents, !armed);
+    m.board.setEnabled(!armed);
     Q_EMIT armedChanged(armed);
 }
 
 void WhiteBoardRelay::captureBoard()
 {
     m.sign.SetPicture(CaptureBoard(m.ole));
-}
-
-bool WhiteBoardRelay::insideBoard(QPointF p) const
-{
-    return p.x() >= 0 && p.y() >= 0 && p.x() <= m.sign.width() && p.y() <= m.sign.height();
-}
-
-bool WhiteBoardRelay::drawingTextOrArrow() const
-{
-    return m.sign.IfDraw() && (m.sign.Shape() == stText || m.sign.Shape() == stArrow);
-}
-
-void WhiteBoardRelay::mouseDown(int button, int shift, QPointF pixels)
-{
-    if (!m.live.bWhiteBoardPermitted)
-        return;
-    if (m.sign.bIsTransparent())
-        captureBoard();
-    const QPointF t = toTwips(pixels);
-    m.sign.OnMouseDown(qint16(button), qint16(shift), float(t.x()), float(t.y()));
-    if (drawingTextOrArrow())
-        m_firstMove = true;
-}
-
-void WhiteBoardRelay::mouseMove(int button, int shift, QPointF pixels)
-{
-    if (!insideBoard(pixels))
-        return;
-    if (drawingTextOrArrow() && m_firstMove) {
-        if (m.sign.bIsTransparent())
-            captureBoard();
-        m_firstMove = false;
-    }
-    const QPointF t = toTwips(pixels);
-    m.sign.OnMouseMove(qint16(button), qint16(shift), float(t.x()), float(t.y()));
-}
-
-void WhiteBoardRelay::mouseUp(int button, int shift, QPointF pixels)
-{
-    if (!insideBoard(pixels))
-        return;
-    const QPointF t = toTwips(pixels);
-    m.sign.OnMouseUp(qint16(button), qint16(shift), float(t.x()), float(t.y()));
-    if (!m.live.bWhiteBoardPermitted)
-        m.sign.ClearLastSign();
-}
-
-void WhiteBoardRelay::completeArmedSign()
-{
-    mouseDown(1, 1, QPointF(100, 100));
-    m.sign.setIfDraw(false);
-    setArmed(false);
-}
-
-void WhiteBoardRelay::refreshWhiteBoard()
-{
-    if (!m.session.bInClass)
-        return;
-    if (m.sign.Shape() == stArrow)
-        mouseDown(1, 1, QPointF(100, 100));
-    m.remote.SendMsgRefreshWhiteBoard();
-}
-
-bool WhiteBoardRelay::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == &m.sign) {
-        switch (event->type()) {
-        case QEvent::MouseButtonPress: {
-            auto *e = static_cast<QMouseEvent *>(event);
-            mouseDown(buttonsOf(e->button()), shiftOf(e->modifiers()), e->position());
-            return true;
-        }
-        case QEvent::MouseMove: {
-            auto *e = static_cast<QMouseEvent *>(event);
-            mouseMove(buttonsOf(e->buttons()), shiftOf(e->modifiers()), e->position());
-            return true;
-        }
-        case QEvent::MouseButtonRelease: {
-            auto *e = static_cast<QMouseEvent *>(event);
-            mouseUp(buttonsOf(e->button()), shiftOf(e->modifiers()), e->position());
-            return true;
-        }
-        default: return false;
-        }
-    }
-    if (event->type() == QEvent::WindowStateChange) {
-        // A restored window asks the server for the board it missed.
-        auto *top = static_cast<QWidget *>(watched);
-        const bool minimized = top->isMinimized();
-        if (m_wasMinimized && !minimized && m.session.bInClass)
-            m.remote.SendMsgRefreshWhiteBoard();
-        m_wasMinimized = minimized;
-    }
-    return false;
 }
 
 } // namespace ClassLive

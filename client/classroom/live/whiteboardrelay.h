@@ -1,14 +1,16 @@
 #pragma once
 
 #include <QObject>
-#include <QPointF>
 #include <QString>
+
+#include <functional>
 
 class clsRemoteSync;
 class SessionState;
 class ToolBar;
 class WhiteBoardOLE;
 class WhiteBoardSign;
+class QWidget;
 
 namespace Global {
 class Prompter;
@@ -22,7 +24,8 @@ struct ClassLiveState;
 
 // The shared whiteboard: signs received from the class are drawn, the
 // student's own (with whiteboard permission) are sent; the palette arms the
-// drawing layer; the mouse over the board reaches the layer in twips.
+// drawing layer. The mouse reaches the layer through the main window's
+// whiteboard input.
 //
 // Values from the wire are clamped to their range, never wrapped.
 class WhiteBoardRelay : public QObject
@@ -39,6 +42,11 @@ public:
         WhiteBoardSign &sign; // lies exactly over the presentation area
         WhiteBoardOLE &ole;
         ToolBar &palette;
+        // The whiteboard picture box, disabled while a tool is armed.
+        QWidget &board;
+        // The main window's first-move flag of the whiteboard input: set
+        // when a text or arrow is armed and by every received sign.
+        std::function<void()> setFirstMove;
     };
 
     static constexpr int MaxLineWidth = 99;
@@ -46,29 +54,10 @@ public:
 
     explicit WhiteBoardRelay(Deps deps, QObject *parent = nullptr);
 
-    // Board-relative pixels to the layer's twips.
-    static QPointF toTwips(QPointF pixels);
-
-public Q_SLOTS:
-    // The main toolbar's "Refresh": the server sends the board again.
-    void refreshWhiteBoard();
-    // Before a played item replaces the board: a text or arrow still armed
-    // is completed by a click at the board's (100, 100), then disarmed.
-    void completeArmedSign();
-
-    // The main window's mouse over the board (board-relative pixels;
-    // buttons and shift as bit sets: 1 left, 2 right, 4 middle; 1 shift,
-    // 2 control, 4 alt). The layer's own mouse events come here too.
-    void mouseDown(int button, int shift, QPointF pixels);
-    void mouseMove(int button, int shift, QPointF pixels);
-    void mouseUp(int button, int shift, QPointF pixels);
-
 Q_SIGNALS:
-    // A tool is armed (the board's content stops taking the mouse) or not.
+    // A tool is armed (the board stops taking the mouse, which then reaches
+    // the main window's whiteboard input) or not.
     void armedChanged(bool armed);
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void onWhiteBoard(qint32 ShapeType, qint32 x1, qint32 y1, qint32 x2, qint32 y2,
@@ -81,12 +70,8 @@ private:
     void armText();
     void setArmed(bool armed);
     void captureBoard();
-    bool insideBoard(QPointF pixels) const;
-    bool drawingTextOrArrow() const;
 
     Deps m;
-    bool m_firstMove = true;
-    bool m_wasMinimized = false;
 };
 
 } // namespace ClassLive

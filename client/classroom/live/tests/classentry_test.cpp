@@ -136,7 +136,7 @@ TEST_F(Entry, HeldEventsFollowInArrivalOrderAndALostConnectionDropsThem)
     EXPECT_FALSE(c->window.sendNotesEnabled);
     EXPECT_FALSE(c->notes->SendEnabled());
     EXPECT_EQ(c->window.panelText.value(2), u"空闲"_s);
-    EXPECT_FALSE(c->state.bWhiteBoardPermitted);
+    EXPECT_FALSE(c->session.bWhiteBoardPermitted);
 }
 
 TEST_F(Entry, RosterRecordsThatCannotBeReadAreSkippedAndLogged)

@@ -153,28 +153,25 @@ TEST_F(LiveClass, WhiteboardSignsTravelBothWaysOnlyWithPermission)
     // Bob gets the whiteboard: his line reaches ann.
     teacher(u"permit 12 whiteboard on"_s);
     settle(*bob);
-    ASSERT_TRUE(bob->state.bWhiteBoardPermitted);
+    ASSERT_TRUE(bob->session.bWhiteBoardPermitted);
     EXPECT_TRUE(bob->window.toolsEnabled);
     Q_EMIT bob->palette->OnLine(2, 0xff0000u);
-    auto &board = bob->live->whiteboard();
-    board.mouseDown(1, 0, QPointF(10, 10));
-    board.mouseMove(1, 0, QPointF(200, 120));
-    board.mouseUp(1, 0, QPointF(200, 120));
+    EXPECT_FALSE(bob->board->isEnabled()); // armed: the mouse goes to the window
+    bob->drag(QPoint(10, 10), QPoint(200, 120));
+    EXPECT_TRUE(bob->board->isEnabled());
     ASSERT_TRUE(QTest::qWaitFor([&] { return ann->liveSigns() == 3; }, 5000));
     EXPECT_EQ(ann->sign->model().sign(2).shape, WhiteBoard::stLine);
 
-    // Taken away: a text placed all the same is removed again and nothing
-    // is sent.
+    // Taken away: a text placed all the same is not sent.
     teacher(u"permit 12 whiteboard off"_s);
     settle(*bob);
-    ASSERT_FALSE(bob->state.bWhiteBoardPermitted);
-    const int before = bob->liveSigns();
+    ASSERT_FALSE(bob->session.bWhiteBoardPermitted);
     const int sentBefore = server->boardSignCount();
     bob->prompter.textAnswers << u"ab"_s;
     Q_EMIT bob->palette->OnText();
-    board.mouseMove(0, 0, QPointF(50, 50));
-    board.mouseUp(1, 0, QPointF(50, 50));
-    EXPECT_EQ(bob->liveSigns(), before);
+    ASSERT_TRUE(bob->sign->IfDraw());
+    bob->sign->OnMouseUp(1, 0, 750, 750);
+    EXPECT_FALSE(bob->sign->IfDraw());
     settle(*ann);
     EXPECT_EQ(server->boardSignCount(), sentBefore);
     EXPECT_EQ(ann->liveSigns(), 3);
@@ -194,7 +191,7 @@ TEST_F(LiveClass, SwitchesQuestionsAndAnswersActOnTheRightControls)
     EXPECT_EQ(ann->window.panelText.value(2), u"归还话筒"_s);
     EXPECT_TRUE(ann->voice.calls.contains(u"speakstop"_s));
     EXPECT_FALSE(ann->window.toolsEnabled);
-    EXPECT_FALSE(ann->state.bWhiteBoardPermitted);
+    EXPECT_FALSE(ann->session.bWhiteBoardPermitted);
     EXPECT_TRUE(ann->answers->isVisibleTo(&ann->top));
     EXPECT_EQ(ann->answers->question(), u"Ready?"_s);
     EXPECT_FALSE(ann->answers->okButton()->isVisibleTo(&ann->top));
@@ -261,16 +258,14 @@ TEST_F(LiveClass, TextToolRefusesBigFontsAndCircleToolDrawsOvals)
     EXPECT_EQ(ann->sign->Text(), u"ab"_s);
     EXPECT_EQ(ann->sign->FontName(), u"宋体"_s);
     EXPECT_EQ(ann->sign->FontSize(), 9);
-    ann->live->whiteboard().mouseMove(0, 0, QPointF(40, 40));
-    ann->live->whiteboard().mouseUp(1, 0, QPointF(40, 40));
+    EXPECT_GE(ann->firstMoves, 1);
+    ann->sign->OnMouseMove(0, 0, 600, 600);
+    ann->sign->OnMouseUp(1, 0, 600, 600);
     EXPECT_FALSE(ann->sign->IfDraw());
 
     Q_EMIT ann->palette->OnCircle(1, 0xffu);
     EXPECT_EQ(ann->sign->Shape(), WhiteBoard::stOval);
-    auto &board = ann->live->whiteboard();
-    board.mouseDown(1, 0, QPointF(10, 10));
-    board.mouseMove(1, 0, QPointF(100, 40));
-    board.mouseUp(1, 0, QPointF(100, 40));
+    ann->drag(QPoint(10, 10), QPoint(100, 40));
     ASSERT_TRUE(QTest::qWaitFor([&] { return server->boardSignCount() == 2; }, 5000));
 }
 

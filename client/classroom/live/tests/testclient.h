@@ -16,6 +16,7 @@
 #include "controls/volumecontrol/volumecontrol.h"
 #include "controls/volumecontrol/volumemixer.h" // IWYU pragma: keep (unique_ptr of it)
 #include "controls/whiteboardole/whiteboardole.h"
+#include "controls/whiteboardsign/signmodel.h"
 #include "controls/whiteboardsign/whiteboardsign.h"
 #include "protocol/clsremotesync.h"
 
@@ -117,7 +118,7 @@ public:
         live = std::make_unique<ClassLive::LiveClass>(
             ClassLive::LiveClass::Deps{remote, session, state, prompter, window, *users, *notes,
                 *course, *volume, *sign, *ole, *palette, *answers, relays, voice, fetch, fonts,
-                [this] { return courseware; }},
+                *board, [this] { ++firstMoves; }, [this] { return courseware; }},
             limits);
         top.show();
     }
@@ -143,6 +144,15 @@ public:
     }
 
     QString history() const { return notes->Export(); }
+
+    // The student's mouse on the board, in board pixels, as the main
+    // window's whiteboard input hands it to the layer.
+    void drag(QPoint from, QPoint to)
+    {
+        sign->OnMouseDown(1, 0, from.x() * 15.0f, from.y() * 15.0f);
+        sign->OnMouseMove(1, 0, to.x() * 15.0f, to.y() * 15.0f);
+        sign->OnMouseUp(1, 0, to.x() * 15.0f, to.y() * 15.0f);
+    }
     int liveSigns() const { return sign->model().liveCount(); }
 
     QString courseware;
@@ -165,6 +175,7 @@ public:
     FakeVoice voice;
     FakeFetch fetch;
     FakeFonts fonts;
+    int firstMoves = 0;
     std::unique_ptr<ClassLive::LiveClass> live;
 };
 
