@@ -40,6 +40,7 @@ Form1::Form1(Global::Prompter &prompter, QWidget *parent)
     : QMainWindow(parent)
     , m_prompter(prompter)
     , m_remoteSync(std::make_unique<clsRemoteSync>())
+    , m_companionProgram(Global::ApplicationFolder() + QStringLiteral("castagent"))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(tr("%1 %2").arg(QLatin1String(kProductTitle), QStringLiteral(LUMO_VERSION)));
@@ -64,6 +65,9 @@ Form1::Form1(Global::Prompter &prompter, QWidget *parent)
     connect(m_menus->mnuOptions, &QAction::triggered, this, &Form1::showOptions);
     connect(m_menus->mnuAboutWS, &QAction::triggered, this, &Form1::showAbout);
     connect(m_menus->mnuExit, &QAction::triggered, this, &Form1::close);
+    // The logo and the link label lead to the web site.
+    m_ui.picLogo->installEventFilter(this);
+    m_ui.lblWebLink->installEventFilter(this);
 
     // The fixed size: the client area below the menu bar is 792 x 554.
     setFixedSize(Form1InnerWidth, Form1InnerHeight + menuBar()->sizeHint().height());
@@ -81,7 +85,7 @@ void Form1::Load()
 {
     // 1. The companion downloader runs beside the client; a failure to
     //    start it is reported once and start-up goes on.
-    Global::ShellOpenFile(Global::ApplicationFolder() + QStringLiteral("castagent"), 1, m_prompter);
+    Global::ShellOpenFile(m_companionProgram, 1, m_prompter);
     // 2.-6. Program state, hosted controls, status bar, roster view.
     ResetProgramState();
     PrepareControls();
@@ -205,6 +209,16 @@ void Form1::showAbout()
         m_frmAbout = new frmAbout(this);
     m_frmAbout->show();
     m_frmAbout->raise();
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonRelease
+        && (watched == m_ui.picLogo || watched == m_ui.lblWebLink)) {
+        Q_EMIT webLinkRequested();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void Form1::closeEvent(QCloseEvent *event)

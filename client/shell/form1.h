@@ -42,6 +42,9 @@ public:
     // removed, the closing flag set, the other windows closed, the settings
     // written back. Runs once.
     void Unload();
+    // The companion downloader started by Load(); by default "castagent"
+    // beside the program.
+    void setCompanionProgram(const QString &path) { m_companionProgram = path; }
 
     clsRemoteSync &RemoteSync() { return *m_remoteSync; }
     SessionState &session() { return *m_session; }
@@ -100,6 +103,7 @@ Q_SIGNALS:
     void optionsClosed(bool saved);
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -120,6 +124,7 @@ private:
     QPointer<FrmStatus> m_frmStatus;
     QPointer<frmOptions> m_frmOptions;
     QPointer<frmAbout> m_frmAbout;
+    QString m_companionProgram;
     int m_windowState = 0; // 0 normal, 1 minimized
     bool m_closing = false;
     bool m_unloaded = false;

@@ -1,12 +1,15 @@
 #include "client/session/sessionstate.h"
 #include "client/shell/form1.h"
 #include "client/shell/frmoptions.h"
+#include "client/shell/runreporter.h"
 #include "client/shell/startoptions.h"
+#include "client/shell/statuspanels.h"
 #include "client/shell/wiring.h"
 #include "common/desktop/messageboxprompter.h"
 #include "common/settingsstore.h"
 
 #include <QApplication>
+#include <QJsonObject>
 
 #include <cstdio>
 #include <memory>
@@ -33,9 +36,24 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("LumoStudent"));
     QApplication::setApplicationVersion(QStringLiteral(LUMO_VERSION));
 
-    Global::MessageBoxPrompter prompter;
+    // Scripted runs print their events and save their pictures; an
+    // unattended run answers every message box itself.
+    const bool report = options.autoAnswer || !options.screenshotDir.isEmpty();
+    RunReporter reporter(report ? stdout : nullptr, options.screenshotDir);
+    Global::MessageBoxPrompter boxes;
+    ReportingPrompter prompter(options.autoAnswer ? nullptr : &boxes, &reporter);
     Form1 form(prompter);
-    prompter.setParentWidget(&form);
+    boxes.setParentWidget(&form);
+    QObject::connect(form.StatusBar(), &StatusPanels::panelChanged, &reporter,
+        [&reporter](int panel, const QString &text) {
+            if (panel == 1)
+                reporter.stage(QStringLiteral("status"), text);
+            else
+                reporter.event(QStringLiteral("status"),
+                    {{QStringLiteral("panel"), panel}, {QStringLiteral("text"), text}});
+        });
+    QObject::connect(&form, &Form1::loaded, &reporter,
+        [&reporter] { reporter.stage(QStringLiteral("loaded")); });
 
     if (!options.campusHost.isEmpty() || !options.webHost.isEmpty()) {
         SessionState &session = form.session();

@@ -38,6 +38,8 @@ QString StartOptionsHelp()
               "                       booking dialog is up\n"
               "  --data DIR           settings, courseware and log under DIR\n"
               "  --screenshots DIR    saves a picture of the windows at each stage\n"
+              "  --login-dialog       opens the login dialog at start, filled with\n"
+              "                       --user and --password, and waits for OK\n"
               "  --auto               answers every message box with its default button\n"
               "                       (unattended runs); events are printed as JSON lines\n"
               "  --help               shows this text\n");
@@ -61,6 +63,8 @@ StartOptions ParseStartOptions(const QStringList &arguments)
             options.showHelp = true;
         } else if (arg == QLatin1String("--auto")) {
             options.autoAnswer = true;
+        } else if (arg == QLatin1String("--login-dialog")) {
+            options.loginDialogOnly = true;
         } else if (arg == QLatin1String("--campus")) {
             if (valueOf(i, value) && !SplitHostPort(value, options.campusHost, options.campusPort))
                 options.error = tr("--campus wants HOST:PORT, not \"%1\"").arg(value);
@@ -86,7 +90,8 @@ StartOptions ParseStartOptions(const QStringList &arguments)
             options.error = tr("unknown option \"%1\"").arg(arg);
         }
     }
-    if (options.error.isEmpty() && options.password.isEmpty() != options.user.isEmpty())
+    if (options.error.isEmpty() && !options.loginDialogOnly
+        && options.password.isEmpty() != options.user.isEmpty())
         options.error = tr("--user and --password go together");
     return options;
 }

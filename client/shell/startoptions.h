@@ -15,10 +15,16 @@ struct StartOptions {
     QString dataDir; // --data DIR
     QString screenshotDir; // --screenshots DIR
     bool autoAnswer = false; // --auto: message boxes answered by their default
+    // --login-dialog: the login dialog opens at start, filled with --user
+    // and --password, and waits for the student's OK.
+    bool loginDialogOnly = false;
     bool showHelp = false;
     QString error; // set when the command line cannot be used
 
-    bool loginAtStart() const { return !user.isEmpty() && !password.isEmpty(); }
+    // Log in at start without asking.
+    bool loginAtStart() const { return !loginDialogOnly && !user.isEmpty() && !password.isEmpty(); }
+    // Open the login dialog at start (filled with user and password).
+    bool openLoginAtStart() const { return loginDialogOnly; }
 };
 
 StartOptions ParseStartOptions(const QStringList &arguments);
