@@ -108,6 +108,8 @@ bool clsRemoteSync::Connect(const QString &RemoteIP, const QString &RemotePort)
     m_RemoteIP = RemoteIP.isEmpty() ? DefaultRemoteIP : RemoteIP;
     m_RemotePort = RemotePort.isEmpty() ? DefaultRemotePort : RemotePort;
     closeSocket();
+    // A frame cut short by the last connection must not prefix the new stream.
+    m_buffer->clear();
     bool ok = false;
     const uint port = m_RemotePort.trimmed().toUInt(&ok);
     if (!ok || port == 0 || port > 65535) {
@@ -138,6 +140,13 @@ bool clsRemoteSync::Send(MsgContent &mcDatas)
     Wire::Failure failure;
     if (m_socket->state() != QAbstractSocket::ConnectedState) {
         failure = NotConnected;
+    } else if (m_socket->bytesToWrite() + bytes.size() > MaxPendingWrite) {
+        // The peer has stopped reading: queueing more would only grow memory.
+        failure = {10055,
+            u"No buffer space available: %1 bytes wait to be written, %2 more would pass the limit of %3"_s
+                .arg(m_socket->bytesToWrite())
+                .arg(bytes.size())
+                .arg(MaxPendingWrite)};
     } else if (m_socket->write(bytes) != bytes.size()) {
         failure = {socketErrorNumber(m_socket->error()), m_socket->errorString()};
     }
@@ -236,10 +245,8 @@ void clsRemoteSync::onReadyRead()
     const qint64 available = m_socket->bytesAvailable();
     if (available < 1)
         return;
-    if (!m_bEnabled) {
-        m_socket->skip(available);
-        return;
-    }
+    // Read and cut even while disabled: only whole frames are dropped, so a
+    // frame split across a switch of bEnabled never corrupts the stream.
     const qint64 got = m_socket->read(m_buffer->reserveTail(available), available);
     m_buffer->commit(qMax<qint64>(got, 0));
     processBuffer();
@@ -247,7 +254,7 @@ void clsRemoteSync::onReadyRead()
 
 void clsRemoteSync::ReceiveBytes(QByteArrayView bytes)
 {
-    if (bytes.isEmpty() || !m_bEnabled)
+    if (bytes.isEmpty())
         return;
     m_buffer->append(bytes);
     processBuffer();
@@ -281,6 +288,12 @@ void clsRemoteSync::processBuffer()
             if (alive)
                 Disconnect();
             return;
+        }
+
+        if (!m_bEnabled) {
+            // A whole frame received while disabled is dropped.
+            m_buffer->consume(whole.size());
+            continue;
         }
 
         char stackCopy[StackFrame];

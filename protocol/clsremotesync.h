@@ -46,6 +46,8 @@ public:
 
     static inline const QString DefaultRemoteIP = QStringLiteral("127.0.0.1");
     static inline const QString DefaultRemotePort = QStringLiteral("2001");
+    // What may wait to be written; past it Send fails instead of queueing.
+    static constexpr qint64 MaxPendingWrite = qint64(8) << 20;
 
     bool bEnabled() const { return m_bEnabled; }
     void setbEnabled(bool value) { m_bEnabled = value; }
@@ -131,7 +133,8 @@ public:
     Q_INVOKABLE void SendCampusLogOutMsg();
 
     // The receive path without a socket: appends `bytes` as if they had just
-    // arrived and dispatches every whole frame. For tests and benchmarks.
+    // arrived and dispatches every whole frame (drops it while bEnabled is
+    // false). For tests and benchmarks.
     void ReceiveBytes(QByteArrayView bytes);
     // Bytes received and not yet cut into frames.
     qsizetype PendingBytes() const;

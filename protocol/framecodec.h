@@ -47,6 +47,13 @@ struct FrameView {
 // Header and payload of a frame that cutFrame() accepted.
 AULIX_REMOTESYNCDLL_EXPORT FrameView viewFrame(QByteArrayView frame, Wire::Failure &failure);
 
+// A frame view over a payload held apart from its header (servers keep
+// frames that way); the length is the payload's.
+inline FrameView viewPayload(quint8 type, qint32 verb, qint32 id, QByteArrayView payload)
+{
+    return {type, verb, id, qint32(payload.size()), payload};
+}
+
 } // namespace FrameCodec
 
 // The receive buffer of a connection: bytes go in as they arrive, whole

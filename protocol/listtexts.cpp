@@ -164,6 +164,8 @@ Parsed<CategoryRecord> parseCategoryList(const QString &text, int count)
             c.Text = readText(r.mid(130, 200));
             // The web host may name a port ("127.0.0.1:8080"), so ":" stays.
             c.WebHost = keepAlnum(readText(r.mid(330, 15)), u".:");
+            c.FirstWord = keepAlnum(r.mid(345, 16));
+            c.SecondWord = keepAlnum(r.mid(361, 16));
             return c;
         });
 }

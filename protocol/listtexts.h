@@ -28,7 +28,7 @@ struct RosterRecord {
     quint8 uiUserType = 0; // 2 = teacher, any other value = student
 };
 
-struct CourseRecord {
+struct AULIX_REMOTESYNCDLL_EXPORT CourseRecord {
     qint32 CourseID = 0;
     qint32 CategoryID = 0;
     QString FileName; // courseware file name, as the server gives it
@@ -43,11 +43,13 @@ struct CourseRecord {
     QString CourseName() const;
 };
 
-struct CategoryRecord {
+struct AULIX_REMOTESYNCDLL_EXPORT CategoryRecord {
     qint32 CategoryID = 0;
     QString Name;
     QString Text;
     QString WebHost; // host of the category's courseware folder, "host" or "host:port"
+    QString FirstWord; // the two access words (digits and letters only)
+    QString SecondWord;
 
     // "campus" followed by the category number.
     QString FolderName() const;

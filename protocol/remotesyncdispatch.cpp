@@ -1,7 +1,9 @@
-// The receive side of clsRemoteSync: one decoder per message type, and the
-// dispatcher that picks it.
+// The receive side of clsRemoteSync: the dispatcher picks the decoder of
+// each message (decoders.h), logs what the decoding reported and raises the
+// message's event.
 #include "common/errorlog.h"
 #include "protocol/clsremotesync.h"
+#include "protocol/decoders.h"
 #include "protocol/framecodec.h"
 
 #include <QPointer>
@@ -28,15 +30,16 @@ void clsRemoteSync::dispatch(const FrameCodec::FrameView &frame)
         if (verb == 1)
             Q_EMIT GetMsgLogOut(frame.id);
         break;
-    case mtNotes:
-        if (verb == 0 || verb == 1)
-            OnNotes(frame);
-        break;
+    case mtNotes: OnNotes(frame); break;
     case mtWhiteBoard: OnWhiteBoard(frame); break;
     case mtPlay: OnPlay(frame, failure); break;
     case mtVolume: OnVolume(frame, failure); break;
     case mtEnable: OnEnable(frame); break;
-    case mtUrl: Q_EMIT GetMsgURL(frame.length, Wire::wideText(frame.payload)); break;
+    case mtUrl: {
+        const auto d = Messages::decodeText(frame);
+        Q_EMIT GetMsgURL(d.record.lngLength, d.record.text);
+        break;
+    }
     case mtYesNo:
     case mtOK: OnYesNoOrOk(frame, failure); break;
     case mtUserList: OnUserList(frame, failure); break;
@@ -49,10 +52,11 @@ void clsRemoteSync::dispatch(const FrameCodec::FrameView &frame)
             Q_EMIT SystemLog(
                 withNumber(u"接收到的 mtMicroPhoneRequestion 消息 动作无法识别 "_s, verb));
         break;
-    case mtGetClientKey:
-        // The key length is fixed; the payload is handed over whole.
-        Q_EMIT GetMsgClientKey(frame.payload.toByteArray(), 16);
+    case mtGetClientKey: {
+        const auto d = Messages::decodeClientKey(frame);
+        Q_EMIT GetMsgClientKey(d.record.UserClientKey, d.record.KeyLength);
         break;
+    }
     case mtCampusLogin:
         if (verb == mvSUCCESS || verb == mvERROR)
             Q_EMIT GetMsgCampusLogIn(verb == mvSUCCESS);
@@ -67,14 +71,12 @@ void clsRemoteSync::dispatch(const FrameCodec::FrameView &frame)
         break;
     case mtCampusList: OnCampusList(frame); break;
     case mtCampusChooseCourse: Q_EMIT GetMsgCampusChooseCourse(verb == 1); break;
-    case mtCampusNewCourse:
-        if (verb == 1) {
-            Wire::Reader reader(frame.payload, failure);
-            Q_EMIT GetMsgCampusNewCourse(true, reader.int32(0));
-        } else {
-            Q_EMIT GetMsgCampusNewCourse(false, 0);
-        }
+    case mtCampusNewCourse: {
+        const auto d = Messages::decodeNewCourse(frame);
+        failure = d.failure;
+        Q_EMIT GetMsgCampusNewCourse(d.record.Result, d.record.NewCourseID);
         break;
+    }
     case mtCampusUploadComplete: Q_EMIT GetMsgCampusUploadComplete(verb == 1); break;
     case mtCampusLogOut:
         if (verb == 1 || verb == 2)
@@ -93,72 +95,49 @@ void clsRemoteSync::dispatch(const FrameCodec::FrameView &frame)
 
 void clsRemoteSync::OnNotes(const FrameCodec::FrameView &frame)
 {
-    Wire::Failure failure;
-    qint32 toID = 0;
-    QString text;
-    if (frame.verb == 0) {
-        text = Wire::wideText(frame.payload);
-    } else {
-        Wire::Reader reader(frame.payload, failure);
-        toID = reader.int32(0);
-        // A payload too short for the recipient is taken as text whole.
-        text = Wire::wideText(frame.payload.size() >= 4 ? frame.payload.sliced(4) : frame.payload);
+    const auto d = Messages::decodeNote(frame);
+    if (d.refused)
+        return;
+    if (d.failure) {
+        Global::WriteErrorLog(Module, u"OnNotes"_s, d.failure.description, __LINE__);
+        reportFailure(d.failure, u"Error in OnNotes ["_s);
     }
-    if (failure) {
-        Global::WriteErrorLog(Module, u"OnNotes"_s, failure.description, __LINE__);
-        reportFailure(failure, u"Error in OnNotes ["_s);
-    }
-    Q_EMIT GetNoteMessage(frame.id, toID, text);
+    Q_EMIT GetNoteMessage(d.record.FromID, d.record.ToID, d.record.Message);
 }
 
 void clsRemoteSync::OnWhiteBoard(const FrameCodec::FrameView &frame)
 {
-    Wire::Failure failure;
-    Wire::Reader reader(frame.payload, failure);
-    const qint32 x1 = reader.int32(0);
-    const qint32 y1 = reader.int32(4);
-    const qint32 x2 = reader.int32(8);
-    const qint32 y2 = reader.int32(12);
-    const qint32 lineWidth = reader.int32(16);
-    const qint32 color = reader.int32(20);
-    const qint32 m = reader.int32(24);
-    const QString mark = Wire::wideText(reader.bytes(28, m));
-    const qint64 fontAt = 28 + qint64(m);
-    const qint16 fontSize = fontAt + 2 <= frame.payload.size() ? reader.int16(fontAt) : 0;
-    const quint16 f = fontAt + 4 <= frame.payload.size() ? quint16(reader.int16(fontAt + 2)) : 0;
-    const QString fontName = f > 0 ? Wire::wideText(reader.bytes(fontAt + 4, f)) : QString();
-    if (fontAt + 4 > frame.payload.size())
-        failure = Wire::makeFailure(Wire::IndexOutOfRange);
-    if (qint64(m) + f != qint64(frame.length) - 32) {
-        Q_EMIT SystemLog(u"[Warnning] String Length in WhiteBoard is wrong: Total Length ("_s
-            + QString::number(frame.length) + u") <> ("_s + QString::number(m) + u')');
-    }
-    if (failure)
-        reportFailure(failure, u"Error in OnWhiteBoard ["_s);
-    Q_EMIT GetMsgWhiteBoard(frame.verb, x1, y1, x2, y2, lineWidth, color, mark, fontSize, fontName);
+    const auto d = Messages::decodeWhiteBoard(frame);
+    if (!d.warning.isEmpty())
+        Q_EMIT SystemLog(d.warning);
+    if (d.failure)
+        reportFailure(d.failure, u"Error in OnWhiteBoard ["_s);
+    const Messages::WhiteBoardMsg &w = d.record;
+    Q_EMIT GetMsgWhiteBoard(w.ShapeType, w.x1, w.y1, w.x2, w.y2, w.LineWidth, w.Color, w.strMark,
+        w.FontSize, w.FontName);
 }
 
 void clsRemoteSync::OnPlay(const FrameCodec::FrameView &frame, Wire::Failure &failure)
 {
-    Wire::Reader reader(frame.payload, failure);
-    const qint32 node = reader.int32(0);
-    const qint32 position = reader.int32(4);
-    if (frame.payload.size() >= 8)
-        m_CurrPlayerPos = position;
-    m_bMediaFile = reader.byte(8) == 1;
+    const auto d = Messages::decodePlay(frame);
+    failure = d.failure;
+    // What the payload does not carry keeps its previous value.
+    if (d.record.position)
+        m_CurrPlayerPos = *d.record.position;
+    if (d.record.mediaFile)
+        m_bMediaFile = *d.record.mediaFile;
     if (frame.verb >= 0 && frame.verb <= 2)
-        Q_EMIT GetMsgPlayNew(node, frame.verb, m_bMediaFile);
+        Q_EMIT GetMsgPlayNew(d.record.TreeNodeID, frame.verb, m_bMediaFile);
 }
 
 void clsRemoteSync::OnVolume(const FrameCodec::FrameView &frame, Wire::Failure &failure)
 {
-    Wire::Reader reader(frame.payload, failure);
-    const qint32 user = reader.int32(0);
-    const qint32 value = reader.int32(4);
+    const auto d = Messages::decodeVolume(frame);
+    failure = d.failure;
     if (frame.verb == 0)
-        Q_EMIT GetMsgMPVolume(user, value);
+        Q_EMIT GetMsgMPVolume(d.record.UserID, d.record.VolumeValue);
     else if (frame.verb == 1)
-        Q_EMIT GetMsgSPVolume(user, value);
+        Q_EMIT GetMsgSPVolume(d.record.UserID, d.record.VolumeValue);
     else
         Q_EMIT SystemLog(u"Error Volume type."_s);
 }
@@ -166,7 +145,7 @@ void clsRemoteSync::OnVolume(const FrameCodec::FrameView &frame, Wire::Failure &
 void clsRemoteSync::OnEnable(const FrameCodec::FrameView &frame)
 {
     const QPointer<clsRemoteSync> alive(this);
-    const qint32 status = frame.payload.isEmpty() ? 0 : quint8(frame.payload[0]);
+    const qint32 status = Messages::decodeEnable(frame).record;
     Q_EMIT GetMsgEnable(status);
     if (!alive)
         return;
@@ -190,18 +169,18 @@ void clsRemoteSync::OnYesNoOrOk(const FrameCodec::FrameView &frame, Wire::Failur
 {
     const bool yesNo = frame.type == mtYesNo;
     if (frame.verb == 1) {
-        const QString text = Wire::wideText(frame.payload);
+        const auto d = Messages::decodeText(frame);
         if (yesNo)
-            Q_EMIT GetMsgYESNOPrompt(frame.length, text);
+            Q_EMIT GetMsgYESNOPrompt(d.record.lngLength, d.record.text);
         else
-            Q_EMIT GetMsgOKPrompt(frame.length, text);
+            Q_EMIT GetMsgOKPrompt(d.record.lngLength, d.record.text);
     } else if (frame.verb == 2) {
-        Wire::Reader reader(frame.payload, failure);
-        const bool yes = (reader.int32(0) & 1) == 1;
+        const auto d = Messages::decodeAnswer(frame);
+        failure = d.failure;
         if (yesNo)
-            Q_EMIT GetMsgYESNOAnswer(frame.id, yes);
+            Q_EMIT GetMsgYESNOAnswer(d.record.UserID, d.record.boolYes);
         else
-            Q_EMIT GetMsgOKAnswer(frame.id, yes);
+            Q_EMIT GetMsgOKAnswer(d.record.UserID, d.record.boolYes);
     } else if (yesNo) {
         Q_EMIT SystemLog(withNumber(u"Type of 'YesNo' Message is wrong:"_s, frame.verb));
     } else {
@@ -211,29 +190,14 @@ void clsRemoteSync::OnYesNoOrOk(const FrameCodec::FrameView &frame, Wire::Failur
 
 bool clsRemoteSync::OnUserList(const FrameCodec::FrameView &frame, Wire::Failure &failure)
 {
-    const qint32 count = frame.length / UserRecordSize;
-    QString text;
-    text.reserve(qsizetype(count) * UserListTextWidth);
-    for (qint32 k = 0; k < count; ++k) {
-        const QByteArrayView record
-            = frame.payload.sliced(qsizetype(k) * UserRecordSize, UserRecordSize);
-        Wire::Reader reader(record, failure);
-        if (quint8(record[3]) >= 0x80) {
-            // A user number that does not fit: the whole list is refused, as
-            // peers expect, but the log says which record it was.
-            failure = Wire::makeFailure(Wire::Overflow);
-            Q_EMIT SystemLog(u"[Debug] OnUserList: record "_s + QString::number(k + 1) + u" of "_s
-                + QString::number(count) + u" refused, user number "_s + Wire::hex(record.first(4))
-                + u" out of range"_s);
-            return false;
-        }
-        Wire::appendNumberField(text, reader.int32(0), 10);
-        Wire::appendAnsiField(text, record.sliced(4, 16), 16);
-        Wire::appendNumberField(text, quint8(record[20]), 3);
-        Wire::appendNumberField(text, quint8(record[21]), 3);
-    }
+    const auto d = Messages::decodeUserList(frame);
+    failure = d.failure;
+    if (!d.warning.isEmpty())
+        Q_EMIT SystemLog(d.warning);
+    if (d.refused)
+        return false;
     if (frame.verb >= 1 && frame.verb <= 3) {
-        Q_EMIT GetMsgUserList(count, text, qint16(frame.verb));
+        Q_EMIT GetMsgUserList(d.record.Count, d.record.strUserList, d.record.CmdVerb);
         return true;
     }
     Q_EMIT SystemLog(u"[Debug] OnUserList: wrong cmdVerb"_s);
@@ -242,54 +206,16 @@ bool clsRemoteSync::OnUserList(const FrameCodec::FrameView &frame, Wire::Failure
 
 void clsRemoteSync::OnCampusCourseList(const FrameCodec::FrameView &frame)
 {
-    // Every whole record of the payload, however many: no counter limit.
-    const qint32 count = frame.length / CourseRecordSize;
-    QString text;
-    text.reserve(qsizetype(count) * CourseListTextWidth);
-    Wire::Failure failure;
-    for (qint32 k = 0; k < count; ++k) {
-        const QByteArrayView record
-            = frame.payload.sliced(qsizetype(k) * CourseRecordSize, CourseRecordSize);
-        Wire::Reader reader(record, failure);
-        Wire::appendNumberField(text, reader.int32(0), 10);
-        Wire::appendNumberField(text, reader.int32(4), 10);
-        Wire::appendAnsiField(text, record.sliced(8, 100), 100);
-        Wire::appendAnsiField(text, record.sliced(108, 16), 16);
-        Wire::appendAnsiField(text, record.sliced(124, 15), 15);
-        Wire::appendNumberField(text, reader.int32(139), 10);
-        Wire::appendAnsiField(text, record.sliced(143, 20), 20);
-        Wire::appendAnsiField(text, record.sliced(163, 200), 200);
-    }
-    if (failure)
-        Global::WriteErrorLog(Module, u"OnCampusCourseList"_s, failure.description, __LINE__);
-    Q_EMIT GetMsgCampusCourseList(count, text, frame.verb);
+    const auto d = Messages::decodeCourseList(frame);
+    if (d.failure)
+        Global::WriteErrorLog(Module, u"OnCampusCourseList"_s, d.failure.description, __LINE__);
+    Q_EMIT GetMsgCampusCourseList(d.record.Count, d.record.strCourseList, d.record.CmdVerb);
 }
 
 void clsRemoteSync::OnCampusList(const FrameCodec::FrameView &frame)
 {
-    QString text;
-    qint32 count = 0;
-    Wire::Failure failure;
-    QByteArray padded; // a last record cut short is completed with zero bytes
-    for (qsizetype at = 0; at < frame.length; at += CategoryRecordSize) {
-        QByteArrayView record = frame.payload.sliced(at);
-        if (record.size() < CategoryRecordSize) {
-            padded = Wire::fixedWidth(record, CategoryRecordSize);
-            record = padded;
-        } else {
-            record = record.first(CategoryRecordSize);
-        }
-        Wire::Reader reader(record, failure);
-        Wire::appendNumberField(text, reader.int32(0), 10);
-        Wire::appendAnsiField(text, record.sliced(4, 20), 20);
-        Wire::appendAnsiField(text, record.sliced(24, 100), 100);
-        Wire::appendAnsiField(text, record.sliced(124, 200), 200);
-        Wire::appendAnsiField(text, record.sliced(324, 15), 15);
-        Wire::appendAnsiField(text, record.sliced(339, 16), 16);
-        Wire::appendAnsiField(text, record.sliced(355, 16), 16);
-        ++count;
-    }
-    if (failure)
-        Global::WriteErrorLog(Module, u"OnCampusList"_s, failure.description, __LINE__);
-    Q_EMIT GetMsgCampusList(count, text);
+    const auto d = Messages::decodeCategoryList(frame);
+    if (d.failure)
+        Global::WriteErrorLog(Module, u"OnCampusList"_s, d.failure.description, __LINE__);
+    Q_EMIT GetMsgCampusList(d.record.Count, d.record.strCampusList);
 }

@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QSysInfo>
 
 #include <charconv>
 #include <cstring>
@@ -133,10 +134,16 @@ void appendInt16(QByteArray &out, qint32 value)
 QByteArray wideBytes(const QString &text)
 {
     QByteArray out(text.size() * 2, Qt::Uninitialized);
-    char *p = out.data();
-    for (const QChar c : text) {
-        *p++ = char(c.unicode() & 0xff);
-        *p++ = char(c.unicode() >> 8);
+    if (out.isEmpty())
+        return out;
+    if constexpr (QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
+        std::memcpy(out.data(), text.constData(), size_t(out.size()));
+    } else {
+        char *p = out.data();
+        for (const QChar c : text) {
+            *p++ = char(c.unicode() & 0xff);
+            *p++ = char(c.unicode() >> 8);
+        }
     }
     return out;
 }
@@ -145,10 +152,17 @@ QString wideText(QByteArrayView bytes)
 {
     const qsizetype units = bytes.size() / 2;
     QString out(units, Qt::Uninitialized);
-    auto *dst = reinterpret_cast<char16_t *>(out.data());
-    const auto *src = reinterpret_cast<const uchar *>(bytes.data());
-    for (qsizetype i = 0; i < units; ++i)
-        dst[i] = char16_t(src[2 * i] | (src[2 * i + 1] << 8));
+    if (units == 0)
+        return out;
+    if constexpr (QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
+        // The wire order is the host order: one copy, whatever the alignment.
+        std::memcpy(out.data(), bytes.data(), size_t(units) * 2);
+    } else {
+        auto *dst = reinterpret_cast<char16_t *>(out.data());
+        const auto *src = reinterpret_cast<const uchar *>(bytes.data());
+        for (qsizetype i = 0; i < units; ++i)
+            dst[i] = char16_t(src[2 * i] | (src[2 * i + 1] << 8));
+    }
     return out;
 }
 

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build ccache pkg-config clang clang-format libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-webengine-dev qt6-webengine-dev-tools
-  qt6-httpserver-dev qt6-websockets-dev libqt6opengl6-dev qt6-l10n-tools libqt6svg6
+  qt6-httpserver-dev qt6-websockets-dev libqt6opengl6-dev qt6-l10n-tools qt6-tools-dev libqt6svg6
   libgl-dev libglx-dev
   zlib1g-dev libdeflate-dev libopus-dev libpulse-dev libspeexdsp-dev
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -50,6 +50,12 @@ quint16 portOption(const QCommandLineParser &parser, const QString &name, bool &
 
 int main(int argc, char **argv)
 {
+    // Qt's own UNIX event dispatcher: glib's rebuilds its poll records each
+    // time a socket's write notifier is switched, and one note fanned out to
+    // N students switches N of them, so the glib loop spends N² on it. Set
+    // but empty, the variable brings glib back (for comparison).
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"lumo-classroom-sim"_s);
 

@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -19,8 +20,14 @@ public:
         // Aggregates follow the runs they sum up, so a median replaces the
         // single runs of its benchmark.
         for (const Run &run : runs) {
-            if (run.run_type != Run::RT_Aggregate || run.aggregate_name == "median")
-                m_times[run.run_name.str()] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
+            if (run.run_type != Run::RT_Aggregate || run.aggregate_name == "median") {
+                const double us = MicrosPer(run.time_unit);
+                // "Family/1000", without the repetition and iteration marks.
+                const std::string name = run.run_name.args.empty()
+                    ? run.run_name.function_name
+                    : run.run_name.function_name + "/" + run.run_name.args;
+                m_times[name] = {run.GetAdjustedRealTime() * us, run.GetAdjustedCPUTime() * us};
+            }
         }
     }
 
@@ -44,11 +51,30 @@ public:
         }
     }
 
+    // CPU microseconds per iteration of a run ("Family/1000"); the median
+    // when repeated, 0 when it did not run.
+    double cpuMicros(const std::string &name) const
+    {
+        const auto it = m_times.find(name);
+        return it == m_times.end() ? 0 : it->second.cpu;
+    }
+
 private:
+    static double MicrosPer(benchmark::TimeUnit unit)
+    {
+        switch (unit) {
+        case benchmark::kNanosecond: return 1e-3;
+        case benchmark::kMicrosecond: return 1.0;
+        case benchmark::kMillisecond: return 1e3;
+        case benchmark::kSecond: return 1e6;
+        }
+        return 1.0;
+    }
     static std::string familyOf(const std::string &name) { return name.substr(0, name.rfind('/')); }
     static long sizeOf(const std::string &name)
     {
-        return std::stol(name.substr(name.rfind('/') + 1));
+        const std::size_t slash = name.rfind('/');
+        return slash == std::string::npos ? 0 : std::strtol(name.c_str() + slash + 1, nullptr, 10);
     }
 
     struct Times {

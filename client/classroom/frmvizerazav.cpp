@@ -2,7 +2,8 @@
 
 #include "client/classroom/vocanalibrary.h"
 #include "client/classroom/voiceaddress.h"
-#include "common/desktop/messageboxprompter.h"
+#include "common/desktop/fallbacks.h"
+#include "common/prompter.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -50,6 +51,7 @@ frmVizeRazav::frmVizeRazav(QWidget *parent)
 frmVizeRazav::frmVizeRazav(std::unique_ptr<VoiceEngineApi> engine, QWidget *parent)
     : QWidget(parent)
     , m_engine(std::move(engine))
+    , m_prompts(std::make_unique<Global::PrompterSlot>(this))
     , m_levelTarget(nextLevelTarget())
 {
     buildUi();
@@ -108,16 +110,12 @@ void frmVizeRazav::buildUi()
 
 void frmVizeRazav::setPrompter(Global::Prompter *prompter)
 {
-    m_prompter = prompter;
+    m_prompts->set(prompter);
 }
 
 Global::Prompter *frmVizeRazav::prompter()
 {
-    if (m_prompter)
-        return m_prompter;
-    if (!m_ownPrompter)
-        m_ownPrompter = std::make_unique<Global::MessageBoxPrompter>(this);
-    return m_ownPrompter.get();
+    return &m_prompts->get();
 }
 
 void frmVizeRazav::setSoundBar(QProgressBar *soundBar)

@@ -14,7 +14,8 @@ class QPushButton;
 
 namespace Global {
 class Prompter;
-}
+class PrompterSlot;
+} // namespace Global
 
 namespace Classroom {
 
@@ -38,7 +39,7 @@ public:
     explicit frmVizeRazav(std::unique_ptr<VoiceEngineApi> engine, QWidget *parent = nullptr);
     ~frmVizeRazav() override;
 
-    // Not owned. With none, the window owns a message box prompter.
+    // Not owned. With none: message boxes over the window.
     void setPrompter(Global::Prompter *prompter);
     // The main window's level bar; not owned. Optional: soundBarChanged
     // carries the same values.
@@ -77,8 +78,7 @@ private:
     Global::Prompter *prompter();
 
     std::unique_ptr<VoiceEngineApi> m_engine;
-    std::unique_ptr<Global::Prompter> m_ownPrompter;
-    Global::Prompter *m_prompter = nullptr;
+    const std::unique_ptr<Global::PrompterSlot> m_prompts;
     QPointer<QProgressBar> m_soundBar;
     const int m_levelTarget;
     bool m_levelHooked = false;

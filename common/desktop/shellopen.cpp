@@ -1,5 +1,6 @@
 #include "common/desktop/shellopen.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -57,10 +58,12 @@ QString ShellOpenFailureText(int result)
     if (result > 32)
         return {};
     switch (result) {
-    case ShellFileNotFound: return u"指定文件:castagent.exe,没有找到！"_s;
-    case ShellPathNotFound: return u"指定路径没有找到！"_s;
-    case ShellOutOfMemory: return u"没有足够的内存运行指定程序！"_s;
-    default: return u"打开指定文件出错！"_s;
+    case ShellFileNotFound:
+        return QCoreApplication::translate("Global", "指定文件:castagent.exe,没有找到！");
+    case ShellPathNotFound: return QCoreApplication::translate("Global", "指定路径没有找到！");
+    case ShellOutOfMemory:
+        return QCoreApplication::translate("Global", "没有足够的内存运行指定程序！");
+    default: return QCoreApplication::translate("Global", "打开指定文件出错！");
     }
 }
 
@@ -69,7 +72,8 @@ int ShellOpenFile(const QString &path, int showCode, Prompter &prompter)
     Q_UNUSED(showCode) // window placement is the desktop's choice here
     const int result = openPath(path);
     if (result <= 32)
-        prompter.inform(u"Lumo Class 系统提示："_s, ShellOpenFailureText(result));
+        prompter.inform(QCoreApplication::translate("Global", "Lumo Class 系统提示："),
+            ShellOpenFailureText(result));
     return result;
 }
 

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <cstdlib>
+
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -33,6 +35,69 @@ TEST(ErrorLog, UnwritableLogIsSilent)
     qputenv("LUMO_ERROR_LOG", QFile::encodeName(home.errorLogPath()));
     WriteErrorLog(u"Kept"_s, u"P"_s);
     EXPECT_EQ(home.errorLog(), QByteArray("Kept\r\nP\r\n\r\nLine: 0\r\n\r\n"));
+}
+
+// A peer that makes the same failure happen over and over must not fill the
+// disk: repeats become one count, written when something else happens.
+TEST(ErrorLog, RepeatsCollapseIntoOneCount)
+{
+    TestHome home;
+    const QByteArray entry = FormatErrorLogEntry(u"Form1"_s, u"Dispatch"_s, u"bad frame"_s, 7);
+    for (int i = 0; i < 10000; ++i)
+        WriteErrorLog(u"Form1"_s, u"Dispatch"_s, u"bad frame"_s, 7);
+    EXPECT_EQ(home.errorLog(), entry); // the count waits for a flush point
+    WriteErrorLog(u"Form1"_s, u"Other"_s);
+    WriteErrorLog(u"Form1"_s, u"Dispatch"_s, u"bad frame"_s, 7);
+    FlushErrorLog(); // nothing pending: writes nothing
+    EXPECT_EQ(home.errorLog(),
+        entry
+            + FormatErrorLogEntry(
+                u"Form1"_s, u"Dispatch"_s, u"the entry above repeated 9999 times"_s, 0)
+            + FormatErrorLogEntry(u"Form1"_s, u"Other"_s, {}, 0) + entry);
+
+    // Removed under our feet: the next copy is written, not counted.
+    home.clearErrorLog();
+    WriteErrorLog(u"Form1"_s, u"Dispatch"_s, u"bad frame"_s, 7);
+    EXPECT_EQ(home.errorLog(), entry);
+}
+
+TEST(ErrorLogDeathTest, PendingCountIsWrittenAtExit)
+{
+    TestHome home;
+    EXPECT_EXIT(
+        {
+            for (int i = 0; i < 3; ++i)
+                WriteErrorLog(u"M"_s, u"P"_s, u"D"_s, 1);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(home.errorLog(),
+        FormatErrorLogEntry(u"M"_s, u"P"_s, u"D"_s, 1)
+            + FormatErrorLogEntry(u"M"_s, u"P"_s, u"the entry above repeated 2 times"_s, 0));
+}
+
+TEST(ErrorLog, RotatesIntoOneOlderFile)
+{
+    TestHome home;
+    SetErrorLogMaxSize(1000);
+    QByteArray all;
+    for (int i = 0; i < 200; ++i) {
+        WriteErrorLog(u"Module"_s, u"Procedure"_s, u"distinct"_s, i);
+        all += FormatErrorLogEntry(u"Module"_s, u"Procedure"_s, u"distinct"_s, i);
+    }
+    SetErrorLogMaxSize(0); // back to the default
+    QFile older(home.errorLogPath() + u".1"_s);
+    ASSERT_TRUE(older.open(QIODevice::ReadOnly));
+    const QByteArray current = home.errorLog();
+    const QByteArray kept = older.readAll() + current;
+    EXPECT_LE(current.size(), 1000);
+    EXPECT_GT(current.size(), 0);
+    EXPECT_LE(older.size(), 1000);
+    EXPECT_GT(older.size(), 1000 - all.size() / 200); // full but for less than one entry
+    // Whole entries only, the newest last, nothing between the two files lost.
+    EXPECT_TRUE(current.startsWith("Module\r\n"));
+    EXPECT_TRUE(all.endsWith(kept));
+    EXPECT_FALSE(QFile::exists(home.errorLogPath() + u".2"_s));
 }
 
 TEST(Settings, RoundTripAndDefaults)

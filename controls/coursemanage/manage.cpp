@@ -5,14 +5,14 @@
 #include "controls/coursemanage/coursetreewidget.h"
 #include "controls/coursemanage/courseware/coursewarereader.h"
 #include "controls/coursemanage/courseware/coursewarewriter.h"
-#include "controls/coursemanage/dialogfilechooser.h"
 #include "controls/coursemanage/nodepropertieswindow.h"
 #include "controls/coursemanage/progresswindow.h"
 
 #include "common/apppaths.h"
-#include "common/desktop/messageboxprompter.h"
+#include "common/desktop/fallbacks.h"
 #include "common/desktop/shellopen.h"
 #include "common/errorlog.h"
+#include "common/filechooser.h"
 #include "common/prompter.h"
 
 #include <QDir>
@@ -71,6 +71,7 @@ class ManagePrivate
 public:
     explicit ManagePrivate(Manage *q)
         : q(q)
+        , prompter(q)
     { }
 
     Manage *q;
@@ -92,10 +93,8 @@ public:
     NodePropertiesWindow *properties = nullptr;
     BackgroundTask *task = nullptr;
 
-    Global::Prompter *prompter = nullptr;
-    std::unique_ptr<Global::Prompter> ownPrompter;
-    FileChooser *chooser = nullptr;
-    std::unique_ptr<FileChooser> ownChooser;
+    Global::PrompterSlot prompter;
+    Global::FileChooserSlot chooser;
     std::function<int(const QString &, int)> shellOpener;
 
     QString courseName;
@@ -118,8 +117,8 @@ public:
     QList<QTreeWidgetItem *> nodes;
     QHash<QString, QTreeWidgetItem *> byKey;
 
-    Global::Prompter &prompt();
-    FileChooser &files();
+    Global::Prompter &prompt() { return prompter.get(); }
+    Global::FileChooser &files() { return chooser.get(); }
 
     QTreeWidgetItem *addNode(QTreeWidgetItem *parent, const QString &key, const QString &text,
         const QString &picture, const QString &tag, int index = -1);
@@ -150,24 +149,6 @@ public:
     CourseNode snapshot(const QTreeWidgetItem *item) const;
     void layout();
 };
-
-Global::Prompter &ManagePrivate::prompt()
-{
-    if (!prompter) {
-        ownPrompter = std::make_unique<Global::MessageBoxPrompter>(q);
-        prompter = ownPrompter.get();
-    }
-    return *prompter;
-}
-
-FileChooser &ManagePrivate::files()
-{
-    if (!chooser) {
-        ownChooser = std::make_unique<DialogFileChooser>();
-        chooser = ownChooser.get();
-    }
-    return *chooser;
-}
 
 QTreeWidgetItem *ManagePrivate::addNode(QTreeWidgetItem *parent, const QString &key,
     const QString &text, const QString &picture, const QString &tag, int index)
@@ -589,12 +570,12 @@ Manage::~Manage()
 
 void Manage::setPrompter(Global::Prompter *prompter)
 {
-    d->prompter = prompter;
+    d->prompter.set(prompter);
 }
 
-void Manage::setFileChooser(FileChooser *chooser)
+void Manage::setFileChooser(Global::FileChooser *chooser)
 {
-    d->chooser = chooser;
+    d->chooser.set(chooser);
 }
 
 void Manage::setShellOpener(std::function<int(const QString &, int)> opener)

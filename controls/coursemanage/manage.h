@@ -13,13 +13,13 @@ class QMenu;
 class QPushButton;
 class QTreeWidgetItem;
 class CourseTreeWidget;
-class FileChooser;
 class NodePropertiesWindow;
 class ProgressWindow;
 
 namespace Global {
+class FileChooser;
 class Prompter;
-}
+} // namespace Global
 
 // The course manager: the tree of a course's folders, files and web
 // addresses, loading and saving courseware files, playing a node, and the
@@ -54,10 +54,10 @@ public:
     explicit Manage(QWidget *parent = nullptr);
     ~Manage() override;
 
-    // Not owned. Without one the control owns a MessageBoxPrompter.
+    // Not owned. Without one: message boxes over the control.
     void setPrompter(Global::Prompter *prompter);
-    // Not owned. Without one the control owns a DialogFileChooser.
-    void setFileChooser(FileChooser *chooser);
+    // Not owned. Without one: file dialogs.
+    void setFileChooser(Global::FileChooser *chooser);
     // Opens a document or address for "edit"; returns a shell-style result
     // (above 32 is success). The default uses the desktop shell.
     void setShellOpener(std::function<int(const QString &path, int mode)> opener);

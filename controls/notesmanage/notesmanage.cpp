@@ -1,6 +1,6 @@
 #include "controls/notesmanage/notesmanage.h"
 
-#include "common/desktop/messageboxprompter.h"
+#include "common/desktop/fallbacks.h"
 #include "common/errorlog.h"
 #include "common/prompter.h"
 #include "controls/notesmanage/clsnoteuserlist.h"
@@ -9,6 +9,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
 
 using namespace Qt::StringLiterals;
 
@@ -18,6 +20,12 @@ const QString LineEnd = u"\r\n"_s;
 // The recipient list keeps this width; the send box takes the rest.
 constexpr int RecipientListWidth = 120;
 
+// The everyone entry as the list shows it; the store keeps "所有人".
+QString everyoneText()
+{
+    return NotesManage::tr("所有人");
+}
+
 } // namespace
 
 class NotesManagePrivate
@@ -25,18 +33,17 @@ class NotesManagePrivate
 public:
     explicit NotesManagePrivate(NotesManage *owner)
         : q(owner)
+        , prompts(owner)
     { }
 
-    Global::Prompter &prompter()
+    Global::Prompter &prompter() { return prompts.get(); }
+    QString nameOf(qint32 id) const
     {
-        if (externalPrompter)
-            return *externalPrompter;
-        if (!ownPrompter)
-            ownPrompter = std::make_unique<Global::MessageBoxPrompter>(q);
-        return *ownPrompter;
+        return id == myID ? NotesManage::tr("你") : recipients.GetUserByID(id);
     }
-    QString nameOf(qint32 id) const { return id == myID ? u"你"_s : recipients.GetUserByID(id); }
     void appendToHistory(const QString &text);
+    void trimHistory();
+    void showSendState();
     qint32 chosenRecipient() const
     {
         const int item = cmbList->currentIndex();
@@ -53,29 +60,76 @@ public:
     QPlainTextEdit *txtNotes = nullptr;
     QComboBox *cmbList = nullptr;
     QLineEdit *txtSend = nullptr;
+    QPushButton *cmdSend = nullptr;
     QString history;
     qint32 myID = 0;
     qint32 minHeight = 2115;
     qint32 minWidth = 3630;
     bool sendEnabled = false;
-    Global::Prompter *externalPrompter = nullptr;
-    std::unique_ptr<Global::Prompter> ownPrompter;
+    Global::PrompterSlot prompts;
 };
+
+QString shownText(const QString &text)
+{
+    QString shown = text;
+    return shown.replace(LineEnd, u"\n"_s).replace(u'\r', u'\n');
+}
 
 void NotesManagePrivate::appendToHistory(const QString &text)
 {
+    QScrollBar *bar = txtNotes->verticalScrollBar();
+    // A reader scrolled up stays where he reads; one at the bottom follows.
+    const bool following = bar->value() >= bar->maximum();
     history += text;
-    if (history.trimmed().size() > NotesManage::HistoryLimit) {
-        // Emptied, not cut to a window: the line that overflows goes too.
-        history.clear();
-        txtNotes->clear();
-        return;
+    QTextCursor end(txtNotes->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(shownText(text));
+    trimHistory();
+    if (following) {
+        txtNotes->moveCursor(QTextCursor::End);
+        bar->setValue(bar->maximum());
     }
-    txtNotes->moveCursor(QTextCursor::End);
-    QString shown = text;
-    shown.replace(LineEnd, u"\n"_s).replace(u'\r', u'\n');
-    txtNotes->insertPlainText(shown);
-    txtNotes->ensureCursorVisible();
+}
+
+void NotesManagePrivate::trimHistory()
+{
+    if (history.trimmed().size() <= NotesManage::HistoryLimit)
+        return;
+    // The oldest whole lines go, so the newest notes always stay. Past the
+    // trailing blanks, the kept text may hold HistoryLimit characters.
+    qsizetype end = history.size();
+    while (end > 0 && history.at(end - 1).isSpace())
+        --end;
+    const qsizetype keepFrom = end - NotesManage::HistoryLimit;
+    qsizetype cut = history.indexOf(u'\n', keepFrom - 1);
+    cut = cut < 0 ? end : cut + 1;
+    if (cut >= end)
+        cut = keepFrom; // the newest line alone is too long: keep its end
+    const QString removed = history.left(cut);
+    history.remove(0, cut);
+
+    QScrollBar *bar = txtNotes->verticalScrollBar();
+    const int value = bar->value();
+    const int blocksBefore = txtNotes->document()->blockCount();
+    QTextCursor start(txtNotes->document());
+    start.movePosition(QTextCursor::Start);
+    start.movePosition(
+        QTextCursor::NextCharacter, QTextCursor::KeepAnchor, int(shownText(removed).size()));
+    start.removeSelectedText();
+    // Keep the lines a reader is looking at in place.
+    bar->setValue(qMax(0, value - (blocksBefore - txtNotes->document()->blockCount())));
+}
+
+void NotesManagePrivate::showSendState()
+{
+    // Locked, the box looks it and says why; the Enter path still empties
+    // it, so the box takes no typing either way.
+    txtSend->setReadOnly(!sendEnabled);
+    txtSend->setEnabled(sendEnabled);
+    cmdSend->setEnabled(sendEnabled);
+    txtSend->setPlaceholderText(
+        sendEnabled ? NotesManage::tr("输入短消息，按回车发送") : NotesManage::tr("短消息已关闭"));
+    txtSend->setToolTip(txtSend->placeholderText());
 }
 
 bool NotesManagePrivate::handleEnter()
@@ -85,8 +139,8 @@ bool NotesManagePrivate::handleEnter()
         const QString trimmed = text.trimmed();
         if (trimmed.size() > NotesManage::NoteLimit) {
             Global::Prompt warning;
-            warning.title = u"LumoClass--系统提示："_s;
-            warning.text = u"短消息长度不应超过128个字符！"_s;
+            warning.title = NotesManage::tr("LumoClass--系统提示：");
+            warning.text = NotesManage::tr("短消息长度不应超过128个字符！");
             warning.icon = Global::PromptIcon::Warning;
             prompter().show(warning);
             return false; // the text stays for the user to shorten
@@ -119,12 +173,16 @@ void NotesManagePrivate::layOut()
 
     cmbList->setGeometry(0, listTop, RecipientListWidth, listHeight);
 
-    const int sendWidth = q->width() - RecipientListWidth;
-    if (sendWidth < 0)
+    // The send command keeps its own width at the right end.
+    const int buttonWidth = cmdSend->sizeHint().width();
+    const int sendWidth = q->width() - RecipientListWidth - buttonWidth;
+    if (sendWidth < 0) {
         Global::WriteErrorLog(
             u"NotesManage"_s, u"UserControl_Resize"_s, u"Invalid property value"_s, __LINE__);
-    else
+    } else {
         txtSend->setGeometry(RecipientListWidth, listTop, sendWidth, listHeight);
+        cmdSend->setGeometry(RecipientListWidth + sendWidth, listTop, buttonWidth, listHeight);
+    }
 }
 
 NotesManage::NotesManage(QWidget *parent)
@@ -136,14 +194,33 @@ NotesManage::NotesManage(QWidget *parent)
     // Plain text only: a note is never read as markup.
     d->txtNotes->setReadOnly(true);
     d->txtNotes->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    d->txtNotes->setTabChangesFocus(true);
+    d->txtNotes->setPlaceholderText(tr("老师和同学的短消息会显示在这里"));
+    d->txtNotes->setAccessibleName(tr("短消息记录"));
     d->cmbList = new QComboBox(this);
     d->cmbList->setObjectName(u"cmbList"_s);
-    d->cmbList->addItem(clsNoteUserList::EveryoneNick);
+    d->cmbList->addItem(everyoneText());
     d->cmbList->setCurrentIndex(0);
+    d->cmbList->setAccessibleName(tr("收信人"));
+    d->cmbList->setAccessibleDescription(tr("短消息发给谁"));
+    d->cmbList->setToolTip(tr("收信人"));
     d->txtSend = new QLineEdit(this);
     d->txtSend->setObjectName(u"txtSend"_s);
-    d->txtSend->setReadOnly(true);
+    d->txtSend->setAccessibleName(tr("短消息"));
     d->txtSend->installEventFilter(this);
+    d->cmdSend = new QPushButton(tr("&Send"), this);
+    d->cmdSend->setObjectName(u"cmdSend"_s);
+    d->cmdSend->setAccessibleName(tr("发送"));
+    d->cmdSend->setAccessibleDescription(tr("把短消息发给所选的收信人"));
+    d->cmdSend->setAutoDefault(false);
+    // The button takes the same road as Enter: the length, emptiness and
+    // permission checks hold for both.
+    connect(d->cmdSend, &QPushButton::clicked, this, [this] { d->handleEnter(); });
+    setTabOrder(d->txtNotes, d->cmbList);
+    setTabOrder(d->cmbList, d->txtSend);
+    setTabOrder(d->txtSend, d->cmdSend);
+    setAccessibleName(tr("短消息"));
+    d->showSendState();
 }
 
 NotesManage::~NotesManage()
@@ -155,7 +232,7 @@ NotesManage::~NotesManage()
 
 void NotesManage::setPrompter(Global::Prompter *prompter)
 {
-    d->externalPrompter = prompter;
+    d->prompts.set(prompter);
 }
 
 qint32 NotesManage::MyID() const
@@ -196,7 +273,7 @@ bool NotesManage::SendEnabled() const
 void NotesManage::setSendEnabled(bool value)
 {
     d->sendEnabled = value;
-    d->txtSend->setReadOnly(!value);
+    d->showSendState();
 }
 
 bool NotesManage::AddUser(qint32 UserID, const QString &UserNick)
@@ -231,7 +308,7 @@ bool NotesManage::RemoveAllUsers()
     if (!d->recipients.RemoveAllUsers())
         return false;
     d->cmbList->clear();
-    d->cmbList->addItem(clsNoteUserList::EveryoneNick);
+    d->cmbList->addItem(everyoneText());
     d->cmbList->setCurrentIndex(0);
     return true;
 }
@@ -261,11 +338,11 @@ void NotesManage::AddNoteMessage(qint32 FromID, qint32 ToID, const QString &strM
         return;
     QString line;
     if (FromID == 0)
-        line = u"系统："_s + strMessage;
+        line = tr("系统：%1").arg(strMessage);
     else if (ToID != 0 && ToID != FromID)
-        line = d->nameOf(FromID) + u"对"_s + d->nameOf(ToID) + u"说："_s + strMessage;
+        line = tr("%1对%2说：%3").arg(d->nameOf(FromID), d->nameOf(ToID), strMessage);
     else
-        line = d->nameOf(FromID) + u"说："_s + strMessage;
+        line = tr("%1说：%2").arg(d->nameOf(FromID), strMessage);
     AddMessage(line + LineEnd);
 }
 

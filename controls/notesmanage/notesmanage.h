@@ -25,7 +25,8 @@ class AULIX_NOTESMANAGE_EXPORT NotesManage : public QWidget
     Q_PROPERTY(bool SendEnabled READ SendEnabled WRITE setSendEnabled)
 
 public:
-    // The history is emptied once its trimmed text grows past this.
+    // The history keeps at most this many characters (trimmed): the oldest
+    // lines give way to new ones.
     static constexpr int HistoryLimit = 10000;
     // Longest note, in characters after trimming.
     static constexpr int NoteLimit = 128;

@@ -46,8 +46,10 @@ public:
 
 void ToolBarPrivate::build()
 {
-    static const QString captions[kToolCount]
-        = {u"缺省状态"_s, u"矩形"_s, u"圆角矩形"_s, u"椭圆"_s, u"直线"_s, u"文字"_s, u"指针"_s};
+    static const char *const captions[kToolCount] = {QT_TRANSLATE_NOOP("ToolBar", "缺省状态"),
+        QT_TRANSLATE_NOOP("ToolBar", "矩形"), QT_TRANSLATE_NOOP("ToolBar", "圆角矩形"),
+        QT_TRANSLATE_NOOP("ToolBar", "椭圆"), QT_TRANSLATE_NOOP("ToolBar", "直线"),
+        QT_TRANSLATE_NOOP("ToolBar", "文字"), QT_TRANSLATE_NOOP("ToolBar", "指针")};
     group = new QButtonGroup(q);
     group->setExclusive(true);
     for (int index = 0; index < kToolCount; ++index) {
@@ -57,22 +59,28 @@ void ToolBarPrivate::build()
         button->setAutoRaise(true);
         button->setIcon(ToolIcon(index));
         button->setIconSize(QSize(22, 22));
-        button->setToolTip(captions[index]);
-        button->setAccessibleName(captions[index]);
+        const QString caption = ToolBar::tr(captions[index]);
+        button->setToolTip(caption);
+        button->setAccessibleName(caption);
         button->setFocusPolicy(Qt::StrongFocus);
         group->addButton(button, index);
         tools[std::size_t(index)] = button;
     }
     tools[0]->setChecked(true);
+    // Tab walks the tools, then the width list, then the shown swatches.
+    for (int index = 1; index < kToolCount; ++index)
+        QWidget::setTabOrder(tools[std::size_t(index - 1)], tools[std::size_t(index)]);
+    q->setAccessibleName(ToolBar::tr("白板工具"));
     QObject::connect(group, &QButtonGroup::idClicked, q, [this](int index) { toolChosen(index); });
 
     widths = new QComboBox(q);
     widths->setObjectName(u"lineWidthList"_s);
-    widths->setToolTip(u"线宽"_s);
+    widths->setToolTip(ToolBar::tr("线宽"));
+    widths->setAccessibleName(ToolBar::tr("线宽"));
+    widths->setAccessibleDescription(ToolBar::tr("线宽"));
     widths->setIconSize(QSize(40, 12));
     for (int width = 1; width <= kLineWidths; ++width)
-        widths->addItem(
-            QIcon(LineWidthPicture(width)), QString::number(width), u"_%1"_s.arg(width));
+        widths->addItem(LineWidthIcon(width), QString::number(width), u"_%1"_s.arg(width));
     widths->setCurrentIndex(0);
     // `activated` covers both a click on an item and a change made with the
     // keyboard; programmatic changes are not the user's choice.
@@ -85,8 +93,11 @@ void ToolBarPrivate::build()
     grid->setObjectName(u"swatchGrid"_s);
     strip = new SwatchPicture(kSwatchCount, 1, q);
     strip->setObjectName(u"swatchStrip"_s);
+    QWidget::setTabOrder(tools[kToolCount - 1], widths);
+    QWidget::setTabOrder(widths, grid);
+    QWidget::setTabOrder(grid, strip);
     for (SwatchPicture *picture : {grid, strip}) {
-        picture->setToolTip(u"颜色"_s);
+        picture->setAccessibleName(ToolBar::tr("颜色"));
         QObject::connect(
             picture, &SwatchPicture::chosen, q, [this](int index) { swatchChosen(index); });
     }

@@ -1,15 +1,20 @@
 #include "controls/toolbar/toolpictures.h"
 
-#include <QPainter>
+#include "common/desktop/drawnicon.h"
+
 #include <QPainterPath>
 
 namespace ToolPalette {
 
 namespace {
 
-constexpr int kIconSize = 22;
+// The tool pictures are designed on a 22 x 22 grid and the line-width
+// pictures on 40 x 12; both scale to the box they are asked for.
+constexpr qreal kToolDesign = 22;
+constexpr QSizeF kWidthDesign(40, 12);
 
-void DrawPointer(QPainter &painter, QPointF tip, double scale, const QColor &fill)
+void DrawPointer(
+    QPainter &painter, QPointF tip, double scale, const QColor &fill, const QColor &edge)
 {
     const QPointF shape[]
         = {{0, 0}, {0, 13.5}, {3.5, 10.5}, {6.5, 15.5}, {9, 14.5}, {6.2, 9.5}, {10.5, 9.5}};
@@ -18,38 +23,36 @@ void DrawPointer(QPainter &painter, QPointF tip, double scale, const QColor &fil
     for (const QPointF &point : shape)
         path.lineTo(tip + point * scale);
     path.closeSubpath();
-    painter.setPen(QPen(fill == Qt::white ? Qt::black : Qt::white, 1.0));
+    painter.setPen(QPen(edge, 1.0));
     painter.setBrush(fill);
     painter.drawPath(path);
 }
 
-} // namespace
-
-QIcon ToolIcon(int index)
+void DrawTool(QPainter &painter, const QRectF &box, int index, const DrawnIcon::Ink &ink)
 {
-    QPixmap pixmap(kIconSize, kIconSize);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    const QPen outline(QColor(20, 20, 20), 1.6);
-    const QRectF frame(3.5, 5.5, 15, 11);
+    painter.save();
+    painter.translate(box.topLeft());
+    painter.scale(box.width() / kToolDesign, box.height() / kToolDesign);
+    const QColor &line = ink.text;
+    const QPen outline(line, 1.6);
     switch (index) {
-    case 0: DrawPointer(painter, {6, 3}, 1.05, Qt::white); break;
+    // The no-tool pointer is the ground's colour edged in ink, like the
+    // desktop's own pointer; the pointer tool is red whatever the theme.
+    case 0: DrawPointer(painter, {6, 3}, 1.05, ink.base, line); break;
     case 1:
-        painter.setRenderHint(QPainter::Antialiasing, false);
-        painter.setPen(QPen(QColor(20, 20, 20), 2));
-        painter.drawRect(QRect(4, 6, 14, 10));
+        painter.setPen(QPen(line, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+        painter.drawRect(QRectF(4, 6, 14, 10));
         break;
     case 2:
         painter.setPen(outline);
-        painter.drawRoundedRect(frame, 4, 4);
+        painter.drawRoundedRect(QRectF(3.5, 5.5, 15, 11), 4, 4);
         break;
     case 3:
         painter.setPen(outline);
         painter.drawEllipse(QRectF(2.5, 5.5, 17, 11));
         break;
     case 4:
-        painter.setPen(QPen(QColor(20, 20, 20), 2, Qt::SolidLine, Qt::RoundCap));
+        painter.setPen(QPen(line, 2, Qt::SolidLine, Qt::RoundCap));
         painter.drawLine(QPointF(4, 18), QPointF(18, 4));
         break;
     case 5: {
@@ -58,23 +61,44 @@ QIcon ToolIcon(int index)
         font.setBold(true);
         font.setFamily(QStringLiteral("Serif"));
         painter.setFont(font);
-        painter.setPen(QColor(20, 20, 20));
-        painter.drawText(QRect(0, 0, kIconSize, kIconSize), Qt::AlignCenter, QStringLiteral("A"));
+        painter.setPen(line);
+        painter.drawText(
+            QRectF(0, 0, kToolDesign, kToolDesign), Qt::AlignCenter, QStringLiteral("A"));
         break;
     }
-    case 6: DrawPointer(painter, {6, 3}, 1.05, QColor(220, 30, 30)); break;
+    case 6: DrawPointer(painter, {6, 3}, 1.05, QColor(220, 30, 30), ink.base); break;
     default: break;
     }
-    return QIcon(pixmap);
+    painter.restore();
+}
+
+void DrawWidth(QPainter &painter, const QRectF &box, int width, const DrawnIcon::Ink &ink)
+{
+    painter.save();
+    painter.translate(box.topLeft());
+    painter.scale(box.width() / kWidthDesign.width(), box.height() / kWidthDesign.height());
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.fillRect(QRectF(2, 6 - width / 2, 36, width), ink.text);
+    painter.restore();
+}
+
+} // namespace
+
+QIcon ToolIcon(int index)
+{
+    return DrawnIcon::make([index](QPainter &painter, const QRectF &box,
+                               const DrawnIcon::Ink &ink) { DrawTool(painter, box, index, ink); });
+}
+
+QIcon LineWidthIcon(int width)
+{
+    return DrawnIcon::make([width](QPainter &painter, const QRectF &box,
+                               const DrawnIcon::Ink &ink) { DrawWidth(painter, box, width, ink); });
 }
 
 QPixmap LineWidthPicture(int width)
 {
-    QPixmap pixmap(40, 12);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.fillRect(QRect(2, 6 - width / 2, 36, width), Qt::black);
-    return pixmap;
+    return LineWidthIcon(width).pixmap(kWidthDesign.toSize(), 1.0);
 }
 
 } // namespace ToolPalette

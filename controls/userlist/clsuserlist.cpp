@@ -77,6 +77,18 @@ qint32 clsUserList::AddUser(
     return Count();
 }
 
+void clsUserList::ReserveUsers(qint32 UserCount)
+{
+    // A count from the wire may be anything: nothing below the current
+    // size, and nothing absurd (a 16-bit ID space of users is plenty).
+    const qsizetype room = std::clamp<qsizetype>(UserCount, 0, 1 << 20);
+    if (room <= Count())
+        return;
+    m_users.reserve(size_t(room));
+    m_stampByID.reserve(room);
+    m_firstStampByNick.reserve(room);
+}
+
 void clsUserList::forgetNick(const QString &nick, qsizetype slot)
 {
     const quint64 stamp = m_users[size_t(slot)].stamp;

@@ -49,6 +49,10 @@ public:
     // The new user's position (the new Count), or 0 when the ID is not
     // positive, the ID is present, or the uncut nick equals a stored nick.
     qint32 AddUser(qint32 UserID, const QString &UserNick, quint8 UserStatus, quint8 UserType);
+    // Makes room for this many users in all, so that filling the roster
+    // from a full user list neither rehashes nor reallocates on the way.
+    // The host knows the count from the list before it adds anybody.
+    void ReserveUsers(qint32 UserCount);
     bool RemoveUser(qint32 UserID);
     // True when anyone was removed.
     bool RemoveAllUsers();

@@ -5,6 +5,7 @@
 #include "controls/userlist/userpictures.h"
 #include "controls/userlist/userrowview.h"
 
+#include <QKeyEvent>
 #include <QListView>
 #include <QMenu>
 #include <QMouseEvent>
@@ -37,6 +38,10 @@ public:
     void build();
     QAbstractItemView *activeView() const { return active; }
     std::array<QAbstractItemView *, 3> views() const { return {rows, icons, tree}; }
+    bool isView(QObject *object) const
+    {
+        return object == rows || object == icons || object == tree;
+    }
     void redraw() const { activeView()->viewport()->update(); }
     void show(Look look);
     bool refreshUserItem(qint32 UserID);
@@ -48,6 +53,8 @@ public:
     int selectedRow() const;
     void mouseDown(QMouseEvent *event);
     void popUpMenu(const utUser &user, const QPoint &globalPos);
+    bool noteAllowedWith(qint32 UserID) const;
+    bool keyPress(QAbstractItemView *view, QKeyEvent *event);
     QAction *addCommand(QMenu *menu, const QString &caption, void (UserListPrivate::*slot)());
     // The person the open menu was raised for; 0 once that person left.
     qint32 menuUserID() const { return roster.FindUserByID(menuUser) ? menuUser : 0; }
@@ -90,6 +97,11 @@ public:
     QAction *actViewLarge = nullptr;
     QAction *actStudentNote = nullptr;
     QAction *actStudentVoice = nullptr;
+    QAction *actStudentEndVoice = nullptr;
+    QAction *actTeacherVoice = nullptr;
+    QAction *actTeacherEndVoice = nullptr;
+    std::array<QAction *, 3> teacherPersonCommands{};
+    bool inPrivateTalk = false;
 };
 
 QAction *UserListPrivate::addCommand(
@@ -129,40 +141,55 @@ void UserListPrivate::build()
         view->setSelectionMode(QAbstractItemView::SingleSelection);
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
         view->viewport()->installEventFilter(q);
+        view->installEventFilter(q);
+        view->setAccessibleName(UserList::tr("课堂成员"));
+        view->setAccessibleDescription(
+            UserList::tr("老师和同学，每人一行，说明其状态；菜单键打开对此人的命令"));
         stack->addWidget(view);
     }
+    rows->setPlaceholderText(UserList::tr("进入课堂后，这里列出老师和同学"));
+    q->setFocusProxy(rows);
 
     teacherMenu = new QMenu(q);
     teacherMenu->setObjectName(u"mnuTeacher"_s);
-    actVoice = addCommand(teacherMenu, u"允许语音发言 (&V)"_s, &UserListPrivate::toggleVoice);
-    actWhiteBoard
-        = addCommand(teacherMenu, u"允许使用白板 (&W)"_s, &UserListPrivate::toggleWhiteBoard);
-    actNote = addCommand(teacherMenu, u"允许发短消息 (&M)"_s, &UserListPrivate::toggleNote);
+    actVoice
+        = addCommand(teacherMenu, UserList::tr("允许语音发言 (&V)"), &UserListPrivate::toggleVoice);
+    actWhiteBoard = addCommand(
+        teacherMenu, UserList::tr("允许使用白板 (&W)"), &UserListPrivate::toggleWhiteBoard);
+    actNote
+        = addCommand(teacherMenu, UserList::tr("允许发短消息 (&M)"), &UserListPrivate::toggleNote);
     for (QAction *toggle : {actVoice, actWhiteBoard, actNote})
         toggle->setCheckable(true);
     teacherMenu->addSeparator();
-    addCommand(teacherMenu, u"查看他的信息 (&I)"_s, &UserListPrivate::checkInfo);
-    addCommand(teacherMenu, u"远程调节音量"_s, &UserListPrivate::remoteVolume);
-    addCommand(teacherMenu, u"给他发短消息 (&N)"_s, &UserListPrivate::sendNote);
+    teacherPersonCommands
+        = {addCommand(teacherMenu, UserList::tr("查看他的信息 (&I)"), &UserListPrivate::checkInfo),
+            addCommand(teacherMenu, UserList::tr("远程调节音量"), &UserListPrivate::remoteVolume),
+            addCommand(teacherMenu, UserList::tr("给他发短消息 (&N)"), &UserListPrivate::sendNote)};
     teacherMenu->addSeparator();
-    addCommand(teacherMenu, u"和他语音密谈(&C)"_s, &UserListPrivate::sendVoice);
-    addCommand(teacherMenu, u"结束语音密谈"_s, &UserListPrivate::endVoice);
-    addCommand(teacherMenu, u"刷   新"_s, &UserListPrivate::refresh);
+    actTeacherVoice
+        = addCommand(teacherMenu, UserList::tr("和他语音密谈(&C)"), &UserListPrivate::sendVoice);
+    actTeacherEndVoice
+        = addCommand(teacherMenu, UserList::tr("结束语音密谈"), &UserListPrivate::endVoice);
+    addCommand(teacherMenu, UserList::tr("刷   新"), &UserListPrivate::refresh);
     teacherMenu->addSeparator();
-    actViewList = addCommand(teacherMenu, u"列表模式"_s, &UserListPrivate::viewList);
-    actViewReport = addCommand(teacherMenu, u"报文模式"_s, &UserListPrivate::viewReport);
-    actViewLarge = addCommand(teacherMenu, u"大图标模式"_s, &UserListPrivate::viewLarge);
+    actViewList = addCommand(teacherMenu, UserList::tr("列表模式"), &UserListPrivate::viewList);
+    actViewReport = addCommand(teacherMenu, UserList::tr("报文模式"), &UserListPrivate::viewReport);
+    actViewLarge = addCommand(teacherMenu, UserList::tr("大图标模式"), &UserListPrivate::viewLarge);
     for (QAction *view : {actViewList, actViewReport, actViewLarge})
         view->setCheckable(true);
 
     studentMenu = new QMenu(q);
     studentMenu->setObjectName(u"mnuStudent"_s);
-    actStudentNote = addCommand(studentMenu, u"给他发短消息 (&N)"_s, &UserListPrivate::sendNote);
-    actStudentVoice = addCommand(studentMenu, u"语音密谈 (&C)"_s, &UserListPrivate::sendVoice);
+    actStudentNote
+        = addCommand(studentMenu, UserList::tr("给他发短消息 (&N)"), &UserListPrivate::sendNote);
+    actStudentVoice
+        = addCommand(studentMenu, UserList::tr("语音密谈 (&C)"), &UserListPrivate::sendVoice);
     // Ending a talk stays possible whatever the permissions say, so a talk
-    // can always be left.
-    addCommand(studentMenu, u"结束语音密谈"_s, &UserListPrivate::endVoice);
-    addCommand(studentMenu, u"刷   新"_s, &UserListPrivate::refresh);
+    // can always be left; outside a talk the host would take the student's
+    // own speak permission away with it, so it is offered only in one.
+    actStudentEndVoice
+        = addCommand(studentMenu, UserList::tr("结束语音密谈"), &UserListPrivate::endVoice);
+    addCommand(studentMenu, UserList::tr("刷   新"), &UserListPrivate::refresh);
 
     show(Look::SmallIcons);
 }
@@ -209,6 +236,7 @@ void UserListPrivate::show(Look look)
     }
     active = target;
     stack->setCurrentWidget(target);
+    q->setFocusProxy(target);
     if (selected >= 0)
         target->scrollTo(model->index(selected, 0));
 }
@@ -262,20 +290,60 @@ void UserListPrivate::mouseDown(QMouseEvent *event)
 void UserListPrivate::popUpMenu(const utUser &user, const QPoint &globalPos)
 {
     menuUser = user.UserID;
+    // Nobody sends a note to, talks with or ends a talk with oneself.
+    const bool other = user.UserID != roster.myID();
     if (roster.UserType() == ccutTeacher) {
         actNote->setChecked(q->CheckUserNoteStatus(user.UserID));
         actVoice->setChecked(q->CheckUserVoiceStatus(user.UserID));
         actWhiteBoard->setChecked(q->CheckUserWhiteBoardStatus(user.UserID));
+        for (QAction *command : teacherPersonCommands)
+            command->setEnabled(other);
+        actTeacherVoice->setEnabled(other);
+        actTeacherEndVoice->setEnabled(other && inPrivateTalk);
         teacherMenu->popup(globalPos);
     } else {
         // Both items ride on the note permission, of that person and of the
         // local user alike.
-        const bool allowed
-            = q->CheckUserNoteStatus(user.UserID) && q->CheckUserNoteStatus(roster.myID());
+        const bool allowed = other && noteAllowedWith(user.UserID);
         actStudentNote->setEnabled(allowed);
         actStudentVoice->setEnabled(allowed);
+        actStudentEndVoice->setEnabled(other && inPrivateTalk);
         studentMenu->popup(globalPos);
     }
+}
+
+bool UserListPrivate::noteAllowedWith(qint32 UserID) const
+{
+    return q->CheckUserNoteStatus(UserID) && q->CheckUserNoteStatus(roster.myID());
+}
+
+bool UserListPrivate::keyPress(QAbstractItemView *view, QKeyEvent *event)
+{
+    const bool menuKey = event->key() == Qt::Key_Menu
+        || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (!menuKey && !enter)
+        return false;
+    model->flushAppends();
+    const QModelIndex current = view->currentIndex();
+    if (!current.isValid())
+        return menuKey;
+    selection->setCurrentIndex(model->index(current.row(), 0), QItemSelectionModel::ClearAndSelect);
+    const utUser user = q->SelectedUser();
+    if (user.UserID <= 0)
+        return menuKey;
+    if (menuKey) {
+        view->scrollTo(current);
+        const QRect row = view->visualRect(current);
+        popUpMenu(user, view->viewport()->mapToGlobal(row.bottomLeft() + QPoint(row.height(), 0)));
+        return true;
+    }
+    // Enter on a classmate starts a note to that classmate, as the menu's
+    // first command would.
+    if (user.UserID != roster.myID() && roster.UserType() != ccutTeacher
+        && noteAllowedWith(user.UserID))
+        Q_EMIT q->OnSendUserNoteMessage(user.UserID, roster.GetUserNameByID(user.UserID));
+    return true;
 }
 
 void UserListPrivate::togglePermission(QAction *action, UserStatusMaskType mask, cStatus yes)
@@ -353,6 +421,7 @@ UserList::~UserList()
     // them down while the roster they read and the filter they call exist.
     for (QAbstractItemView *view : d->views()) {
         view->viewport()->removeEventFilter(this);
+        view->removeEventFilter(this);
         delete view;
     }
     delete d->selection;
@@ -433,6 +502,16 @@ void UserList::setViewType(ListViewType value)
     Q_EMIT OnViewTypeChanged(ViewType());
 }
 
+bool UserList::bInPrivateTalk() const
+{
+    return d->inPrivateTalk;
+}
+
+void UserList::setbInPrivateTalk(bool value)
+{
+    d->inPrivateTalk = value;
+}
+
 bool UserList::bOkAnswer() const
 {
     return d->model->okAnswer();
@@ -452,6 +531,11 @@ utUser UserList::SelectedUser() const
     utUser user = d->roster.GetUser(row + 1);
     user.UserType = AulixUserType(0);
     return user;
+}
+
+void UserList::ReserveUsers(qint32 UserCount)
+{
+    d->roster.ReserveUsers(UserCount);
 }
 
 bool UserList::AddUser(qint32 UserID, const QString &UserNick, quint8 UserStatus, quint8 UserType)
@@ -656,5 +740,8 @@ bool UserList::eventFilter(QObject *watched, QEvent *event)
         // drag or a rubber band under it.
         return mouse->button() == Qt::RightButton;
     }
+    if (event->type() == QEvent::KeyPress && d->isView(watched))
+        return d->keyPress(
+            static_cast<QAbstractItemView *>(watched), static_cast<QKeyEvent *>(event));
     return QWidget::eventFilter(watched, event);
 }

@@ -23,6 +23,7 @@ class AULIX_USERLIST_EXPORT UserList : public QWidget
     Q_PROPERTY(qint32 Count READ Count)
     Q_PROPERTY(qint32 UserType READ UserType WRITE setUserType)
     Q_PROPERTY(bool bOkAnswer READ bOkAnswer WRITE setbOkAnswer)
+    Q_PROPERTY(bool bInPrivateTalk READ bInPrivateTalk WRITE setbInPrivateTalk)
 
 public:
     explicit UserList(QWidget *parent = nullptr);
@@ -42,10 +43,18 @@ public:
     // Show the answer field as an "OK" acknowledgement instead of yes/no.
     bool bOkAnswer() const;
     void setbOkAnswer(bool value);
+    // Set by the host for the length of the local user's private voice
+    // talk: "结束语音密谈" is offered only then.
+    bool bInPrivateTalk() const;
+    void setbInPrivateTalk(bool value);
     // The user of the selected item, UserType left 0; all zero with an
     // empty nick when nothing is selected.
     utUser SelectedUser() const;
 
+    // Before the users of a full user list are added: makes room for that
+    // many users in all (the count the list carries), so the first fill of
+    // a large class does not grow the roster step by step.
+    void ReserveUsers(qint32 UserCount);
     bool AddUser(qint32 UserID, const QString &UserNick, quint8 UserStatus, quint8 UserType);
     bool RemoveUser(qint32 UserID);
     bool RemoveAllUsers();

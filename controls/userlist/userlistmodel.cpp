@@ -2,6 +2,8 @@
 
 #include "controls/userlist/userpictures.h"
 
+#include <QHash>
+
 using namespace UserStatusMask;
 
 using namespace Qt::StringLiterals;
@@ -55,6 +57,37 @@ QString UserListModel::PictureKey(const utUser &user, bool bOkAnswer)
             key = u"student_ok"_s;
     }
     return key;
+}
+
+QString UserListModel::StateDescription(const QString &pictureKey)
+{
+    static const QHash<QString, const char *> words = {
+        {u"teacher"_s, QT_TR_NOOP("老师")},
+        {u"teacher_speak"_s, QT_TR_NOOP("老师，正在发言")},
+        {u"teacher_chat_student"_s, QT_TR_NOOP("老师，正在语音密谈")},
+        {u"student_disable"_s, QT_TR_NOOP("未获准发言")},
+        {u"student_hand_disable"_s, QT_TR_NOOP("举手，未获准发言")},
+        {u"student_disable_y"_s, QT_TR_NOOP("回答“是”，未获准发言")},
+        {u"student_disable_n"_s, QT_TR_NOOP("回答“否”，未获准发言")},
+        {u"student_disable_ok"_s, QT_TR_NOOP("已确认，未获准发言")},
+        {u"student_enable"_s, QT_TR_NOOP("可以发言")},
+        {u"stu_hand"_s, QT_TR_NOOP("举手")},
+        {u"student_speak"_s, QT_TR_NOOP("正在发言")},
+        {u"student_y"_s, QT_TR_NOOP("回答“是”")},
+        {u"student_n"_s, QT_TR_NOOP("回答“否”")},
+        {u"student_ok"_s, QT_TR_NOOP("已确认")},
+        {u"student_chat_student"_s, QT_TR_NOOP("正在语音密谈")},
+    };
+    const char *text = words.value(pictureKey);
+    return text ? tr(text) : QString();
+}
+
+QString UserListModel::SpokenText(const utUser &user, bool own, bool bOkAnswer)
+{
+    const QString state = StateDescription(PictureKey(user, bOkAnswer));
+    if (own)
+        return tr("%1（我），%2").arg(user.UserNick, state);
+    return tr("%1，%2").arg(user.UserNick, state);
 }
 
 void UserListModel::setOkAnswer(bool bOkAnswer)
@@ -143,10 +176,14 @@ QVariant UserListModel::data(const QModelIndex &index, int role) const
     const utUser user = m_roster.GetUser(index.row() + 1);
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
         if (user.UserID == m_roster.myID())
             return QString(u'[' + user.UserNick + u']');
         return user.UserNick;
+    case Qt::ToolTipRole:
+    case Qt::AccessibleTextRole:
+        // What the picture says, in words: for the screen reader and for
+        // anyone who does not know the pictures yet.
+        return SpokenText(user, user.UserID == m_roster.myID(), m_okAnswer);
     case Qt::DecorationRole: return UserPictures::icon(PictureKey(user, m_okAnswer));
     case PictureKeyRole: return PictureKey(user, m_okAnswer);
     case UserIDRole: return user.UserID;
@@ -159,9 +196,9 @@ QVariant UserListModel::headerData(int section, Qt::Orientation orientation, int
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     switch (section) {
-    case NickColumn: return u"用户名"_s;
-    case IDColumn: return u"用户ID"_s;
-    case AddressColumn: return u"IP地址"_s;
+    case NickColumn: return tr("用户名");
+    case IDColumn: return tr("用户ID");
+    case AddressColumn: return tr("IP地址");
     default: return {};
     }
 }

@@ -24,6 +24,11 @@ public:
     // of the user's group wins.
     static QString PictureKey(const utUser &user, bool bOkAnswer);
 
+    // The state a picture shows, in words ("举手", "正在发言" ...).
+    static QString StateDescription(const QString &pictureKey);
+    // A person as a screen reader says it: "张三，举手".
+    static QString SpokenText(const utUser &user, bool own, bool bOkAnswer);
+
     void setOkAnswer(bool bOkAnswer);
     bool okAnswer() const { return m_okAnswer; }
 

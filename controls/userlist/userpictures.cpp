@@ -1,5 +1,7 @@
 #include "controls/userlist/userpictures.h"
 
+#include "common/desktop/drawnicon.h"
+
 #include <QGuiApplication>
 #include <QHash>
 #include <QPainter>
@@ -70,9 +72,13 @@ void drawPerson(QPainter &p, const QRectF &box, const QColor &colour)
     p.drawEllipse(QRectF(box.center().x() - head / 2, box.top() + w * 0.08, head, head));
 }
 
-void drawMortarboard(QPainter &p)
+void drawMortarboard(QPainter &p, const DrawnIcon::Ink &ink)
 {
-    p.setPen(Qt::NoPen);
+    // Black on any ground; on a dark ground a light edge keeps it in sight.
+    if (DrawnIcon::isDark(ink))
+        p.setPen(QPen(ink.text, 1.0));
+    else
+        p.setPen(Qt::NoPen);
     p.setBrush(Qt::black);
     QPolygonF board;
     board << QPointF(6, 5) << QPointF(16, 1) << QPointF(26, 5) << QPointF(16, 9);
@@ -88,7 +94,7 @@ void drawBadgeDisc(QPainter &p, const QColor &fill)
     p.drawEllipse(QRectF(17, 0, 15, 15));
 }
 
-void drawBadge(QPainter &p, Badge badge)
+void drawBadge(QPainter &p, Badge badge, bool small)
 {
     switch (badge) {
     case Badge::None: break;
@@ -125,6 +131,20 @@ void drawBadge(QPainter &p, Badge badge)
         break;
     }
     case Badge::Ok: {
+        if (small) {
+            // Scaled down with the rest, two letters would be four pixels
+            // high: at the small size the badge takes the top half instead.
+            p.setPen(QPen(Qt::white, 1.5));
+            p.setBrush(QColor(0x10, 0x70, 0xd8));
+            p.drawRoundedRect(QRectF(1, 0, 31, 19), 5, 5);
+            QFont font = p.font();
+            font.setPixelSize(17);
+            font.setBold(true);
+            p.setFont(font);
+            p.setPen(Qt::white);
+            p.drawText(QRectF(1, 0, 31, 19), Qt::AlignCenter, u"OK"_s);
+            break;
+        }
         drawBadgeDisc(p, QColor(0x10, 0x70, 0xd8));
         QFont font = p.font();
         font.setPixelSize(8);
@@ -146,13 +166,14 @@ void drawBadge(QPainter &p, Badge badge)
     }
 }
 
-QPixmap draw(const Look &look, int size)
+// Draws a picture into a square box in the 32 x 32 design; at the small
+// size the badges that carry letters are drawn larger.
+void draw(QPainter &p, const QRectF &box, const Look &look, const DrawnIcon::Ink &ink)
 {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
+    p.save();
     p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 32.0, size / 32.0);
+    p.translate(box.topLeft());
+    p.scale(box.width() / 32.0, box.height() / 32.0);
     const bool chat = look.badge == Badge::Chat;
     const bool teacher = look.body == Body::Teacher;
     // The main person steps aside for the partner of a private talk, and a
@@ -162,10 +183,19 @@ QPixmap draw(const Look &look, int size)
     if (teacher) {
         p.save();
         p.translate(personBox.center().x() - 16, 1);
-        drawMortarboard(p);
+        drawMortarboard(p, ink);
         p.restore();
     }
-    drawBadge(p, look.badge);
+    drawBadge(p, look.badge, box.width() < 24);
+    p.restore();
+}
+
+QPixmap draw(const Look &look, int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    draw(p, QRectF(0, 0, size, size), look, DrawnIcon::Engine::inkFor(QIcon::Normal));
     return pixmap;
 }
 
@@ -199,10 +229,15 @@ QIcon icon(const QString &key)
     static QHash<QString, QIcon> cache;
     auto it = cache.find(key);
     if (it == cache.end()) {
-        QIcon both;
-        both.addPixmap(picture(key, SmallSize));
-        both.addPixmap(picture(key, LargeSize));
-        it = cache.insert(key, both);
+        const auto look = looks().constFind(key);
+        if (look == looks().cend())
+            return {};
+        // Drawn anew at each size and pixel ratio: crisp on any screen.
+        const Look chosen = *look;
+        it = cache.insert(key,
+            DrawnIcon::make([chosen](QPainter &p, const QRectF &box, const DrawnIcon::Ink &ink) {
+                draw(p, box, chosen, ink);
+            }));
     }
     return *it;
 }

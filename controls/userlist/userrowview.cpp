@@ -157,13 +157,25 @@ void UserRowView::updateGeometries()
     QAbstractItemView::updateGeometries();
 }
 
+void UserRowView::setPlaceholderText(const QString &text)
+{
+    m_placeholder = text;
+    viewport()->update();
+}
+
 void UserRowView::paintEvent(QPaintEvent *event)
 {
-    if (!model())
-        return;
     QPainter painter(viewport());
-    const QRect area = event->rect();
     const int rows = rowCount();
+    if (rows == 0) {
+        if (!m_placeholder.isEmpty()) {
+            painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
+            painter.drawText(viewport()->rect().adjusted(6, 6, -6, -6),
+                Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_placeholder);
+        }
+        return;
+    }
+    const QRect area = event->rect();
     const int first = qMax(0, rowAt(area.top()));
     const int last = qMin(rows - 1, rowAt(area.bottom()));
     QStyleOptionViewItem option;
@@ -194,6 +206,8 @@ void UserRowView::rowsInserted(const QModelIndex &parent, int start, int end)
 {
     QAbstractItemView::rowsInserted(parent, start, end);
     updateGeometries();
+    if (start == 0)
+        viewport()->update(); // the placeholder goes
     // Only rows from the first new one down move on the screen.
     const QRect moved(
         0, start * m_rowHeight - verticalOffset(), viewport()->width(), viewport()->height());

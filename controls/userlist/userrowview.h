@@ -13,6 +13,9 @@ public:
     explicit UserRowView(QWidget *parent = nullptr);
 
     int rowHeight() const { return m_rowHeight; }
+    // Shown while the list is empty: what will appear there.
+    QString placeholderText() const { return m_placeholder; }
+    void setPlaceholderText(const QString &text);
 
     void setModel(QAbstractItemModel *model) override;
 
@@ -40,5 +43,6 @@ private:
     void measure();
 
     int m_rowHeight = 20;
+    QString m_placeholder;
     QMetaObject::Connection m_removedConnection;
 };

@@ -1,5 +1,6 @@
 #include "controls/volumecontrol/volumecontrol.h"
 
+#include "common/desktop/drawnicon.h"
 #include "common/errorlog.h"
 #include "controls/volumecontrol/pulsemixer.h"
 #include "controls/volumecontrol/volumecore.h"
@@ -7,6 +8,7 @@
 #include <QEvent>
 #include <QGridLayout>
 #include <QIcon>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -23,14 +25,18 @@ namespace {
 const QString ModuleName = u"VolumeControl"_s;
 constexpr int VKControl = 17;
 
-// The two pictures of the microphone button: idle, and speaking.
-QIcon MicrophonePicture(bool speaking)
+// The two pictures of the microphone button: idle, and speaking. Drawn at
+// the screen's pixel ratio in the palette's ink; disabled, the microphone
+// is struck through, so a refused button never looks like an idle one.
+void DrawMicrophone(QPainter &painter, const QRectF &box, bool speaking, const DrawnIcon::Ink &ink)
 {
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QColor body = speaking ? QColor(0xd0, 0x30, 0x30) : QColor(0x70, 0x70, 0x70);
+    painter.save();
+    painter.translate(box.topLeft());
+    painter.scale(box.width() / 32.0, box.height() / 32.0);
+    const bool disabled = ink.mode == QIcon::Disabled;
+    QColor body = speaking ? QColor(0xd0, 0x30, 0x30) : ink.text;
+    if (disabled)
+        body = ink.text; // the palette's disabled text: faint on any ground
     painter.setPen(Qt::NoPen);
     painter.setBrush(body);
     painter.drawRoundedRect(QRectF(11, 3, 10, 17), 5, 5);
@@ -42,12 +48,27 @@ QIcon MicrophonePicture(bool speaking)
     painter.drawPath(cup);
     painter.drawLine(QPointF(16, 23), QPointF(16, 28));
     painter.drawLine(QPointF(11, 29), QPointF(21, 29));
-    if (speaking) {
+    if (speaking && !disabled) {
         painter.setPen(QPen(body, 1.5));
         painter.drawArc(QRectF(1, 5, 6, 12), 100 * 16, 160 * 16);
         painter.drawArc(QRectF(25, 5, 6, 12), -80 * 16, 160 * 16);
     }
-    return QIcon(pixmap);
+    if (disabled) {
+        // A slash edged in the ground's colour, readable over the body.
+        painter.setPen(QPen(ink.base, 5, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(5, 3), QPointF(27, 29));
+        painter.setPen(QPen(QColor(0xc0, 0x30, 0x30), 2.5, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(5, 3), QPointF(27, 29));
+    }
+    painter.restore();
+}
+
+QIcon MicrophonePicture(bool speaking)
+{
+    return DrawnIcon::make(
+        [speaking](QPainter &painter, const QRectF &box, const DrawnIcon::Ink &ink) {
+            DrawMicrophone(painter, box, speaking, ink);
+        });
 }
 
 } // namespace
@@ -73,6 +94,20 @@ public:
     void placeSlider(VolumeMixer::Line line, int position);
     void setLevel(VolumeMixer::Line line, qint16 level);
     void updateSliderEnabled();
+    // The button's tooltip and spoken description follow its state, and
+    // say why it is refused.
+    void describeButton()
+    {
+        QString text;
+        if (!button->isEnabled())
+            text = VolumeControl::tr("话筒不可用：老师还没有允许你发言");
+        else if (picture == 2)
+            text = VolumeControl::tr("话筒：正在发言");
+        else
+            text = VolumeControl::tr("话筒：按下向老师请求发言");
+        button->setToolTip(text);
+        button->setAccessibleDescription(text);
+    }
     int sliderLevel(VolumeMixer::Line line) const
     {
         return Volume::MaxLevel - slider(line)->value();
@@ -208,7 +243,8 @@ VolumeControl::VolumeControl(std::unique_ptr<VolumeMixer> mixer, QWidget *parent
     d->button->setIconSize(QSize(32, 32));
     d->button->setIcon(d->ImageListButton[0]);
     d->button->setAutoRaise(true);
-    d->button->setToolTip(u"话筒"_s);
+    d->button->setAccessibleName(tr("话筒"));
+    d->button->setFocusPolicy(Qt::StrongFocus);
 
     auto makeSlider = [this](const QString &name, const QString &tip) {
         auto *s = new QSlider(Qt::Vertical, this);
@@ -224,14 +260,31 @@ VolumeControl::VolumeControl(std::unique_ptr<VolumeMixer> mixer, QWidget *parent
         s->setEnabled(false);
         return s;
     };
-    d->speakerSlider = makeSlider(u"Ctr_Speaker"_s, u"扬声器音量"_s);
-    d->micSlider = makeSlider(u"Ctr_Recorder"_s, u"话筒音量"_s);
+    d->speakerSlider = makeSlider(u"Ctr_Speaker"_s, tr("扬声器音量"));
+    d->micSlider = makeSlider(u"Ctr_Recorder"_s, tr("话筒音量"));
+    d->speakerSlider->setAccessibleName(tr("扬声器音量"));
+    d->micSlider->setAccessibleName(tr("话筒音量"));
+    auto makeLabel = [this](const QString &name, const QString &text, QSlider *buddy) {
+        auto *label = new QLabel(text, this);
+        label->setObjectName(name);
+        label->setBuddy(buddy);
+        label->setAlignment(Qt::AlignCenter);
+        return label;
+    };
+    QLabel *speakerLabel = makeLabel(u"lblSpeaker"_s, tr("扬声器"), d->speakerSlider);
+    QLabel *micLabel = makeLabel(u"lblRecorder"_s, tr("话筒"), d->micSlider);
 
     auto *layout = new QGridLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
     layout->addWidget(d->button, 0, 0, 1, 2, Qt::AlignHCenter);
-    layout->addWidget(d->speakerSlider, 1, 0, Qt::AlignHCenter);
-    layout->addWidget(d->micSlider, 1, 1, Qt::AlignHCenter);
+    layout->addWidget(speakerLabel, 1, 0, Qt::AlignHCenter);
+    layout->addWidget(micLabel, 1, 1, Qt::AlignHCenter);
+    layout->addWidget(d->speakerSlider, 2, 0, Qt::AlignHCenter);
+    layout->addWidget(d->micSlider, 2, 1, Qt::AlignHCenter);
+    setTabOrder(d->button, d->speakerSlider);
+    setTabOrder(d->speakerSlider, d->micSlider);
+    setAccessibleName(tr("音量"));
+    d->describeButton();
 
     connect(d->button, &QToolButton::pressed, this, [this] {
         d->vKeyCode = VKControl;
@@ -302,12 +355,14 @@ void VolumeControl::KeySpeak()
 {
     d->picture = 2;
     d->button->setIcon(d->ImageListButton[1]);
+    d->describeButton();
 }
 
 void VolumeControl::KeyStop()
 {
     d->picture = 1;
     d->button->setIcon(d->ImageListButton[0]);
+    d->describeButton();
 }
 
 qint32 VolumeControl::Speaker_Vol_Max() const
@@ -375,6 +430,7 @@ bool VolumeControl::CmdEnabled() const
 void VolumeControl::SetCmdEnabled(bool value)
 {
     d->button->setEnabled(value);
+    d->describeButton();
 }
 
 void VolumeControl::SetSpeakerVisible(bool value)

@@ -27,7 +27,9 @@ PlayForm::PlayForm(QWidget *parent)
     , m_playPause(new QPushButton(m_controls))
     , m_seek(new QSlider(Qt::Horizontal, m_controls))
 {
-    setWindowTitle(u"播放"_s);
+    setWindowTitle(tr("播放"));
+    m_video->setAccessibleName(tr("视频"));
+    m_seek->setAccessibleName(tr("播放位置"));
     m_player->setAudioOutput(m_audio);
     m_player->setVideoOutput(m_video);
 
@@ -35,7 +37,7 @@ PlayForm::PlayForm(QWidget *parent)
     bar->setContentsMargins(4, 2, 4, 2);
     bar->addWidget(m_playPause);
     bar->addWidget(m_seek, 1);
-    m_playPause->setText(u"播放"_s);
+    m_playPause->setText(tr("播放"));
     m_controls->hide();
 
     connect(m_playPause, &QPushButton::clicked, this, [this] {
@@ -58,7 +60,7 @@ PlayForm::PlayForm(QWidget *parent)
 
     connect(m_player, &QMediaPlayer::playbackStateChanged, this,
         [this](QMediaPlayer::PlaybackState state) {
-            m_playPause->setText(state == QMediaPlayer::PlayingState ? u"暂停"_s : u"播放"_s);
+            m_playPause->setText(state == QMediaPlayer::PlayingState ? tr("暂停") : tr("播放"));
             layoutPlayer();
             reportState();
         });
@@ -84,7 +86,7 @@ PlayForm::~PlayForm() = default;
 
 void PlayForm::prepare(bool teacher, const QString &filePath)
 {
-    setWindowTitle(teacher ? u"播放 - "_s + Ole::FileNamePart(filePath) : u"播放"_s);
+    setWindowTitle(teacher ? tr("播放 - %1").arg(Ole::FileNamePart(filePath)) : tr("播放"));
     m_controls->setVisible(teacher);
     layoutPlayer();
 }

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QOpenGLContext>
+#include <QPainter>
 #include <QPluginLoader>
 #include <QPointer>
 #include <QTimer>
@@ -262,8 +263,28 @@ WhiteBoardOLE::WhiteBoardOLE(QWidget *parent)
 {
     d->picture = new PictureArea(this);
     d->picture->hide();
+    d->picture->setAccessibleName(tr("课件图片"));
+    setAccessibleName(tr("课件"));
+    setAccessibleDescription(placeholderText());
     d->poll.setInterval(250);
     connect(&d->poll, &QTimer::timeout, this, [this] { d->onPollTick(); });
+}
+
+QString WhiteBoardOLE::placeholderText() const
+{
+    return tr("老师播放的课件（图片、网页、声音和视频）会显示在这里");
+}
+
+void WhiteBoardOLE::paintEvent(QPaintEvent *)
+{
+    // Under a shown picture or page nothing of this shows; an empty area
+    // says what will appear in it.
+    if ((d->picture && d->picture->isVisible()) || (d->web && d->web->isVisible()))
+        return;
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::Disabled, QPalette::WindowText));
+    painter.drawText(
+        rect().adjusted(12, 12, -12, -12), Qt::AlignCenter | Qt::TextWordWrap, placeholderText());
 }
 
 WhiteBoardOLE::~WhiteBoardOLE()

@@ -60,12 +60,15 @@ public:
     QWidget *webView() const;
     // Null while no sound or video item is shown.
     PlayForm *playForm() const;
+    // What the empty area says it will show.
+    QString placeholderText() const;
 
 Q_SIGNALS:
     void GetPlayState(const QString &strplaystate);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     std::unique_ptr<class WhiteBoardOLEPrivate> const d;

@@ -77,6 +77,42 @@ double SegmentDistance(const QPoint &p, const QPoint &a, const QPoint &b)
     return std::hypot(p.x() - (a.x() + t * dx), p.y() - (a.y() + t * dy));
 }
 
+// Liang-Barsky: whether the segment a-b meets the rectangle r.
+bool SegmentMeetsRect(QPointF a, QPointF b, const QRectF &r)
+{
+    double t0 = 0.0;
+    double t1 = 1.0;
+    const double dx = b.x() - a.x();
+    const double dy = b.y() - a.y();
+    const double p[] = {-dx, dx, -dy, dy};
+    const double q[] = {a.x() - r.left(), r.right() - a.x(), a.y() - r.top(), r.bottom() - a.y()};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0.0) {
+            if (q[i] < 0.0)
+                return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0.0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        if (t0 > t1)
+            return false;
+    }
+    return true;
+}
+
+// Whether the point lies inside the ellipse of half axes (a, b) centred at c.
+bool InsideEllipse(QPointF p, QPointF c, double a, double b)
+{
+    if (a <= 0.0 || b <= 0.0)
+        return false;
+    const double x = (p.x() - c.x()) / a;
+    const double y = (p.y() - c.y()) / b;
+    return x * x + y * y < 1.0;
+}
+
 } // namespace
 
 int PenWidthPixels(qint16 lineWidth)
@@ -117,6 +153,59 @@ QRect InkBounds(const Sign &sign)
     case ElementKind::None: break;
     }
     return {};
+}
+
+bool InkMeets(const Sign &sign, const QRect &twips)
+{
+    if (!sign.bounds.intersects(twips))
+        return false;
+    const int m = InkMargin(sign.lineWidth);
+    const QRectF area(twips);
+    switch (sign.shape) {
+    case stRectangle:
+    case stSquare:
+    case stRoundedRectangle:
+    case stRoundedSquare: {
+        const QRect figure = FigureRect(sign.shape, sign.box);
+        // Inside the stroke's inner edge there is no ink; with rounded
+        // corners, the inside is a cross that keeps clear of the corners.
+        const bool rounded = sign.shape == stRoundedRectangle || sign.shape == stRoundedSquare;
+        const int r = rounded ? int(std::ceil(CornerRadius(figure))) : 0;
+        const QRect across = figure.adjusted(m + r, m, -m - r, -m);
+        const QRect down = figure.adjusted(m, m + r, -m, -m - r);
+        return !(across.isValid() && across.contains(twips))
+            && !(down.isValid() && down.contains(twips));
+    }
+    case stOval:
+    case stCircle: {
+        const QRectF figure(FigureRect(sign.shape, sign.box));
+        const QPointF c = figure.center();
+        const double a = figure.width() / 2.0;
+        const double b = figure.height() / 2.0;
+        // Wholly inside the inner edge: the four corners are (the inside
+        // of an ellipse is convex).
+        const double ia = a - m;
+        const double ib = b - m;
+        if (InsideEllipse(area.topLeft(), c, ia, ib) && InsideEllipse(area.topRight(), c, ia, ib)
+            && InsideEllipse(area.bottomLeft(), c, ia, ib)
+            && InsideEllipse(area.bottomRight(), c, ia, ib))
+            return false;
+        // Wholly outside the outer edge: scaled so that the outer edge is
+        // the unit circle, the area's point nearest the centre is outside.
+        const double oa = a + m;
+        const double ob = b + m;
+        const double nx = std::clamp(c.x(), area.left(), area.right());
+        const double ny = std::clamp(c.y(), area.top(), area.bottom());
+        const double x = (nx - c.x()) / oa;
+        const double y = (ny - c.y()) / ob;
+        return x * x + y * y <= 1.0;
+    }
+    case stLine:
+        return SegmentMeetsRect(QPointF(sign.from), QPointF(sign.to), area.adjusted(-m, -m, m, m));
+    case stText: return true;
+    case stArrow: break;
+    }
+    return false;
 }
 
 bool HitsSign(const Sign &sign, const QPoint &point, int tolerance)

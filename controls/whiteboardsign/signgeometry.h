@@ -24,6 +24,11 @@ WHITEBOARDSIGNMODEL_EXPORT double CornerRadius(const QRect &figure);
 // included).
 WHITEBOARDSIGNMODEL_EXPORT QRect InkBounds(const Sign &sign);
 
+// False only when no ink of the sign can fall inside `twips` (an area inside
+// an outline shape, or beside a line, within the sign's bounds); true
+// otherwise, so a repaint of the area may skip the sign when it is false.
+WHITEBOARDSIGNMODEL_EXPORT bool InkMeets(const Sign &sign, const QRect &twips);
+
 // True when `point` lies on the sign's ink or within `tolerance` twips of it.
 WHITEBOARDSIGNMODEL_EXPORT bool HitsSign(const Sign &sign, const QPoint &point, int tolerance);
 

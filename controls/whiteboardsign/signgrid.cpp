@@ -101,6 +101,42 @@ void SignGrid::insert(int id, const Sign &sign)
     }
 }
 
+std::vector<QRect> InkPieces(const Sign &sign)
+{
+    std::vector<QRect> pieces;
+    const auto along = [&](const std::vector<QPointF> &points, double margin) {
+        const double step = SignGrid::kCellTwips / 2.0;
+        for (std::size_t i = 1; i < points.size(); ++i) {
+            const QPointF a = points[i - 1];
+            const QPointF b = points[i];
+            const int count
+                = std::max(1, int(std::ceil(std::hypot(b.x() - a.x(), b.y() - a.y()) / step)));
+            QPointF previous = a;
+            for (int piece = 1; piece <= count; ++piece) {
+                const QPointF next = a + (b - a) * (double(piece) / count);
+                const QRectF box = QRectF(previous, next)
+                                       .normalized()
+                                       .adjusted(-margin, -margin, margin, margin);
+                pieces.push_back(box.toAlignedRect().intersected(sign.bounds));
+                previous = next;
+            }
+        }
+    };
+    const double margin = (PenWidthPixels(sign.lineWidth) / 2 + 2) * kTwipsPerPixel;
+    switch (ElementKindOf(sign.shape)) {
+    case ElementKind::Shape:
+        // Chords cut inside the curves they follow by a few twips.
+        along(OutlinePolyline(sign), margin + SignGrid::kCellTwips / 16.0);
+        break;
+    case ElementKind::Line: along({QPointF(sign.from), QPointF(sign.to)}, margin); break;
+    case ElementKind::Label: pieces.push_back(sign.bounds); break;
+    case ElementKind::Arrow:
+    case ElementKind::None: break;
+    }
+    std::erase_if(pieces, [](const QRect &piece) { return piece.isEmpty(); });
+    return pieces;
+}
+
 std::vector<QPointF> OutlinePolyline(const Sign &sign)
 {
     const QRectF figure(FigureRect(sign.shape, sign.box));

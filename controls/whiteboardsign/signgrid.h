@@ -50,6 +50,11 @@ private:
     std::vector<std::vector<int>> m_cells;
 };
 
+// Small twips rectangles that together cover everything painting the sign
+// may touch: short pieces along the stroke of an outline shape or a line,
+// the box of a label. Removing a sign repaints only these.
+WHITEBOARDSIGNMODEL_EXPORT std::vector<QRect> InkPieces(const Sign &sign);
+
 // The stroke of an outline shape as a closed polyline (first point
 // repeated at the end), in twips. Exposed for the tests.
 WHITEBOARDSIGNMODEL_EXPORT std::vector<QPointF> OutlinePolyline(const Sign &sign);

@@ -117,29 +117,49 @@ void PaintSign(QPainter &painter, const Sign &sign)
     painter.restore();
 }
 
+namespace {
+
+QImage DrawArrow(qreal ratio)
+{
+    const int side = int(std::ceil(48 * ratio));
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    image.setDevicePixelRatio(ratio);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    // A classic pointer whose tip sits at the picture's centre.
+    const QPointF shape[]
+        = {{0, 0}, {0, 13.5}, {3.5, 10.5}, {6.5, 15.5}, {9, 14.5}, {6.2, 9.5}, {10.5, 9.5}};
+    QPainterPath path;
+    path.moveTo(shape[0]);
+    for (const QPointF &point : shape)
+        path.lineTo(point);
+    path.closeSubpath();
+    painter.translate(24, 24);
+    painter.scale(1.5, 1.5);
+    painter.setPen(QPen(Qt::white, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(QColor(220, 30, 30));
+    painter.drawPath(path);
+    return image;
+}
+
+} // namespace
+
 const QImage &ArrowPicture()
 {
-    static const QImage picture = [] {
-        QImage image(48, 48, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing, true);
-        // A classic pointer whose tip sits at the picture's centre.
-        const QPointF shape[]
-            = {{0, 0}, {0, 13.5}, {3.5, 10.5}, {6.5, 15.5}, {9, 14.5}, {6.2, 9.5}, {10.5, 9.5}};
-        QPainterPath path;
-        path.moveTo(shape[0]);
-        for (const QPointF &point : shape)
-            path.lineTo(point);
-        path.closeSubpath();
-        painter.translate(24, 24);
-        painter.scale(1.5, 1.5);
-        painter.setPen(QPen(Qt::white, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        painter.setBrush(QColor(220, 30, 30));
-        painter.drawPath(path);
-        return image;
-    }();
+    static const QImage picture = DrawArrow(1.0);
     return picture;
+}
+
+QImage ArrowPicture(qreal devicePixelRatio)
+{
+    if (!(devicePixelRatio > 0) || qFuzzyCompare(devicePixelRatio, 1.0))
+        return ArrowPicture();
+    // Screens come in a few densities; the last one drawn is kept.
+    static QImage last;
+    if (last.isNull() || !qFuzzyCompare(last.devicePixelRatio(), devicePixelRatio))
+        last = DrawArrow(devicePixelRatio);
+    return last;
 }
 
 } // namespace WhiteBoard

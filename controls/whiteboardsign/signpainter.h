@@ -25,8 +25,11 @@ AULIX_WHITEBOARDSIGN_EXPORT QSize LabelSizeTwips(const QString &text, const QFon
 // Paints one sign; the painter works in pixels.
 AULIX_WHITEBOARDSIGN_EXPORT void PaintSign(QPainter &painter, const Sign &sign);
 
-// The pointer picture. Its tip is at the centre, so a picture centred on a
-// point points at it.
+// The pointer picture, 48 pixels square. Its tip is at the centre, so a
+// picture centred on a point points at it. With a device pixel ratio, it is
+// drawn at that density (and carries the ratio), for a crisp pointer on a
+// high-density screen.
 AULIX_WHITEBOARDSIGN_EXPORT const QImage &ArrowPicture();
+AULIX_WHITEBOARDSIGN_EXPORT QImage ArrowPicture(qreal devicePixelRatio);
 
 } // namespace WhiteBoard

@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
+#include <QTimer>
 
 #include <cmath>
 
@@ -74,6 +75,19 @@ public:
         : q(owner)
     {
         arrowSizeFromPicture();
+        // A large board fills in over several turns of the event loop, so
+        // input and other windows are served between the slices.
+        fillTimer.setInterval(0);
+        QObject::connect(&fillTimer, &QTimer::timeout, q, [this] { fillSlice(); });
+    }
+
+    void fillSlice()
+    {
+        const QRegion ready = canvas.renderPending();
+        if (!ready.isEmpty())
+            q->update(ready);
+        if (canvas.complete())
+            fillTimer.stop();
     }
 
     void arrowSizeFromPicture()
@@ -109,6 +123,7 @@ public:
     WhiteBoardSign *q;
     SignModel model;
     SignCanvas canvas{model};
+    QTimer fillTimer;
 
     ShapeType shape = stRectangle;
     quint32 color = 0;
@@ -146,6 +161,8 @@ WhiteBoardSign::WhiteBoardSign(QWidget *parent)
     , d(std::make_unique<WhiteBoardSignPrivate>(this))
 {
     setMouseTracking(true);
+    setAccessibleName(tr("白板"));
+    setAccessibleDescription(tr("老师在这里画图和写字"));
     d->labelPreview.shape = stText;
     d->dragLine.shape = stLine;
 }
@@ -513,7 +530,10 @@ void WhiteBoardSign::paintEvent(QPaintEvent *event)
             painter.drawPixmap(QRectF(covered), d->picture, source);
         }
     }
+    d->canvas.setDevicePixelRatio(devicePixelRatioF());
     d->canvas.paint(painter, area);
+    if (!d->canvas.complete() && !d->fillTimer.isActive())
+        d->fillTimer.start();
 
     const auto paintOverlay = [&](const Sign &overlay, bool visible) {
         if (visible && TwipsToPixels(overlay.bounds).intersects(area))
@@ -527,7 +547,7 @@ void WhiteBoardSign::paintEvent(QPaintEvent *event)
     if (d->model.arrowVisible()) {
         const QRect arrow = TwipsToPixels(d->model.arrowRect());
         if (arrow.intersects(area))
-            painter.drawImage(arrow.topLeft(), ArrowPicture());
+            painter.drawImage(arrow.topLeft(), ArrowPicture(devicePixelRatioF()));
     }
 }
 

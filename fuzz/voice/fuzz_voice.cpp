@@ -1,6 +1,7 @@
-// Datagrams as a relay may deliver them, and WAV files as a user may point
-// the engine at: both must be read without trusting a single length.
-#include "voice/core/voicepacket.h"
+// Datagrams as a relay may deliver them, through the engine's whole listening
+// side (split, jitter buffer, Opus decoder, mixer), and WAV files as a user
+// may point the engine at: neither may trust a single length.
+#include "fuzz/voice/receivepath.h"
 #include "voice/core/wavreader.h"
 
 #include <cstdint>
@@ -10,15 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
 
-    const Voice::SplitDatagram split = Voice::SplitVoiceDatagram(bytes);
-    qsizetype used = split.discardedBytes;
-    for (const Voice::VoicePacket &packet : split.packets) {
-        if (packet.payload.size() != packet.header.payloadLength
-            || packet.payload.size() > Voice::MaxPayloadSize)
-            std::abort();
-        used += Voice::PacketHeaderSize + packet.payload.size();
-    }
-    if (used > bytes.size())
+    const ReceivePath::Outcome outcome = ReceivePath::play(bytes);
+    if (outcome.streamsAtEnd > int(Voice::StreamMixer::MaxStreams))
         std::abort();
 
     QString error;

@@ -104,6 +104,28 @@ TEST_F(Classroom, Play)
         QStringList());
     EXPECT_EQ(wire.loop.sync->CurrPlayerPos(), 40);
     EXPECT_TRUE(wire.loop.sync->bMediaFile());
+
+    // A payload without the flag byte keeps the flag; one without the
+    // position keeps the position too. Both are reported as failures.
+    QStringList events = wire.receive(frame(mtPlay, 0, 1,
+        fromHex("04000000"
+                "32000000")));
+    ASSERT_EQ(events.size(), 2);
+    EXPECT_EQ(events[0],
+        uR"j({"event":"GetMsgPlayNew","TreeNodeID":4,"PlayVerb":0,"boolMediaFile":true})j"_s);
+    EXPECT_TRUE(events[1].contains(u"Error in MessageDispatch : [9] "_s));
+    EXPECT_EQ(wire.loop.sync->CurrPlayerPos(), 50);
+    EXPECT_TRUE(wire.loop.sync->bMediaFile());
+    events = wire.receive(frame(mtPlay, 0, 1, fromHex("0500")));
+    EXPECT_EQ(wire.loop.sync->CurrPlayerPos(), 50);
+    EXPECT_TRUE(wire.loop.sync->bMediaFile());
+    // A position that overflows is not taken either.
+    wire.receive(frame(mtPlay, 5, 1,
+        fromHex("05000000"
+                "000000ff"
+                "00")));
+    EXPECT_EQ(wire.loop.sync->CurrPlayerPos(), 50);
+    EXPECT_FALSE(wire.loop.sync->bMediaFile());
 }
 
 TEST_F(Classroom, VolumeAndMicrophone)

@@ -66,13 +66,43 @@ TEST(Receive, LeftOverByteStartsTheNextFrame)
     EXPECT_EQ(receiver.sync.PendingBytes(), 0);
 }
 
-TEST(Receive, DisabledReceiverDropsArrivals)
+TEST(Receive, DisabledReceiverDropsWholeFramesAndKeepsTheStream)
 {
     Receiver receiver;
-    receiver.feed(frame(mtNotes, 0, 5, Wire::wideBytes(u"a"_s)).left(3));
+    const QByteArray a = frame(mtNotes, 0, 5, Wire::wideBytes(u"a"_s));
+    const QByteArray b = frame(mtNotes, 0, 6, Wire::wideBytes(u"b"_s));
+    const QByteArray big = frame(mtUrl, 0, 1, Wire::wideBytes(QString(3000, u'u')));
+    // A frame begun while enabled and finished while disabled is dropped
+    // whole, and so are the frames after it.
+    EXPECT_TRUE(receiver.feed(a.left(3)).isEmpty());
     receiver.sync.setbEnabled(false);
-    EXPECT_TRUE(receiver.feed(frame(mtNotes, 0, 5, Wire::wideBytes(u"a"_s))).isEmpty());
-    EXPECT_EQ(receiver.sync.PendingBytes(), 3);
+    EXPECT_TRUE(receiver.feed(a.mid(3) + big.left(100)).isEmpty());
+    EXPECT_EQ(receiver.sync.PendingBytes(), 100);
+    EXPECT_TRUE(receiver.feed(big.mid(100) + b.left(7)).isEmpty());
+    EXPECT_EQ(receiver.sync.PendingBytes(), 7);
+    // Enabled again mid-frame: the stream is still in step.
+    receiver.sync.setbEnabled(true);
+    EXPECT_EQ(receiver.feed(b.mid(7) + a), (QStringList{Note6, Note5}));
+    EXPECT_EQ(receiver.sync.PendingBytes(), 0);
+}
+
+TEST(Connection, ConnectDropsAPartialFrameOfTheLastConnection)
+{
+    Loopback loop;
+    ASSERT_TRUE(loop.connect());
+    ASSERT_TRUE(loop.waitForEvents(1));
+    loop.serverWrite(frame(mtNotes, 0, 5, Wire::wideBytes(u"a"_s)).left(9));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loop.sync->PendingBytes() == 9; }, 3000));
+    // A partial frame while disabled stays too, until the next connection.
+    loop.sync->setbEnabled(false);
+    ASSERT_TRUE(loop.connect());
+    EXPECT_EQ(loop.sync->PendingBytes(), 0);
+    loop.sync->setbEnabled(true);
+    loop.events.clear();
+    loop.serverWrite(frame(mtNotes, 0, 6, Wire::wideBytes(u"b"_s)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loop.messageEvents().contains(Note6); }, 3000))
+        << loop.events.join(u'\n').toStdString();
+    EXPECT_EQ(loop.sync->PendingBytes(), 0);
 }
 
 TEST(Receive, LargestPayloadIsDispatchedWhole)
@@ -226,6 +256,30 @@ TEST(Connection, SendStampsIdentityAndFailsWhenClosed)
                 "00000000"
                 "0200")
             + "zz");
+}
+
+TEST(Connection, SendFailsOnceTheWriteQueueIsFull)
+{
+    Loopback loop;
+    ASSERT_TRUE(loop.connect());
+    const QString url(32767, u'w'); // 65534 payload bytes, the largest frame
+    const qint64 frameBytes = 16 + 65534;
+    const int fit = int(clsRemoteSync::MaxPendingWrite / frameBytes);
+    // No return to the event loop: nothing is written meanwhile.
+    for (int i = 0; i < fit + 3; ++i)
+        loop.sync->SendURLMsg(url);
+    const QStringList log = loop.systemLog();
+    ASSERT_EQ(log.size(), 6) << log.join(u'\n').toStdString();
+    EXPECT_TRUE(log[0].startsWith(u"Error in Send [10055]No buffer space available: "_s))
+        << log[0].toStdString();
+    EXPECT_TRUE(log[0].contains(QString::number(fit * frameBytes) + u" bytes wait"_s));
+    EXPECT_EQ(log[1], u"Error in SendURLMsg."_s);
+    // Once the server reads, sending works again.
+    const QByteArray read = loop.serverRead(fit * frameBytes, 20000);
+    EXPECT_EQ(read.size(), fit * frameBytes);
+    loop.sync->SendURLMsg(u"x"_s);
+    EXPECT_EQ(loop.systemLog().size(), 6);
+    EXPECT_EQ(loop.serverRead(18), frame(mtUrl, 0, 0, Wire::wideBytes(u"x"_s)));
 }
 
 TEST(Connection, LoginPayloadAndLimits)

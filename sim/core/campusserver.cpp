@@ -1,8 +1,10 @@
 #include "sim/core/campusserver.h"
 
+#include "protocol/decoders.h"
 #include "protocol/messages.h"
 #include "protocol/wire.h"
 #include "sim/core/peerconnection.h"
+#include "sim/core/serverframe.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -22,6 +24,7 @@ CampusServer::CampusServer(const SimConfig &config, SimLog log, QObject *parent)
             m_bookings[course.id].insert(m_config.userByCode(code)->id);
     }
     connect(m_server, &QTcpServer::newConnection, this, &CampusServer::accept);
+    AcceptGuard::watch(m_server, u"campus"_s, m_log);
 }
 
 CampusServer::~CampusServer() = default;
@@ -94,11 +97,10 @@ void CampusServer::handle(PeerConnection *peer, const ServerFrame::Frame &frame)
     case mtCampusSetCourse: setCourse(userId, frame); break;
     case mtCampusNewCourse: newCourse(peer, userId); break;
     case mtCampusUploadComplete: {
-        Wire::Failure failure;
-        Wire::Reader reader(frame.payload, failure);
-        const qint32 courseId = reader.int32(0);
-        const bool ok
-            = frame.verb == 0 && !failure && course(courseId) && teaches(userId, *course(courseId));
+        const auto upload = Messages::decodeUploadComplete(ServerFrame::view(frame));
+        const qint32 courseId = upload.record.CourseID;
+        const bool ok = frame.verb == 0 && !upload.failure && course(courseId)
+            && teaches(userId, *course(courseId));
         report(
             u"campus-upload"_s, {{u"UserID"_s, userId}, {u"CourseID"_s, courseId}, {u"ok"_s, ok}});
         peer->send(mtCampusUploadComplete, ok ? mvSUCCESS : mvERROR, userId);
@@ -181,10 +183,10 @@ void CampusServer::sendCategoryList(PeerConnection *peer)
 void CampusServer::chooseCourse(
     PeerConnection *peer, qint32 userId, const ServerFrame::Frame &frame)
 {
-    Wire::Failure failure;
-    Wire::Reader reader(frame.payload, failure);
-    const qint32 courseId = reader.int32(0);
-    bool ok = !failure && course(courseId) && (frame.verb == mvChoose || frame.verb == mvCANCEL);
+    const auto chosen = Messages::decodeNumber(ServerFrame::view(frame));
+    const qint32 courseId = chosen.record;
+    bool ok
+        = !chosen.failure && course(courseId) && (frame.verb == mvChoose || frame.verb == mvCANCEL);
     if (ok && frame.verb == mvChoose)
         m_bookings[courseId].insert(userId);
     else if (ok)
@@ -220,14 +222,12 @@ void CampusServer::setCourse(qint32 userId, const ServerFrame::Frame &frame)
 {
     // The set-course message has no answer; the course record changes for
     // the next lists when the sender teaches the course.
-    Wire::Failure failure;
-    Wire::Reader reader(frame.payload, failure);
-    SimCourse *entry = course(reader.int32(0));
-    const bool ok = frame.payload.size() >= 328 && !failure && entry && teaches(userId, *entry);
+    const auto set = Messages::decodeSetCourse(ServerFrame::view(frame));
+    SimCourse *entry = course(set.record.CourseID);
+    const bool ok = !set.failure && entry && teaches(userId, *entry);
     if (ok) {
-        entry->classTime = Wire::ansiText(reader.bytes(4, 20)).section(QChar(0), 0, 0).trimmed();
-        entry->description
-            = Wire::ansiText(reader.bytes(28, 200)).section(QChar(0), 0, 0).trimmed();
+        entry->classTime = set.record.CourseTime;
+        entry->description = set.record.CourseDesc;
     }
     report(u"campus-setcourse"_s, {{u"UserID"_s, userId}, {u"ok"_s, ok}});
 }

@@ -1,5 +1,6 @@
 #include "sim/core/classroomserver.h"
 
+#include "protocol/decoders.h"
 #include "protocol/messages.h"
 #include "protocol/wire.h"
 #include "sim/core/peerconnection.h"
@@ -53,6 +54,7 @@ ClassroomServer::ClassroomServer(
         m_members.append(member);
     }
     connect(m_server, &QTcpServer::newConnection, this, &ClassroomServer::accept);
+    AcceptGuard::watch(m_server, u"classroom"_s, m_log);
 }
 
 ClassroomServer::~ClassroomServer() = default;
@@ -132,8 +134,9 @@ void ClassroomServer::login(PeerConnection *peer, const ServerFrame::Frame &fram
     const SimUser *user = m_config.userById(frame.id);
     Wire::Failure failure;
     const QByteArray expected = user ? Messages::login(1, user->password, failure) : QByteArray();
-    const bool passwordOk = user && !user->scripted && frame.payload.size() == 18
-        && frame.payload.mid(2) == expected.mid(2);
+    const auto sent = Messages::decodeLogin(ServerFrame::view(frame));
+    const bool passwordOk
+        = user && !user->scripted && !sent.refused && sent.record.password == expected.mid(2);
     const bool full = m_members.size() >= MaxMembers && !find(frame.id);
     if (!passwordOk || full) {
         const int refusals = ++m_refusals[peer];
@@ -241,28 +244,25 @@ void ClassroomServer::route(qint32 fromId, quint8 type, qint32 verb, const QByte
 
 void ClassroomServer::routeNote(const ClassMember &from, qint32 verb, const QByteArray &payload)
 {
-    if (verb != 0 && verb != 1)
+    const auto note
+        = Messages::decodeNote(FrameCodec::viewPayload(mtNotes, verb, from.id, payload));
+    if (note.refused || note.failure)
         return;
-    Wire::Failure failure;
-    const qint32 toId = verb == 1 ? Wire::Reader(payload, failure).int32(0) : 0;
-    if (verb == 1 && (failure || payload.size() < 4))
-        return;
-    if (verb == 0 || toId == 0) {
+    const qint32 toId = note.record.ToID;
+    const QString &message = note.record.Message;
+    if (toId == 0) {
         const QByteArray text = verb == 0 ? payload : payload.mid(4);
         // The notes switch silences the class chat; notes to one person
         // still pass, they carry raised hands and private-talk commands.
         if (!from.isTeacher() && !(m_notesOn && (from.status & 0x08))) {
-            report(
-                u"note-refused"_s, {{u"FromID"_s, from.id}, {u"Message"_s, Wire::wideText(text)}});
+            report(u"note-refused"_s, {{u"FromID"_s, from.id}, {u"Message"_s, message}});
             return;
         }
-        report(u"note"_s,
-            {{u"FromID"_s, from.id}, {u"ToID"_s, 0}, {u"Message"_s, Wire::wideText(text)}});
+        report(u"note"_s, {{u"FromID"_s, from.id}, {u"ToID"_s, 0}, {u"Message"_s, message}});
         // Everybody, the sender included: the client recognises the echo.
         broadcast(mtNotes, 0, from.id, text);
         return;
     }
-    const QString message = Wire::wideText(QByteArrayView(payload).sliced(4));
     const ClassMember *to = find(toId);
     if (!to) {
         report(u"note-dropped"_s,
@@ -282,14 +282,11 @@ void ClassroomServer::routeWhiteBoard(
     }
     // A sign whose lengths disagree with its size would be stored and
     // replayed to every later arrival: refuse it at the door.
-    Wire::Failure failure;
-    Wire::Reader reader(payload, failure);
-    const qint32 x1 = reader.int32(0);
-    const qint32 y1 = reader.int32(4);
-    const qint32 markLength = reader.int32(24);
-    const qint32 fontLength
-        = markLength >= 0 && markLength <= payload.size() ? reader.int16(30 + markLength) : -1;
-    if (failure || fontLength < 0 || 32 + qint64(markLength) + fontLength != payload.size()) {
+    const auto sign
+        = Messages::decodeWhiteBoard(FrameCodec::viewPayload(mtWhiteBoard, verb, from.id, payload));
+    const qint32 x1 = sign.record.x1;
+    const qint32 y1 = sign.record.y1;
+    if (sign.failure || !sign.record.lengthsAgree) {
         report(
             u"whiteboard-refused"_s, {{u"FromID"_s, from.id}, {u"reason"_s, u"malformed sign"_s}});
         return;
@@ -323,10 +320,14 @@ void ClassroomServer::routeTeacherMessage(
         m_lastUrl = Sign{from.id, verb, payload};
         m_lastPlay.reset();
         break;
-    case mtEnable: applySwitch(payload.isEmpty() ? 0 : quint8(payload[0])); break;
+    case mtEnable:
+        applySwitch(quint8(
+            Messages::decodeEnable(FrameCodec::viewPayload(type, verb, from.id, payload)).record));
+        break;
     case mtVolume: {
-        Wire::Failure failure;
-        const qint32 userId = Wire::Reader(payload, failure).int32(0);
+        const qint32 userId
+            = Messages::decodeVolume(FrameCodec::viewPayload(type, verb, from.id, payload))
+                  .record.UserID;
         if (userId != 0) {
             if (const ClassMember *to = find(userId))
                 deliver(*to, type, verb, from.id, payload);
@@ -379,8 +380,8 @@ void ClassroomServer::applySwitch(quint8 status)
 
 void ClassroomServer::routeAnswer(const ClassMember &from, quint8 type, const QByteArray &payload)
 {
-    Wire::Failure failure;
-    const bool yes = (Wire::Reader(payload, failure).int32(0) & 1) == 1;
+    const bool yes
+        = Messages::decodeAnswer(FrameCodec::viewPayload(type, 2, from.id, payload)).record.boolYes;
     report(u"answer"_s,
         {{u"UserID"_s, from.id}, {u"kind"_s, type == mtYesNo ? u"yesno"_s : u"ok"_s},
             {u"boolYes"_s, yes}});
@@ -392,14 +393,14 @@ void ClassroomServer::routeAnswer(const ClassMember &from, quint8 type, const QB
 
 void ClassroomServer::statusReport(const ClassMember &from, const QByteArray &payload)
 {
-    for (qsizetype offset = 0; offset + UserRecordSize <= payload.size();
-         offset += UserRecordSize) {
-        Wire::Failure failure;
-        Wire::Reader reader(QByteArrayView(payload).sliced(offset, UserRecordSize), failure);
-        const qint32 id = reader.int32(0);
-        quint8 status = reader.byte(20);
+    // Records that cannot be read are left out by the decoder.
+    const auto records
+        = Messages::decodeUserRecords(FrameCodec::viewPayload(mtUserList, 2, from.id, payload));
+    for (const UserInfo &record : records.record) {
+        const qint32 id = record.uiUserID;
+        quint8 status = record.uiStatus;
         ClassMember *target = find(id);
-        if (failure || !target)
+        if (!target)
             continue;
         if (!from.isTeacher()) {
             // A student reports its own hand, answer and activity, and may

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/framecodec.h"
 #include "protocol/msgtypes.h"
 
 #include <QByteArray>
@@ -35,6 +36,12 @@ struct Frame {
 
 // Decodes a frame that cutClientFrame accepted.
 Frame decode(QByteArrayView frame);
+
+// The frame as the payload decoders of the protocol library read it.
+inline FrameCodec::FrameView view(const Frame &frame)
+{
+    return FrameCodec::viewPayload(frame.type, frame.verb, frame.id, frame.payload);
+}
 
 // A whole frame from the server: version 1, language 1, reserved fields 0.
 QByteArray encode(quint8 type, qint32 verb, qint32 id, const QByteArray &payload = {});

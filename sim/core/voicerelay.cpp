@@ -1,6 +1,6 @@
 #include "sim/core/voicerelay.h"
 
-#include "sim/core/voicepackets.h"
+#include "voice/wire/voicewire.h"
 
 #include <QNetworkDatagram>
 #include <QTimer>
@@ -63,8 +63,8 @@ void VoiceRelay::readPending()
 
 void VoiceRelay::handle(const QByteArray &datagram, const QHostAddress &address, quint16 port)
 {
-    if (VoicePackets::isRegistration(datagram)) {
-        const qint32 id = m_hooks.memberForKey(VoicePackets::registrationKey(datagram));
+    if (const std::optional<QByteArray> key = VoiceWire::parseRegistration(datagram)) {
+        const qint32 id = m_hooks.memberForKey(*key);
         if (id == 0) {
             m_log({{u"sim"_s, u"voice-refused"_s}, {u"from"_s, address.toString()}});
             return;
@@ -81,7 +81,7 @@ void VoiceRelay::handle(const QByteArray &datagram, const QHostAddress &address,
     m_endpoints[speaker].lastSeenMs = m_clock.elapsed();
     if (!m_hooks.maySpeak(speaker))
         return;
-    for (const QByteArrayView packet : VoicePackets::split(datagram))
+    for (const QByteArrayView packet : VoiceWire::splitDatagram(datagram).packets)
         forward(speaker, packet.toByteArray());
 }
 

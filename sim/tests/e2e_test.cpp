@@ -4,6 +4,7 @@
 #include "common/testsupport/testhome.h"
 #include "protocol/msgtypes.h"
 #include "sim/core/voicepackets.h"
+#include "voice/wire/voicewire.h"
 
 #include <QDir>
 #include <QFile>
@@ -395,7 +396,7 @@ TEST_F(EndToEnd, VoiceFromOneRegisteredRelayReachesTheOther)
         ASSERT_TRUE(key);
         EXPECT_EQ(key->value(u"KeyLength"_s).toInt(), 16);
         ASSERT_TRUE(relay->bind(QHostAddress::LocalHost, 0));
-        relay->writeDatagram(VoicePackets::registration(QByteArray::fromHex(
+        relay->writeDatagram(VoiceWire::registrationPacket(QByteArray::fromHex(
                                  key->value(u"UserClientKey"_s).toString().toLatin1())),
             QHostAddress::LocalHost, voicePort);
         const auto registered = sim.log(u"voice-registered"_s);

@@ -6,7 +6,6 @@
 #include "sim/core/simconfig.h"
 #include "sim/core/simwebserver.h"
 #include "sim/core/teachercommand.h"
-#include "sim/core/voicepackets.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -77,49 +76,6 @@ TEST(ServerFrame, EncodesTheHeaderTheClientExpectsAndDecodesItBack)
     EXPECT_EQ(decoded.verb, 1);
     EXPECT_EQ(decoded.id, 1234);
     EXPECT_EQ(decoded.payload, QByteArray::fromHex("09000000"));
-}
-
-struct SplitRow {
-    const char *name;
-    QByteArray datagram;
-    QList<qsizetype> sizes;
-};
-
-class VoiceSplit : public testing::TestWithParam<SplitRow>
-{
-};
-
-TEST_P(VoiceSplit, CutsWholePacketsOnly)
-{
-    QList<qsizetype> sizes;
-    for (const QByteArrayView packet : VoicePackets::split(GetParam().datagram))
-        sizes.append(packet.size());
-    EXPECT_EQ(sizes, GetParam().sizes);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, VoiceSplit,
-    testing::Values(SplitRow{"TwoBundled",
-                        VoicePackets::packet(20, 'a') + VoicePackets::packet(30, 'b'), {28, 38}},
-        SplitRow{"OneByteOfPayload", VoicePackets::packet(1, 'a'), {9}},
-        SplitRow{"HeaderOnly", VoicePackets::packet(0, 'a'), {}},
-        SplitRow{"LastPacketCutShort",
-            VoicePackets::packet(4, 'a') + VoicePackets::packet(10, 'b').left(12), {12}},
-        SplitRow{"LengthAboveLimit",
-            VoicePackets::packet(4, 'a') + VoicePackets::packet(0x8000, 'b'), {12}}),
-    [](const testing::TestParamInfo<SplitRow> &row) { return std::string(row.param.name); });
-
-TEST(VoicePackets, RegistrationIsKeyEqualsAndSixteenBytes)
-{
-    const QByteArray key = QByteArray::fromHex("00112233445566778899aabbccddeeff");
-    const QByteArray registration = VoicePackets::registration(key);
-    EXPECT_EQ(registration, QByteArray("key=") + key);
-    EXPECT_TRUE(VoicePackets::isRegistration(registration));
-    EXPECT_EQ(VoicePackets::registrationKey(registration), key);
-    EXPECT_FALSE(VoicePackets::isRegistration(registration + "x"));
-    EXPECT_FALSE(VoicePackets::isRegistration(QByteArray("kez=") + key));
-    // A shorter key is zero-filled, as the client builds it.
-    EXPECT_EQ(VoicePackets::registration(key.left(8)),
-        QByteArray("key=") + key.left(8) + QByteArray(8, '\0'));
 }
 
 struct CommandRow {

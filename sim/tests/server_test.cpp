@@ -8,6 +8,7 @@
 #include "sim/core/voicepackets.h"
 #include "sim/core/voicerelay.h"
 #include "sim/tests/frameclient.h"
+#include "voice/wire/voicewire.h"
 
 #include <QElapsedTimer>
 #include <QNetworkDatagram>
@@ -494,8 +495,8 @@ protected:
         EXPECT_TRUE(member.tcp->take(mtGetClientKey, -1, &frame));
         EXPECT_EQ(frame.payload.size(), 16);
         EXPECT_TRUE(member.udp->bind(QHostAddress::LocalHost, 0));
-        member.udp->writeDatagram(
-            VoicePackets::registration(frame.payload), QHostAddress::LocalHost, classroom->port());
+        member.udp->writeDatagram(VoiceWire::registrationPacket(frame.payload),
+            QHostAddress::LocalHost, classroom->port());
         EXPECT_TRUE(
             QTest::qWaitFor([&] { return classroom->voiceRelay()->isRegistered(id); }, 3000));
         return member;
@@ -540,8 +541,8 @@ TEST_F(Voice, SpeakersDatagramsReachTheOthersOnly)
     bob.udp->writeDatagram(packet, QHostAddress::LocalHost, classroom->port());
     QUdpSocket stranger;
     ASSERT_TRUE(stranger.bind(QHostAddress::LocalHost, 0));
-    stranger.writeDatagram(VoicePackets::registration(QByteArray(16, 'k')), QHostAddress::LocalHost,
-        classroom->port());
+    stranger.writeDatagram(VoiceWire::registrationPacket(QByteArray(16, 'k')),
+        QHostAddress::LocalHost, classroom->port());
     stranger.writeDatagram(packet, QHostAddress::LocalHost, classroom->port());
     EXPECT_TRUE(received(*ann.udp, 1, 200).isEmpty());
 
@@ -562,8 +563,8 @@ TEST_F(Voice, RegistrationsLiveByTheirKeepAlive)
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < 1500) {
-        ann.udp->writeDatagram(
-            VoicePackets::registration(frame.payload), QHostAddress::LocalHost, classroom->port());
+        ann.udp->writeDatagram(VoiceWire::registrationPacket(frame.payload),
+            QHostAddress::LocalHost, classroom->port());
         QTest::qWait(60);
     }
     EXPECT_TRUE(classroom->voiceRelay()->isRegistered(11));

@@ -1,5 +1,7 @@
 #include "voice/core/voicepacket.h"
 
+#include <cstring>
+
 namespace Voice {
 
 namespace {
@@ -25,45 +27,33 @@ QByteArray EncodeVoicePacket(PacketHeader header, QByteArrayView payload)
     writeLe16(p, header.sequence);
     p[2] = char(header.codec);
     p[3] = char(header.flags);
-    writeLe16(p + 4, quint16(payload.size()));
+    VoiceWire::setPayloadLength(p, quint16(payload.size()));
     writeLe16(p + 6, header.streamId);
     if (!payload.isEmpty())
-        memcpy(p + PacketHeaderSize, payload.data(), size_t(payload.size()));
+        std::memcpy(p + PacketHeaderSize, payload.data(), size_t(payload.size()));
     return out;
 }
 
 SplitDatagram SplitVoiceDatagram(QByteArrayView datagram)
 {
+    const VoiceWire::Split wire = VoiceWire::splitDatagram(datagram);
     SplitDatagram result;
-    const qsizetype total = datagram.size();
-    qsizetype offset = 0;
-    while (offset < total) {
-        const qsizetype left = total - offset;
-        const char *p = datagram.data() + offset;
-        if (left < PacketHeaderSize) {
-            result.discardedBytes += int(left);
-            break;
-        }
+    result.discardedBytes = int(wire.droppedBytes);
+    for (const QByteArrayView packet : wire.packets) {
+        const char *p = packet.data();
         PacketHeader header;
         header.sequence = readLe16(p);
         header.codec = quint8(p[2]);
         header.flags = quint8(p[3]);
-        header.payloadLength = readLe16(p + 4);
+        header.payloadLength = VoiceWire::payloadLength(packet);
         header.streamId = readLe16(p + 6);
-        // The declared length is checked before anything is copied.
-        if (header.payloadLength >= 0x8000 || header.payloadLength > left - PacketHeaderSize) {
-            result.discardedBytes += int(left);
-            break;
+        // An unknown codec or an oversized frame skips one packet, not the
+        // datagram: the wire has already found where the next one starts.
+        if (header.codec != CodecOpus48kMono20ms || header.payloadLength > MaxPayloadSize) {
+            result.discardedBytes += int(packet.size());
+            continue;
         }
-        const qsizetype packetSize = PacketHeaderSize + header.payloadLength;
-        if (header.codec == CodecOpus48kMono20ms && header.payloadLength > 0
-            && header.payloadLength <= MaxPayloadSize) {
-            result.packets.append(VoicePacket{
-                header, QByteArray(p + PacketHeaderSize, qsizetype(header.payloadLength))});
-        } else {
-            result.discardedBytes += int(packetSize);
-        }
-        offset += packetSize;
+        result.packets.append(VoicePacket{header, packet.sliced(PacketHeaderSize).toByteArray()});
     }
     return result;
 }

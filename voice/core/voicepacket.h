@@ -1,6 +1,7 @@
 #pragma once
 
 #include "voice/core/lumovoicecore_export.h"
+#include "voice/wire/voicewire.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -12,15 +13,16 @@ namespace Voice {
 //   0-1 sequence number, little-endian (wraps)
 //   2   codec tag
 //   3   flags (0; reserved)
-//   4-5 payload length in bytes, little-endian (relays read only this)
+//   4-5 payload length in bytes, little-endian (relays read only this;
+//       the framing is VoiceWire's)
 //   6-7 stream id, little-endian, new at every start of speaking
-inline constexpr int PacketHeaderSize = 8;
+inline constexpr int PacketHeaderSize = int(VoiceWire::HeaderSize);
 
 // Codec tags. Append only: peers and relays keep old values.
 inline constexpr quint8 CodecOpus48kMono20ms = 1;
 
-// Relays treat a length field of 0x8000 or more as garbage; Opus never needs
-// more than 1275 bytes for one frame.
+// Opus never needs more than 1275 bytes for one frame, far below the wire's
+// length limit.
 inline constexpr int MaxPayloadSize = 1275;
 
 struct PacketHeader {
@@ -41,8 +43,8 @@ LUMOVOICECORE_EXPORT QByteArray EncodeVoicePacket(PacketHeader header, QByteArra
 
 struct SplitDatagram {
     QList<VoicePacket> packets;
-    // Bytes that could not be read as a whole packet (a cut or oversized
-    // packet ends the datagram: nothing after it can be trusted).
+    // Bytes not played: what the wire dropped (a cut or oversized packet
+    // ends the datagram) and whole packets this engine cannot play.
     int discardedBytes = 0;
 };
 

@@ -4,22 +4,19 @@
 #include "voice/api/vocanaapi.h"
 #include "voice/core/playoutdevice.h"
 #include "voice/core/voiceformat.h"
-#include "voice/core/voicepacket.h"
 
 #include <QAudioSink>
 #include <QMediaDevices>
 #include <QNetworkDatagram>
 #include <QNetworkInterface>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace Vocana {
 
 namespace {
-// A stream silent this long (its speaker stopped) is forgotten.
-constexpr qint64 StreamIdleMs = 3000;
-// More simultaneous streams than this is a flood, not a classroom.
-constexpr std::size_t MaxStreams = 8;
 // Two seconds of one stream, or a quarter second of eight.
 constexpr int MaxDatagramsPerRead = 100;
 } // namespace
@@ -27,9 +24,11 @@ constexpr int MaxDatagramsPerRead = 100;
 ListenChannel::ListenChannel(QString playbackWav)
     : m_playbackWav(std::move(playbackWav))
 {
-    // Ticks at a quarter frame: a frame is never more than 5 ms late.
+    // One wake-up per frame, set for the moment the next frame falls due:
+    // never more than a millisecond late, and a quarter of the wake-ups (and
+    // of their CPU) of a timer ticking at a fraction of the frame.
     m_timer.setTimerType(Qt::PreciseTimer);
-    m_timer.setInterval(Voice::FrameMs / 4);
+    m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &ListenChannel::pumpFile);
     connect(&m_socket, &QUdpSocket::readyRead, this, &ListenChannel::readDatagrams);
 }
@@ -60,7 +59,7 @@ int ListenChannel::start(const QHostAddress &address, quint16 port)
             return FileFailed;
         }
         m_framesPlayed = 0;
-        m_timer.start();
+        m_timer.start(Voice::FrameMs);
         return Ok;
     }
 
@@ -74,8 +73,7 @@ int ListenChannel::start(const QHostAddress &address, quint16 port)
     m_device = std::make_unique<Voice::PlayoutDevice>([this](qint16 *frame) { mixFrame(frame); });
     m_device->open(QIODevice::ReadOnly);
     m_sink = std::make_unique<QAudioSink>(device, format);
-    // Three frames of device buffer.
-    m_sink->setBufferSize(3 * Voice::FrameSamples * 2);
+    m_sink->setBufferSize(Voice::PlaybackBufferFrames * Voice::FrameSamples * 2);
     m_sink->start(m_device.get());
     if (m_sink->error() != QAudio::NoError) {
         Global::WriteErrorLog(u"Vocana"_s, u"StartListen"_s,
@@ -109,18 +107,7 @@ void ListenChannel::readDatagrams()
         const QNetworkDatagram datagram = m_socket.receiveDatagram();
         if (!m_acceptFrom.isNull() && !datagram.senderAddress().isEqual(m_acceptFrom))
             continue;
-        const qint64 now = m_clock.elapsed();
-        const Voice::SplitDatagram split = Voice::SplitVoiceDatagram(datagram.data());
-        for (const Voice::VoicePacket &packet : split.packets) {
-            auto it = m_streams.find(packet.header.streamId);
-            if (it == m_streams.end()) {
-                if (m_streams.size() >= MaxStreams)
-                    continue;
-                it = m_streams.emplace(packet.header.streamId, std::make_unique<Stream>()).first;
-            }
-            it->second->buffer.push(packet.header.sequence, packet.payload, now);
-            it->second->lastArrivalMs = now;
-        }
+        m_mixer.receive(datagram.data(), m_clock.elapsed());
     }
 }
 
@@ -138,33 +125,13 @@ void ListenChannel::pumpFile()
         }
         ++m_framesPlayed;
     }
+    m_timer.start(
+        int(std::max<qint64>(0, (m_framesPlayed + 1) * Voice::FrameMs - m_clock.elapsed())));
 }
 
 void ListenChannel::mixFrame(qint16 *out)
 {
-    int mix[Voice::FrameSamples] = {};
-    qint16 decoded[Voice::FrameSamples];
-    const qint64 now = m_clock.elapsed();
-    for (auto it = m_streams.begin(); it != m_streams.end();) {
-        Stream &stream = *it->second;
-        const Voice::PlayoutFrame frame = stream.buffer.pop();
-        bool audible = true;
-        switch (frame.action) {
-        case Voice::PlayoutAction::Decode: stream.decoder.decode(frame.payload, decoded); break;
-        case Voice::PlayoutAction::Conceal: stream.decoder.conceal(frame.payload, decoded); break;
-        case Voice::PlayoutAction::Silence: audible = false; break;
-        }
-        if (audible) {
-            for (int i = 0; i < Voice::FrameSamples; ++i)
-                mix[i] += decoded[i];
-        }
-        if (!audible && stream.buffer.isEmpty() && now - stream.lastArrivalMs > StreamIdleMs)
-            it = m_streams.erase(it);
-        else
-            ++it;
-    }
-    for (int i = 0; i < Voice::FrameSamples; ++i)
-        out[i] = qint16(std::clamp(mix[i], -32768, 32767));
+    m_mixer.mixFrame(out, m_clock.elapsed());
 }
 
 } // namespace Vocana

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "voice/core/jitterbuffer.h"
 #include "voice/core/playoutdevice.h"
-#include "voice/core/voicedecoder.h"
+#include "voice/core/streammixer.h"
 #include "voice/core/wavwriter.h"
 
 #include <QElapsedTimer>
@@ -11,16 +10,14 @@
 #include <QTimer>
 #include <QUdpSocket>
 
-#include <map>
 #include <memory>
 
 class QAudioSink;
 
 namespace Vocana {
 
-// The loudspeaker side: datagrams on a bound port, split into packets (a
-// relay may bundle several), one jitter buffer and decoder per stream id,
-// the streams mixed into 20 ms frames for the sound card or a sound file.
+// The loudspeaker side: datagrams on a bound port go to the StreamMixer,
+// whose 20 ms frames go to the sound card or a sound file.
 // Lives on the engine's worker thread.
 class ListenChannel : public QObject
 {
@@ -35,12 +32,6 @@ public:
     int start(const QHostAddress &address, quint16 port);
 
 private:
-    struct Stream {
-        Voice::JitterBuffer buffer;
-        Voice::VoiceDecoder decoder;
-        qint64 lastArrivalMs = 0;
-    };
-
     void readDatagrams();
     void pumpFile();
     void mixFrame(qint16 *out);
@@ -48,7 +39,7 @@ private:
     const QString m_playbackWav;
     QUdpSocket m_socket;
     QHostAddress m_acceptFrom;
-    std::map<quint16, std::unique_ptr<Stream>> m_streams;
+    Voice::StreamMixer m_mixer;
     QElapsedTimer m_clock;
 
     // To a file.

@@ -10,6 +10,8 @@
 #include <QMediaDevices>
 #include <QRandomGenerator>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace Vocana {
@@ -24,9 +26,11 @@ SpeakChannel::SpeakChannel(QString microphoneWav, bool noiseSuppression, LevelSi
 {
     if (noiseSuppression)
         m_noiseSuppressor = std::make_unique<Voice::NoiseSuppressor>();
-    // Ticks at a quarter frame: a frame is never more than 5 ms late.
+    // One wake-up per frame, set for the moment the next frame falls due:
+    // never more than a millisecond late, and a quarter of the wake-ups (and
+    // of their CPU) of a timer ticking at a fraction of the frame.
     m_timer.setTimerType(Qt::PreciseTimer);
-    m_timer.setInterval(Voice::FrameMs / 4);
+    m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &SpeakChannel::pumpFile);
 }
 
@@ -57,7 +61,7 @@ int SpeakChannel::start(const QHostAddress &address, quint16 port)
         m_filePos = 0;
         m_framesSent = 0;
         m_clock.start();
-        m_timer.start();
+        m_timer.start(Voice::FrameMs);
         return Ok;
     }
 
@@ -69,9 +73,7 @@ int SpeakChannel::start(const QHostAddress &address, quint16 port)
     format.setChannelCount(1);
     format.setSampleFormat(QAudioFormat::Int16);
     m_source = std::make_unique<QAudioSource>(device, format);
-    // Two frames of device buffer: small enough for the delay budget, large
-    // enough that a busy moment does not drop samples.
-    m_source->setBufferSize(2 * Voice::FrameSamples * 2);
+    m_source->setBufferSize(Voice::CaptureBufferFrames * Voice::FrameSamples * 2);
     m_input = m_source->start();
     if (!m_input || m_source->error() != QAudio::NoError) {
         Global::WriteErrorLog(u"Vocana"_s, u"StartSpeak"_s,
@@ -130,6 +132,8 @@ void SpeakChannel::pumpFile()
         sendFrame(frame);
         ++m_framesSent;
     }
+    m_timer.start(
+        int(std::max<qint64>(0, (m_framesSent + 1) * Voice::FrameMs - m_clock.elapsed())));
 }
 
 void SpeakChannel::sendFrame(qint16 *frame)

@@ -1,7 +1,7 @@
+#include "common/filechooser.h"
 #include "controls/coursemanage/courseicons.h"
 #include "controls/coursemanage/coursetreewidget.h"
 #include "controls/coursemanage/courseware/coursewarereader.h"
-#include "controls/coursemanage/filechooser.h"
 #include "controls/coursemanage/manage.h"
 #include "controls/coursemanage/nodepropertieswindow.h"
 #include "controls/coursemanage/progresswindow.h"
@@ -73,7 +73,7 @@ private:
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<Manage> manage;
     Global::ScriptedPrompter prompter;
-    ScriptedFileChooser chooser;
+    Global::ScriptedFileChooser chooser;
     QStringList shellOpened;
     int shellResult = 42;
 
@@ -166,7 +166,7 @@ private Q_SLOTS:
         home = std::make_unique<TestHome>();
         dir = std::make_unique<QTemporaryDir>();
         prompter = Global::ScriptedPrompter();
-        chooser = ScriptedFileChooser();
+        chooser = Global::ScriptedFileChooser();
         shellOpened.clear();
         shellResult = 42;
         manage = std::make_unique<Manage>();

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -60,7 +62,7 @@ private Q_SLOTS:
         QCOMPARE(panel.Export(), line);
     }
 
-    void historyIsEmptiedPastTheLimit()
+    void historyKeepsItsNewestLinesPastTheLimit()
     {
         NotesManage panel;
         auto *view = panel.findChild<QPlainTextEdit *>(u"txtNotes"_s);
@@ -71,13 +73,48 @@ private Q_SLOTS:
         panel.AddMessage(u"yy"_s);
         QCOMPARE(panel.Export().trimmed().size(), 10000);
         QCOMPARE(view->toPlainText(), QString(9996, u'x') + u"\nyy"_s);
-        panel.AddMessage(u"z"_s);
-        QCOMPARE(panel.Export(), QString());
-        QCOMPARE(view->toPlainText(), QString());
-        panel.AddMessage(u"after\r\n"_s);
-        QCOMPARE(panel.Export(), u"after\r\n"_s);
+        // One more character: the oldest line goes, whole; the new ones stay.
+        panel.AddMessage(u"z\r\n"_s);
+        QCOMPARE(panel.Export(), u"yyz\r\n"_s);
+        QCOMPARE(view->toPlainText(), u"yyz\n"_s);
+
+        // Many short notes: the history stays at the limit, starts on a
+        // whole line, ends with the newest note, and the view shows the same.
+        for (int i = 0; i < 1500; ++i)
+            panel.AddNoteMessage(0, 0, u"note %1"_s.arg(i));
+        const QString kept = panel.Export();
+        QVERIFY(kept.trimmed().size() <= NotesManage::HistoryLimit);
+        QVERIFY(kept.trimmed().size() > NotesManage::HistoryLimit - 20);
+        QVERIFY(kept.startsWith(u"系统：note "_s));
+        QVERIFY(kept.endsWith(u"系统：note 1499\r\n"_s));
+        QCOMPARE(view->toPlainText(), QString(kept).replace(u"\r\n"_s, u"\n"_s));
+
+        // A single line longer than the limit keeps its end.
+        panel.AddMessage(QString(9999, u'a') + u"bc"_s);
+        QCOMPARE(panel.Export().size(), NotesManage::HistoryLimit);
+        QVERIFY(panel.Export().endsWith(u"abc"_s));
         QCOMPARE(panel.ClearText(), false);
         QCOMPARE(panel.Export(), QString());
+    }
+
+    void aReaderScrolledUpStaysWhereHeReads()
+    {
+        NotesManage panel;
+        panel.resize(300, 200);
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        auto *view = panel.findChild<QPlainTextEdit *>(u"txtNotes"_s);
+        QScrollBar *bar = view->verticalScrollBar();
+        for (int i = 0; i < 60; ++i)
+            panel.AddNoteMessage(0, 0, u"line %1"_s.arg(i));
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), bar->maximum()); // following the newest
+        bar->setValue(3);
+        panel.AddNoteMessage(0, 0, u"new"_s);
+        QCOMPARE(bar->value(), 3);
+        bar->setValue(bar->maximum());
+        panel.AddNoteMessage(0, 0, u"newer"_s);
+        QCOMPARE(bar->value(), bar->maximum());
     }
 
     void enterInTheSendBox_data()
@@ -210,7 +247,9 @@ private Q_SLOTS:
         QCOMPARE(history->geometry(), QRect(0, 0, 400, list->y()));
         QCOMPARE(list->geometry().bottomLeft(), QPoint(0, 199));
         QCOMPARE(box->geometry().topLeft(), QPoint(list->width(), list->y()));
-        QCOMPARE(box->geometry().right(), 399);
+        auto *send = panel.findChild<QPushButton *>(u"cmdSend"_s);
+        QCOMPARE(send->geometry().left(), box->geometry().right() + 1);
+        QCOMPARE(send->geometry().right(), 399);
         QCOMPARE(home.errorLog(), QByteArray());
 
         // Too low for the history and too narrow for the send box: both

@@ -192,6 +192,26 @@ TEST(Roster, RemovalShiftsLaterUsers)
     EXPECT_FALSE(roster.RemoveAllUsers());
 }
 
+// Room made ahead (with counts a peer might send: too small, negative,
+// absurd) changes no answer, whether given to an empty or a filled roster.
+TEST(Roster, ReservingRoomChangesNoAnswer)
+{
+    clsUserList roster;
+    roster.AddUser(7, u"seven"_s, 1, 2);
+    for (const qint32 count : {-5, 0, 1, 3000, 2147483647})
+        roster.ReserveUsers(count);
+    for (int id = 100; id < 2100; ++id)
+        ASSERT_EQ(roster.AddUser(id, u"U%1"_s.arg(id), 0x0F, 1), id - 98);
+    EXPECT_EQ(roster.AddUser(150, u"other"_s, 0, 1), 0);
+    EXPECT_EQ(roster.AddUser(3000, u"U150"_s, 0, 1), 0);
+    EXPECT_EQ(roster.FindUserByID(7), 1);
+    EXPECT_EQ(roster.FindUserByName(u"U2099"_s), 2001);
+    EXPECT_EQ(roster.FindTeacherID(), 7);
+    EXPECT_TRUE(roster.RemoveAllUsers());
+    roster.ReserveUsers(10);
+    EXPECT_EQ(roster.AddUser(5, u"U5"_s, 0, 1), 1);
+}
+
 TEST(Roster, LookupsOfAbsentUsers)
 {
     clsUserList roster;

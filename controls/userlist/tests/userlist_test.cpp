@@ -354,8 +354,24 @@ private Q_SLOTS:
         showControl(control);
         control.AddUser(7, u"Me"_s, quint8(ownStatus), 1);
         control.AddUser(9, u"Zhou"_s, quint8(otherStatus), 1);
-        pressOn(control, 9, Qt::RightButton);
         QMenu *student = menu(control, "mnuStudent");
+        // Outside a private talk, ending one would only cost the student
+        // the speak permission: not offered.
+        pressOn(control, 9, Qt::RightButton);
+        QTRY_VERIFY(student->isVisible());
+        QVERIFY(!action(student, u"结束语音密谈"_s)->isEnabled());
+        student->close();
+        // On the own row no person command is offered at all.
+        control.setbInPrivateTalk(true);
+        pressOn(control, 7, Qt::RightButton);
+        QTRY_VERIFY(student->isVisible());
+        QVERIFY(!action(student, u"给他发短消息 (&N)"_s)->isEnabled());
+        QVERIFY(!action(student, u"语音密谈 (&C)"_s)->isEnabled());
+        QVERIFY(!action(student, u"结束语音密谈"_s)->isEnabled());
+        QVERIFY(action(student, u"刷   新"_s)->isEnabled());
+        student->close();
+
+        pressOn(control, 9, Qt::RightButton);
         QTRY_VERIFY(student->isVisible());
         QCOMPARE(action(student, u"给他发短消息 (&N)"_s)->isEnabled(), enabled);
         QCOMPARE(action(student, u"语音密谈 (&C)"_s)->isEnabled(), enabled);

@@ -1,0 +1,100 @@
+#include "bench/voice/processload.h"
+
+#include "voice/core/voiceformat.h"
+#include "voice/core/wavwriter.h"
+
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QUdpSocket>
+
+#include <sys/resource.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// User plus system time of every thread of this process, in seconds.
+double processCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Share of one core used over `ms` of waiting.
+double sharedOver(int ms)
+{
+    QElapsedTimer wall;
+    wall.start();
+    const double cpu0 = processCpuSeconds();
+    runFor(ms);
+    const double cpu = processCpuSeconds() - cpu0;
+    return 100.0 * cpu / (double(wall.nsecsElapsed()) / 1e9);
+}
+
+quint16 freePort()
+{
+    QUdpSocket probe;
+    probe.bind(QHostAddress::LocalHost, 0);
+    return probe.localPort();
+}
+
+} // namespace
+
+ProcessLoad MeasureEnginePairs(const EngineCalls &calls, int pairs, int seconds,
+    const QString &folder, const std::vector<qint16> *speech)
+{
+    ProcessLoad load;
+    load.idlePercent = sharedOver(seconds * 1000);
+
+    const QString speechPath = folder + u"/load-speech.wav"_s;
+    if (speech) {
+        Voice::WavWriter writer;
+        if (!writer.open(speechPath) || !writer.write(speech->data(), int(speech->size()))) {
+            load.why = u"cannot write the speech file"_s;
+            return load;
+        }
+    }
+    const QByteArray mic = speechPath.toUtf8();
+    std::vector<QByteArray> heard;
+    for (int i = 0; i < pairs; ++i)
+        heard.push_back((folder + u"/load-heard-%1.wav"_s.arg(i)).toUtf8());
+
+    const int32_t zero = 0;
+    int started = 0;
+    for (int i = 0; i < pairs; ++i) {
+        const int32_t speaker = 200 + 2 * i;
+        const int32_t listener = speaker + 1;
+        calls.init(speaker, "");
+        calls.init(listener, "");
+        if (speech) {
+            const VocanaWaveFiles speakerFiles{mic.constData(), nullptr};
+            const VocanaWaveFiles listenerFiles{nullptr, heard[std::size_t(i)].constData()};
+            calls.setFiles(speaker, &speakerFiles);
+            calls.setFiles(listener, &listenerFiles);
+        }
+        const qint32 port = freePort();
+        const VocanaAddressRecord listen{0, 0, 0x7F000001, port};
+        const VocanaAddressRecord speak{1, Vocana::LevelMessage, 0x7F000001, port};
+        if (calls.startListen(listener, &listen) == Vocana::Ok
+            && calls.startSpeak(speaker, &speak) == Vocana::Ok)
+            ++started;
+    }
+    if (started == pairs) {
+        runFor(500); // devices and buffers settle
+        load.percent = sharedOver(seconds * 1000);
+        load.perPairPercent = load.percent / pairs;
+        load.ok = true;
+    } else {
+        load.why = u"%1 of %2 pairs started"_s.arg(started).arg(pairs);
+    }
+    for (int i = 0; i < pairs; ++i) {
+        const int32_t speaker = 200 + 2 * i;
+        calls.stopSpeak(speaker, "");
+        calls.stopListen(speaker + 1, &zero);
+        calls.release(speaker, &zero);
+        calls.release(speaker + 1, &zero);
+    }
+    return load;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "bench/voice/enginecalls.h"
+
+#include <QString>
+
+#include <vector>
+
+// CPU of the whole process (every thread, timers and sockets included) from
+// its own counters, while `pairs` speaking engines each send to a listening
+// engine over loopback. With `wavs` (one speech file) the engines read and
+// write sound files; without, they use the sound server's default devices.
+struct ProcessLoad {
+    double idlePercent = 0; // the same wait with no engine running
+    double percent = 0; // of one core, all pairs together
+    double perPairPercent = 0;
+    bool ok = false;
+    QString why;
+};
+
+ProcessLoad MeasureEnginePairs(const EngineCalls &calls, int pairs, int seconds,
+    const QString &folder, const std::vector<qint16> *speech);

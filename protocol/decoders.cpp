@@ -1,0 +1,294 @@
+#include "protocol/decoders.h"
+
+using namespace Qt::StringLiterals;
+
+namespace Messages {
+
+namespace {
+
+// A fixed-width text field of a client's message: its bytes up to the first
+// zero byte, from the ANSI code page, trimmed of blanks.
+QString fixedText(Wire::Reader &reader, qsizetype offset, qsizetype width)
+{
+    QByteArrayView bytes = reader.bytes(offset, width);
+    const qsizetype nul = bytes.indexOf('\0');
+    if (nul >= 0)
+        bytes = bytes.first(nul);
+    return Wire::ansiText(bytes).trimmed();
+}
+
+} // namespace
+
+Decoded<NoteMsg> decodeNote(const FrameCodec::FrameView &frame)
+{
+    Decoded<NoteMsg> d;
+    d.record.FromID = frame.id;
+    if (frame.verb == 0) {
+        d.record.Message = Wire::wideText(frame.payload);
+    } else if (frame.verb == 1) {
+        Wire::Reader reader(frame.payload, d.failure);
+        d.record.ToID = reader.int32(0);
+        d.record.Message
+            = Wire::wideText(frame.payload.size() >= 4 ? frame.payload.sliced(4) : frame.payload);
+    } else {
+        d.refused = true;
+    }
+    return d;
+}
+
+Decoded<WhiteBoardMsg> decodeWhiteBoard(const FrameCodec::FrameView &frame)
+{
+    Decoded<WhiteBoardMsg> d;
+    WhiteBoardMsg &w = d.record;
+    const qsizetype size = frame.payload.size();
+    Wire::Reader reader(frame.payload, d.failure);
+    w.ShapeType = frame.verb;
+    w.x1 = reader.int32(0);
+    w.y1 = reader.int32(4);
+    w.x2 = reader.int32(8);
+    w.y2 = reader.int32(12);
+    w.LineWidth = reader.int32(16);
+    w.Color = reader.int32(20);
+    w.markBytes = reader.int32(24);
+    w.strMark = Wire::wideText(reader.bytes(28, w.markBytes));
+    const qint64 fontAt = 28 + qint64(w.markBytes);
+    if (fontAt + 2 <= size)
+        w.FontSize = reader.int16(fontAt);
+    if (fontAt + 4 <= size)
+        w.fontBytes = reader.int16(fontAt + 2);
+    else
+        d.failure = Wire::makeFailure(Wire::IndexOutOfRange);
+    if (w.fontBytes > 0)
+        w.FontName = Wire::wideText(reader.bytes(fontAt + 4, w.fontBytes));
+    w.lengthsAgree = qint64(w.markBytes) + w.fontBytes == qint64(frame.length) - 32;
+    if (!w.lengthsAgree) {
+        d.warning = u"[Warnning] String Length in WhiteBoard is wrong: Total Length ("_s
+            + QString::number(frame.length) + u") <> ("_s + QString::number(w.markBytes) + u')';
+    }
+    return d;
+}
+
+Decoded<PlayMsg> decodePlay(const FrameCodec::FrameView &frame)
+{
+    Decoded<PlayMsg> d;
+    Wire::Reader reader(frame.payload, d.failure);
+    d.record.PlayVerb = frame.verb;
+    d.record.TreeNodeID = reader.int32(0);
+    // A field that cannot be read leaves the receiver's value alone.
+    Wire::Failure field;
+    Wire::Reader fields(frame.payload, field);
+    const qint32 position = fields.int32(4);
+    if (!field)
+        d.record.position = position;
+    else
+        d.failure = field;
+    if (frame.payload.size() > 8)
+        d.record.mediaFile = quint8(frame.payload[8]) == 1;
+    else
+        d.failure = Wire::makeFailure(Wire::IndexOutOfRange);
+    return d;
+}
+
+Decoded<VolumeMsg> decodeVolume(const FrameCodec::FrameView &frame)
+{
+    Decoded<VolumeMsg> d;
+    Wire::Reader reader(frame.payload, d.failure);
+    d.record.UserID = reader.int32(0);
+    d.record.VolumeValue = reader.int32(4);
+    return d;
+}
+
+Decoded<qint32> decodeEnable(const FrameCodec::FrameView &frame)
+{
+    Decoded<qint32> d;
+    d.record = frame.payload.isEmpty() ? 0 : quint8(frame.payload[0]);
+    return d;
+}
+
+Decoded<TextMsg> decodeText(const FrameCodec::FrameView &frame)
+{
+    Decoded<TextMsg> d;
+    d.record.lngLength = frame.length;
+    d.record.text = Wire::wideText(frame.payload);
+    return d;
+}
+
+Decoded<AnswerMsg> decodeAnswer(const FrameCodec::FrameView &frame)
+{
+    Decoded<AnswerMsg> d;
+    Wire::Reader reader(frame.payload, d.failure);
+    d.record.UserID = frame.id;
+    d.record.boolYes = (reader.int32(0) & 1) == 1;
+    return d;
+}
+
+Decoded<UserListMsg> decodeUserList(const FrameCodec::FrameView &frame)
+{
+    Decoded<UserListMsg> d;
+    const qint32 count = qint32(frame.payload.size() / UserRecordSize);
+    d.record.CmdVerb = qint16(frame.verb);
+    QString &text = d.record.strUserList;
+    text.reserve(qsizetype(count) * UserListTextWidth);
+    for (qint32 k = 0; k < count; ++k) {
+        const QByteArrayView record
+            = frame.payload.sliced(qsizetype(k) * UserRecordSize, UserRecordSize);
+        if (quint8(record[3]) >= 0x80) {
+            // A user number that does not fit: the whole list is refused, as
+            // peers expect, but the log says which record it was.
+            d.failure = Wire::makeFailure(Wire::Overflow);
+            d.warning = u"[Debug] OnUserList: record "_s + QString::number(k + 1) + u" of "_s
+                + QString::number(count) + u" refused, user number "_s + Wire::hex(record.first(4))
+                + u" out of range"_s;
+            d.refused = true;
+            d.record.strUserList.clear();
+            return d;
+        }
+        Wire::Reader reader(record, d.failure);
+        Wire::appendNumberField(text, reader.int32(0), 10);
+        Wire::appendAnsiField(text, record.sliced(4, 16), 16);
+        Wire::appendNumberField(text, quint8(record[20]), 3);
+        Wire::appendNumberField(text, quint8(record[21]), 3);
+    }
+    d.record.Count = count;
+    return d;
+}
+
+Decoded<QList<UserInfo>> decodeUserRecords(const FrameCodec::FrameView &frame)
+{
+    Decoded<QList<UserInfo>> d;
+    const qsizetype count = frame.payload.size() / UserRecordSize;
+    d.record.reserve(count);
+    for (qsizetype k = 0; k < count; ++k) {
+        const QByteArrayView record = frame.payload.sliced(k * UserRecordSize, UserRecordSize);
+        Wire::Failure failure;
+        Wire::Reader reader(record, failure);
+        UserInfo user;
+        user.uiUserID = reader.int32(0);
+        user.uiUserNick = fixedText(reader, 4, 16);
+        user.uiStatus = reader.byte(20);
+        user.uiUserType = reader.byte(21);
+        if (failure)
+            d.failure = failure;
+        else
+            d.record.append(user);
+    }
+    return d;
+}
+
+Decoded<ClientKeyMsg> decodeClientKey(const FrameCodec::FrameView &frame)
+{
+    Decoded<ClientKeyMsg> d;
+    d.record.UserClientKey = frame.payload.toByteArray();
+    return d;
+}
+
+Decoded<NewCourseMsg> decodeNewCourse(const FrameCodec::FrameView &frame)
+{
+    Decoded<NewCourseMsg> d;
+    if (frame.verb == 1) {
+        Wire::Reader reader(frame.payload, d.failure);
+        d.record.Result = true;
+        d.record.NewCourseID = reader.int32(0);
+    }
+    return d;
+}
+
+Decoded<CourseListMsg> decodeCourseList(const FrameCodec::FrameView &frame)
+{
+    // Every whole record of the payload, however many: no counter limit.
+    Decoded<CourseListMsg> d;
+    const qint32 count = qint32(frame.payload.size() / CourseRecordSize);
+    d.record.Count = count;
+    d.record.CmdVerb = frame.verb;
+    QString &text = d.record.strCourseList;
+    text.reserve(qsizetype(count) * CourseListTextWidth);
+    for (qint32 k = 0; k < count; ++k) {
+        const QByteArrayView record
+            = frame.payload.sliced(qsizetype(k) * CourseRecordSize, CourseRecordSize);
+        Wire::Reader reader(record, d.failure);
+        Wire::appendNumberField(text, reader.int32(0), 10);
+        Wire::appendNumberField(text, reader.int32(4), 10);
+        Wire::appendAnsiField(text, record.sliced(8, 100), 100);
+        Wire::appendAnsiField(text, record.sliced(108, 16), 16);
+        Wire::appendAnsiField(text, record.sliced(124, 15), 15);
+        Wire::appendNumberField(text, reader.int32(139), 10);
+        Wire::appendAnsiField(text, record.sliced(143, 20), 20);
+        Wire::appendAnsiField(text, record.sliced(163, 200), 200);
+    }
+    return d;
+}
+
+Decoded<CategoryListMsg> decodeCategoryList(const FrameCodec::FrameView &frame)
+{
+    Decoded<CategoryListMsg> d;
+    QString &text = d.record.strCampusList;
+    const qsizetype size = frame.payload.size();
+    text.reserve((size + CategoryRecordSize - 1) / CategoryRecordSize * CategoryListTextWidth);
+    QByteArray padded; // a last record cut short is completed with zero bytes
+    for (qsizetype at = 0; at < size; at += CategoryRecordSize) {
+        QByteArrayView record = frame.payload.sliced(at);
+        if (record.size() < CategoryRecordSize) {
+            padded = Wire::fixedWidth(record, CategoryRecordSize);
+            record = padded;
+        } else {
+            record = record.first(CategoryRecordSize);
+        }
+        Wire::Reader reader(record, d.failure);
+        Wire::appendNumberField(text, reader.int32(0), 10);
+        Wire::appendAnsiField(text, record.sliced(4, 20), 20);
+        Wire::appendAnsiField(text, record.sliced(24, 100), 100);
+        Wire::appendAnsiField(text, record.sliced(124, 200), 200);
+        Wire::appendAnsiField(text, record.sliced(324, 15), 15);
+        Wire::appendAnsiField(text, record.sliced(339, 16), 16);
+        Wire::appendAnsiField(text, record.sliced(355, 16), 16);
+        ++d.record.Count;
+    }
+    return d;
+}
+
+Decoded<LoginMsg> decodeLogin(const FrameCodec::FrameView &frame)
+{
+    Decoded<LoginMsg> d;
+    if (frame.payload.size() != 18) {
+        d.failure = Wire::makeFailure(Wire::IndexOutOfRange);
+        d.refused = true;
+        return d;
+    }
+    d.record.UserType = quint8(frame.payload[0]);
+    d.record.password = frame.payload.sliced(2, 16).toByteArray();
+    return d;
+}
+
+Decoded<qint32> decodeNumber(const FrameCodec::FrameView &frame)
+{
+    Decoded<qint32> d;
+    Wire::Reader reader(frame.payload, d.failure);
+    d.record = reader.int32(0);
+    return d;
+}
+
+Decoded<SetCourseMsg> decodeSetCourse(const FrameCodec::FrameView &frame)
+{
+    Decoded<SetCourseMsg> d;
+    Wire::Reader reader(frame.payload, d.failure);
+    d.record.CourseID = reader.int32(0);
+    d.record.CourseTime = fixedText(reader, 4, 20);
+    d.record.MaxUserNumber = reader.int32(24);
+    d.record.CourseDesc = fixedText(reader, 28, 200);
+    d.record.CourseName = fixedText(reader, 228, 100);
+    return d;
+}
+
+Decoded<UploadCompleteMsg> decodeUploadComplete(const FrameCodec::FrameView &frame)
+{
+    Decoded<UploadCompleteMsg> d;
+    Wire::Reader reader(frame.payload, d.failure);
+    d.record.CourseID = reader.int32(0);
+    d.record.CampusID = reader.int32(4);
+    d.record.CourseName = fixedText(reader, 8, 100);
+    d.record.TeacherID = reader.int32(108);
+    d.record.CourseIP = fixedText(reader, 112, 15);
+    return d;
+}
+
+} // namespace Messages

@@ -1,0 +1,130 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+  <context>
+    <name>SwatchPicture</name>
+    <message>
+      <source>红</source>
+      <translation>Red</translation>
+    </message>
+    <message>
+      <source>黄</source>
+      <translation>Yellow</translation>
+    </message>
+    <message>
+      <source>绿</source>
+      <translation>Green</translation>
+    </message>
+    <message>
+      <source>青</source>
+      <translation>Cyan</translation>
+    </message>
+    <message>
+      <source>蓝</source>
+      <translation>Blue</translation>
+    </message>
+    <message>
+      <source>深红</source>
+      <translation>Dark red</translation>
+    </message>
+    <message>
+      <source>橙</source>
+      <translation>Orange</translation>
+    </message>
+    <message>
+      <source>深绿</source>
+      <translation>Dark green</translation>
+    </message>
+    <message>
+      <source>天蓝</source>
+      <translation>Sky blue</translation>
+    </message>
+    <message>
+      <source>靛蓝</source>
+      <translation>Indigo</translation>
+    </message>
+    <message>
+      <source>品红</source>
+      <translation>Magenta</translation>
+    </message>
+    <message>
+      <source>淡紫</source>
+      <translation>Lavender</translation>
+    </message>
+    <message>
+      <source>浅棕</source>
+      <translation>Tan</translation>
+    </message>
+    <message>
+      <source>浅灰</source>
+      <translation>Light grey</translation>
+    </message>
+    <message>
+      <source>白</source>
+      <translation>White</translation>
+    </message>
+    <message>
+      <source>玫红</source>
+      <translation>Rose</translation>
+    </message>
+    <message>
+      <source>紫</source>
+      <translation>Purple</translation>
+    </message>
+    <message>
+      <source>棕</source>
+      <translation>Brown</translation>
+    </message>
+    <message>
+      <source>深灰</source>
+      <translation>Dark grey</translation>
+    </message>
+    <message>
+      <source>黑</source>
+      <translation>Black</translation>
+    </message>
+  </context>
+  <context>
+    <name>ToolBar</name>
+    <message>
+      <source>缺省状态</source>
+      <translation>No tool</translation>
+    </message>
+    <message>
+      <source>矩形</source>
+      <translation>Rectangle</translation>
+    </message>
+    <message>
+      <source>圆角矩形</source>
+      <translation>Rounded rectangle</translation>
+    </message>
+    <message>
+      <source>椭圆</source>
+      <translation>Ellipse</translation>
+    </message>
+    <message>
+      <source>直线</source>
+      <translation>Line</translation>
+    </message>
+    <message>
+      <source>文字</source>
+      <translation>Text</translation>
+    </message>
+    <message>
+      <source>指针</source>
+      <translation>Pointer</translation>
+    </message>
+    <message>
+      <source>白板工具</source>
+      <translation>Whiteboard tools</translation>
+    </message>
+    <message>
+      <source>线宽</source>
+      <translation>Line width</translation>
+    </message>
+    <message>
+      <source>颜色</source>
+      <translation>Colour</translation>
+    </message>
+  </context>
+</TS>
