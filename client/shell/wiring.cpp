@@ -19,6 +19,16 @@
 // --- end includes: campus road ---
 
 // --- includes: class entry and live class ---
+#include "client/classroom/live/answerbar.h"
+#include "client/classroom/live/classlivestate.h"
+#include "client/classroom/live/desktopports.h"
+#include "client/classroom/live/liveclass.h"
+#include "client/shell/shellpictures.h"
+#include "client/shell/statuspanels.h"
+#include "common/apppaths.h"
+
+#include <QLineEdit>
+#include <QPushButton>
 // --- end includes: class entry and live class ---
 
 // --- includes: voice, floor and private talk ---
@@ -52,6 +62,86 @@ void WireUnits(Form1 &form, const StartOptions &options)
     // --- end campus road ---
 
     // --- class entry and live class ---
+    {
+        // The main window's own widgets as the live class drives them.
+        struct FormClassWindow : QObject, ClassLive::ClassWindow {
+            FormClassWindow(Form1 &f, QObject *parent)
+                : QObject(parent)
+                , form(f)
+            { }
+            void setStatusPanel(
+                int panel, const QString &text, ClassLive::PanelPicture picture) override
+            {
+                if (picture == ClassLive::PanelPicture::Keep)
+                    form.StatusBar()->setPanelText(panel, text);
+                else
+                    form.StatusBar()->setPanel(
+                        panel, text, picture == ClassLive::PanelPicture::Active ? 1 : 2);
+            }
+            void setCaption(const QString &caption) override { form.setWindowTitle(caption); }
+            void setCourseNames(const QString &course, const QString &teacher) override
+            {
+                form.TxtCourseName()->setText(course);
+                form.TxtTeacherName()->setText(teacher);
+            }
+            void setHandPicture(bool raised) override
+            {
+                form.cmdRaiseHand()->setIcon(ShellPictures::ImageListHand(raised ? 2 : 1));
+            }
+            void setSendNotesEnabled(bool enabled) override
+            {
+                form.cmdSendNotes()->setEnabled(enabled);
+            }
+            void setWhiteBoardToolsEnabled(bool enabled) override
+            {
+                form.Frame3()->setEnabled(enabled);
+            }
+            Form1 &form;
+        };
+        // Owned beside the units; the voice side replaces the relays and the
+        // campus road the re-download when theirs are wired.
+        struct LivePorts : QObject {
+            using QObject::QObject;
+            ClassLive::ClassLiveState state;
+            std::unique_ptr<ClassLive::VizeRazavVoice> voice;
+            std::unique_ptr<ClassLive::DialogFontChooser> fonts;
+            std::unique_ptr<ClassLive::CallbackCoursewareFetch> fetch;
+        };
+        auto *ports = new LivePorts(owner);
+        auto *window = new FormClassWindow(form, owner);
+        auto *relays = new ClassLive::NoVoiceRelays(owner);
+        ports->voice
+            = std::make_unique<ClassLive::VizeRazavVoice>([&form] { return form.voiceWindow(); });
+        ports->fonts = std::make_unique<ClassLive::DialogFontChooser>(&form);
+        ports->fetch = std::make_unique<ClassLive::CallbackCoursewareFetch>(
+            ClassLive::CallbackCoursewareFetch::Function());
+
+        // The answer bar lies along the bottom of the whiteboard, shown only
+        // while a question is open.
+        QWidget *board = form.WhiteBoard();
+        auto *answers = new ClassLive::AnswerBar(board->parentWidget());
+        const QRect area = board->geometry();
+        answers->setGeometry(area.left(), area.bottom() - 31, area.width(), 32);
+        answers->raise();
+
+        auto *live = new ClassLive::LiveClass(
+            {remote, session, ports->state, prompter, *window, *form.ListViewUserList(),
+                *form.notesManage(), *form.CourseManage(), *form.volumeControl(),
+                *form.whiteBoardSign(), *form.whiteBoardOLE(), *form.WhiteBoardToolBar(), *answers,
+                *relays, *ports->voice, *ports->fetch, *ports->fonts, *board,
+                [whiteBoardInput] { whiteBoardInput->setFirstMove(true); },
+                [&session] { return Global::CourseFolder() + session.CurrentCoursewareFile; },
+                nullptr, form.cmdSendMail()},
+            owner);
+        // A play completes a text or arrow still armed with a click at the
+        // board's (100, 100), through the window's whiteboard input.
+        QObject::connect(&live->playback(), &ClassLive::PlaybackBinder::aboutToPlay,
+            whiteBoardInput, [whiteBoardInput, board] {
+                whiteBoardInput->MouseDown(1, 1, board->geometry().topLeft() + QPoint(100, 100));
+            });
+        QObject::connect(live, &ClassLive::LiveClass::leaveRequested, &form,
+            [&form] { Q_EMIT form.disconnectRequested(); });
+    }
     // --- end class entry and live class ---
 
     // --- voice, floor and private talk ---

@@ -47,6 +47,16 @@ protected:
         auto client = std::make_unique<TestClient>(coursePath);
         client->login(server->port(), id, password);
         EXPECT_TRUE(client->waitInClass());
+        // The server replays the board to a member once it is ready: wait
+        // for that before the teacher draws.
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                for (const QJsonObject &e : logOf(u"ready"_s))
+                    if (e.value(u"UserID"_s).toInt() == id)
+                        return true;
+                return false;
+            },
+            5000));
         return client;
     }
 
@@ -65,7 +75,7 @@ protected:
 TEST_F(LiveClass, TwoStudentsSeeEachOtherComeAndGoAndNotesReachOnlyTheirRecipients)
 {
     auto ann = enter(11, u"pw-ann"_s);
-    EXPECT_EQ(logOf(u"ready"_s).size(), 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return logOf(u"ready"_s).size() == 1; }, 5000));
     EXPECT_EQ(ann->window.caption, u"[分类:7--用户:11]Course12"_s);
     EXPECT_EQ(ann->window.courseName, u"口语"_s);
     EXPECT_EQ(ann->window.teacherName, u"王老师"_s);
@@ -125,7 +135,9 @@ TEST_F(LiveClass, WhatTheTeacherSendsDuringEntryIsHandledInOrderAfterIt)
     // Only the last play is performed: the red picture.
     EXPECT_EQ(ann.state.CurrPlayID, 2);
     EXPECT_TRUE(QTest::qWaitFor([&] { return isRed(centreOf(ann.ole)); }, 5000))
-        << centreOf(ann.ole).name().toStdString();
+        << centreOf(ann.ole).name().toStdString() << ann.ole->ErrorText().toStdString() << ann.ole->FileSource().toStdString() << ann.prompter.shown.size();
+    for (auto &p : ann.prompter.shown) qInfo() << p.text;
+    qInfo().noquote() << QString::fromUtf8(home.errorLog()).right(1500);
 
     // Later plays act at once.
     teacher(u"play 3"_s);
@@ -143,6 +155,8 @@ TEST_F(LiveClass, WhiteboardSignsTravelBothWaysOnlyWithPermission)
     settle(*ann);
     settle(*bob);
     for (TestClient *c : {ann.get(), bob.get()}) {
+        for (int i = 0; i < c->sign->model().size(); ++i)
+            qInfo() << "sign" << i << c->sign->model().sign(i).shape << c->sign->model().sign(i).box << c->sign->model().sign(i).alive;
         ASSERT_EQ(c->liveSigns(), 2);
         // The rectangle's left edge at x = 100 px is painted red.
         EXPECT_TRUE(redNear(c->sign->grab().toImage(), QPoint(100, 150)));

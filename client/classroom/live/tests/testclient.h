@@ -105,6 +105,10 @@ public:
         board->setGeometry(0, 0, BoardWidth, BoardHeight);
         ole = new WhiteBoardOLE(board);
         ole->setGeometry(board->rect());
+        ole->setAreaStartPosX(QStringLiteral("0"));
+        ole->setAreaStartPosY(QStringLiteral("0"));
+        ole->setAreaEndPosX(QString::number(BoardWidth));
+        ole->setAreaEndPosY(QString::number(BoardHeight));
         sign = new WhiteBoardSign(board);
         sign->setGeometry(board->rect());
         users = new UserList(&top);
