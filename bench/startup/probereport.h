@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QEvent>
 #include <QFile>
 #include <QWidget>
 

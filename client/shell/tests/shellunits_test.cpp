@@ -56,6 +56,7 @@ struct CountingServer {
     QTcpServer server;
     QPointer<QTcpSocket> peer;
     QByteArray received;
+    bool ready = false;
     explicit CountingServer(clsRemoteSync &remote)
     {
         server.listen(QHostAddress::LocalHost, 0);
@@ -65,7 +66,7 @@ struct CountingServer {
                 peer, &QTcpSocket::readyRead, peer, [this] { received += peer->readAll(); });
         });
         remote.Connect(QStringLiteral("127.0.0.1"), QString::number(server.serverPort()));
-        QTest::qWaitFor([this] { return !peer.isNull(); }, 3000);
+        ready = QTest::qWaitFor([this] { return !peer.isNull(); }, 3000);
     }
 };
 
@@ -121,7 +122,7 @@ TEST(WhiteBoardInputTest, RefreshAndRestoreAskTheServerOnlyInClass)
 {
     BoardFixture f;
     CountingServer server(f.form->RemoteSync());
-    ASSERT_FALSE(server.peer.isNull());
+    ASSERT_TRUE(server.ready);
     f.input->Refresh();
     f.input->Restored();
     QTest::qWait(100);
