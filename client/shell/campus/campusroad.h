@@ -3,6 +3,8 @@
 #include "common/settingsstore.h"
 #include "protocol/listtexts.h"
 
+#include "client/shell/campus/coursecatalogue.h"
+
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -11,7 +13,6 @@
 
 class AccountPages;
 class clsRemoteSync;
-class CourseCatalogue;
 class FrmSubscribe;
 class FrmTip;
 class frmLogin;
@@ -53,7 +54,7 @@ public:
         clsRemoteSync &remote;
         SessionState &session;
         Global::Prompter &prompter;
-        CourseCatalogue &catalogue;
+        CourseCatalogue catalogue; // holds only the application name
         frmLogin &login;
         FrmTip &tip;
         FrmSubscribe &subscribe;

@@ -2,9 +2,10 @@
 
 #include "client/shell/campus/coursewaredownloader.h"
 
+#include "client/shell/campus/coursecatalogue.h"
+
 #include <QObject>
 
-class CourseCatalogue;
 class FrmTip;
 class SessionState;
 
@@ -23,7 +24,7 @@ class CoursewareRedownload : public QObject
 public:
     struct Dependencies {
         SessionState &session;
-        CourseCatalogue &catalogue;
+        CourseCatalogue catalogue;
         Global::Prompter &prompter;
         FrmTip &progressWindow;
     };

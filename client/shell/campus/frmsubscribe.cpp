@@ -36,10 +36,10 @@ const ListTexts::CategoryRecord *findCategory(
 } // namespace
 
 FrmSubscribe::FrmSubscribe(
-    SessionState &session, CourseCatalogue &catalogue, Global::Prompter &prompter, QWidget *parent)
+    SessionState &session, CourseCatalogue catalogue, Global::Prompter &prompter, QWidget *parent)
     : QDialog(parent)
     , m_session(session)
-    , m_catalogue(catalogue)
+    , m_catalogue(std::move(catalogue))
     , m_prompter(prompter)
     , m_list(new QTreeWidget(this))
     , m_classList(new FrmClassList(session, this))

@@ -22,7 +22,7 @@ class FrmSubscribe : public QDialog
     Q_OBJECT
 
 public:
-    FrmSubscribe(SessionState &session, CourseCatalogue &catalogue, Global::Prompter &prompter,
+    FrmSubscribe(SessionState &session, CourseCatalogue catalogue, Global::Prompter &prompter,
         QWidget *parent = nullptr);
 
     clsRemoteSync *RemoteSync = nullptr;
@@ -46,7 +46,7 @@ Q_SIGNALS:
 
 private:
     SessionState &m_session;
-    CourseCatalogue &m_catalogue;
+    CourseCatalogue m_catalogue;
     Global::Prompter &m_prompter;
     QTreeWidget *m_list;
     FrmClassList *m_classList;
