@@ -70,8 +70,8 @@ void ClassEntry::onFullRosterArriving()
     // The course record carries no name: "Course" and its number (as the
     // record's CourseName(), which the protocol library does not export).
     m.window.setCaption(u"[分类:"_s + QString::number(m.session.CurrentCourse.CategoryID)
-        + u"--用户:"_s + QString::number(m.session.MyID) + u"]"_s
-        + u"Course"_s + QString::number(m.session.CurrentCourse.CourseID));
+        + u"--用户:"_s + QString::number(m.session.MyID) + u"]"_s + u"Course"_s
+        + QString::number(m.session.CurrentCourse.CourseID));
 }
 
 void ClassEntry::onFullRosterFilled()
