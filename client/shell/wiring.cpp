@@ -16,6 +16,17 @@
 // --- end includes: main window ---
 
 // --- includes: campus road ---
+#include "client/shell/campus/campusroad.h"
+#include "client/shell/campus/coursecatalogue.h"
+#include "client/shell/campus/coursewareredownload.h"
+#include "client/shell/campus/frmlogin.h"
+#include "client/shell/campus/frmsubscribe.h"
+#include "client/shell/campus/frmtip.h"
+#include "client/shell/statuspanels.h"
+
+#include <QPushButton>
+
+#include <memory>
 // --- end includes: campus road ---
 
 // --- includes: class entry and live class ---
@@ -59,6 +70,46 @@ void WireUnits(Form1 &form, const StartOptions &options)
     // --- end main window ---
 
     // --- campus road ---
+    const CourseCatalogue catalogue(Global::StudentAppName);
+    auto *login = new frmLogin(prompter, &form);
+    auto *tip = new FrmTip(&form);
+    auto *subscribe = new FrmSubscribe(session, catalogue, prompter, &form);
+    auto *road = new CampusRoad(
+        {remote, session, prompter, catalogue, *login, *tip, *subscribe,
+            [&session] { return session.Options; }, [&session] { return session.WebHost; },
+            [&form](std::function<void()> closed) {
+                // One answer per opening of the dialog.
+                auto once = std::make_shared<QMetaObject::Connection>();
+                *once = QObject::connect(&form, &Form1::optionsClosed, [once, closed](bool) {
+                    QObject::disconnect(*once);
+                    closed();
+                });
+                form.showOptions();
+            }},
+        owner);
+    QObject::connect(&form, &Form1::connectRequested, road, &CampusRoad::Connect);
+    QObject::connect(&form, &Form1::disconnectRequested, road, &CampusRoad::Disconnect);
+    QObject::connect(road, &CampusRoad::connectionStatus, &form, [&form](const QString &text) {
+        form.StatusBar()->setPanel(1, text, text == QStringLiteral("断开") ? 2 : 1);
+    });
+    auto *downloadWindow = new FrmTip(&form);
+    auto *redownload
+        = new CoursewareRedownload({session, catalogue, prompter, *downloadWindow}, owner);
+    QObject::connect(form.cmdDownload(), &QPushButton::clicked, redownload,
+        &CoursewareRedownload::cmdDownload_Click);
+    road->setAutoEnter(options.enterCourse.toInt());
+    if (options.loginAtStart()) {
+        QObject::connect(
+            &form, &Form1::loaded, road, [road, user = options.user, password = options.password] {
+                road->ConnectAs(user, password);
+            });
+    } else if (options.openLoginAtStart()) {
+        QObject::connect(&form, &Form1::loaded, road,
+            [road, login, user = options.user, password = options.password] {
+                road->Connect();
+                login->fill(user, password);
+            });
+    }
     // --- end campus road ---
 
     // --- class entry and live class ---

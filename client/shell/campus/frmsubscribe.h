@@ -1,9 +1,11 @@
 #pragma once
 
+#include "client/shell/campus/coursecatalogue.h"
+
 #include <QDialog>
 
 class clsRemoteSync;
-class CourseCatalogue;
+
 class FrmClassList;
 class QPushButton;
 class QTreeWidget;
