@@ -96,6 +96,8 @@ void FloorUnit::OnMicStart()
 void FloorUnit::onHold()
 {
     const qint32 own = m.users.myID();
+    if (m_floor == Floor::Speaking)
+        return; // the server repeats what the student already holds
     if (m_floor != Floor::Asking) {
         // Given without asking: the student stays idle.
         m.window.setStatusPanel(2, Idle, PanelPicture::Inactive);

@@ -121,6 +121,10 @@ TEST_F(VoiceClass, GivenTheFloorAStudentIsHeardUntilTheTeacherTakesItBack)
     settle(*ann);
     EXPECT_NE(ann->floor->floor(), FloorUnit::Floor::Speaking);
     EXPECT_FALSE(ann->relays->isSpeakOpen());
+    // The give-back reaches the server after the grant: the floor is free
+    // again once its release is back at ann.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !logOf(u"floor-returned"_s).isEmpty(); }, 3000));
+    settle(*ann);
 
     // The class-wide voice switch off while speaking ends the floor.
     Q_EMIT ann->volume->OnMicStart();
