@@ -1,13 +1,21 @@
 #!/usr/bin/env bash
 # The main job: starts the local classroom environment (web, campus and
-# classroom servers, voice relay, a scripted teacher and classmates) and a
-# headless student who logs in to the campus as "demo", books and enters the
-# demo class, answers the teacher's questions and prints what happens.
-# Ends after the teacher's script, or at Ctrl-C. Lines typed while it runs
-# are teacher commands ("help" lists them).
+# classroom servers, voice relay, a scripted teacher and classmates) and the
+# real student window, configured (a throw-away settings folder) to reach
+# them.
+#
+# With a display: the window opens with the login dialog filled with
+# demo/demo; press OK, book or pick the demo course and enter.
+# Without one: the window runs on a virtual display (Xvfb) and drives itself
+# through login, booking and entry; its events are printed and a picture of
+# each stage is saved to a folder named at the start and at the end.
+# Ends after the teacher's script, when the window is closed, or at Ctrl-C.
+# Lines typed while it runs are teacher commands ("help" lists them).
 #
 # Environment: LUMO_BUILD_DIR (default build), LUMO_DEMO_NO_BUILD=1 to skip
-# installing and building.
+# installing and building, LUMO_DEMO_HEADLESS=1 to drive the window even
+# with a display, LUMO_DEMO_PICTURES=DIR for the pictures,
+# LUMO_DEMO_CLI=1 for the command-line student instead of the window.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,7 +26,8 @@ if [ -z "${LUMO_DEMO_NO_BUILD:-}" ]; then
 fi
 sim=$build_dir/bin/lumo-classroom-sim
 cli=$build_dir/bin/lumo-cli
-for program in "$sim" "$cli"; do
+client=$build_dir/bin/LumoStudent
+for program in "$sim" "$cli" "$client"; do
   [ -x "$program" ] || { echo "demo: $program is missing; build first" >&2; exit 1; }
 done
 
@@ -88,8 +97,7 @@ echo "demo: servers on 127.0.0.1: web $web, campus $campus, classroom and voice 
 tail -n +2 -f --pid="$sim_pid" "$work/sim.out" | readable "[sim]" &
 pids+=($!)
 
-# --- the student ------------------------------------------------------------
-# The part a later change replaces with the real client window.
+# --- the command-line student (LUMO_DEMO_CLI=1) ---------------------------------
 run_headless_student() {
   local id address course
   id=$(http_get "$web" "/askdesk/balance/getuserid.asp?username=demo")
@@ -156,5 +164,58 @@ run_headless_student() {
   wait "$printer_pid" 2>/dev/null || true
 }
 
-run_headless_student
+# --- the real window -----------------------------------------------------------
+run_window_student() {
+  local headless=${LUMO_DEMO_HEADLESS:-}
+  if [ -z "${DISPLAY:-}" ]; then
+    headless=1
+    # A virtual display and a sound server with null devices; their own
+    # clean-up runs after ours.
+    trap - EXIT
+    # shellcheck source=scripts/test-env.sh
+    source scripts/test-env.sh
+    trap 'cleanup; lumo_stop_test_env' EXIT
+    [ -n "${DISPLAY:-}" ] || { echo "demo: no display and no Xvfb" >&2; exit 1; }
+    echo "demo: virtual display $DISPLAY"
+  fi
+  local pictures=${LUMO_DEMO_PICTURES:-}
+  if [ -z "$pictures" ]; then
+    pictures=$(mktemp -d /tmp/lumo-demo-pictures.XXXXXX)
+  fi
+  mkdir -p "$pictures"
+  local args=(--campus "127.0.0.1:$campus" --web "127.0.0.1:$web" --data "$work/student"
+    --user demo --password demo)
+  if [ -n "$headless" ]; then
+    args+=(--enter 12 --auto --screenshots "$pictures")
+    echo "demo: the window drives itself; pictures of each stage go to $pictures"
+  else
+    args+=(--login-dialog --screenshots "$pictures")
+    echo "demo: the login dialog is filled with demo/demo: press OK (pictures go to $pictures)"
+  fi
+  : >"$work/student.out"
+  "$client" "${args[@]}" >"$work/student.out" 2>"$work/student.err" &
+  local client_pid=$!
+  pids+=("$client_pid")
+  tail -n +1 -f --pid="$client_pid" "$work/student.out" | readable "[student]" &
+  pids+=($!)
+  # The lesson ends when the simulator does, or the student closes the window.
+  while kill -0 "$sim_pid" 2>/dev/null && kill -0 "$client_pid" 2>/dev/null; do sleep 0.5; done
+  sleep 1
+  kill "$client_pid" 2>/dev/null || true
+  wait "$client_pid" 2>/dev/null || true
+  if [ -s "$work/student.err" ]; then
+    grep -v -e '^qt\.' -e 'QStandardPaths' "$work/student.err" | sed 's/^/[student stderr] /' | head -n 20 || true
+  fi
+  if [ -s "$work/student/LumoClass.log" ]; then
+    echo "demo: the student's error log:"
+    sed 's/\r$//' "$work/student/LumoClass.log" | sed '/^$/d' | sed 's/^/[log] /' | tail -n 40
+  fi
+  echo "demo: pictures of each stage: $pictures ($(ls "$pictures" | wc -l) files)"
+}
+
+if [ -n "${LUMO_DEMO_CLI:-}" ]; then
+  run_headless_student
+else
+  run_window_student
+fi
 echo "demo: the lesson is over"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/settingsstore.h"
 #include "protocol/listtexts.h"
 
 #include <QObject>
@@ -38,6 +39,19 @@ public:
 
     // Class state.
     bool bInClass = false;
+
+    // --- main window (Form1): run-wide settings and window flags ---
+    // The three "Options" values, loaded at start (or set by the command
+    // line), edited by the options dialog, written back at the end.
+    Global::ServerSettings Options;
+    // The web host of the account pages, the help page and the links
+    // ("host" or "host:port").
+    QString WebHost;
+    bool bSettingsLoaded = false;
+    // The student's own whiteboard permission (the roster and the teacher's
+    // switches set it); mouse input reaches the drawing layer only while set.
+    bool bWhiteBoardPermitted = true;
+    // --- end main window ---
 
 Q_SIGNALS:
     // The student entered a class (first full roster handled, client ready

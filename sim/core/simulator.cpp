@@ -42,6 +42,9 @@ bool Simulator::start(QString &error)
         return false;
     }
     const QString webAddress = u"http://127.0.0.1:%1"_s.arg(m_web->port());
+    // Categories that name no web host of their own point at this web
+    // server, port included, so the courseware directory is reachable.
+    m_campus->setDefaultWebHost(u"127.0.0.1:%1"_s.arg(m_web->port()));
     for (qsizetype i = 0; i < m_config.classrooms.size(); ++i) {
         const SimClassroom &config = m_config.classrooms.at(i);
         Room room;

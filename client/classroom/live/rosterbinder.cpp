@@ -1,0 +1,140 @@
+#include "client/classroom/live/rosterbinder.h"
+
+#include "client/classroom/live/classeventgate.h"
+#include "client/classroom/live/classlivestate.h"
+#include "client/classroom/live/classports.h"
+#include "client/session/sessionstate.h"
+#include "common/errorlog.h"
+#include "common/prompter.h"
+#include "controls/coursemanage/manage.h"
+#include "controls/notesmanage/notesmanage.h"
+#include "controls/userlist/userlist.h"
+#include "controls/volumecontrol/volumecontrol.h"
+#include "protocol/clsremotesync.h"
+#include "protocol/listtexts.h"
+
+using namespace Qt::StringLiterals;
+
+namespace ClassLive {
+
+namespace {
+const QString LineEnd = u"\r\n"_s;
+}
+
+RosterBinder::RosterBinder(Deps deps, QObject *parent)
+    : QObject(parent)
+    , m(deps)
+{
+    connect(&m.gate, &ClassEventGate::GetMsgUserList, this, &RosterBinder::onUserList);
+    connect(&m.gate, &ClassEventGate::GetMsgLogOut, this, &RosterBinder::onLogOut);
+    connect(
+        &m.users, &UserList::OnSendUserNoteMessage, this, [this](qint32 UserID, const QString &) {
+            m.notes.SelectUser(UserID);
+            m.notes.SetSendText(QString());
+        });
+    connect(&m.users, &UserList::OnRefreshUserList, this,
+        [this](bool) { m.remote.SendMsgRefreshUserList(); });
+}
+
+void RosterBinder::onUserList(qint32 Count, const QString &strUserList, qint16 CmdVerb)
+{
+    if (Count == 0) {
+        refusedLogin();
+        return;
+    }
+    if (CmdVerb < 1 || CmdVerb > 3)
+        return;
+
+    // A status change or an arrival is about the first record only. Every
+    // record is read before any list changes: one that cannot be read is
+    // skipped and logged, the others go in whole.
+    const auto parsed = CmdVerb == 1
+        ? ListTexts::parseUserList(strUserList, Count)
+        : ListTexts::parseUserList(strUserList.left(ListTexts::UserRecordWidth), 1);
+    for (const QString &why : parsed.refused)
+        Global::WriteErrorLog(u"Form1"_s, u"RemoteSync_GetMsgUserList"_s, why, __LINE__);
+    const auto &records = parsed.records;
+
+    if (CmdVerb == 1) {
+        Q_EMIT fullRosterArriving();
+        m.notes.RemoveAllUsers();
+        m.users.RemoveAllUsers();
+        m.users.setViewType(lvtList);
+        m.users.setUserType(1);
+        m.live.bTeacherArrivalPending = false;
+        quint8 ownStatus = 0;
+        for (const auto &r : records) {
+            if (r.uiUserID == m.remote.MyID())
+                ownStatus = r.uiStatus;
+            m.users.AddUser(r.uiUserID, r.uiUserNick, r.uiStatus, r.uiUserType);
+            m.notes.AddUser(r.uiUserID, r.uiUserNick);
+            if (r.uiUserType == 2) {
+                m.live.bTeacherArrivalPending = true;
+                m.live.TeacherNick = r.uiUserNick;
+            }
+        }
+        if (m.live.bTeacherArrivalPending)
+            m.users.SetUserStatus(m.users.myID(), ownStatus);
+        Q_EMIT fullRosterFilled();
+        m.remote.setbEnabled(true);
+        return;
+    }
+
+    if (records.isEmpty())
+        return;
+    const auto &r = records.first();
+    if (CmdVerb == 2) {
+        m.users.SetUserStatus(r.uiUserID, r.uiStatus);
+        rereadOwnPermissions();
+        return;
+    }
+    m.users.AddUser(r.uiUserID, r.uiUserNick, r.uiStatus, r.uiUserType);
+    m.notes.AddUser(r.uiUserID, r.uiUserNick);
+    m.notes.AddMessage(
+        (r.uiUserType == 2 ? u"[老师"_s : u"["_s) + r.uiUserNick + u"来了]"_s + LineEnd);
+}
+
+void RosterBinder::rereadOwnPermissions()
+{
+    const qint32 own = m.users.myID();
+    if (m.users.CheckUserVoiceStatus(own)) {
+        m.volume.SetCmdEnabled(true);
+    } else {
+        m.users.SetUserPrepareStatus(own);
+        m.window.setStatusPanel(2, u"空闲"_s, PanelPicture::Inactive);
+        m.remote.SendMicroPhoneRequestion(false);
+    }
+    m.session.bWhiteBoardPermitted = m.users.CheckUserWhiteBoardStatus(own);
+    m.window.setWhiteBoardToolsEnabled(m.session.bWhiteBoardPermitted);
+    const bool notes = m.users.CheckUserNoteStatus(own);
+    m.window.setSendNotesEnabled(notes);
+    m.notes.setSendEnabled(notes);
+}
+
+void RosterBinder::refusedLogin()
+{
+    m.prompter.inform(
+        u"登录错误提示："_s, u"失败信息: 密码错误或您无权参加本次语音交流活动。   "_s);
+    m.course.setConnected(false);
+    m.session.bInClass = false;
+    m.window.setStatusPanel(1, u"断开"_s, PanelPicture::Inactive);
+    m.notes.RemoveAllUsers();
+    m.users.RemoveAllUsers();
+}
+
+void RosterBinder::onLogOut(qint32 UserID)
+{
+    if (UserID < 1)
+        return;
+    if (UserID == m.remote.MyID()) {
+        m.prompter.inform(QString(), u"该用户已和服务器断开"_s);
+        Q_EMIT putOut();
+        return;
+    }
+    const QString nick = m.users.GetUserByID(UserID).UserNick;
+    m.notes.AddMessage(u"["_s + nick + u"走了]"_s + LineEnd);
+    m.notes.RemoveUser(UserID);
+    m.users.RemoveUser(UserID);
+}
+
+} // namespace ClassLive

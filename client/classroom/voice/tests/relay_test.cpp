@@ -1,0 +1,199 @@
+// The relays against plain sockets standing in for the classroom's relay
+// and for the engine.
+#include "client/classroom/voice/voicerelays.h"
+#include "common/errorlog.h"
+#include "common/testsupport/testhome.h"
+#include "protocol/clsremotesync.h"
+#include "voice/wire/voicewire.h"
+
+#include <QFile>
+#include <QNetworkDatagram>
+#include <QTest>
+#include <QUdpSocket>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray packet(quint16 length, char fill)
+{
+    QByteArray bytes(8 + length, fill);
+    bytes[0] = 'h';
+    VoiceWire::setPayloadLength(bytes.data(), length);
+    return bytes;
+}
+
+// What a socket received, in order, within `ms` (stops early at `count`).
+QList<QNetworkDatagram> receive(QUdpSocket &socket, int count, int ms = 1000)
+{
+    QList<QNetworkDatagram> got;
+    static_cast<void>(QTest::qWaitFor(
+        [&] {
+            while (socket.hasPendingDatagrams())
+                got << socket.receiveDatagram();
+            return got.size() >= count;
+        },
+        ms));
+    return got;
+}
+
+// The same, leaving out the relays' registrations (sent again at every
+// keep-alive).
+QList<QNetworkDatagram> receiveVoice(QUdpSocket &socket, int count, int ms = 1000)
+{
+    QList<QNetworkDatagram> got;
+    static_cast<void>(QTest::qWaitFor(
+        [&] {
+            while (socket.hasPendingDatagrams()) {
+                const QNetworkDatagram d = socket.receiveDatagram();
+                if (!VoiceWire::isRegistration(d.data()))
+                    got << d;
+            }
+            return got.size() >= count;
+        },
+        ms));
+    return got;
+}
+
+class Relays : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.bind(QHostAddress::LocalHost, 0));
+        remote.setRemoteIP(u"127.0.0.1"_s);
+        remote.setRemotePort(QString::number(server.localPort()));
+        relays = std::make_unique<ClassroomVoice::VoiceRelays>(
+            ClassroomVoice::VoiceRelays::Deps{remote}, ClassroomVoice::VoiceRelays::Limits{200, 6});
+        // A 20-byte key: only its first 16 bytes fit the registration.
+        relays->onClientKey("0123456789abcdefWXYZ", 20);
+        ASSERT_TRUE(relays->bUDPDistributed());
+        ASSERT_NE(relays->LocalListenPort(), 0);
+        ASSERT_NE(relays->LocalSpeakPort(), 0);
+        ASSERT_TRUE(engine.bind(QHostAddress::LocalHost, relays->LocalListenPort()));
+        const QList<QNetworkDatagram> registrations = receive(server, 6);
+        ASSERT_EQ(registrations.size(), 6);
+        for (const QNetworkDatagram &d : registrations)
+            EXPECT_EQ(d.data(), "key=0123456789abcdef"_ba);
+        relayAddress = registrations.first().senderAddress();
+        relayPort = quint16(registrations.first().senderPort());
+    }
+
+    void fromServer(const QByteArray &datagram)
+    {
+        server.writeDatagram(datagram, relayAddress, relayPort);
+    }
+
+    static QString errorLog()
+    {
+        Global::FlushErrorLog();
+        QFile file(Global::ErrorLogPath());
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    TestHome home;
+    clsRemoteSync remote;
+    QUdpSocket server;
+    QUdpSocket engine;
+    std::unique_ptr<ClassroomVoice::VoiceRelays> relays;
+    QHostAddress relayAddress;
+    quint16 relayPort = 0;
+};
+
+TEST_F(Relays, ServerDatagramsAreSplitIntoWholePacketsForTheEngine)
+{
+    // Two packets (20 and 30 bytes of payload) in one datagram of 70.
+    fromServer(packet(20, 'a') + packet(30, 'b'));
+    // A header alone carries nothing; one byte of payload does.
+    fromServer(packet(0, 'z'));
+    fromServer(packet(1, 'c'));
+    // The last packet claims more than the datagram holds: the whole one
+    // before it goes on, the cut one does not.
+    fromServer(packet(4, 'd') + packet(40, 'e').left(20));
+    // A length of 0x8000 or more: nothing after it can be found again.
+    QByteArray huge = packet(2, 'f') + packet(0, 'g') + packet(3, 'h');
+    VoiceWire::setPayloadLength(huge.data() + 10, 0x8000);
+    fromServer(huge);
+
+    const QList<QNetworkDatagram> got = receive(engine, 6);
+    QList<QByteArray> sizes;
+    for (const QNetworkDatagram &d : got) {
+        EXPECT_TRUE(d.senderAddress().isEqual(QHostAddress::LocalHost));
+        sizes << QByteArray::number(d.data().size()) + d.data().at(8);
+    }
+    EXPECT_EQ(sizes, (QList<QByteArray>{"28a", "38b", "9c", "12d", "10f"}));
+    EXPECT_EQ(got.value(1).data(), packet(30, 'b'));
+    EXPECT_EQ(relays->packetsToEngine(), 5u);
+    EXPECT_TRUE(errorLog().contains(u"UDPProxyRemote_DataArrival, Exit For"_s));
+}
+
+TEST_F(Relays, OnlyTheClassroomServerAndThisMachineAreHeard)
+{
+    // A stranger at another address and port writes to the server relay.
+    QUdpSocket stranger;
+    ASSERT_TRUE(stranger.bind(QHostAddress(u"127.0.0.2"_s), 0));
+    stranger.writeDatagram(packet(10, 's'), relayAddress, relayPort);
+    QUdpSocket samePlaceOtherPort;
+    ASSERT_TRUE(samePlaceOtherPort.bind(QHostAddress::LocalHost, 0));
+    samePlaceOtherPort.writeDatagram(packet(10, 's'), relayAddress, relayPort);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return relays->datagramsRefused() >= 2; }, 1000));
+    // ... and to the speak relay, from a loopback address other than
+    // 127.0.0.1 while the floor is open.
+    relays->setSpeakOpen(true);
+    stranger.writeDatagram(packet(10, 's'), QHostAddress::LocalHost, relays->LocalSpeakPort());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return relays->datagramsRefused() >= 3; }, 1000));
+    fromServer(packet(3, 'k'));
+    const QList<QNetworkDatagram> got = receive(engine, 1);
+    ASSERT_EQ(got.size(), 1);
+    EXPECT_EQ(got.first().data(), packet(3, 'k'));
+    EXPECT_TRUE(receiveVoice(server, 1, 200).isEmpty());
+}
+
+TEST_F(Relays, TheMicrophoneReachesTheServerOnlyWhileTheFloorIsOpen)
+{
+    QUdpSocket microphone;
+    ASSERT_TRUE(microphone.bind(QHostAddress::LocalHost, 0));
+    const auto speak = [&](const QByteArray &bytes) {
+        microphone.writeDatagram(bytes, QHostAddress::LocalHost, relays->LocalSpeakPort());
+    };
+    speak(packet(5, 'x')); // floor closed
+    EXPECT_TRUE(receiveVoice(server, 1, 300).isEmpty());
+
+    relays->setSpeakOpen(true);
+    speak(packet(0, 'y')); // 8 bytes: dropped
+    speak(packet(1, 'm')); // 9 bytes: passed unchanged
+    QList<QNetworkDatagram> got = receiveVoice(server, 1);
+    ASSERT_EQ(got.size(), 1);
+    EXPECT_EQ(got.first().data(), packet(1, 'm'));
+
+    relays->setSpeakOpen(false);
+    speak(packet(5, 'x'));
+    EXPECT_TRUE(receiveVoice(server, 1, 300).isEmpty());
+    EXPECT_EQ(relays->datagramsToServer(), 1u);
+}
+
+TEST_F(Relays, KeepAliveRegistersAgainUntilTheConnectionEnds)
+{
+    const QList<QNetworkDatagram> again = receive(server, 1, 2000);
+    ASSERT_EQ(again.size(), 1);
+    EXPECT_EQ(again.first().data(), "key=0123456789abcdef"_ba);
+    EXPECT_TRUE(errorLog().contains(
+        u"Timer1_Timer,UDPProxyRemote.RemotePort="_s + QString::number(server.localPort())));
+
+    // A late second key answer keeps the engine's ports.
+    const quint16 listen = relays->LocalListenPort();
+    relays->onClientKey("k", 1);
+    EXPECT_EQ(relays->LocalListenPort(), listen);
+    receive(server, 6);
+
+    relays->stopServerRelay();
+    EXPECT_FALSE(relays->bUDPDistributed());
+    EXPECT_EQ(relays->serverRelayPort(), 0);
+    EXPECT_TRUE(receive(server, 1, 500).isEmpty());
+    fromServer(packet(3, 'k'));
+    EXPECT_TRUE(receive(engine, 1, 300).isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,236 @@
+// Two and three students against the local classroom server: the floor,
+// the raised hand and the private talk, with the real relays carrying
+// packets between plain sockets at the engines' ports.
+#include "client/classroom/live/tests/coursefixture.h"
+#include "client/classroom/voice/talkaddress.h"
+#include "client/classroom/voice/tests/voiceclient.h"
+#include "sim/core/voicerelay.h"
+#include "voice/wire/voicewire.h"
+
+#include <QNetworkDatagram>
+#include <QUdpSocket>
+
+using namespace Qt::StringLiterals;
+using ClassroomVoice::FloorUnit;
+using VoiceTest::VoiceClient;
+
+namespace {
+
+QByteArray voicePacket(char fill)
+{
+    QByteArray bytes(8 + 40, fill);
+    VoiceWire::setPayloadLength(bytes.data(), 40);
+    return bytes;
+}
+
+class VoiceClass : public LiveTest::ClassFixture
+{
+protected:
+    std::unique_ptr<VoiceClient> enter(qint32 id, const QString &password)
+    {
+        auto client = std::make_unique<VoiceClient>(coursePath);
+        client->login(server->port(), id, password);
+        EXPECT_TRUE(client->waitInClass());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return client->relays->bUDPDistributed(); }, 5000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server->voiceRelay()->isRegistered(id); }, 5000));
+        return client;
+    }
+
+    // Every message sent so far has reached `client` once a note sent
+    // after them has come back.
+    void settle(VoiceClient &client)
+    {
+        const QString marker = u"marker %1"_s.arg(++m_markers);
+        teacher(u"note "_s + marker);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return client.notes->Export().contains(marker); }, 5000));
+    }
+
+    // A plain socket where the client's engine would listen.
+    static std::unique_ptr<QUdpSocket> engineOf(VoiceClient &client)
+    {
+        auto socket = std::make_unique<QUdpSocket>();
+        EXPECT_TRUE(socket->bind(QHostAddress::LocalHost, client.relays->LocalListenPort()));
+        return socket;
+    }
+
+    // The client's engine speaks one packet to its speak relay.
+    static void speak(VoiceClient &client, char fill)
+    {
+        QUdpSocket microphone;
+        microphone.writeDatagram(
+            voicePacket(fill), QHostAddress::LocalHost, client.relays->LocalSpeakPort());
+    }
+
+    static int heard(QUdpSocket &engine, char fill, int ms = 1000)
+    {
+        int count = 0;
+        static_cast<void>(QTest::qWaitFor(
+            [&] {
+                while (engine.hasPendingDatagrams())
+                    if (engine.receiveDatagram().data() == voicePacket(fill))
+                        ++count;
+                return count > 0;
+            },
+            ms));
+        return count;
+    }
+
+    int m_markers = 0;
+};
+
+TEST_F(VoiceClass, GivenTheFloorAStudentIsHeardUntilTheTeacherTakesItBack)
+{
+    auto ann = enter(11, u"pw-ann"_s);
+    auto bob = enter(12, u"pw-bob"_s);
+    auto bobEngine = engineOf(*bob);
+    EXPECT_TRUE(ann->voice.calls.first().startsWith(u"listen 127.0.0.1:"_s));
+    teacher(u"permit 11 speak on"_s);
+
+    // Not holding the floor: nothing leaves ann's relay.
+    speak(*ann, 'q');
+    EXPECT_EQ(heard(*bobEngine, 'q', 300), 0);
+    EXPECT_EQ(ann->relays->datagramsToServer(), 0u);
+
+    Q_EMIT ann->volume->OnMicStart();
+    EXPECT_EQ(ann->window.panelText.value(2), u"申请话筒"_s);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server->floorQueue().contains(11); }, 3000));
+    teacher(u"grant 11"_s);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return ann->floor->floor() == FloorUnit::Floor::Speaking; }, 3000));
+    EXPECT_EQ(ann->window.panelText.value(2), u"正在讲话"_s);
+    EXPECT_TRUE(ann->voice.speaking);
+    EXPECT_TRUE(ann->users->CheckUserSpeakingStatus(11));
+    speak(*ann, 'a');
+    EXPECT_EQ(heard(*bobEngine, 'a'), 1);
+
+    teacher(u"takeback"_s);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return ann->floor->floor() == FloorUnit::Floor::Idle; }, 3000));
+    EXPECT_EQ(ann->window.panelText.value(2), u"空闲"_s);
+    EXPECT_FALSE(ann->voice.speaking);
+    const quint64 sent = ann->relays->datagramsToServer();
+    speak(*ann, 'b');
+    EXPECT_EQ(heard(*bobEngine, 'b', 300), 0);
+    EXPECT_EQ(ann->relays->datagramsToServer(), sent);
+
+    // Asked again, then given back by a second press before the answer: a
+    // hold that crosses the give-back leaves the microphone closed.
+    Q_EMIT ann->volume->OnMicStart();
+    Q_EMIT ann->volume->OnMicStart();
+    teacher(u"grant 11"_s);
+    settle(*ann);
+    EXPECT_NE(ann->floor->floor(), FloorUnit::Floor::Speaking);
+    EXPECT_FALSE(ann->relays->isSpeakOpen());
+    // The give-back reaches the server after the grant: the floor is free
+    // again once its release is back at ann.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !logOf(u"floor-returned"_s).isEmpty(); }, 3000));
+    settle(*ann);
+
+    // The class-wide voice switch off while speaking ends the floor.
+    Q_EMIT ann->volume->OnMicStart();
+    teacher(u"grant 11"_s);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return ann->floor->floor() == FloorUnit::Floor::Speaking; }, 3000));
+    teacher(u"voice off"_s);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return ann->floor->floor() == FloorUnit::Floor::Idle; }, 3000));
+    EXPECT_FALSE(ann->relays->isSpeakOpen());
+    EXPECT_EQ(ann->window.panelText.value(2), u"归还话筒"_s);
+}
+
+TEST_F(VoiceClass, RaisedHandIsNotedToTheTeacherAndLoweredByASecondPress)
+{
+    auto ann = enter(11, u"pw-ann"_s);
+    ann->raiseHand->click();
+    EXPECT_TRUE(ann->users->CheckUserRaiseStatus(11));
+    EXPECT_TRUE(ann->window.handRaised);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (const QJsonObject &e : logOf(u"note"_s))
+                if (e.value(u"Message"_s).toString() == u"[举手]"_s
+                    && e.value(u"ToID"_s).toInt() == 90)
+                    return true;
+            return false;
+        },
+        3000));
+    ann->raiseHand->click();
+    EXPECT_FALSE(ann->users->CheckUserRaiseStatus(11));
+    EXPECT_FALSE(ann->window.handRaised);
+}
+
+TEST_F(VoiceClass, PrivateTalkNeedsConsentAndForgedCommandsChangeNothing)
+{
+    auto ann = enter(11, u"pw-ann"_s);
+    auto bob = enter(12, u"pw-bob"_s);
+    bob->prompter.answers = {Global::PromptAnswer::Yes};
+    const QString point = u"point %1 127.0.0.1 2001"_s.arg(ann->remote.LocalIP());
+
+    // Somebody else (here the teacher's desk) forges an acceptance, an
+    // address reply and an end to ann, who asked nobody.
+    const auto forge = [&](const QString &text) { teacher(u"as 90 note to=11 "_s + text); };
+    forge(u"[同意和你语音密谈]127.0.0.1]2001"_s);
+    forge(u"[回应我的地址]127.0.0.1]2001"_s);
+    forge(u"[结束密谈]"_s);
+    settle(*ann);
+    EXPECT_EQ(ann->voice.calls.size(), 1); // the listening of class entry
+    EXPECT_EQ(ann->talk->TalkPartnerID(), 0);
+    EXPECT_EQ(ann->relays->datagramsToServer(), 0u);
+
+    ann->talk->OnSendUserVoice(12, u"bob"_s);
+    EXPECT_EQ(ann->talk->askedID(), 12);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ann->talk->TalkPartnerID() == 12; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bob->talk->TalkPartnerID() == 11; }, 5000));
+    ASSERT_EQ(bob->prompter.shown.size(), 1);
+    EXPECT_EQ(bob->prompter.shown.first().text, u"ann请求和你语音密谈，你同意吗？"_s);
+    EXPECT_EQ(ann->voice.calls.last(), point);
+    EXPECT_EQ(bob->voice.calls.last(), point);
+    EXPECT_TRUE(ann->users->CheckUserFreeStatus(11));
+
+    // During the talk the microphone goes to the partner, not to the class.
+    speak(*ann, 'p');
+    settle(*ann);
+    EXPECT_EQ(ann->relays->datagramsToServer(), 0u);
+
+    // A third party's end or acceptance moves nothing.
+    forge(u"[结束密谈]"_s);
+    forge(u"[同意和你语音密谈]10.9.9.9]4000"_s);
+    settle(*ann);
+    EXPECT_EQ(ann->talk->TalkPartnerID(), 12);
+    EXPECT_EQ(ann->voice.calls.last(), point);
+
+    // Bob ends: both go back to the class relays, listening only.
+    bob->talk->OnEndUserVoice(11, u"ann"_s);
+    EXPECT_EQ(bob->talk->TalkPartnerID(), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ann->talk->TalkPartnerID() == 0; }, 5000));
+    const auto backHome = [](VoiceClient &c) {
+        return u"listen 127.0.0.1:%1 speak 127.0.0.1:%2"_s.arg(c.relays->LocalListenPort())
+            .arg(c.relays->LocalSpeakPort());
+    };
+    EXPECT_EQ(ann->voice.calls.last(), backHome(*ann));
+    EXPECT_EQ(bob->voice.calls.last(), backHome(*bob));
+    EXPECT_FALSE(ann->voice.speaking);
+    EXPECT_TRUE(ann->users->CheckUserPrepareStatus(11));
+    EXPECT_FALSE(ann->users->CheckUserVoiceStatus(11));
+
+    // After the talk the floor can be asked for again.
+    Q_EMIT ann->volume->OnMicStart();
+    EXPECT_EQ(ann->window.panelText.value(2), u"申请话筒"_s);
+}
+
+TEST(TalkAddress, OnlyUnicastIPv4AndUnprivilegedPortsAreTaken)
+{
+    using ClassroomVoice::ParseTalkAddress;
+    const auto parsed = [](const QString &text) {
+        const auto a = ParseTalkAddress(text);
+        return a ? a->ip + u":"_s + a->port : u"-"_s;
+    };
+    EXPECT_EQ(parsed(u"[同意和你语音密谈] 192.168.0.5 ] 2001 "_s), u"192.168.0.5:2001"_s);
+    EXPECT_EQ(parsed(u"[回应我的地址]10.0.0.1]2001]trailing"_s), u"10.0.0.1:2001"_s);
+    EXPECT_EQ(parsed(u"[回应我的地址]127.0.0.3]65535"_s), u"127.0.0.3:65535"_s);
+    for (const char *bad : {"[x]255.255.255.255]2001", "[x]224.0.0.1]2001", "[x]0.0.0.0]2001",
+             "[x]10.1]2001", "[x]1.2.3.256]2001", "[x]example.org]2001", "[x]1.2.3.4]1023",
+             "[x]1.2.3.4]65536", "[x]1.2.3.4]20x1", "[x]1.2.3.4", "[x]::1]2001", "[x]]2001"})
+        EXPECT_EQ(parsed(QString::fromUtf8(bad)), u"-"_s) << bad;
+}
+
+} // namespace

@@ -1,0 +1,449 @@
+#include "client/shell/campus/campusroad.h"
+
+#include "client/session/sessionstate.h"
+#include "client/shell/campus/accountpages.h"
+#include "client/shell/campus/coursecatalogue.h"
+#include "client/shell/campus/frmclasslist.h"
+#include "client/shell/campus/frmlogin.h"
+#include "client/shell/campus/frmsubscribe.h"
+#include "client/shell/campus/frmtip.h"
+#include "common/errorlog.h"
+#include "common/prompter.h"
+#include "protocol/clsremotesync.h"
+#include "protocol/msgtypes.h"
+
+#include <QMetaEnum>
+#include <QTreeWidget>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+const QString UserForm = u"User Form"_s;
+const QString SystemTitle = u"LumoUser 系统提示："_s;
+constexpr qint16 ConnectionRefused = 10061;
+
+void trace(const QString &procedure)
+{
+    Global::WriteErrorLog(UserForm, procedure);
+}
+
+template <typename Record>
+void logRefused(const ListTexts::Parsed<Record> &parsed, const QString &where)
+{
+    for (const QString &line : parsed.refused)
+        Global::WriteErrorLog(UserForm, where, line, 0);
+}
+} // namespace
+
+CampusRoad::CampusRoad(Dependencies deps, QObject *parent)
+    : QObject(parent)
+    , m_deps(std::move(deps))
+    , m_pages(new AccountPages(this))
+{
+    m_listTimer.setSingleShot(true);
+    m_pauseTimer.setSingleShot(true);
+    m_reconnectTimer.setSingleShot(true);
+    setTiming(m_timing);
+    connect(&m_listTimer, &QTimer::timeout, this, &CampusRoad::onListTimeout);
+    connect(&m_pauseTimer, &QTimer::timeout, this, &CampusRoad::showBooking);
+    connect(&m_reconnectTimer, &QTimer::timeout, this, &CampusRoad::lookUp);
+    connect(m_pages, &AccountPages::userIdFound, this, &CampusRoad::onUserId);
+    connect(m_pages, &AccountPages::balanceFound, this, &CampusRoad::onBalance);
+
+    clsRemoteSync &remote = m_deps.remote;
+    connect(&remote, &clsRemoteSync::Connected, this, &CampusRoad::onConnected);
+    connect(&remote, &clsRemoteSync::DisConnected, this, [this] {
+        // A socket error may be followed by the socket's close: the
+        // reconnect it scheduled goes on.
+        if (m_state != State::ReconnectPause && m_state != State::Idle)
+            Disconnect();
+    });
+    connect(&remote, &clsRemoteSync::SocketError, this,
+        [this](qint16 number, const QString &description, qint32, const QString &) {
+            onSocketError(number, description);
+        });
+    connect(&remote, &clsRemoteSync::GetMsgCampusLogIn, this, &CampusRoad::onCampusLogIn);
+    connect(&remote, &clsRemoteSync::GetMsgCampusCourseList, this, &CampusRoad::onCourseList);
+    connect(&remote, &clsRemoteSync::GetMsgCampusList, this, &CampusRoad::onCategoryList);
+
+    connect(&m_deps.login, &QDialog::accepted, this, [this] {
+        if (m_state != State::LoggingIn)
+            return;
+        m_deps.session.UserName = m_deps.login.UserName;
+        m_deps.session.Password = m_deps.login.Password;
+        m_reconnectTries = 0;
+        m_reconnecting = false;
+        lookUp();
+    });
+    connect(&m_deps.login, &QDialog::rejected, this, [this] {
+        if (m_state == State::LoggingIn)
+            setState(State::Idle);
+    });
+    connect(&m_deps.tip, &FrmTip::cancelled, this, &CampusRoad::Disconnect);
+    connect(&m_deps.subscribe, &QDialog::finished, this, &CampusRoad::onBookingClosed);
+}
+
+CampusRoad::~CampusRoad() = default;
+
+void CampusRoad::setTiming(const Timing &timing)
+{
+    m_timing = timing;
+    m_listTimer.setInterval(timing.listLimitMs);
+    m_pauseTimer.setInterval(timing.bookingPauseMs);
+    m_pages->setTimeLimit(timing.pageLimitMs);
+}
+
+QString CampusRoad::stateName(State state)
+{
+    return QString::fromLatin1(QMetaEnum::fromType<State>().valueToKey(int(state)));
+}
+
+void CampusRoad::setState(State state)
+{
+    if (m_state == state)
+        return;
+    m_state = state;
+    Q_EMIT stateChanged(state);
+}
+
+void CampusRoad::Connect()
+{
+    if (m_state != State::Idle)
+        return;
+    Q_EMIT connectStarted();
+    setState(State::LoggingIn);
+    m_deps.login.open();
+}
+
+void CampusRoad::ConnectAs(const QString &code, const QString &password)
+{
+    Connect();
+    if (m_state != State::LoggingIn)
+        return;
+    m_deps.login.fill(code, password);
+    m_deps.login.confirm();
+}
+
+// The user number, then the campus address, then the connection. Also the
+// road of a reconnect after a socket error.
+void CampusRoad::lookUp()
+{
+    setState(State::LookingUpUser);
+    m_deps.tip.setProgressVisible(false);
+    m_deps.tip.SetDisplayString(u"正在连接校园..."_s);
+    m_deps.tip.show();
+    m_pages->setWebHost(m_deps.webHost());
+    m_pages->searchUserID(m_deps.session.UserName);
+}
+
+void CampusRoad::onUserId(bool ok, const QString &userId, const QString &error)
+{
+    if (m_state != State::LookingUpUser)
+        return;
+    if (!ok) {
+        Global::WriteErrorLog(u"Form1"_s, u"searchUserID"_s, error, 0);
+        fail(SystemTitle, u"无法从网站取得用户编号（%1），请稍后再试一次"_s.arg(error));
+        return;
+    }
+    m_deps.login.UserID = userId;
+    m_deps.session.UserID = userId;
+    m_deps.session.bCampusPhase = true;
+    setState(State::LookingUpAddress);
+    m_pages->DoBalance(m_deps.serverSettings().CampusServerIP);
+}
+
+void CampusRoad::onBalance(const QString &address, bool fromFallback, const QString &error)
+{
+    if (m_state != State::LookingUpAddress)
+        return;
+    if (fromFallback)
+        Global::WriteErrorLog(u"Form1"_s, u"DoBalance"_s,
+            error + u"; the setting CampusServerIP is used: "_s + address, 0);
+    setState(State::ConnectingCampus);
+    if (!m_deps.remote.Connect(address, m_deps.serverSettings().CampusServerPort)) {
+        Disconnect();
+        return;
+    }
+    Q_EMIT connectionStatus(m_reconnecting ? u"连接服务器"_s : u"连接校园"_s);
+}
+
+void CampusRoad::onConnected()
+{
+    SessionState &session = m_deps.session;
+    clsRemoteSync &remote = m_deps.remote;
+    if (m_state == State::ConnectingCampus && session.bCampusPhase) {
+        session.MyID = session.UserID.toInt();
+        remote.setMyID(session.MyID);
+        remote.SendCampusLoginMsg(session.Password);
+        session.bCampusPhase = false;
+        m_deps.tip.SetDisplayString(u"正在登录校园..."_s);
+        setState(State::CampusLogin);
+    } else if (m_state == State::ConnectingClassroom && !session.bCampusPhase) {
+        session.MyID = session.UserID.toInt();
+        remote.setMyID(session.MyID);
+        remote.Login(1, session.Password);
+        session.bCampusPhase = true;
+        setState(State::InClassroom);
+        Q_EMIT classroomConnected();
+    }
+}
+
+void CampusRoad::onCampusLogIn(bool result)
+{
+    if (m_state != State::CampusLogin)
+        return;
+    if (!result) {
+        fail(u"登录错误提示："_s, u"失败信息: 密码错误或您无权参加本次语音交流活动。   "_s);
+        return;
+    }
+    m_reconnectTries = 0;
+    m_reconnecting = false;
+    m_deps.tip.SetDisplayString(u"正在获取课件列表..."_s);
+    m_allCoursesExist = false;
+    setState(State::AwaitingCourses);
+    trace(u"RemoteSync_GetMsgCampusLogIn,RemoteSync.SendCampusCourseListMsg mvSTUDENTLIST"_s);
+    m_deps.remote.SendCampusCourseListMsg(mvSTUDENTLIST);
+    trace(u"RemoteSync_GetMsgCampusLogIn,RemoteSync.SendCampusCourseListMsg mvALLLIST"_s);
+    m_deps.remote.SendCampusCourseListMsg(mvALLLIST);
+    m_listTimer.start();
+}
+
+void CampusRoad::onCourseList(qint32 count, const QString &text, qint32 verb)
+{
+    SessionState &session = m_deps.session;
+    if (verb == mvSTUDENTLIST) {
+        trace(u"RemoteSync_GetMsgCampusCourseList,Case mvSTUDENTLIST"_s);
+        m_deps.subscribe.courseList()->clear();
+        if (count > 0) {
+            const auto parsed = ListTexts::parseCourseList(text, count);
+            logRefused(parsed, u"RemoteSync_GetMsgCampusCourseList"_s);
+            session.BookedCourses = parsed.records;
+        }
+        return;
+    }
+    if (verb != mvALLLIST) {
+        trace(u"RemoteSync_GetMsgCampusCourseList,Case Else"_s);
+        return;
+    }
+    trace(u"RemoteSync_GetMsgCampusCourseList,Case mvALLLIST"_s);
+    m_allCoursesExist = count > 0;
+    if (count > 0) {
+        const auto parsed = ListTexts::parseCourseList(text, count);
+        logRefused(parsed, u"RemoteSync_GetMsgCampusCourseList"_s);
+        session.AllCourses = parsed.records;
+    }
+    if (m_state != State::AwaitingCourses)
+        return;
+    m_listTimer.stop();
+    if (!m_allCoursesExist) {
+        fail(SystemTitle, u"系统无可预约的课程！"_s);
+        return;
+    }
+    m_deps.tip.SetDisplayString(u"正在获取分类列表..."_s);
+    setState(State::AwaitingCategories);
+    m_deps.remote.SendCampusListMsg();
+    m_listTimer.start();
+}
+
+void CampusRoad::onCategoryList(qint32 count, const QString &text)
+{
+    if (m_state != State::AwaitingCategories)
+        return;
+    m_listTimer.stop();
+    m_deps.tip.hide();
+    if (count > 0) {
+        const auto parsed = ListTexts::parseCategoryList(text, count);
+        logRefused(parsed, u"RemoteSync_GetMsgCampusList"_s);
+        m_deps.session.Categories = parsed.records;
+    }
+    m_deps.subscribe.classList()->fillCategories();
+    // Choose and enter.
+    m_deps.subscribe.RemoteSync = &m_deps.remote;
+    m_deps.subscribe.ReloadList();
+    m_deps.subscribe.hide();
+    setState(State::Pausing);
+    m_pauseTimer.start();
+}
+
+void CampusRoad::showBooking()
+{
+    if (m_state != State::Pausing)
+        return;
+    FrmSubscribe &subscribe = m_deps.subscribe;
+    subscribe.prepareStudentView();
+    setState(State::Booking);
+    subscribe.open();
+    if (m_autoEnter != 0) {
+        if (subscribe.selectCourse(m_autoEnter))
+            subscribe.pressEnter();
+        else
+            Global::WriteErrorLog(u"FrmSubscribe"_s, u"AutoEnter"_s,
+                u"course %1 is not booked"_s.arg(m_autoEnter), 0);
+    }
+}
+
+void CampusRoad::onBookingClosed()
+{
+    if (m_state != State::Booking)
+        return;
+    const ListTexts::CourseRecord &course = m_deps.session.CurrentCourse;
+    if (m_deps.subscribe.bEnter && !course.ServerAddress.isEmpty() && course.ServerPort != 0)
+        enterChosenCourse();
+    else
+        Disconnect();
+}
+
+void CampusRoad::enterChosenCourse()
+{
+    SessionState &session = m_deps.session;
+    clsRemoteSync &remote = m_deps.remote;
+    remote.setbEnabled(true);
+    // Leaving the campus server; the booking dialog is already closed.
+    setState(State::Idle);
+    Disconnect();
+
+    const QString fileName = session.CurrentCoursewareFile;
+    if (!IsPlainFileName(fileName)) {
+        Global::WriteErrorLog(u"Form1"_s, u"EnterCourse"_s,
+            u"courseware file name refused: \"%1\""_s.arg(fileName), 0);
+        m_deps.prompter.inform(SystemTitle,
+            u"课件文件名无效（%1），不能进入教室，请与老师联系"_s.arg(fileName),
+            Global::PromptIcon::Warning);
+        return;
+    }
+    const int index = session.CurrentCategoryIndex;
+    const QString url = index >= 0 && index < session.Categories.size()
+        ? CourseCatalogue::CoursewareUrl(session.Categories.at(index), fileName)
+        : QString();
+    const int courseState = m_deps.catalogue.CourseState(url, fileName);
+    if (courseState == 2) {
+        const ListTexts::CourseRecord course = session.CurrentCourse;
+        setState(State::ConnectingClassroom);
+        if (!remote.Connect(course.ServerAddress, QString::number(course.ServerPort))) {
+            Disconnect();
+            return;
+        }
+        Q_EMIT connectionStatus(u"正在连接"_s);
+        Q_EMIT enteringClassroom(course);
+        return;
+    }
+    if (courseState == 0 && !url.isEmpty())
+        m_deps.catalogue.WriteEnterEntry(url, session.CurrentCourse.CourseID);
+    m_deps.prompter.inform(SystemTitle, u"这堂课的课件还没有下载完，不能进入教室，请稍后再试一次"_s,
+        Global::PromptIcon::Warning);
+    Global::SetShowFlag(m_deps.catalogue.appName());
+}
+
+void CampusRoad::onSocketError(qint16 number, const QString &description)
+{
+    if (m_deps.remote.State().toInt() != 9) {
+        m_deps.prompter.show(
+            {QString(), description + u"\r\n请稍后再试一次"_s, Global::PromptIcon::None});
+        Disconnect();
+        return;
+    }
+    if (m_socketErrorBusy)
+        return;
+    m_socketErrorBusy = true;
+    // A refused connection leaves the socket in its error state, so a second
+    // error while the message or the options dialog is open is ignored.
+    if (number == ConnectionRefused && m_deps.session.bCampusPhase) {
+        settleUnconnected();
+        m_deps.prompter.show(
+            {QString(), u"无法连接服务器，请检查服务器设置是否正确！"_s, Global::PromptIcon::None},
+            [this](Global::PromptAnswer) {
+                if (m_deps.showOptions)
+                    m_deps.showOptions([this] { m_socketErrorBusy = false; });
+                else
+                    m_socketErrorBusy = false;
+            });
+        return;
+    }
+    if (number == ConnectionRefused) {
+        settleUnconnected();
+        m_deps.prompter.show({QString(), u"所选课程尚未开始！"_s, Global::PromptIcon::None},
+            [this](Global::PromptAnswer) { m_socketErrorBusy = false; });
+        return;
+    }
+    // Any other error: back to the campus server, a few times in a row with
+    // growing pauses, then give up.
+    if (m_reconnectTries >= m_timing.reconnectTries) {
+        Global::WriteErrorLog(u"Form1"_s, u"RemoteSync_SocketError"_s,
+            u"%1 (%2); no further reconnect"_s.arg(description).arg(number), 0);
+        m_reconnectTries = 0;
+        m_reconnecting = false;
+        Disconnect();
+        m_deps.prompter.show({SystemTitle, u"与服务器的连接多次中断，请检查网络后再连接"_s,
+                                 Global::PromptIcon::Warning},
+            [this](Global::PromptAnswer) { m_socketErrorBusy = false; });
+        return;
+    }
+    Global::WriteErrorLog(u"Form1"_s, u"RemoteSync_SocketError"_s,
+        u"%1 (%2); reconnecting"_s.arg(description).arg(number), 0);
+    const int pause = m_timing.reconnectPauseMs << m_reconnectTries;
+    ++m_reconnectTries;
+    m_reconnecting = true;
+    m_listTimer.stop();
+    m_pauseTimer.stop();
+    m_pages->cancel();
+    if (m_state == State::Booking) {
+        setState(State::ReconnectPause);
+        m_deps.subscribe.reject();
+    }
+    setState(State::ReconnectPause);
+    m_deps.session.bCampusPhase = true;
+    m_reconnectTimer.start(pause);
+    m_socketErrorBusy = false;
+}
+
+void CampusRoad::onListTimeout()
+{
+    if (m_state != State::AwaitingCourses && m_state != State::AwaitingCategories)
+        return;
+    Global::WriteErrorLog(u"Form1"_s, u"RemoteSync_GetMsgCampusLogIn"_s,
+        u"no list reply within %1 ms"_s.arg(m_timing.listLimitMs), 0);
+    fail(SystemTitle, u"校园服务器没有送来课程列表，请稍后再试一次"_s);
+}
+
+void CampusRoad::fail(const QString &title, const QString &text)
+{
+    m_deps.tip.hide();
+    m_deps.prompter.inform(title, text);
+    Disconnect();
+}
+
+void CampusRoad::settleUnconnected()
+{
+    m_listTimer.stop();
+    m_pauseTimer.stop();
+    m_reconnectTimer.stop();
+    m_pages->cancel();
+    m_reconnecting = false;
+    m_deps.tip.hide();
+    setState(State::Idle);
+    Q_EMIT connectionStatus(u"断开"_s);
+    Q_EMIT disconnected();
+}
+
+void CampusRoad::Disconnect()
+{
+    if (m_disconnecting)
+        return;
+    m_disconnecting = true;
+    m_listTimer.stop();
+    m_pauseTimer.stop();
+    m_reconnectTimer.stop();
+    m_pages->cancel();
+    m_reconnecting = false;
+    m_deps.tip.hide();
+    const State was = m_state;
+    setState(State::Idle);
+    if (was == State::Booking)
+        m_deps.subscribe.reject();
+    if (was == State::LoggingIn)
+        m_deps.login.reject();
+    Q_EMIT connectionStatus(u"断开"_s);
+    m_deps.remote.Disconnect();
+    Q_EMIT disconnected();
+    m_disconnecting = false;
+}

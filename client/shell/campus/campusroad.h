@@ -1,0 +1,140 @@
+#pragma once
+
+#include "common/settingsstore.h"
+#include "protocol/listtexts.h"
+
+#include "client/shell/campus/coursecatalogue.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+
+class AccountPages;
+class clsRemoteSync;
+class FrmSubscribe;
+class FrmTip;
+class frmLogin;
+class SessionState;
+
+namespace Global {
+class Prompter;
+}
+
+// The road from "not connected" to a classroom connection: the login
+// dialog, the two account pages, the campus login, the course and category
+// lists, the booking dialog, the decision whether the chosen class may be
+// entered, the switch to the classroom server, socket errors and
+// Disconnect. Every wait is a state with its end conditions (an event, a
+// timer, the connection's end); nothing here runs a nested event loop.
+class CampusRoad : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class State {
+        Idle, // not connected
+        LoggingIn, // login dialog open
+        LookingUpUser, // user number page
+        LookingUpAddress, // campus address page
+        ConnectingCampus,
+        CampusLogin, // login sent, waiting for the answer
+        AwaitingCourses, // course lists asked for
+        AwaitingCategories, // category list asked for
+        Pausing, // the pause before the booking dialog
+        Booking, // booking dialog open
+        ReconnectPause, // a pause before reconnecting after a socket error
+        ConnectingClassroom,
+        InClassroom, // classroom login sent; class entry takes over
+    };
+    Q_ENUM(State)
+
+    struct Dependencies {
+        clsRemoteSync &remote;
+        SessionState &session;
+        Global::Prompter &prompter;
+        CourseCatalogue catalogue; // holds only the application name
+        frmLogin &login;
+        FrmTip &tip;
+        FrmSubscribe &subscribe;
+        // The "Options" values as they are now (the options dialog changes them).
+        std::function<Global::ServerSettings()> serverSettings;
+        // "host" or "host:port" of the account pages.
+        std::function<QString()> webHost;
+        // Opens the options dialog; `closed` runs when it closes.
+        std::function<void(std::function<void()> closed)> showOptions;
+    };
+
+    struct Timing {
+        int bookingPauseMs = 3000; // before the booking dialog shows
+        int listLimitMs = 15000; // for each campus list reply
+        int pageLimitMs = 10000; // for each account page
+        int reconnectPauseMs = 1000; // doubled at each further try
+        int reconnectTries = 3; // in a row, then Disconnect
+    };
+
+    explicit CampusRoad(Dependencies deps, QObject *parent = nullptr);
+    ~CampusRoad() override;
+
+    void setTiming(const Timing &timing);
+    State state() const { return m_state; }
+    static QString stateName(State state);
+
+    // Enters this booked course as soon as the booking dialog shows (scripted
+    // runs); 0 for none.
+    void setAutoEnter(qint32 courseId) { m_autoEnter = courseId; }
+
+public Q_SLOTS:
+    // Menu Connect: opens the login dialog (only when not connected).
+    void Connect();
+    // Connect with the dialog filled and confirmed (scripted runs).
+    void ConnectAs(const QString &code, const QString &password);
+    // Menu Disconnect, and the end of every failure.
+    void Disconnect();
+
+Q_SIGNALS:
+    void stateChanged(CampusRoad::State state);
+    // Menu Connect started: other parts clear what they show of a class.
+    void connectStarted();
+    // Text for the connection panel of the status bar ("连接校园", "断开" ...).
+    void connectionStatus(const QString &text);
+    // The classroom connection is being made for the current course.
+    void enteringClassroom(const ListTexts::CourseRecord &course);
+    // The classroom connection is up and the classroom login was sent.
+    void classroomConnected();
+    // Disconnect ran: other parts end what belongs to a connection.
+    void disconnected();
+
+private:
+    void setState(State state);
+    void lookUp();
+    void onUserId(bool ok, const QString &userId, const QString &error);
+    void onBalance(const QString &address, bool fromFallback, const QString &error);
+    void onConnected();
+    void onCampusLogIn(bool result);
+    void onCourseList(qint32 count, const QString &text, qint32 verb);
+    void onCategoryList(qint32 count, const QString &text);
+    void showBooking();
+    void onBookingClosed();
+    void enterChosenCourse();
+    void onSocketError(qint16 number, const QString &description);
+    void onListTimeout();
+    void fail(const QString &title, const QString &text);
+    // Back to Idle without touching the socket (a refused connection).
+    void settleUnconnected();
+
+    Dependencies m_deps;
+    Timing m_timing;
+    AccountPages *m_pages;
+    QTimer m_listTimer;
+    QTimer m_pauseTimer;
+    QTimer m_reconnectTimer;
+    State m_state = State::Idle;
+    bool m_disconnecting = false;
+    bool m_socketErrorBusy = false;
+    bool m_allCoursesExist = false;
+    bool m_reconnecting = false;
+    int m_reconnectTries = 0;
+    qint32 m_autoEnter = 0;
+};

@@ -1,0 +1,59 @@
+#include "client/shell/campus/frmlogin.h"
+
+#include "common/prompter.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+frmLogin::frmLogin(Global::Prompter &prompter, QWidget *parent)
+    : QDialog(parent)
+    , m_prompter(prompter)
+    , m_code(new QLineEdit(this))
+    , m_password(new QLineEdit(this))
+{
+    setObjectName(u"frmLogin"_s);
+    setWindowTitle(u"登录"_s);
+    setWindowModality(Qt::WindowModal);
+    m_password->setEchoMode(QLineEdit::Password);
+    m_code->setAccessibleName(u"学员代码"_s);
+    m_password->setAccessibleName(u"密码"_s);
+    auto *form = new QFormLayout(this);
+    form->addRow(u"学员代码"_s, m_code);
+    form->addRow(u"密码"_s, m_password);
+    auto *buttons = new QDialogButtonBox(this);
+    buttons->addButton(u"确定"_s, QDialogButtonBox::AcceptRole);
+    buttons->addButton(u"取消"_s, QDialogButtonBox::RejectRole);
+    form->addRow(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &frmLogin::confirm);
+    connect(buttons, &QDialogButtonBox::rejected, this, [this] {
+        Password.clear();
+        UserID.clear();
+        reject();
+    });
+}
+
+void frmLogin::fill(const QString &code, const QString &password)
+{
+    m_code->setText(code);
+    m_password->setText(password);
+}
+
+void frmLogin::confirm()
+{
+    const QString code = m_code->text().trimmed();
+    if (code.isEmpty()) {
+        m_prompter.show({QString(), u"学员代码不能为空"_s, Global::PromptIcon::None});
+        return;
+    }
+    if (m_password->text().isEmpty()) {
+        m_prompter.show({QString(), u"密码不能为空"_s, Global::PromptIcon::None});
+        return;
+    }
+    UserName = code;
+    Password = m_password->text();
+    accept();
+}

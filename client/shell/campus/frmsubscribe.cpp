@@ -1,0 +1,153 @@
+#include "client/shell/campus/frmsubscribe.h"
+
+#include "client/session/sessionstate.h"
+#include "client/shell/campus/coursecatalogue.h"
+#include "client/shell/campus/frmclasslist.h"
+#include "client/shell/campus/listcolumns.h"
+#include "common/errorlog.h"
+#include "common/prompter.h"
+#include "protocol/clsremotesync.h"
+#include "protocol/msgtypes.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+const ListColumns::Column Columns[] = {{u"_1", u"ID", 400}, {u"_2", u"课程名称", 1500},
+    {u"_3", u"课程说明", 2000}, {u"_4", u"讲师", 1000}, {u"_5", u"上课时间", 2000},
+    {u"_6", u"教室IP", 1500}, {u"_7", u"教室端口", 1}, {u"_8", u"所属分类", 2000}};
+
+const ListTexts::CategoryRecord *findCategory(
+    const QVector<ListTexts::CategoryRecord> &categories, qint32 id, int *index = nullptr)
+{
+    for (int i = 0; i < categories.size(); ++i) {
+        if (categories.at(i).CategoryID == id) {
+            if (index)
+                *index = i;
+            return &categories.at(i);
+        }
+    }
+    return nullptr;
+}
+} // namespace
+
+FrmSubscribe::FrmSubscribe(
+    SessionState &session, CourseCatalogue catalogue, Global::Prompter &prompter, QWidget *parent)
+    : QDialog(parent)
+    , m_session(session)
+    , m_catalogue(std::move(catalogue))
+    , m_prompter(prompter)
+    , m_list(new QTreeWidget(this))
+    , m_classList(new FrmClassList(session, this))
+    , m_rebook(new QPushButton(u"重新预约"_s, this))
+    , m_enter(new QPushButton(u"进    入"_s, this))
+    , m_edit(new QPushButton(u"修改信息"_s, this))
+    , m_upload(new QPushButton(u"修改后上传"_s, this))
+{
+    setObjectName(u"FrmSubscribe"_s);
+    setWindowTitle(u"预约的课程"_s);
+    setWindowModality(Qt::WindowModal);
+    ListColumns::setUp(m_list, Columns);
+    m_edit->hide();
+    m_upload->hide();
+    m_edit->setEnabled(false);
+    m_upload->setEnabled(false);
+    m_enter->setAccessibleName(u"进入"_s);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_rebook);
+    buttons->addWidget(m_edit);
+    buttons->addWidget(m_upload);
+    buttons->addWidget(m_enter);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_list);
+    layout->addLayout(buttons);
+    resize(760, 360);
+    connect(m_rebook, &QPushButton::clicked, m_classList, &QDialog::open);
+    connect(m_enter, &QPushButton::clicked, this, &FrmSubscribe::pressEnter);
+    connect(m_classList, &FrmClassList::booked, this, &FrmSubscribe::ReloadList);
+}
+
+void FrmSubscribe::prepareStudentView()
+{
+    setWindowTitle(u"用户预约的课程"_s);
+    m_rebook->show();
+    m_edit->hide();
+    bEnter = false;
+}
+
+void FrmSubscribe::ReloadList()
+{
+    if (RemoteSync) {
+        for (const ListTexts::CourseRecord &course : std::as_const(m_session.BookedCourses))
+            RemoteSync->SendCampusChooseCourseMsg(course.CourseID, mvCANCEL);
+    }
+    m_list->clear();
+    m_list->setSortingEnabled(false);
+    int row = 0;
+    for (const ListTexts::CourseRecord &course : std::as_const(m_session.BookedCourses)) {
+        ++row;
+        auto *item = new QTreeWidgetItem(m_list,
+            {QString::number(course.CourseID), CourseNameOf(course), course.Description,
+                course.Teacher, course.ClassTime, course.ServerAddress,
+                QString::number(course.ServerPort), QString::number(course.CategoryID)});
+        item->setData(0, Qt::UserRole, u"_"_s + QString::number(row));
+        const ListTexts::CategoryRecord *category
+            = findCategory(m_session.Categories, course.CategoryID);
+        if (!category || category->WebHost.isEmpty())
+            continue;
+        m_session.CurrentCoursewareFile = course.FileName;
+        const QString url = CourseCatalogue::CoursewareUrl(*category, course.FileName);
+        const int state = m_catalogue.CourseState(url, course.FileName);
+        m_catalogue.WriteReloadEntry(url, course, state == 2);
+    }
+    m_list->setSortingEnabled(true);
+}
+
+bool FrmSubscribe::selectCourse(qint32 courseId)
+{
+    for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
+        QTreeWidgetItem *item = m_list->topLevelItem(i);
+        if (item->text(0).toInt() == courseId) {
+            m_list->setCurrentItem(item);
+            item->setSelected(true);
+            return true;
+        }
+    }
+    return false;
+}
+
+void FrmSubscribe::pressEnter()
+{
+    const QList<QTreeWidgetItem *> selected = m_list->selectedItems();
+    if (selected.isEmpty()) {
+        m_prompter.inform(u"Lumo Class 系统提示："_s, u"请选择一个课程"_s);
+        return;
+    }
+    const qint32 id = selected.first()->text(0).toInt();
+    ListTexts::CourseRecord chosen;
+    for (const ListTexts::CourseRecord &course : std::as_const(m_session.BookedCourses)) {
+        if (course.CourseID == id)
+            chosen = course;
+    }
+    bEnter = true;
+    m_session.CurrentCourse = chosen;
+    m_session.CurrentCoursewareFile = chosen.FileName;
+    int index = -1;
+    const ListTexts::CategoryRecord *category
+        = findCategory(m_session.Categories, chosen.CategoryID, &index);
+    m_session.CurrentCategoryIndex = index;
+    if (category && !category->WebHost.isEmpty()) {
+        const QString url
+            = CourseCatalogue::CoursewareUrl(*category, m_session.CurrentCoursewareFile);
+        m_catalogue.MarkBegun(url);
+    }
+    if (RemoteSync)
+        RemoteSync->SendCampusChooseCourseMsg(id, mvChoose);
+    Q_EMIT enterChosen();
+    accept();
+}

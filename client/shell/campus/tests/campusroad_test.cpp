@@ -1,0 +1,383 @@
+// The campus road against the simulator's campus, classroom and web servers
+// in this process, with the real dialogs and a scripted prompt.
+#include "client/session/sessionstate.h"
+#include "client/shell/campus/campusroad.h"
+#include "client/shell/campus/coursecatalogue.h"
+#include "client/shell/campus/coursewareredownload.h"
+#include "client/shell/campus/frmclasslist.h"
+#include "client/shell/campus/frmlogin.h"
+#include "client/shell/campus/frmsubscribe.h"
+#include "client/shell/campus/frmtip.h"
+#include "client/shell/campus/tests/rawhttpserver.h"
+#include "common/apppaths.h"
+#include "common/prompter.h"
+#include "common/settingsstore.h"
+#include "common/testsupport/testhome.h"
+#include "companion/agent.h"
+#include "protocol/clsremotesync.h"
+#include "sim/core/simulator.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using State = CampusRoad::State;
+
+namespace {
+
+const char *const Config = R"({
+  "courseFolder": "courses",
+  "users": [
+    {"code": "ann", "id": 11, "password": "pw", "nick": "ann"},
+    {"code": "bob", "id": 12, "password": "pw2", "nick": "bob"}
+  ],
+  "categories": [{"id": 7, "name": "English", "text": "spoken English"}],
+  "classrooms": [{"name": "a"}],
+  "courses": [COURSES]
+})";
+
+const char *const OneCourse = R"({"id": 12, "category": 7, "file": "one.lsn", "teacher": "t",
+    "description": "greetings", "classroom": "a", "booked": ["ann"]})";
+
+class Road : public testing::Test
+{
+protected:
+    void start(const char *courses = OneCourse, const QString &fileOverride = {})
+    {
+        const QString base = home.path() + u"/sim"_s;
+        QDir().mkpath(base + u"/courses/campus7"_s);
+        QFile file(base + u"/courses/campus7/one.lsn"_s);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(courseware);
+        file.close();
+        QByteArray json(Config);
+        json.replace("COURSES", courses);
+        SimConfig config;
+        QString error;
+        ASSERT_TRUE(ParseSimConfig(json, base, config, error)) << error.toStdString();
+        // The simulator's own configuration takes plain names only; a
+        // hostile server is made by changing the course after reading it.
+        if (!fileOverride.isEmpty())
+            config.courses.first().file = fileOverride;
+        Simulator::Options options;
+        options.scriptStart = Simulator::ScriptStart::Never;
+        sim = std::make_unique<Simulator>(
+            config, options, [this](const QJsonObject &entry) { simLog.append(entry); });
+        ASSERT_TRUE(sim->start(error)) << error.toStdString();
+        const QJsonObject ports = sim->ports();
+        webHost = u"127.0.0.1:%1"_s.arg(ports.value(u"web"_s).toInt());
+        settings.CampusServerPort = QString::number(ports.value(u"campus"_s).toInt());
+        classroomPort = ports.value(u"classroom"_s).toInt();
+        makeRoad();
+    }
+
+    void makeRoad()
+    {
+        road = std::make_unique<CampusRoad>(
+            CampusRoad::Dependencies{remote, session, prompter, catalogue, login, tip, subscribe,
+                [this] { return settings; }, [this] { return webHost; },
+                [this](std::function<void()> closed) {
+                    ++optionsShown;
+                    optionsClosed = std::move(closed);
+                }});
+        CampusRoad::Timing timing;
+        timing.bookingPauseMs = 0;
+        timing.listLimitMs = 3000;
+        timing.pageLimitMs = 3000;
+        timing.reconnectPauseMs = 20;
+        road->setTiming(timing);
+    }
+
+    bool reach(State state, int ms = 8000)
+    {
+        return QTest::qWaitFor([&] { return road->state() == state; }, ms);
+    }
+
+    QStringList promptTexts() const
+    {
+        QStringList texts;
+        for (const Global::Prompt &prompt : prompter.shown)
+            texts.append(prompt.text);
+        return texts;
+    }
+
+    bool simSaw(const QString &what, qint32 userId) const
+    {
+        for (const QJsonObject &entry : simLog) {
+            if (entry.value(u"sim"_s).toString() == what
+                && entry.value(u"UserID"_s).toInt() == userId)
+                return true;
+        }
+        return false;
+    }
+
+    QString url(const QString &file = u"one.lsn"_s) const
+    {
+        return u"http://"_s + webHost + u"/CampusDir/campus7/"_s + file;
+    }
+
+    void placeCourseware()
+    {
+        QDir().mkpath(Global::CourseFolder());
+        QFile file(Global::CourseFolder() + u"one.lsn"_s);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(courseware);
+    }
+
+    TestHome home;
+    const QByteArray courseware = QByteArray(4096, 'L');
+    Global::ScriptedPrompter prompter;
+    clsRemoteSync remote;
+    SessionState session;
+    CourseCatalogue catalogue{Global::StudentAppName};
+    frmLogin login{prompter};
+    FrmTip tip;
+    FrmSubscribe subscribe{session, catalogue, prompter};
+    Global::ServerSettings settings{u"127.0.0.1"_s, u"2000"_s, u"2001"_s};
+    QString webHost;
+    int classroomPort = 0;
+    int optionsShown = 0;
+    std::function<void()> optionsClosed;
+    QList<QJsonObject> simLog;
+    std::unique_ptr<Simulator> sim;
+    std::unique_ptr<CampusRoad> road;
+};
+
+TEST_F(Road, LoginListsBookingAndEntersTheRowsClassroomWhenTheCoursewareIsThere)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    placeCourseware();
+    road->ConnectAs(u"ann"_s, u"pw"_s);
+    ASSERT_TRUE(reach(State::Booking)) << CampusRoad::stateName(road->state()).toStdString();
+    EXPECT_TRUE(prompter.shown.isEmpty()) << promptTexts().join(u'|').toStdString();
+    EXPECT_EQ(session.UserID, u"11"_s);
+    EXPECT_EQ(remote.MyID(), 11);
+    EXPECT_EQ(subscribe.windowTitle(), u"用户预约的课程"_s);
+    ASSERT_EQ(subscribe.courseList()->topLevelItemCount(), 1);
+    EXPECT_EQ(subscribe.courseList()->topLevelItem(0)->text(0), u"12"_s);
+    EXPECT_EQ(subscribe.courseList()->topLevelItem(0)->text(6), QString::number(classroomPort));
+    EXPECT_EQ(subscribe.classList()->categoryBox()->itemText(0), u"[7]English"_s);
+    EXPECT_EQ(
+        catalogue.value(url()), u"CourseName=Course12;ClassBegin=0;over=1;CourseDesc=greetings;"_s);
+
+    QSignalSpy entering(road.get(), &CampusRoad::enteringClassroom);
+    // Enter without a row says so and stays.
+    subscribe.courseList()->clearSelection();
+    subscribe.pressEnter();
+    EXPECT_EQ(promptTexts(), QStringList{u"请选择一个课程"_s});
+    EXPECT_EQ(road->state(), State::Booking);
+
+    ASSERT_TRUE(subscribe.selectCourse(12));
+    subscribe.pressEnter();
+    ASSERT_TRUE(reach(State::InClassroom));
+    EXPECT_EQ(entering.count(), 1);
+    EXPECT_EQ(remote.RemotePort(), QString::number(classroomPort));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return simSaw(u"joined"_s, 11); }, 5000));
+    EXPECT_TRUE(simSaw(u"campus-choose"_s, 11));
+    EXPECT_TRUE(session.bCampusPhase);
+    EXPECT_EQ(
+        catalogue.value(url()), u"CourseName=Course12;ClassBegin=1;over=1;CourseDesc=greetings;"_s);
+
+    // The classroom's end brings the road back to the start.
+    QSignalSpy disconnected(road.get(), &CampusRoad::disconnected);
+    road->Disconnect();
+    EXPECT_EQ(road->state(), State::Idle);
+    EXPECT_EQ(disconnected.count(), 1);
+}
+
+TEST_F(Road, RefusedLoginAndNoBookableCourseEndWithTheirMessages)
+{
+    ASSERT_NO_FATAL_FAILURE(start(""));
+    road->ConnectAs(u"ann"_s, u"wrong"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.isEmpty(); }, 8000));
+    EXPECT_EQ(prompter.shown.first().title, u"登录错误提示："_s);
+    EXPECT_EQ(
+        prompter.shown.first().text, u"失败信息: 密码错误或您无权参加本次语音交流活动。   "_s);
+    EXPECT_EQ(road->state(), State::Idle);
+    EXPECT_FALSE(tip.isVisible());
+
+    prompter.shown.clear();
+    road->ConnectAs(u"ann"_s, u"pw"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.isEmpty(); }, 8000));
+    EXPECT_EQ(promptTexts(), QStringList{u"系统无可预约的课程！"_s});
+    EXPECT_EQ(prompter.shown.first().title, u"LumoUser 系统提示："_s);
+    EXPECT_EQ(road->state(), State::Idle);
+
+    // Empty fields keep the login dialog open.
+    prompter.shown.clear();
+    road->ConnectAs(u"  "_s, u"pw"_s);
+    EXPECT_EQ(promptTexts(), QStringList{u"学员代码不能为空"_s});
+    EXPECT_EQ(road->state(), State::LoggingIn);
+    login.fill(u"ann"_s, QString());
+    login.confirm();
+    EXPECT_EQ(promptTexts().last(), u"密码不能为空"_s);
+    login.reject();
+    EXPECT_EQ(road->state(), State::Idle);
+}
+
+TEST_F(Road, MissingCoursewareIsRefusedUntilTheCompanionFetchedIt)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    road->ConnectAs(u"ann"_s, u"pw"_s);
+    ASSERT_TRUE(reach(State::Booking));
+    road->setAutoEnter(12);
+    ASSERT_TRUE(subscribe.selectCourse(12));
+    subscribe.pressEnter();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.isEmpty(); }, 5000));
+    EXPECT_EQ(
+        promptTexts(), QStringList{u"这堂课的课件还没有下载完，不能进入教室，请稍后再试一次"_s});
+    EXPECT_EQ(road->state(), State::Idle);
+    EXPECT_EQ(Global::GetSetting(Global::StudentAppName, u"Http"_s, u"IsShow"_s), u"True"_s);
+    EXPECT_FALSE(simSaw(u"joined"_s, 11));
+
+    Agent agent(Global::StudentAppName);
+    QSignalSpy passed(&agent, &Agent::passDone);
+    agent.pass();
+    ASSERT_TRUE(passed.wait(8000));
+    EXPECT_EQ(CourseCatalogue::pairValue(catalogue.value(url()), u"over"_s), u"1"_s);
+
+    // Entering works now; the booked course is entered by number.
+    prompter.shown.clear();
+    road->ConnectAs(u"ann"_s, u"pw"_s);
+    ASSERT_TRUE(reach(State::InClassroom));
+    EXPECT_TRUE(prompter.shown.isEmpty()) << promptTexts().join(u'|').toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return simSaw(u"joined"_s, 11); }, 5000));
+}
+
+TEST_F(Road, HostileCoursewareNameIsRefusedAndNothingIsWritten)
+{
+    ASSERT_NO_FATAL_FAILURE(start(OneCourse, u"../../evil.lsn"_s));
+    road->setAutoEnter(12);
+    road->ConnectAs(u"ann"_s, u"pw"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.isEmpty(); }, 8000));
+    EXPECT_TRUE(prompter.shown.first().text.startsWith(u"课件文件名无效"_s))
+        << promptTexts().join(u'|').toStdString();
+    EXPECT_EQ(road->state(), State::Idle);
+    EXPECT_FALSE(simSaw(u"joined"_s, 11));
+    EXPECT_NE(home.errorLog().indexOf("../../evil.lsn"), -1);
+
+    // The companion refuses the same name.
+    Agent agent(Global::StudentAppName);
+    QSignalSpy passed(&agent, &Agent::passDone);
+    agent.pass();
+    ASSERT_TRUE(passed.count() > 0 || passed.wait(8000));
+    EXPECT_FALSE(QFile::exists(home.path() + u"/evil.lsn"_s));
+    EXPECT_FALSE(QFile::exists(home.path() + u"/data/evil.lsn"_s));
+    EXPECT_TRUE(QDir(Global::CourseFolder()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(Road, RefusedCampusShowsOptionsOnceAndIgnoresASecondErrorMeanwhile)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
+    settings.CampusServerPort = QString::number(closed.serverPort());
+    closed.close();
+
+    road->ConnectAs(u"ann"_s, u"pw"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return optionsShown > 0; }, 8000));
+    EXPECT_EQ(promptTexts(), QStringList{u"无法连接服务器，请检查服务器设置是否正确！"_s});
+    EXPECT_EQ(road->state(), State::Idle);
+    EXPECT_EQ(remote.State(), u"9"_s);
+
+    // While the options dialog is open a second error changes nothing.
+    Q_EMIT remote.SocketError(10061, u"refused"_s, 0, u"clsRemoteSync"_s);
+    Q_EMIT remote.SocketError(10053, u"aborted"_s, 0, u"clsRemoteSync"_s);
+    EXPECT_EQ(optionsShown, 1);
+    EXPECT_EQ(prompter.shown.size(), 1);
+    EXPECT_EQ(road->state(), State::Idle);
+
+    // Closed, the next error is handled again.
+    optionsClosed();
+    Q_EMIT remote.SocketError(10061, u"refused"_s, 0, u"clsRemoteSync"_s);
+    EXPECT_EQ(optionsShown, 2);
+}
+
+TEST_F(Road, AccountPageFailuresFallBackOrSaySo)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    RawHttpServer pages;
+    pages.answers["/askdesk/balance/getuserid.asp"] = {RawHttpServer::ok("text/plain", "11")};
+    pages.answers["/askdesk/balance/"] = {RawHttpServer::status(500)};
+    webHost = pages.host();
+    road->ConnectAs(u"ann"_s, u"pw"_s);
+    // The address page failed: the setting CampusServerIP is used.
+    ASSERT_TRUE(reach(State::Booking)) << promptTexts().join(u'|').toStdString();
+    EXPECT_NE(home.errorLog().indexOf("DoBalance"), -1);
+    road->Disconnect();
+
+    // No user number: a message, and no connection is tried.
+    pages.answers["/askdesk/balance/getuserid.asp"] = {RawHttpServer::status(404)};
+    road->ConnectAs(u"ann"_s, u"pw"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.isEmpty(); }, 8000));
+    EXPECT_TRUE(prompter.shown.first().text.startsWith(u"无法从网站取得用户编号"_s));
+    EXPECT_EQ(road->state(), State::Idle);
+
+    // A page that never answers ends at the time limit.
+    prompter.shown.clear();
+    pages.answers["/askdesk/balance/getuserid.asp"] = {"HTTP/1.1 200 OK\r\n", false};
+    road->ConnectAs(u"ann"_s, u"pw"_s);
+    EXPECT_EQ(road->state(), State::LookingUpUser);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.isEmpty(); }, 8000));
+    EXPECT_EQ(road->state(), State::Idle);
+}
+
+TEST_F(Road, OtherSocketErrorsReconnectThreeTimesThenGiveUp)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    // The address page names a host that cannot be looked up: every
+    // connection fails with an error other than "refused".
+    RawHttpServer pages;
+    pages.answers["/askdesk/balance/getuserid.asp"] = {RawHttpServer::ok("text/plain", "11")};
+    pages.answers["/askdesk/balance/"] = {RawHttpServer::ok("text/plain", "no-such-host.invalid")};
+    webHost = pages.host();
+    road->ConnectAs(u"ann"_s, u"pw"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.isEmpty(); }, 15000));
+    EXPECT_EQ(road->state(), State::Idle);
+    int addressLookups = 0;
+    for (const QByteArray &request : pages.requests)
+        addressLookups += request == "/askdesk/balance/" ? 1 : 0;
+    EXPECT_EQ(addressLookups, 4); // the first try and three more
+    EXPECT_EQ(prompter.shown.size(), 1);
+}
+
+TEST_F(Road, RedownloadReplacesTheFileOnlyWhenComplete)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    road->ConnectAs(u"ann"_s, u"pw"_s);
+    ASSERT_TRUE(reach(State::Booking));
+    ASSERT_TRUE(subscribe.selectCourse(12));
+    subscribe.pressEnter();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.isEmpty(); }, 5000));
+    prompter.shown.clear();
+
+    FrmTip window;
+    CoursewareRedownload redownload({session, catalogue, prompter, window});
+    QSignalSpy finished(&redownload, &CoursewareRedownload::finished);
+    prompter.answers = {Global::PromptAnswer::Cancel};
+    redownload.cmdDownload_Click();
+    EXPECT_TRUE(finished.isEmpty());
+    EXPECT_FALSE(redownload.downloader().isBusy());
+    EXPECT_TRUE(home.errorLog().indexOf("cmdDownload_Click") < 0);
+
+    redownload.cmdDownload_Click(); // answered OK
+    EXPECT_TRUE(window.isVisible());
+    ASSERT_TRUE(finished.wait(8000));
+    EXPECT_EQ(finished.first().first().value<CoursewareDownloader::Outcome>(),
+        CoursewareDownloader::Outcome::Done);
+    QFile file(Global::CourseFolder() + u"one.lsn"_s);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), courseware);
+    EXPECT_EQ(window.progressValue(), 100);
+    EXPECT_FALSE(window.isVisible());
+}
+
+} // namespace

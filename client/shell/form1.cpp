@@ -1,0 +1,249 @@
+#include "client/shell/form1.h"
+
+#include "client/classroom/frmvizerazav.h"
+#include "client/session/sessionstate.h"
+#include "client/shell/form1menus.h"
+#include "client/shell/frmabout.h"
+#include "client/shell/frminput.h"
+#include "client/shell/frmnotes.h"
+#include "client/shell/frmoptions.h"
+#include "client/shell/frmstatus.h"
+#include "client/shell/shellpictures.h"
+#include "client/shell/statuspanels.h"
+#include "common/apppaths.h"
+#include "common/desktop/shellopen.h"
+#include "common/errorlog.h"
+#include "common/settingsstore.h"
+#include "controls/coursemanage/manage.h"
+#include "controls/notesmanage/notesmanage.h"
+#include "controls/toolbar/toolbar.h"
+#include "controls/userlist/userlist.h"
+#include "controls/volumecontrol/volumecontrol.h"
+#include "controls/whiteboardsign/whiteboardsign.h"
+#include "protocol/clsremotesync.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolBar>
+
+namespace {
+constexpr auto kProductTitle = "LumoStudent";
+}
+
+Form1::Form1(Global::Prompter &prompter, QWidget *parent)
+    : QMainWindow(parent)
+    , m_prompter(prompter)
+    , m_remoteSync(std::make_unique<clsRemoteSync>())
+    , m_companionProgram(Global::ApplicationFolder() + QStringLiteral("castagent"))
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(tr("%1 %2").arg(QLatin1String(kProductTitle), QStringLiteral(LUMO_VERSION)));
+    // Created first, so the units are destroyed before the controls they
+    // drive (children go in creation order; ~Form1 deletes it explicitly).
+    m_unitOwner = new QObject(this);
+    m_unitOwner->setObjectName(QStringLiteral("units"));
+    m_session = new SessionState(this);
+
+    m_ui = BuildForm1Ui(this);
+    m_menus = std::make_unique<Form1Menus>(BuildForm1Menus(this, m_ui.picLogo));
+    m_ui.CourseManage->setPrompter(&m_prompter);
+    m_ui.NotesManage1->setPrompter(&m_prompter);
+
+    connect(m_menus->mnuConnect, &QAction::triggered, this, &Form1::connectRequested);
+    connect(m_menus->tbConnect, &QAction::triggered, this, &Form1::connectRequested);
+    connect(m_menus->mnuDisConnect, &QAction::triggered, this, &Form1::disconnectRequested);
+    connect(m_menus->tbDisConnect, &QAction::triggered, this, &Form1::disconnectRequested);
+    connect(m_menus->tbRefresh, &QAction::triggered, this, &Form1::refreshRequested);
+    connect(m_menus->mnuExportMsg, &QAction::triggered, this, &Form1::exportRequested);
+    connect(m_menus->mnuHelp, &QAction::triggered, this, &Form1::helpRequested);
+    connect(m_menus->mnuOptions, &QAction::triggered, this, &Form1::showOptions);
+    connect(m_menus->mnuAboutWS, &QAction::triggered, this, &Form1::showAbout);
+    connect(m_menus->mnuExit, &QAction::triggered, this, &Form1::close);
+    // The logo and the link label lead to the web site.
+    m_ui.picLogo->installEventFilter(this);
+    m_ui.lblWebLink->installEventFilter(this);
+
+    // The fixed size: the client area below the menu bar is 792 x 554.
+    setFixedSize(Form1InnerWidth, Form1InnerHeight + menuBar()->sizeHint().height());
+}
+
+Form1::~Form1()
+{
+    Unload();
+    delete m_unitOwner;
+    m_unitOwner = nullptr;
+    delete m_voiceWindow.data();
+}
+
+void Form1::Load()
+{
+    // 1. The companion downloader runs beside the client; a failure to
+    //    start it is reported once and start-up goes on.
+    Global::ShellOpenFile(m_companionProgram, 1, m_prompter);
+    // 2.-6. Program state, hosted controls, status bar, roster view.
+    ResetProgramState();
+    PrepareControls();
+    // 7.
+    show();
+    // 8. Settings held for the run, unless the command line already set
+    //    them for this run.
+    if (!m_session->bSettingsLoaded) {
+        m_session->Options = Global::LoadServerSettings(Global::StudentAppName);
+        m_session->WebHost = Global::LoadWebHost(Global::StudentAppName);
+        m_session->bSettingsLoaded = true;
+    }
+    // 9. The courseware folder; errors from here on are ignored.
+    const QString courseFolder = Global::CourseFolder();
+    Global::SaveCoursePath(courseFolder, Global::StudentAppName);
+    QDir().mkpath(courseFolder);
+    // 10. First run.
+    if (Global::ReadFirstRun().trimmed() == QLatin1String("True")) {
+        Global::WriteFirstRun(QStringLiteral("False"));
+        showOptions();
+    }
+    // 11. Pictures.
+    m_ui.cmdRaiseHand->setIcon(ShellPictures::ImageListHand(1));
+    m_ui.cmdSendMail->setIcon(ShellPictures::ImageListHand(3));
+    m_ui.picLogo->setPixmap(ShellPictures::Logo());
+    Q_EMIT loaded();
+}
+
+void Form1::ResetProgramState()
+{
+    m_session->bWhiteBoardPermitted = true;
+    m_session->bInClass = false;
+    m_session->bCampusPhase = true;
+    m_windowState = 0;
+    m_closing = false;
+    m_ui.cmdSendNotes->setEnabled(true);
+    m_ui.Frame3->setEnabled(true);
+}
+
+void Form1::PrepareControls()
+{
+    m_ui.VolumeControl1->SetCmdEnabled(true);
+    m_ui.cmdSendMail->setProperty("mailAddress", QLatin1String(DefaultMailAddress));
+    m_ui.WhiteBoardSign1->ClearSign();
+    m_ui.WhiteBoardSign1->setColor(0);
+    m_ui.VolumeControl1->StartUserHook(this);
+    // The course manager's temporary folder lies under the writable data
+    // folder, not beside the program.
+    m_ui.CourseManage->setgAppPath(Global::DataFolder());
+    m_ui.WhiteBoardToolBar->setViewMode(1);
+    m_ui.StatusBar->setPanel(1, tr("断开"), 2);
+    m_ui.StatusBar->setPanel(2, tr("空闲"), 2);
+    m_ui.ListViewUserList->setUserType(1);
+    m_ui.ListViewUserList->setViewType(lvtList);
+}
+
+void Form1::Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    Q_EMIT unloading();
+    m_ui.VolumeControl1->StopUserHook();
+    m_closing = true;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window != this && window->isVisible())
+            window->close();
+    }
+    if (m_session->bSettingsLoaded) {
+        Global::SaveServerSettings(Global::StudentAppName, m_session->Options);
+        Global::SaveWebHost(Global::StudentAppName, m_session->WebHost);
+    }
+}
+
+Classroom::frmVizeRazav *Form1::voiceWindow()
+{
+    if (!m_voiceWindow) {
+        m_voiceWindow = new Classroom::frmVizeRazav();
+        m_voiceWindow->setPrompter(&m_prompter);
+        m_voiceWindow->setSoundBar(m_ui.SoundBar);
+    }
+    return m_voiceWindow;
+}
+
+FrmInput *Form1::frmInput()
+{
+    if (!m_frmInput)
+        m_frmInput = new FrmInput(this);
+    return m_frmInput;
+}
+
+FrmNotes *Form1::frmNotes()
+{
+    if (!m_frmNotes)
+        m_frmNotes = new FrmNotes(
+            *m_remoteSync, [this] { return m_closing; }, this);
+    return m_frmNotes;
+}
+
+FrmStatus *Form1::frmStatus()
+{
+    if (!m_frmStatus)
+        m_frmStatus = new FrmStatus(this);
+    return m_frmStatus;
+}
+
+void Form1::showOptions()
+{
+    if (!m_frmOptions) {
+        m_frmOptions = new frmOptions(m_session->Options, m_session->WebHost, m_prompter, this);
+        m_frmOptions->setWindowModality(Qt::ApplicationModal);
+        connect(m_frmOptions, &frmOptions::closedWith, this, &Form1::optionsClosed);
+    }
+    m_frmOptions->Reload();
+    m_frmOptions->open();
+}
+
+void Form1::showAbout()
+{
+    if (!m_frmAbout)
+        m_frmAbout = new frmAbout(this);
+    m_frmAbout->show();
+    m_frmAbout->raise();
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonRelease
+        && (watched == m_ui.picLogo || watched == m_ui.lblWebLink)) {
+        Q_EMIT webLinkRequested();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    Unload();
+    QMainWindow::closeEvent(event);
+}
+
+void Form1::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::WindowStateChange) {
+        if (isMinimized()) {
+            m_windowState = 1;
+        } else {
+            const bool restored = m_windowState == 1;
+            m_windowState = 0;
+            if (restored)
+                Q_EMIT restoredFromMinimized();
+        }
+    }
+    QMainWindow::changeEvent(event);
+}
+
+void Form1::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    PlaceForm1Controls(m_ui, width());
+}

@@ -1,0 +1,193 @@
+#include "client/shell/form1ui.h"
+
+#include "client/shell/shellpictures.h"
+#include "client/shell/statuspanels.h"
+#include "controls/coursemanage/manage.h"
+#include "controls/notesmanage/notesmanage.h"
+#include "controls/toolbar/toolbar.h"
+#include "controls/userlist/userlist.h"
+#include "controls/volumecontrol/volumecontrol.h"
+#include "controls/whiteboardole/whiteboardole.h"
+#include "controls/whiteboardsign/whiteboardsign.h"
+
+#include <QCoreApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("Form1", text);
+}
+
+// Column widths of the fixed layout, in pixels.
+constexpr int kMargin = 4;
+constexpr int kSideWidth = 184;
+constexpr int kFieldHeight = 22;
+constexpr int kFrame3Height = 64;
+constexpr int kButtonHeight = 28;
+constexpr int kVolumeHeight = 64;
+
+QLineEdit *ReadOnlyField(QWidget *parent, const QString &name)
+{
+    auto *field = new QLineEdit(parent);
+    field->setObjectName(name);
+    field->setReadOnly(true);
+    field->setFocusPolicy(Qt::NoFocus);
+    return field;
+}
+
+} // namespace
+
+Form1Ui BuildForm1Ui(QMainWindow *window)
+{
+    Form1Ui ui;
+    ui.central = new QWidget(window);
+    ui.central->setObjectName(QStringLiteral("central"));
+    window->setCentralWidget(ui.central);
+    QWidget *c = ui.central;
+
+    auto *courseLabel = new QLabel(tr("课程:"), c);
+    courseLabel->setObjectName(QStringLiteral("lblCourse"));
+    auto *teacherLabel = new QLabel(tr("教师:"), c);
+    teacherLabel->setObjectName(QStringLiteral("lblTeacher"));
+    ui.TxtCourseName = ReadOnlyField(c, QStringLiteral("TxtCourseName"));
+    ui.TxtTeacherName = ReadOnlyField(c, QStringLiteral("TxtTeacherName"));
+    courseLabel->setBuddy(ui.TxtCourseName);
+    teacherLabel->setBuddy(ui.TxtTeacherName);
+
+    ui.CourseManage = new Manage(c);
+    ui.CourseManage->setObjectName(QStringLiteral("CourseManage"));
+    ui.ListViewUserList = new UserList(c);
+    ui.ListViewUserList->setObjectName(QStringLiteral("ListViewUserList"));
+
+    auto *board = new QFrame(c);
+    board->setObjectName(QStringLiteral("WhiteBoard"));
+    board->setFrameShape(QFrame::StyledPanel);
+    board->setAutoFillBackground(true);
+    QPalette palette = board->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    board->setPalette(palette);
+    board->setMouseTracking(true);
+    ui.WhiteBoard = board;
+    ui.WhiteBoardOLE1 = new WhiteBoardOLE(c);
+    ui.WhiteBoardOLE1->setObjectName(QStringLiteral("WhiteBoardOLE1"));
+    ui.WhiteBoardOLE1->setMouseTracking(true);
+    ui.WhiteBoardSign1 = new WhiteBoardSign(c);
+    ui.WhiteBoardSign1->setObjectName(QStringLiteral("WhiteBoardSign1"));
+    // The main window passes its mouse to the layer (in twips).
+    ui.WhiteBoardSign1->setHandlesOwnMouse(false);
+
+    auto *frame3 = new QFrame(c);
+    frame3->setObjectName(QStringLiteral("Frame3"));
+    frame3->setFrameShape(QFrame::StyledPanel);
+    ui.Frame3 = frame3;
+    ui.WhiteBoardToolBar = new ToolBar(frame3);
+    ui.WhiteBoardToolBar->setObjectName(QStringLiteral("WhiteBoardToolBar"));
+
+    ui.NotesManage1 = new NotesManage(c);
+    ui.NotesManage1->setObjectName(QStringLiteral("NotesManage1"));
+    ui.VolumeControl1 = new VolumeControl(c);
+    ui.VolumeControl1->setObjectName(QStringLiteral("VolumeControl1"));
+
+    ui.cmdRaiseHand = new QPushButton(tr("举手"), c);
+    ui.cmdRaiseHand->setObjectName(QStringLiteral("cmdRaiseHand"));
+    ui.cmdSendNotes = new QPushButton(tr("发消息"), c);
+    ui.cmdSendNotes->setObjectName(QStringLiteral("cmdSendNotes"));
+    ui.cmdDownload = new QPushButton(tr("下载课件"), c);
+    ui.cmdDownload->setObjectName(QStringLiteral("cmdDownload"));
+    ui.cmdSendMail = new QPushButton(c);
+    ui.cmdSendMail->setObjectName(QStringLiteral("cmdSendMail"));
+    ui.cmdSendMail->setToolTip(tr("发邮件"));
+    ui.cmdSendMail->setAccessibleName(tr("发邮件"));
+
+    ui.StatusBar = new StatusPanels(window);
+    window->setStatusBar(ui.StatusBar);
+    ui.SoundBar = new QProgressBar(ui.StatusBar);
+    ui.SoundBar->setObjectName(QStringLiteral("SoundBar"));
+    ui.SoundBar->setRange(0, 100);
+    ui.SoundBar->setValue(0);
+    ui.SoundBar->setTextVisible(false);
+    ui.SoundBar->setAccessibleName(tr("音量"));
+
+    ui.picLogo = new QLabel(window);
+    ui.picLogo->setObjectName(QStringLiteral("picLogo"));
+    ui.picLogo->setCursor(Qt::PointingHandCursor);
+    ui.picLogo->setToolTip(tr("访问网站"));
+    ui.lblWebLink = new QLabel(tr("访问网站"), c);
+    ui.lblWebLink->setObjectName(QStringLiteral("lblWebLink"));
+    ui.lblWebLink->setCursor(Qt::PointingHandCursor);
+    QFont linkFont = ui.lblWebLink->font();
+    linkFont.setUnderline(true);
+    ui.lblWebLink->setFont(linkFont);
+    return ui;
+}
+
+void PlaceForm1Controls(Form1Ui &ui, int windowWidth)
+{
+    QWidget *c = ui.central;
+    const int w = c->width();
+    const int h = c->height();
+    const int centerLeft = kSideWidth + kMargin;
+    const int rightLeft = w - kSideWidth;
+    const int centerWidth = rightLeft - centerLeft - kMargin;
+
+    // Left column: course and teacher, the course tree, the roster.
+    int y = kMargin;
+    const int labelWidth = 36;
+    for (auto [label, field] : {std::pair{QStringLiteral("lblCourse"), ui.TxtCourseName},
+             std::pair{QStringLiteral("lblTeacher"), ui.TxtTeacherName}}) {
+        if (auto *l = c->findChild<QLabel *>(label, Qt::FindDirectChildrenOnly))
+            l->setGeometry(kMargin, y, labelWidth, kFieldHeight);
+        field->setGeometry(
+            kMargin + labelWidth, y, kSideWidth - labelWidth - kMargin, kFieldHeight);
+        y += kFieldHeight + kMargin;
+    }
+    const int treeHeight = (h - y) * 2 / 5;
+    ui.CourseManage->setGeometry(kMargin, y, kSideWidth - kMargin, treeHeight);
+    y += treeHeight + kMargin;
+    ui.ListViewUserList->setGeometry(kMargin, y, kSideWidth - kMargin, h - y - kMargin);
+
+    // Centre: the whiteboard with the presentation and the drawing layer
+    // stacked on its rectangle, the tool frame below.
+    const QRect board(centerLeft, kMargin, centerWidth, h - 3 * kMargin - kFrame3Height);
+    ui.WhiteBoard->setGeometry(board);
+    const QRect inner = ui.WhiteBoard->contentsRect().translated(board.topLeft());
+    ui.WhiteBoardOLE1->setGeometry(inner);
+    ui.WhiteBoardSign1->setGeometry(inner);
+    ui.WhiteBoardOLE1->setAreaStartPosX(QStringLiteral("0"));
+    ui.WhiteBoardOLE1->setAreaStartPosY(QStringLiteral("0"));
+    ui.WhiteBoardOLE1->setAreaEndPosX(QString::number(inner.width()));
+    ui.WhiteBoardOLE1->setAreaEndPosY(QString::number(inner.height()));
+    ui.WhiteBoard->lower();
+    ui.WhiteBoardOLE1->raise();
+    ui.WhiteBoardSign1->raise();
+    ui.Frame3->setGeometry(centerLeft, board.bottom() + 1 + kMargin, centerWidth, kFrame3Height);
+    ui.WhiteBoardToolBar->setGeometry(ui.Frame3->contentsRect());
+
+    // Right column: notes, volume, the buttons, the web link.
+    const int buttonsTop = h - kMargin - 2 * kButtonHeight - kMargin;
+    const int volumeTop = buttonsTop - kMargin - kVolumeHeight;
+    ui.NotesManage1->setGeometry(rightLeft, kMargin, kSideWidth - kMargin, volumeTop - 2 * kMargin);
+    ui.VolumeControl1->setGeometry(rightLeft, volumeTop, kSideWidth - kMargin, kVolumeHeight);
+    const int half = (kSideWidth - 2 * kMargin) / 2;
+    ui.cmdRaiseHand->setGeometry(rightLeft, buttonsTop, half, kButtonHeight);
+    ui.cmdSendNotes->setGeometry(rightLeft + half + kMargin, buttonsTop, half, kButtonHeight);
+    const int secondRow = buttonsTop + kButtonHeight + kMargin;
+    ui.cmdDownload->setGeometry(rightLeft, secondRow, half, kButtonHeight);
+    ui.cmdSendMail->setGeometry(
+        rightLeft + half + kMargin, secondRow, kButtonHeight, kButtonHeight);
+    const int linkLeft = rightLeft + half + 2 * kMargin + kButtonHeight;
+    ui.lblWebLink->setGeometry(linkLeft, secondRow, w - linkLeft - kMargin, kButtonHeight);
+
+    // The level bar sits in status panel 3.
+    ui.SoundBar->setGeometry(ui.StatusBar->panelLeft(3) + 3, 4, 120, ui.StatusBar->height() - 8);
+    // The logo lies at the right end of the toolbar, 40 pixels from the
+    // window's right edge.
+    Q_UNUSED(windowWidth);
+}

@@ -1,0 +1,74 @@
+#include "client/session/sessionstate.h"
+#include "client/shell/form1.h"
+#include "client/shell/frmoptions.h"
+#include "client/shell/runreporter.h"
+#include "client/shell/startoptions.h"
+#include "client/shell/statuspanels.h"
+#include "client/shell/wiring.h"
+#include "common/desktop/messageboxprompter.h"
+#include "common/settingsstore.h"
+
+#include <QApplication>
+#include <QJsonObject>
+
+#include <cstdio>
+#include <memory>
+
+int main(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const StartOptions options = ParseStartOptions(arguments);
+    if (options.showHelp || !options.error.isEmpty()) {
+        if (!options.error.isEmpty())
+            std::fprintf(stderr, "LumoStudent: %s\n", qPrintable(options.error));
+        std::fputs(qPrintable(StartOptionsHelp()), options.showHelp ? stdout : stderr);
+        return options.showHelp ? 0 : 2;
+    }
+    // Before anything reads a setting or writes to the log.
+    if (!options.dataDir.isEmpty() && !UseDataFolder(options.dataDir)) {
+        std::fprintf(stderr, "LumoStudent: cannot use %s\n", qPrintable(options.dataDir));
+        return 2;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("LumoStudent"));
+    QApplication::setApplicationVersion(QStringLiteral(LUMO_VERSION));
+
+    // Scripted runs print their events and save their pictures; an
+    // unattended run answers every message box itself.
+    const bool report = options.autoAnswer || !options.screenshotDir.isEmpty();
+    RunReporter reporter(report ? stdout : nullptr, options.screenshotDir);
+    Global::MessageBoxPrompter boxes;
+    ReportingPrompter prompter(options.autoAnswer ? nullptr : &boxes, &reporter);
+    Form1 form(prompter);
+    boxes.setParentWidget(&form);
+    QObject::connect(form.StatusBar(), &StatusPanels::panelChanged, &reporter,
+        [&reporter](int panel, const QString &text) {
+            if (panel == 1)
+                reporter.stage(QStringLiteral("status"), text);
+            else
+                reporter.event(QStringLiteral("status"),
+                    {{QStringLiteral("panel"), panel}, {QStringLiteral("text"), text}});
+        });
+    QObject::connect(&form, &Form1::loaded, &reporter,
+        [&reporter] { reporter.stage(QStringLiteral("loaded")); });
+
+    if (!options.campusHost.isEmpty() || !options.webHost.isEmpty()) {
+        SessionState &session = form.session();
+        session.Options = Global::LoadServerSettings(Global::StudentAppName);
+        session.WebHost = Global::LoadWebHost(Global::StudentAppName);
+        if (!options.campusHost.isEmpty()) {
+            session.Options.CampusServerIP = options.campusHost;
+            session.Options.CampusServerPort = options.campusPort;
+        }
+        if (!options.webHost.isEmpty())
+            session.WebHost = options.webHost;
+        session.bSettingsLoaded = true;
+    }
+
+    WireUnits(form, options);
+    form.Load();
+    return app.exec();
+}

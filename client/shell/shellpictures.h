@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QIcon>
+
+// The main window's image lists, drawn in code. Indices count from 1 as the
+// window's callers name them.
+namespace ShellPictures {
+
+// Status pictures: 1 active (green), 2 inactive (grey).
+QIcon ImageList2(int index);
+// Hand pictures: 1 hand down, 2 hand up, 3 the send-mail picture.
+QIcon ImageListHand(int index);
+// The product logo.
+QPixmap Logo();
+
+} // namespace ShellPictures

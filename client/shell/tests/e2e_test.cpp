@@ -1,0 +1,205 @@
+// The real program against the local servers, as a student would run it:
+// each test starts lumo-classroom-sim with its own configuration and
+// LumoStudent with the scripted-run options, and reads what the program
+// reports (events as JSON lines) and what the servers log.
+#include "client/shell/tests/programrun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kWrongPassword
+    = QStringLiteral("失败信息: 密码错误或您无权参加本次语音交流活动。   ");
+const QString kNoCourse = QStringLiteral("系统无可预约的课程！");
+const QString kNotDownloaded
+    = QStringLiteral("这堂课的课件还没有下载完，不能进入教室，请稍后再试一次");
+const QString kCannotConnect = QStringLiteral("无法连接服务器，请检查服务器设置是否正确！");
+
+// A port that nothing listens on.
+int ClosedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+class E2eTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!QFile::exists(ProgramRun::binFolder() + QStringLiteral("LumoStudent"))
+            || !QFile::exists(ProgramRun::binFolder() + QStringLiteral("lumo-classroom-sim")))
+            GTEST_SKIP() << "LumoStudent or lumo-classroom-sim not built";
+        ASSERT_TRUE(dir.isValid());
+        QDir().mkpath(dataDir());
+        QDir().mkpath(courses());
+    }
+
+    QString dataDir() const { return dir.path() + QStringLiteral("/student"); }
+    QString courses() const { return dir.path() + QStringLiteral("/courses"); }
+    QString courseFolder() const { return dataDir() + QStringLiteral("/Course/"); }
+
+    // The demo course served by the web server (and, with `present`, on the
+    // student's disk already).
+    void provideDemoCourse(bool present)
+    {
+        const QString built
+            = ProgramRun::binFolder() + QStringLiteral("demo/courses/campus7/demo.lsn");
+        QDir().mkpath(courses() + QStringLiteral("/campus7"));
+        QFile::copy(built, courses() + QStringLiteral("/campus7/demo.lsn"));
+        if (present) {
+            QDir().mkpath(courseFolder());
+            QFile::copy(built, courseFolder() + QStringLiteral("demo.lsn"));
+        }
+    }
+
+    bool startSim(const std::function<void(QJsonObject &)> &change = {})
+    {
+        sim = std::make_unique<SimRun>(dir.path(), SimRun::DemoConfig(courses(), change));
+        return sim->ready();
+    }
+
+    void startStudent(const QString &user, const QString &password, QStringList extra = {},
+        int campusPort = 0, int webPort = 0)
+    {
+        QStringList args{QStringLiteral("--data"), dataDir(), QStringLiteral("--auto"),
+            QStringLiteral("--screenshots"), dir.path() + QStringLiteral("/pictures"),
+            QStringLiteral("--campus"),
+            QStringLiteral("127.0.0.1:%1").arg(campusPort ? campusPort : sim->campus()),
+            QStringLiteral("--web"),
+            QStringLiteral("127.0.0.1:%1").arg(webPort ? webPort : sim->web()),
+            QStringLiteral("--user"), user, QStringLiteral("--password"), password};
+        args += extra;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (!env.contains(QStringLiteral("DISPLAY"))
+            && !env.contains(QStringLiteral("QT_QPA_PLATFORM")))
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        student = std::make_unique<ProgramRun>(QStringLiteral("LumoStudent"), args, env);
+        ASSERT_TRUE(student->started());
+    }
+
+    QString both() const
+    {
+        return QStringLiteral("=== student ===\n") + student->transcript()
+            + (sim ? QStringLiteral("\n=== sim ===\n") + sim->program().transcript() : QString());
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<SimRun> sim;
+    std::unique_ptr<ProgramRun> student;
+};
+
+} // namespace
+
+TEST_F(E2eTest, HelpListsTheScriptedRunOptions)
+{
+    ProgramRun help(QStringLiteral("LumoStudent"), {QStringLiteral("--help")});
+    ASSERT_TRUE(help.process().waitForFinished(10000));
+    const QByteArray text = help.process().readAllStandardOutput();
+    for (const char *option :
+        {"--campus", "--web", "--user", "--password", "--enter", "--data", "--screenshots"})
+        EXPECT_TRUE(text.contains(option)) << option;
+    EXPECT_EQ(help.process().exitCode(), 0);
+}
+
+TEST_F(E2eTest, LoginReachesTheBookingDialog)
+{
+    provideDemoCourse(true);
+    ASSERT_TRUE(startSim());
+    startStudent(QStringLiteral("demo"), QStringLiteral("demo"));
+    EXPECT_TRUE(
+        student->waitForEvent(QStringLiteral("stage"), QStringLiteral("FrmSubscribe"), 20000))
+        << both().toStdString();
+    // The settings and the log went to the data folder only.
+    EXPECT_TRUE(QFile::exists(dataDir() + QStringLiteral("/config/DAZoraZuru.conf")));
+}
+
+TEST_F(E2eTest, WrongPasswordIsRefusedWithItsMessage)
+{
+    ASSERT_TRUE(startSim());
+    startStudent(QStringLiteral("demo"), QStringLiteral("not-the-password"));
+    EXPECT_TRUE(student->waitForEvent(QStringLiteral("prompt"), kWrongPassword, 20000))
+        << both().toStdString();
+    EXPECT_FALSE(student->hasEvent(QStringLiteral("stage"), QStringLiteral("FrmSubscribe")));
+}
+
+TEST_F(E2eTest, NoBookableCourseSaysSo)
+{
+    ASSERT_TRUE(
+        startSim([](QJsonObject &root) { root.insert(QStringLiteral("courses"), QJsonArray()); }));
+    startStudent(QStringLiteral("demo"), QStringLiteral("demo"));
+    EXPECT_TRUE(student->waitForEvent(QStringLiteral("prompt"), kNoCourse, 20000))
+        << both().toStdString();
+}
+
+TEST_F(E2eTest, EnterWithCoursewarePresentConnectsToTheClassroom)
+{
+    provideDemoCourse(true);
+    ASSERT_TRUE(startSim());
+    startStudent(QStringLiteral("demo"), QStringLiteral("demo"),
+        {QStringLiteral("--enter"), QStringLiteral("12")});
+    EXPECT_TRUE(student->waitForEvent(QStringLiteral("stage"), QStringLiteral("正在连接"), 25000))
+        << both().toStdString();
+    // The classroom server saw the student's login on the row's address
+    // and port.
+    EXPECT_TRUE(sim->program().waitFor(
+        [](const QJsonObject &line) {
+            const QString text = QString::fromUtf8(QJsonDocument(line).toJson());
+            return text.contains(QStringLiteral("classroom"))
+                && text.contains(QStringLiteral("1001"))
+                && text.contains(QStringLiteral("login"), Qt::CaseInsensitive);
+        },
+        15000))
+        << both().toStdString();
+}
+
+TEST_F(E2eTest, EnterWithCoursewareMissingIsRefusedThenTheCompanionFetchesIt)
+{
+    provideDemoCourse(false);
+    ASSERT_TRUE(startSim());
+    startStudent(QStringLiteral("demo"), QStringLiteral("demo"),
+        {QStringLiteral("--enter"), QStringLiteral("12")});
+    EXPECT_TRUE(student->waitForEvent(QStringLiteral("prompt"), kNotDownloaded, 25000))
+        << both().toStdString();
+    // The companion program, started with the client, fetches the listed
+    // file into the same data folder.
+    if (QFile::exists(ProgramRun::binFolder() + QStringLiteral("castagent"))) {
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return QFile::exists(courseFolder() + QStringLiteral("demo.lsn")); }, 20000))
+            << both().toStdString();
+    }
+}
+
+TEST_F(E2eTest, CampusServerDownShowsTheMessageThenTheOptions)
+{
+    ASSERT_TRUE(startSim());
+    const int closed = ClosedPort();
+    // The address page names the simulator's campus address; the port is
+    // the held setting, and nothing listens there.
+    startStudent(QStringLiteral("demo"), QStringLiteral("demo"), {}, closed);
+    EXPECT_TRUE(student->waitForEvent(QStringLiteral("prompt"), kCannotConnect, 20000))
+        << both().toStdString();
+    EXPECT_TRUE(student->waitForEvent(QStringLiteral("stage"), QStringLiteral("frmOptions"), 10000))
+        << both().toStdString();
+}
+
+TEST_F(E2eTest, WebPagesDownFallBackToTheCampusSetting)
+{
+    provideDemoCourse(true);
+    ASSERT_TRUE(startSim());
+    startStudent(QStringLiteral("demo"), QStringLiteral("demo"), {}, 0, ClosedPort());
+    // Without the user-number page there is no number to log in with; the
+    // address falls back to the setting. Either way the program must not
+    // hang: it ends the attempt with a message.
+    EXPECT_TRUE(student->waitForEvent(QStringLiteral("prompt"), QString(), 25000))
+        << both().toStdString();
+}

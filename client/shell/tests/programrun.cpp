@@ -1,0 +1,144 @@
+#include "client/shell/tests/programrun.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTest>
+
+ProgramRun::ProgramRun(
+    const QString &program, const QStringList &arguments, const QProcessEnvironment &env)
+{
+    m_process.setProcessEnvironment(env);
+    QObject::connect(
+        &m_process, &QProcess::readyReadStandardOutput, &m_process, [this] { readLines(); });
+    QObject::connect(&m_process, &QProcess::readyReadStandardError, &m_process,
+        [this] { m_stderr += m_process.readAllStandardError(); });
+    m_process.start(binFolder() + program, arguments);
+    m_started = m_process.waitForStarted(10000);
+}
+
+ProgramRun::~ProgramRun()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000)) {
+            m_process.kill();
+            m_process.waitForFinished(3000);
+        }
+    }
+}
+
+QString ProgramRun::binFolder()
+{
+    return QCoreApplication::applicationDirPath() + u'/';
+}
+
+void ProgramRun::readLines()
+{
+    m_pending += m_process.readAllStandardOutput();
+    qsizetype end;
+    while ((end = m_pending.indexOf('\n')) >= 0) {
+        const QByteArray line = m_pending.left(end);
+        m_pending.remove(0, end + 1);
+        const QJsonDocument doc = QJsonDocument::fromJson(line);
+        if (doc.isObject())
+            m_lines << doc.object();
+    }
+}
+
+bool ProgramRun::waitFor(const std::function<bool(const QJsonObject &)> &match, int timeoutMs)
+{
+    qsizetype checked = 0;
+    return QTest::qWaitFor(
+        [&] {
+            for (; checked < m_lines.size(); ++checked) {
+                if (match(m_lines.at(checked)))
+                    return true;
+            }
+            return false;
+        },
+        timeoutMs);
+}
+
+namespace {
+bool Matches(const QJsonObject &line, const QString &event, const QString &text)
+{
+    if (line.value(QStringLiteral("event")).toString() != event)
+        return false;
+    if (text.isEmpty())
+        return true;
+    for (auto it = line.begin(); it != line.end(); ++it) {
+        if (it.value().isString() && it.value().toString().contains(text))
+            return true;
+    }
+    return false;
+}
+} // namespace
+
+bool ProgramRun::waitForEvent(const QString &event, const QString &text, int timeoutMs)
+{
+    return waitFor([&](const QJsonObject &line) { return Matches(line, event, text); }, timeoutMs);
+}
+
+bool ProgramRun::hasEvent(const QString &event, const QString &text) const
+{
+    for (const QJsonObject &line : m_lines) {
+        if (Matches(line, event, text))
+            return true;
+    }
+    return false;
+}
+
+QString ProgramRun::transcript() const
+{
+    QStringList out;
+    for (const QJsonObject &line : m_lines)
+        out << QString::fromUtf8(QJsonDocument(line).toJson(QJsonDocument::Compact));
+    return out.join(u'\n') + QStringLiteral("\n--- stderr ---\n")
+        + QString::fromUtf8(m_stderr.right(3000));
+}
+
+SimRun::SimRun(const QString &folder, const QByteArray &configJson)
+{
+    const QString configPath = folder + QStringLiteral("/sim.json");
+    QFile file(configPath);
+    if (!file.open(QIODevice::WriteOnly) || file.write(configJson) != configJson.size())
+        return;
+    file.close();
+    m_run = std::make_unique<ProgramRun>(QStringLiteral("lumo-classroom-sim"),
+        QStringList{QStringLiteral("--config"), configPath, QStringLiteral("--no-console"),
+            QStringLiteral("--script-start"), QStringLiteral("never")});
+    m_run->waitFor([this](const QJsonObject &line) {
+        if (!line.contains(QStringLiteral("campus")))
+            return false;
+        m_web = line.value(QStringLiteral("web")).toInt();
+        m_campus = line.value(QStringLiteral("campus")).toInt();
+        m_classroom = line.value(QStringLiteral("classroom")).toInt();
+        return true;
+    });
+}
+
+QByteArray SimRun::DemoConfig(
+    const QString &courseFolder, const std::function<void(QJsonObject &)> &change)
+{
+    QFile demo(ProgramRun::binFolder() + QStringLiteral("demo/demo.json"));
+    if (!demo.open(QIODevice::ReadOnly))
+        return {};
+    QJsonObject root = QJsonDocument::fromJson(demo.readAll()).object();
+    root.insert(QStringLiteral("courseFolder"), courseFolder);
+    root.insert(
+        QStringLiteral("pagesFolder"), ProgramRun::binFolder() + QStringLiteral("demo/pages"));
+    // No scripted lesson: the tests end at the class entry.
+    QJsonArray rooms = root.value(QStringLiteral("classrooms")).toArray();
+    for (qsizetype i = 0; i < rooms.size(); ++i) {
+        QJsonObject room = rooms.at(i).toObject();
+        room.insert(QStringLiteral("script"), QString());
+        rooms.replace(i, room);
+    }
+    root.insert(QStringLiteral("classrooms"), rooms);
+    if (change)
+        change(root);
+    return QJsonDocument(root).toJson();
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// One program of the build started for an end-to-end test, its standard
+// output kept as JSON lines.
+class ProgramRun
+{
+public:
+    ProgramRun(const QString &program, const QStringList &arguments,
+        const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
+    ~ProgramRun();
+
+    bool started() const { return m_started; }
+    // Waits (running the event loop) until a line satisfies `match`.
+    bool waitFor(const std::function<bool(const QJsonObject &)> &match, int timeoutMs = 15000);
+    // A line whose "event" is `event` and whose text fields contain `text`.
+    bool waitForEvent(const QString &event, const QString &text, int timeoutMs = 15000);
+    bool hasEvent(const QString &event, const QString &text) const;
+    QList<QJsonObject> lines() const { return m_lines; }
+    QString transcript() const;
+    QByteArray standardError() const { return m_stderr; }
+    QProcess &process() { return m_process; }
+
+    // The folder of the programs under test (beside the test program).
+    static QString binFolder();
+
+private:
+    void readLines();
+
+    QProcess m_process;
+    QByteArray m_pending;
+    QByteArray m_stderr;
+    QList<QJsonObject> m_lines;
+    bool m_started = false;
+};
+
+// The local servers with a configuration written for the test; their ports
+// from the first line.
+class SimRun
+{
+public:
+    // `configJson` may name "courseFolder" relative to `folder`.
+    SimRun(const QString &folder, const QByteArray &configJson);
+    bool ready() const { return m_web > 0 && m_campus > 0; }
+    int web() const { return m_web; }
+    int campus() const { return m_campus; }
+    int classroom() const { return m_classroom; }
+    ProgramRun &program() { return *m_run; }
+
+    // The demo configuration with a course folder and changes applied.
+    static QByteArray DemoConfig(
+        const QString &courseFolder, const std::function<void(QJsonObject &)> &change = {});
+
+private:
+    std::unique_ptr<ProgramRun> m_run;
+    int m_web = 0;
+    int m_campus = 0;
+    int m_classroom = 0;
+};

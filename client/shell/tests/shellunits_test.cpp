@@ -1,0 +1,264 @@
+// The main window's own units: mouse forwarding to the drawing layer, the
+// board refresh, help and links, the export, the command line, the run
+// reports.
+#include "client/session/sessionstate.h"
+#include "client/shell/form1.h"
+#include "client/shell/frminput.h"
+#include "client/shell/runreporter.h"
+#include "client/shell/shellcommands.h"
+#include "client/shell/startoptions.h"
+#include "client/shell/whiteboardinput.h"
+#include "common/prompter.h"
+#include "common/testsupport/testhome.h"
+#include "controls/notesmanage/notesmanage.h"
+#include "controls/whiteboardole/whiteboardole.h"
+#include "controls/whiteboardsign/signmodel.h"
+#include "controls/whiteboardsign/whiteboardsign.h"
+#include "protocol/clsremotesync.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTextBrowser>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct BoardFixture {
+    TestHome home;
+    Global::ScriptedPrompter prompter;
+    std::unique_ptr<Form1> form;
+    std::unique_ptr<WhiteBoardInput> input;
+
+    BoardFixture()
+    {
+        form = std::make_unique<Form1>(prompter);
+        form->setCompanionProgram(QDir::tempPath() + QStringLiteral("/lumo-missing-castagent"));
+        form->Load();
+        input = std::make_unique<WhiteBoardInput>(WhiteBoardInput::Deps{form->RemoteSync(),
+            form->session(), form->whiteBoardSign(), form->WhiteBoard(), form->whiteBoardOLE(),
+            [this] { return form->frmInput(); }, [] { return QPixmap(); }});
+    }
+    QRect board() const { return form->WhiteBoard()->geometry(); }
+    int signs() const { return form->whiteBoardSign()->model().liveCount(); }
+    void armRectangle()
+    {
+        form->whiteBoardSign()->setShape(WhiteBoard::stRectangle);
+        form->whiteBoardSign()->setIfDraw(true);
+    }
+};
+
+// A server that counts the bytes the form's connection sends.
+struct CountingServer {
+    QTcpServer server;
+    QPointer<QTcpSocket> peer;
+    QByteArray received;
+    bool ready = false;
+    explicit CountingServer(clsRemoteSync &remote)
+    {
+        server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&server, &QTcpServer::newConnection, &server, [this] {
+            peer = server.nextPendingConnection();
+            QObject::connect(
+                peer, &QTcpSocket::readyRead, peer, [this] { received += peer->readAll(); });
+        });
+        remote.Connect(QStringLiteral("127.0.0.1"), QString::number(server.serverPort()));
+        ready = QTest::qWaitFor([this] { return !peer.isNull(); }, 3000);
+    }
+};
+
+} // namespace
+
+TEST(WhiteBoardInputTest, PositionsBecomeTwipsAndReleaseOutsideIsNotPassed)
+{
+    BoardFixture f;
+    const QPoint origin = f.board().topLeft();
+    f.armRectangle();
+    f.input->MouseDown(1, 0, origin + QPoint(10, 20));
+    f.input->MouseMove(1, 0, origin + QPoint(30, 40));
+    f.input->MouseUp(1, 0, origin + QPoint(30, 40));
+    ASSERT_EQ(f.signs(), 1);
+    const QRect box = f.form->whiteBoardSign()->model().sign(0).box;
+    EXPECT_EQ(box.topLeft(), QPoint(150, 300));
+    EXPECT_NEAR(box.right(), 450, 1);
+    EXPECT_NEAR(box.bottom(), 600, 1);
+
+    // Released outside the board: the layer never hears of it.
+    f.armRectangle();
+    f.input->MouseDown(1, 0, origin + QPoint(10, 20));
+    f.input->MouseUp(1, 0, f.board().bottomRight() + QPoint(5, 5));
+    EXPECT_EQ(f.signs(), 1);
+    // On the right edge (edges count).
+    f.input->MouseUp(1, 0, QPoint(origin.x() + f.board().width(), origin.y() + 50));
+    EXPECT_EQ(f.signs(), 2);
+}
+
+TEST(WhiteBoardInputTest, WithoutPermissionNothingIsDrawn)
+{
+    BoardFixture f;
+    f.form->session().bWhiteBoardPermitted = false;
+    const QPoint origin = f.board().topLeft();
+    f.armRectangle();
+    f.input->MouseDown(1, 0, origin + QPoint(10, 20));
+    f.input->MouseUp(1, 0, origin + QPoint(60, 60));
+    EXPECT_EQ(f.signs(), 0);
+}
+
+TEST(WhiteBoardInputTest, RealMouseOverThePresentationReachesTheLayer)
+{
+    BoardFixture f;
+    f.armRectangle();
+    QWidget *ole = f.form->whiteBoardOLE();
+    QTest::mousePress(ole, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseMove(ole, QPoint(50, 40));
+    QTest::mouseRelease(ole, Qt::LeftButton, {}, QPoint(50, 40));
+    EXPECT_EQ(f.signs(), 1);
+}
+
+TEST(WhiteBoardInputTest, RefreshAndRestoreAskTheServerOnlyInClass)
+{
+    BoardFixture f;
+    CountingServer server(f.form->RemoteSync());
+    ASSERT_TRUE(server.ready);
+    f.input->Refresh();
+    f.input->Restored();
+    QTest::qWait(100);
+    EXPECT_TRUE(server.received.isEmpty());
+    f.form->session().bInClass = true;
+    f.input->Restored();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !server.received.isEmpty(); }, 3000));
+    const qsizetype once = server.received.size();
+    f.input->Refresh();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.received.size() == 2 * once; }, 3000));
+}
+
+TEST(ShellCommandsTest, HelpOpensTheWebPageElseTheShippedPage)
+{
+    TestHome home;
+    Global::ScriptedPrompter prompter;
+    SessionState session;
+    session.WebHost = QStringLiteral("127.0.0.1:8123");
+    NotesManage notes;
+    QWidget window;
+    QList<QUrl> opened;
+    bool browserWorks = true;
+    ShellCommands commands({session, prompter, &notes, &window,
+        [&](const QUrl &url) {
+            opened << url;
+            return browserWorks;
+        },
+        {}});
+    commands.Help();
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(
+        opened.first().toString(), QStringLiteral("http://127.0.0.1:8123/askdesk/lumo/sindex.htm"));
+    EXPECT_EQ(commands.helpWindow(), nullptr);
+
+    commands.OpenWebSite();
+    EXPECT_EQ(opened.last().toString(), QStringLiteral("http://127.0.0.1:8123"));
+
+    browserWorks = false;
+    commands.Help();
+    if (QFile::exists(ShellCommands::LocalHelpPath())) {
+        ASSERT_NE(commands.helpWindow(), nullptr);
+        EXPECT_TRUE(commands.helpWindow()->isVisible());
+        EXPECT_TRUE(commands.helpWindow()->toPlainText().contains(QStringLiteral("LumoStudent")));
+    } else {
+        ASSERT_EQ(prompter.shown.size(), 1);
+    }
+}
+
+TEST(ShellCommandsTest, ExportAppendsHeaderAndHistoryAndCancelWritesNothing)
+{
+    TestHome home;
+    Global::ScriptedPrompter prompter;
+    SessionState session;
+    NotesManage notes;
+    notes.AddMessage(QStringLiteral("老师: 大家好"));
+    QWidget window;
+    QString answer;
+    ShellCommands commands(
+        {session, prompter, &notes, &window, {}, [&](auto done) { done(answer); }});
+    const QString path = home.path() + QStringLiteral("/notes.txt");
+
+    commands.ExportNotes(); // cancelled
+    EXPECT_FALSE(QFile::exists(path));
+
+    answer = path;
+    commands.ExportNotes();
+    commands.ExportNotes();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    EXPECT_EQ(text.count(QStringLiteral("------------短消息导出-------------------- ")), 2);
+    EXPECT_EQ(text.count(QStringLiteral("老师: 大家好")), 2);
+    EXPECT_TRUE(text.endsWith(QStringLiteral("\r\n")));
+    EXPECT_TRUE(prompter.shown.isEmpty());
+
+    answer = home.path() + QStringLiteral("/no/such/folder/notes.txt");
+    commands.ExportNotes();
+    ASSERT_EQ(prompter.shown.size(), 1);
+    EXPECT_EQ(prompter.shown.first().text, QStringLiteral("打开指定文件出错！"));
+}
+
+TEST(StartOptionsTest, ScriptedRunOptionsAndTheirFaults)
+{
+    const auto parse = [](std::initializer_list<const char *> args) {
+        QStringList list{QStringLiteral("LumoStudent")};
+        for (const char *a : args)
+            list << QString::fromUtf8(a);
+        return ParseStartOptions(list);
+    };
+    const StartOptions full = parse(
+        {"--campus", "127.0.0.1:4100", "--web", "localhost:8080", "--user", "demo", "--password",
+            "pw", "--enter", "7", "--data", "/tmp/d", "--screenshots", "/tmp/s", "--auto"});
+    EXPECT_TRUE(full.error.isEmpty());
+    EXPECT_EQ(full.campusHost, QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(full.campusPort, QStringLiteral("4100"));
+    EXPECT_EQ(full.webHost, QStringLiteral("localhost:8080"));
+    EXPECT_TRUE(full.loginAtStart());
+    EXPECT_EQ(full.enterCourse, QStringLiteral("7"));
+    EXPECT_TRUE(full.autoAnswer);
+
+    EXPECT_TRUE(parse({"--help"}).showHelp);
+    EXPECT_FALSE(parse({"--campus", "127.0.0.1"}).error.isEmpty());
+    EXPECT_FALSE(parse({"--campus", "127.0.0.1:70000"}).error.isEmpty());
+    EXPECT_FALSE(parse({"--web", "host:"}).error.isEmpty());
+    EXPECT_FALSE(parse({"--user", "demo"}).error.isEmpty());
+    EXPECT_FALSE(parse({"--user", "--password", "x"}).error.isEmpty());
+    EXPECT_FALSE(parse({"--bogus"}).error.isEmpty());
+    EXPECT_TRUE(StartOptionsHelp().contains(QStringLiteral("--screenshots")));
+}
+
+TEST(RunReporterTest, UnattendedPromptsAreAnsweredReportedAndPictured)
+{
+    TestHome home;
+    const QString pictures = home.path() + QStringLiteral("/pictures");
+    std::FILE *out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    RunReporter reporter(out, pictures);
+    ReportingPrompter prompter(nullptr, &reporter);
+    QWidget window;
+    window.setObjectName(QStringLiteral("probe"));
+    window.resize(100, 80);
+    window.show();
+    Global::PromptAnswer answer = Global::PromptAnswer::Cancel;
+    prompter.show({QStringLiteral("t"), QStringLiteral("问题"), Global::PromptIcon::Question,
+                      Global::PromptButtons::YesNo},
+        [&](Global::PromptAnswer a) { answer = a; });
+    EXPECT_EQ(answer, Global::PromptAnswer::Yes);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return !QDir(pictures).entryList({QStringLiteral("*probe.png")}).isEmpty(); }, 3000));
+    std::rewind(out);
+    QByteArray lines;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, out))
+        lines += buffer;
+    std::fclose(out);
+    EXPECT_TRUE(lines.contains("\"event\":\"prompt\""));
+    EXPECT_TRUE(lines.contains("问题"));
+    EXPECT_TRUE(lines.contains("\"event\":\"picture\""));
+}

@@ -1,0 +1,200 @@
+#include "client/shell/wiring.h"
+
+#include "client/session/sessionstate.h"
+#include "client/shell/form1.h"
+#include "client/shell/startoptions.h"
+#include "common/prompter.h"
+#include "protocol/clsremotesync.h"
+
+// --- includes: main window ---
+#include "client/shell/shellcommands.h"
+#include "client/shell/whiteboardinput.h"
+#include "controls/whiteboardole/whiteboardole.h"
+
+#include <QLabel>
+#include <QMouseEvent>
+// --- end includes: main window ---
+
+// --- includes: campus road ---
+#include "client/shell/campus/campusroad.h"
+#include "client/shell/campus/coursecatalogue.h"
+#include "client/shell/campus/coursewareredownload.h"
+#include "client/shell/campus/frmlogin.h"
+#include "client/shell/campus/frmsubscribe.h"
+#include "client/shell/campus/frmtip.h"
+#include "client/shell/statuspanels.h"
+
+#include <QPushButton>
+
+#include <memory>
+// --- end includes: campus road ---
+
+// --- includes: class entry and live class ---
+#include "client/classroom/live/answerbar.h"
+#include "client/classroom/live/classlivestate.h"
+#include "client/classroom/live/desktopports.h"
+#include "client/classroom/live/liveclass.h"
+#include "client/shell/shellpictures.h"
+#include "client/shell/statuspanels.h"
+#include "common/apppaths.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+// --- end includes: class entry and live class ---
+
+// --- includes: voice, floor and private talk ---
+// --- end includes: voice, floor and private talk ---
+
+void WireUnits(Form1 &form, const StartOptions &options)
+{
+    QObject *owner = form.unitOwner();
+    clsRemoteSync &remote = form.RemoteSync();
+    SessionState &session = form.session();
+    Global::Prompter &prompter = form.prompter();
+    Q_UNUSED(options);
+
+    // --- main window ---
+    auto *whiteBoardInput = new WhiteBoardInput(
+        {remote, session, form.whiteBoardSign(), form.WhiteBoard(), form.whiteBoardOLE(),
+            [&form] { return form.frmInput(); }, [&form] { return form.whiteBoardOLE()->grab(); }},
+        owner);
+    QObject::connect(&form, &Form1::refreshRequested, whiteBoardInput, &WhiteBoardInput::Refresh);
+    QObject::connect(
+        &form, &Form1::restoredFromMinimized, whiteBoardInput, &WhiteBoardInput::Restored);
+
+    auto *commands
+        = new ShellCommands({session, prompter, form.notesManage(), &form, {}, {}}, owner);
+    QObject::connect(&form, &Form1::helpRequested, commands, &ShellCommands::Help);
+    QObject::connect(&form, &Form1::exportRequested, commands, &ShellCommands::ExportNotes);
+    QObject::connect(&form, &Form1::webLinkRequested, commands, &ShellCommands::OpenWebSite);
+    // --- end main window ---
+
+    // --- campus road ---
+    const CourseCatalogue catalogue(Global::StudentAppName);
+    auto *login = new frmLogin(prompter, &form);
+    auto *tip = new FrmTip(&form);
+    auto *subscribe = new FrmSubscribe(session, catalogue, prompter, &form);
+    auto *road = new CampusRoad(
+        {remote, session, prompter, catalogue, *login, *tip, *subscribe,
+            [&session] { return session.Options; }, [&session] { return session.WebHost; },
+            [&form](std::function<void()> closed) {
+                // One answer per opening of the dialog.
+                auto once = std::make_shared<QMetaObject::Connection>();
+                *once = QObject::connect(&form, &Form1::optionsClosed, [once, closed](bool) {
+                    QObject::disconnect(*once);
+                    closed();
+                });
+                form.showOptions();
+            }},
+        owner);
+    QObject::connect(&form, &Form1::connectRequested, road, &CampusRoad::Connect);
+    QObject::connect(&form, &Form1::disconnectRequested, road, &CampusRoad::Disconnect);
+    QObject::connect(road, &CampusRoad::connectionStatus, &form, [&form](const QString &text) {
+        form.StatusBar()->setPanel(1, text, text == QStringLiteral("断开") ? 2 : 1);
+    });
+    auto *downloadWindow = new FrmTip(&form);
+    auto *redownload
+        = new CoursewareRedownload({session, catalogue, prompter, *downloadWindow}, owner);
+    QObject::connect(form.cmdDownload(), &QPushButton::clicked, redownload,
+        &CoursewareRedownload::cmdDownload_Click);
+    road->setAutoEnter(options.enterCourse.toInt());
+    if (options.loginAtStart()) {
+        QObject::connect(
+            &form, &Form1::loaded, road, [road, user = options.user, password = options.password] {
+                road->ConnectAs(user, password);
+            });
+    } else if (options.openLoginAtStart()) {
+        QObject::connect(&form, &Form1::loaded, road,
+            [road, login, user = options.user, password = options.password] {
+                road->Connect();
+                login->fill(user, password);
+            });
+    }
+    // --- end campus road ---
+
+    // --- class entry and live class ---
+    {
+        // The main window's own widgets as the live class drives them.
+        struct FormClassWindow : QObject, ClassLive::ClassWindow {
+            FormClassWindow(Form1 &f, QObject *parent)
+                : QObject(parent)
+                , form(f)
+            { }
+            void setStatusPanel(
+                int panel, const QString &text, ClassLive::PanelPicture picture) override
+            {
+                if (picture == ClassLive::PanelPicture::Keep)
+                    form.StatusBar()->setPanelText(panel, text);
+                else
+                    form.StatusBar()->setPanel(
+                        panel, text, picture == ClassLive::PanelPicture::Active ? 1 : 2);
+            }
+            void setCaption(const QString &caption) override { form.setWindowTitle(caption); }
+            void setCourseNames(const QString &course, const QString &teacher) override
+            {
+                form.TxtCourseName()->setText(course);
+                form.TxtTeacherName()->setText(teacher);
+            }
+            void setHandPicture(bool raised) override
+            {
+                form.cmdRaiseHand()->setIcon(ShellPictures::ImageListHand(raised ? 2 : 1));
+            }
+            void setSendNotesEnabled(bool enabled) override
+            {
+                form.cmdSendNotes()->setEnabled(enabled);
+            }
+            void setWhiteBoardToolsEnabled(bool enabled) override
+            {
+                form.Frame3()->setEnabled(enabled);
+            }
+            Form1 &form;
+        };
+        // Owned beside the units; the voice side replaces the relays and the
+        // campus road the re-download when theirs are wired.
+        struct LivePorts : QObject {
+            using QObject::QObject;
+            ClassLive::ClassLiveState state;
+            std::unique_ptr<ClassLive::VizeRazavVoice> voice;
+            std::unique_ptr<ClassLive::DialogFontChooser> fonts;
+            std::unique_ptr<ClassLive::CallbackCoursewareFetch> fetch;
+        };
+        auto *ports = new LivePorts(owner);
+        auto *window = new FormClassWindow(form, owner);
+        auto *relays = new ClassLive::NoVoiceRelays(owner);
+        ports->voice
+            = std::make_unique<ClassLive::VizeRazavVoice>([&form] { return form.voiceWindow(); });
+        ports->fonts = std::make_unique<ClassLive::DialogFontChooser>(&form);
+        ports->fetch = std::make_unique<ClassLive::CallbackCoursewareFetch>(
+            ClassLive::CallbackCoursewareFetch::Function());
+
+        // The answer bar lies along the bottom of the whiteboard, shown only
+        // while a question is open.
+        QWidget *board = form.WhiteBoard();
+        auto *answers = new ClassLive::AnswerBar(board->parentWidget());
+        const QRect area = board->geometry();
+        answers->setGeometry(area.left(), area.bottom() - 31, area.width(), 32);
+        answers->raise();
+
+        auto *live = new ClassLive::LiveClass(
+            {remote, session, ports->state, prompter, *window, *form.ListViewUserList(),
+                *form.notesManage(), *form.CourseManage(), *form.volumeControl(),
+                *form.whiteBoardSign(), *form.whiteBoardOLE(), *form.WhiteBoardToolBar(), *answers,
+                *relays, *ports->voice, *ports->fetch, *ports->fonts, *board,
+                [whiteBoardInput] { whiteBoardInput->setFirstMove(true); },
+                [&session] { return Global::CourseFolder() + session.CurrentCoursewareFile; },
+                nullptr, form.cmdSendMail()},
+            owner);
+        // A play completes a text or arrow still armed with a click at the
+        // board's (100, 100), through the window's whiteboard input.
+        QObject::connect(&live->playback(), &ClassLive::PlaybackBinder::aboutToPlay,
+            whiteBoardInput, [whiteBoardInput, board] {
+                whiteBoardInput->MouseDown(1, 1, board->geometry().topLeft() + QPoint(100, 100));
+            });
+        QObject::connect(live, &ClassLive::LiveClass::leaveRequested, &form,
+            [&form] { Q_EMIT form.disconnectRequested(); });
+    }
+    // --- end class entry and live class ---
+
+    // --- voice, floor and private talk ---
+    // --- end voice, floor and private talk ---
+}
