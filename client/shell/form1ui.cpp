@@ -25,13 +25,20 @@ QString tr(const char *text)
     return QCoreApplication::translate("Form1", text);
 }
 
-// Column widths of the fixed layout, in pixels.
+// Column widths of the fixed layout, in pixels: the drawing tools need the
+// whole width of the window in one row, so they lie along the bottom.
 constexpr int kMargin = 4;
-constexpr int kSideWidth = 184;
+constexpr int kLeftWidth = 176;
+constexpr int kRightWidth = 212;
 constexpr int kFieldHeight = 22;
-constexpr int kFrame3Height = 64;
+constexpr int kFrame3Height = 36;
 constexpr int kButtonHeight = 28;
 constexpr int kVolumeHeight = 64;
+constexpr int kLevelBarWidth = 120;
+
+// The hosted controls lay out their buttons at their natural width; the
+// style's minimum button width would push them out of these columns.
+constexpr auto kCompactButtons = "QPushButton { padding: 3px 8px; }";
 
 QLineEdit *ReadOnlyField(QWidget *parent, const QString &name)
 {
@@ -63,6 +70,7 @@ Form1Ui BuildForm1Ui(QMainWindow *window)
 
     ui.CourseManage = new Manage(c);
     ui.CourseManage->setObjectName(QStringLiteral("CourseManage"));
+    ui.CourseManage->setStyleSheet(QLatin1String(kCompactButtons));
     ui.ListViewUserList = new UserList(c);
     ui.ListViewUserList->setObjectName(QStringLiteral("ListViewUserList"));
 
@@ -92,6 +100,7 @@ Form1Ui BuildForm1Ui(QMainWindow *window)
 
     ui.NotesManage1 = new NotesManage(c);
     ui.NotesManage1->setObjectName(QStringLiteral("NotesManage1"));
+    ui.NotesManage1->setStyleSheet(QLatin1String(kCompactButtons));
     ui.VolumeControl1 = new VolumeControl(c);
     ui.VolumeControl1->setObjectName(QStringLiteral("VolumeControl1"));
 
@@ -108,8 +117,11 @@ Form1Ui BuildForm1Ui(QMainWindow *window)
 
     ui.StatusBar = new StatusPanels(window);
     window->setStatusBar(ui.StatusBar);
+    // The level bar sits in status panel 3, after its picture.
     ui.SoundBar = new QProgressBar(ui.StatusBar);
     ui.SoundBar->setObjectName(QStringLiteral("SoundBar"));
+    ui.SoundBar->setFixedSize(kLevelBarWidth, 12);
+    ui.StatusBar->addToPanel(3, ui.SoundBar);
     ui.SoundBar->setRange(0, 100);
     ui.SoundBar->setValue(0);
     ui.SoundBar->setTextVisible(false);
@@ -133,9 +145,12 @@ void PlaceForm1Controls(Form1Ui &ui, int windowWidth)
     QWidget *c = ui.central;
     const int w = c->width();
     const int h = c->height();
-    const int centerLeft = kSideWidth + kMargin;
-    const int rightLeft = w - kSideWidth;
-    const int centerWidth = rightLeft - centerLeft - kMargin;
+    const int centerLeft = kMargin + kLeftWidth + kMargin;
+    const int rightLeft = w - kMargin - kRightWidth;
+    const int centerWidth = rightLeft - kMargin - centerLeft;
+    // The drawing tools along the bottom; the three columns above them.
+    const int frame3Top = h - kMargin - kFrame3Height;
+    const int bottom = frame3Top - kMargin;
 
     // Left column: course and teacher, the course tree, the roster.
     int y = kMargin;
@@ -144,18 +159,17 @@ void PlaceForm1Controls(Form1Ui &ui, int windowWidth)
              std::pair{QStringLiteral("lblTeacher"), ui.TxtTeacherName}}) {
         if (auto *l = c->findChild<QLabel *>(label, Qt::FindDirectChildrenOnly))
             l->setGeometry(kMargin, y, labelWidth, kFieldHeight);
-        field->setGeometry(
-            kMargin + labelWidth, y, kSideWidth - labelWidth - kMargin, kFieldHeight);
+        field->setGeometry(kMargin + labelWidth, y, kLeftWidth - labelWidth, kFieldHeight);
         y += kFieldHeight + kMargin;
     }
-    const int treeHeight = (h - y) * 2 / 5;
-    ui.CourseManage->setGeometry(kMargin, y, kSideWidth - kMargin, treeHeight);
+    const int treeHeight = (bottom - y) * 2 / 5;
+    ui.CourseManage->setGeometry(kMargin, y, kLeftWidth, treeHeight);
     y += treeHeight + kMargin;
-    ui.ListViewUserList->setGeometry(kMargin, y, kSideWidth - kMargin, h - y - kMargin);
+    ui.ListViewUserList->setGeometry(kMargin, y, kLeftWidth, bottom - y);
 
     // Centre: the whiteboard with the presentation and the drawing layer
-    // stacked on its rectangle, the tool frame below.
-    const QRect board(centerLeft, kMargin, centerWidth, h - 3 * kMargin - kFrame3Height);
+    // stacked on its rectangle.
+    const QRect board(centerLeft, kMargin, centerWidth, bottom - kMargin);
     ui.WhiteBoard->setGeometry(board);
     const QRect inner = ui.WhiteBoard->contentsRect().translated(board.topLeft());
     ui.WhiteBoardOLE1->setGeometry(inner);
@@ -167,27 +181,23 @@ void PlaceForm1Controls(Form1Ui &ui, int windowWidth)
     ui.WhiteBoard->lower();
     ui.WhiteBoardOLE1->raise();
     ui.WhiteBoardSign1->raise();
-    ui.Frame3->setGeometry(centerLeft, board.bottom() + 1 + kMargin, centerWidth, kFrame3Height);
+    ui.Frame3->setGeometry(kMargin, frame3Top, w - 2 * kMargin, kFrame3Height);
     ui.WhiteBoardToolBar->setGeometry(ui.Frame3->contentsRect());
 
     // Right column: notes, volume, the buttons, the web link.
-    const int buttonsTop = h - kMargin - 2 * kButtonHeight - kMargin;
+    const int secondRow = bottom - kButtonHeight;
+    const int buttonsTop = secondRow - kMargin - kButtonHeight;
     const int volumeTop = buttonsTop - kMargin - kVolumeHeight;
-    ui.NotesManage1->setGeometry(rightLeft, kMargin, kSideWidth - kMargin, volumeTop - 2 * kMargin);
-    ui.VolumeControl1->setGeometry(rightLeft, volumeTop, kSideWidth - kMargin, kVolumeHeight);
-    const int half = (kSideWidth - 2 * kMargin) / 2;
+    ui.NotesManage1->setGeometry(rightLeft, kMargin, kRightWidth, volumeTop - 2 * kMargin);
+    ui.VolumeControl1->setGeometry(rightLeft, volumeTop, kRightWidth, kVolumeHeight);
+    const int half = (kRightWidth - kMargin) / 2;
     ui.cmdRaiseHand->setGeometry(rightLeft, buttonsTop, half, kButtonHeight);
     ui.cmdSendNotes->setGeometry(rightLeft + half + kMargin, buttonsTop, half, kButtonHeight);
-    const int secondRow = buttonsTop + kButtonHeight + kMargin;
     ui.cmdDownload->setGeometry(rightLeft, secondRow, half, kButtonHeight);
     ui.cmdSendMail->setGeometry(
         rightLeft + half + kMargin, secondRow, kButtonHeight, kButtonHeight);
     const int linkLeft = rightLeft + half + 2 * kMargin + kButtonHeight;
     ui.lblWebLink->setGeometry(linkLeft, secondRow, w - linkLeft - kMargin, kButtonHeight);
-
-    // The level bar sits in status panel 3.
-    ui.SoundBar->setGeometry(ui.StatusBar->panelLeft(3) + 3, 4, 120, ui.StatusBar->height() - 8);
-    // The logo lies at the right end of the toolbar, 40 pixels from the
-    // window's right edge.
+    // The logo lies at the right end of the toolbar.
     Q_UNUSED(windowWidth);
 }

@@ -39,6 +39,7 @@ Q_SIGNALS:
     // OK with a valid port (saved) or Cancel (not saved).
     void closedWith(bool saved);
 
+public Q_SLOTS:
     // Cancel, Escape and the close box: hide without saving.
     void reject() override;
 

@@ -45,19 +45,19 @@ QIcon ImageListHand(int index)
 
 QPixmap Logo()
 {
-    QPixmap pixmap(40, 28);
+    QPixmap pixmap(52, 28);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(30, 110, 200));
-    painter.drawRoundedRect(QRectF(0, 0, 40, 28), 5, 5);
+    painter.drawRoundedRect(QRectF(0, 0, 52, 28), 5, 5);
     painter.setPen(Qt::white);
     QFont font = painter.font();
     font.setBold(true);
     font.setPixelSize(14);
     painter.setFont(font);
-    painter.drawText(QRectF(0, 0, 40, 28), Qt::AlignCenter, QStringLiteral("Lumo"));
+    painter.drawText(QRectF(0, 0, 52, 28), Qt::AlignCenter, QStringLiteral("Lumo"));
     return pixmap;
 }
 

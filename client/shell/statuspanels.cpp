@@ -71,3 +71,11 @@ int StatusPanels::panelLeft(int index) const
         return 0;
     return m_panels[index - 1].box->x();
 }
+
+void StatusPanels::addToPanel(int index, QWidget *widget)
+{
+    if (index < 1 || index > PanelCount)
+        return;
+    auto *layout = static_cast<QHBoxLayout *>(m_panels[index - 1].box->layout());
+    layout->insertWidget(1, widget);
+}

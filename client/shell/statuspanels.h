@@ -23,6 +23,8 @@ public:
     int panelPicture(int index) const;
     // The left edge of a panel in the status bar's coordinates.
     int panelLeft(int index) const;
+    // Puts `widget` in the panel, after its picture (the level bar in panel 3).
+    void addToPanel(int index, QWidget *widget);
 
 Q_SIGNALS:
     void panelChanged(int index, const QString &text);

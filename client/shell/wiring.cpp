@@ -43,6 +43,18 @@
 // --- end includes: class entry and live class ---
 
 // --- includes: voice, floor and private talk ---
+#include "client/classroom/live/classports.h"
+#include "client/classroom/live/liveclass.h"
+#include "client/classroom/voice/floorunit.h"
+#include "client/classroom/voice/privatetalk.h"
+#include "client/classroom/voice/voiceport.h"
+#include "client/classroom/voice/voicerelays.h"
+#include "client/shell/shellpictures.h"
+#include "client/shell/statuspanels.h"
+#include "controls/userlist/userlist.h"
+#include "controls/volumecontrol/volumecontrol.h"
+
+#include <QPushButton>
 // --- end includes: voice, floor and private talk ---
 
 void WireUnits(Form1 &form, const StartOptions &options)
@@ -196,5 +208,59 @@ void WireUnits(Form1 &form, const StartOptions &options)
     // --- end class entry and live class ---
 
     // --- voice, floor and private talk ---
+    {
+        // The live class is constructed in the block above; its relays are
+        // the voice relays when that block passes them (else class entry
+        // listens without relays and the floor still works on the engine).
+        auto *live
+            = owner->findChild<ClassLive::LiveClass *>(QString(), Qt::FindDirectChildrenOnly);
+        auto *relays = owner->findChild<ClassroomVoice::VoiceRelays *>(
+            QString(), Qt::FindDirectChildrenOnly);
+        if (!relays)
+            relays = new ClassroomVoice::VoiceRelays({remote}, owner);
+        if (live) {
+            // Panel 2 and the raise-hand picture, as the floor drives them.
+            struct FloorWindow : QObject, ClassLive::ClassWindow {
+                FloorWindow(Form1 &f, QObject *parent)
+                    : QObject(parent)
+                    , form(f)
+                { }
+                void setStatusPanel(
+                    int panel, const QString &text, ClassLive::PanelPicture picture) override
+                {
+                    if (picture == ClassLive::PanelPicture::Keep)
+                        form.StatusBar()->setPanelText(panel, text);
+                    else
+                        form.StatusBar()->setPanel(
+                            panel, text, picture == ClassLive::PanelPicture::Active ? 1 : 2);
+                }
+                void setCaption(const QString &) override { }
+                void setCourseNames(const QString &, const QString &) override { }
+                void setHandPicture(bool raised) override
+                {
+                    form.cmdRaiseHand()->setIcon(ShellPictures::ImageListHand(raised ? 2 : 1));
+                }
+                void setSendNotesEnabled(bool) override { }
+                void setWhiteBoardToolsEnabled(bool) override { }
+                Form1 &form;
+                ClassroomVoice::VizeRazavPort voice{[this] { return form.voiceWindow(); }};
+            };
+            auto *ports = new FloorWindow(form, owner);
+            auto *talk = new ClassroomVoice::PrivateTalk(
+                {remote, live->gate(), *form.ListViewUserList(), prompter, ports->voice,
+                    [&session] { return session.Options.gChatPort; },
+                    [relays] { return relays->LocalListenPort(); },
+                    [relays] { return relays->LocalSpeakPort(); }},
+                owner);
+            auto *floor = new ClassroomVoice::FloorUnit(
+                {remote, live->gate(), session, *ports, *form.ListViewUserList(),
+                    *form.volumeControl(), ports->voice, [talk] { return talk->TalkPartnerID(); },
+                    form.cmdRaiseHand()},
+                owner);
+            // The microphone reaches the class only while the floor is held.
+            QObject::connect(floor, &ClassroomVoice::FloorUnit::floorChanged, relays,
+                &ClassroomVoice::VoiceRelays::setSpeakOpen);
+        }
+    }
     // --- end voice, floor and private talk ---
 }

@@ -119,8 +119,9 @@ void RelayWorker::keepAlive()
 
 qint64 RelayWorker::readOne(QUdpSocket &socket, QHostAddress &from, quint16 &fromPort)
 {
-    if (!socket.hasPendingDatagrams())
-        return -1;
+    // One datagram per arrival signal, without asking first whether one is
+    // there: the signal says so, and reading re-arms it for the next one.
+    // Two system calls a packet (read, send), as a bare forwarding loop.
     if (m_datagram.isEmpty())
         m_datagram.resize(MaxDatagram);
     // A datagram longer than the buffer cannot come over IPv4; were one to,
@@ -133,16 +134,16 @@ void RelayWorker::readServer()
     QHostAddress from;
     quint16 fromPort = 0;
     qint64 size = 0;
-    while (m_remote && (size = readOne(*m_remote, from, fromPort)) >= 0) {
+    if (m_remote && (size = readOne(*m_remote, from, fromPort)) >= 0) {
         const QByteArrayView datagram(m_datagram.constData(), size);
         if (fromPort != m_serverPort
             || !from.isEqual(m_server, QHostAddress::ConvertV4MappedToIPv4)) {
             counters.refused.fetch_add(1, std::memory_order_relaxed);
-            continue;
+            return;
         }
         if (datagram.size() < MinimumDatagram || !m_local) {
             counters.dropped.fetch_add(1, std::memory_order_relaxed);
-            continue;
+            return;
         }
         const VoiceWire::Split split = VoiceWire::splitDatagram(datagram);
         for (const QByteArrayView packet : split.packets) {
@@ -188,15 +189,15 @@ void RelayWorker::forwardToServer(QUdpSocket &socket, bool gated)
     QHostAddress from;
     quint16 fromPort = 0;
     qint64 size = 0;
-    while ((size = readOne(socket, from, fromPort)) >= 0) {
+    if ((size = readOne(socket, from, fromPort)) >= 0) {
         if (!isLocalHost(from)) {
             counters.refused.fetch_add(1, std::memory_order_relaxed);
-            continue;
+            return;
         }
         if (size < MinimumDatagram || !m_remote
             || (gated && !speakOpen.load(std::memory_order_relaxed))) {
             counters.dropped.fetch_add(1, std::memory_order_relaxed);
-            continue;
+            return;
         }
         // A failed send loses the datagram, as UDP would.
         m_remote->writeDatagram(m_datagram.constData(), size, m_server, m_serverPort);

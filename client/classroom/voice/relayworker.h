@@ -64,8 +64,8 @@ private:
     void readLocal();
     void forwardToServer(QUdpSocket &from, bool gated);
     void keepAlive();
-    // One datagram of `socket` into m_datagram: its size, or -1 when none
-    // is left.
+    // The datagram that raised the arrival signal into m_datagram: its
+    // size, or -1 when the read failed.
     qint64 readOne(QUdpSocket &socket, QHostAddress &from, quint16 &fromPort);
 
     std::unique_ptr<QUdpSocket> m_remote;

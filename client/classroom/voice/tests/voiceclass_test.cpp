@@ -26,9 +26,10 @@ QByteArray voicePacket(char fill)
 class VoiceClass : public LiveTest::ClassFixture
 {
 protected:
-    std::unique_ptr<VoiceClient> enter(qint32 id, const QString &password)
+    std::unique_ptr<VoiceClient> enter(qint32 id, const QString &password,
+        ClassroomVoice::PrivateTalk::Limits talkLimits = ClassroomVoice::PrivateTalk::Limits{})
     {
-        auto client = std::make_unique<VoiceClient>(coursePath);
+        auto client = std::make_unique<VoiceClient>(coursePath, talkLimits);
         client->login(server->port(), id, password);
         EXPECT_TRUE(client->waitInClass());
         EXPECT_TRUE(QTest::qWaitFor([&] { return client->relays->bUDPDistributed(); }, 5000));
@@ -215,6 +216,30 @@ TEST_F(VoiceClass, PrivateTalkNeedsConsentAndForgedCommandsChangeNothing)
     // After the talk the floor can be asked for again.
     Q_EMIT ann->volume->OnMicStart();
     EXPECT_EQ(ann->window.panelText.value(2), u"申请话筒"_s);
+}
+
+TEST_F(VoiceClass, AnAnswerCountsOnlyFromTheOneAskedAndOnlyWhileTheRequestIsPending)
+{
+    auto ann = enter(11, u"pw-ann"_s, ClassroomVoice::PrivateTalk::Limits{300});
+    auto bob = enter(12, u"pw-bob"_s);
+    ann->talk->OnSendUserVoice(90, u"王老师"_s);
+    ASSERT_EQ(ann->talk->askedID(), 90);
+    // A refusal from somebody not asked is no answer and shows nothing.
+    teacher(u"as 12 note to=11 [拒绝和你语音密谈]"_s);
+    // Neither is an acceptance naming a broadcast address or a low port.
+    teacher(u"as 90 note to=11 [同意和你语音密谈]255.255.255.255]2001"_s);
+    teacher(u"as 90 note to=11 [同意和你语音密谈]127.0.0.1]80"_s);
+    settle(*ann);
+    EXPECT_EQ(ann->talk->askedID(), 90);
+    EXPECT_TRUE(ann->prompter.shown.isEmpty());
+    EXPECT_EQ(ann->voice.calls.size(), 1);
+
+    // Unanswered, the request lapses: a late acceptance moves nothing.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ann->talk->askedID() == 0; }, 3000));
+    teacher(u"as 90 note to=11 [同意和你语音密谈]127.0.0.1]2001"_s);
+    settle(*ann);
+    EXPECT_EQ(ann->talk->TalkPartnerID(), 0);
+    EXPECT_EQ(ann->voice.calls.size(), 1);
 }
 
 TEST(TalkAddress, OnlyUnicastIPv4AndUnprivilegedPortsAreTaken)

@@ -50,7 +50,8 @@ struct RecordingVoice : ClassroomVoice::VoicePort, ClassLive::ClassVoice {
 class VoiceClient
 {
 public:
-    explicit VoiceClient(const QString &courseware)
+    explicit VoiceClient(const QString &courseware,
+        ClassroomVoice::PrivateTalk::Limits talkLimits = ClassroomVoice::PrivateTalk::Limits{})
     {
         top.resize(800, 600);
         board = new QWidget(&top);
@@ -73,10 +74,12 @@ public:
                 *course, *volume, *sign, *ole, *palette, *answers, *relays, voice, fetch, fonts,
                 *board, [] {}, [courseware] { return courseware; }},
             ClassLive::ClassEntry::Limits{});
-        talk = std::make_unique<ClassroomVoice::PrivateTalk>(ClassroomVoice::PrivateTalk::Deps{
-            remote, live->gate(), *users, prompter, voice, [] { return QStringLiteral(" 2001 "); },
-            [this] { return relays->LocalListenPort(); },
-            [this] { return relays->LocalSpeakPort(); }});
+        talk = std::make_unique<ClassroomVoice::PrivateTalk>(
+            ClassroomVoice::PrivateTalk::Deps{remote, live->gate(), *users, prompter, voice,
+                [] { return QStringLiteral(" 2001 "); },
+                [this] { return relays->LocalListenPort(); },
+                [this] { return relays->LocalSpeakPort(); }},
+            talkLimits);
         floor = std::make_unique<ClassroomVoice::FloorUnit>(
             ClassroomVoice::FloorUnit::Deps{remote, live->gate(), session, window, *users, *volume,
                 voice, [this] { return talk->TalkPartnerID(); }, raiseHand});
