@@ -172,12 +172,28 @@ void WireUnits(Form1 &form, const StartOptions &options)
         };
         auto *ports = new LivePorts(owner);
         auto *window = new FormClassWindow(form, owner);
-        auto *relays = new ClassLive::NoVoiceRelays(owner);
+        auto *relays = new ClassroomVoice::VoiceRelays({remote}, owner);
         ports->voice
             = std::make_unique<ClassLive::VizeRazavVoice>([&form] { return form.voiceWindow(); });
         ports->fonts = std::make_unique<ClassLive::DialogFontChooser>(&form);
+        // A courseware file missing at class entry is fetched by the same
+        // re-download the toolbar offers, question first.
+        auto *redownload
+            = owner->findChild<CoursewareRedownload *>(QString(), Qt::FindDirectChildrenOnly);
         ports->fetch = std::make_unique<ClassLive::CallbackCoursewareFetch>(
-            ClassLive::CallbackCoursewareFetch::Function());
+            [redownload, owner](const QString &, std::function<void(bool)> done) {
+                if (!redownload) {
+                    done(false);
+                    return;
+                }
+                auto *once = new QObject(owner);
+                QObject::connect(redownload, &CoursewareRedownload::finished, once,
+                    [once, done = std::move(done)](CoursewareDownloader::Outcome outcome) {
+                        once->deleteLater();
+                        done(outcome == CoursewareDownloader::Outcome::Done);
+                    });
+                redownload->cmdDownload_Click();
+            });
 
         // The answer bar lies along the bottom of the whiteboard, shown only
         // while a question is open.

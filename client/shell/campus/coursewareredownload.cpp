@@ -37,6 +37,8 @@ void CoursewareRedownload::cmdDownload_Click()
         [this](Global::PromptAnswer answer) {
             if (answer == Global::PromptAnswer::Ok)
                 start();
+            else
+                Q_EMIT finished(CoursewareDownloader::Outcome::Cancelled);
         });
 }
 
