@@ -178,14 +178,8 @@ void WireUnits(Form1 &form, const StartOptions &options)
         ports->fonts = std::make_unique<ClassLive::DialogFontChooser>(&form);
         // A courseware file missing at class entry is fetched by the same
         // re-download the toolbar offers, question first.
-        auto *redownload
-            = owner->findChild<CoursewareRedownload *>(QString(), Qt::FindDirectChildrenOnly);
         ports->fetch = std::make_unique<ClassLive::CallbackCoursewareFetch>(
             [redownload, owner](const QString &, std::function<void(bool)> done) {
-                if (!redownload) {
-                    done(false);
-                    return;
-                }
                 auto *once = new QObject(owner);
                 QObject::connect(redownload, &CoursewareRedownload::finished, once,
                     [once, done = std::move(done)](CoursewareDownloader::Outcome outcome) {
