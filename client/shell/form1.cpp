@@ -40,7 +40,8 @@ Form1::Form1(Global::Prompter &prompter, QWidget *parent)
     : QMainWindow(parent)
     , m_prompter(prompter)
     , m_remoteSync(std::make_unique<clsRemoteSync>())
-    , m_companionProgram(Global::ApplicationFolder() + QStringLiteral("castagent"))
+    , m_companionProgram(
+          Global::WithTrailingSeparator(Global::ApplicationFolder()) + QStringLiteral("castagent"))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(tr("%1 %2").arg(QLatin1String(kProductTitle), QStringLiteral(LUMO_VERSION)));
