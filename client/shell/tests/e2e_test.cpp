@@ -21,6 +21,7 @@ const QString kWrongPassword
 const QString kNoCourse = QStringLiteral("系统无可预约的课程！");
 const QString kNotDownloaded
     = QStringLiteral("这堂课的课件还没有下载完，不能进入教室，请稍后再试一次");
+const QString kNoUserNumber = QStringLiteral("无法从网站取得用户编号");
 const QString kCannotConnect = QStringLiteral("无法连接服务器，请检查服务器设置是否正确！");
 
 // A port that nothing listens on.
@@ -191,14 +192,18 @@ TEST_F(E2eTest, CampusServerDownShowsTheMessageThenTheOptions)
         << both().toStdString();
 }
 
-TEST_F(E2eTest, WebPagesDownFallBackToTheCampusSetting)
+TEST_F(E2eTest, WebPagesDownEndTheLoginWithAMessage)
 {
     provideDemoCourse(true);
     ASSERT_TRUE(startSim());
     startStudent(QStringLiteral("demo"), QStringLiteral("demo"), {}, 0, ClosedPort());
-    // Without the user-number page there is no number to log in with; the
-    // address falls back to the setting. Either way the program must not
-    // hang: it ends the attempt with a message.
-    EXPECT_TRUE(student->waitForEvent(QStringLiteral("prompt"), QString(), 25000))
+    // Without the user-number page there is no number to log in with: the
+    // attempt ends with the page's message instead of hanging, the window
+    // stays up and the campus is never reached.
+    EXPECT_TRUE(student->waitForEvent(QStringLiteral("prompt"), kNoUserNumber, 25000))
         << both().toStdString();
+    EXPECT_EQ(student->process().state(), QProcess::Running);
+    EXPECT_FALSE(student->hasEvent(QStringLiteral("stage"), QStringLiteral("FrmSubscribe")));
+    for (const QJsonObject &line : sim->program().lines())
+        EXPECT_NE(line.value(QStringLiteral("sim")).toString(), QStringLiteral("campus-login"));
 }
