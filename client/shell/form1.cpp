@@ -27,6 +27,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QLabel>
+#include <QLayout>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -72,6 +73,10 @@ Form1::Form1(Global::Prompter &prompter, QWidget *parent)
 
     // The fixed size: the client area below the menu bar is 792 x 554.
     setFixedSize(Form1InnerWidth, Form1InnerHeight + menuBar()->sizeHint().height());
+    // Placed now, not first at showing: the wiring lays its own widgets out
+    // against these rectangles before the window is shown.
+    layout()->activate();
+    PlaceForm1Controls(m_ui, width());
 }
 
 Form1::~Form1()
