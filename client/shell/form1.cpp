@@ -27,6 +27,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QLabel>
+#include <QLayout>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -40,7 +41,8 @@ Form1::Form1(Global::Prompter &prompter, QWidget *parent)
     : QMainWindow(parent)
     , m_prompter(prompter)
     , m_remoteSync(std::make_unique<clsRemoteSync>())
-    , m_companionProgram(Global::ApplicationFolder() + QStringLiteral("castagent"))
+    , m_companionProgram(
+          Global::WithTrailingSeparator(Global::ApplicationFolder()) + QStringLiteral("castagent"))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(tr("%1 %2").arg(QLatin1String(kProductTitle), QStringLiteral(LUMO_VERSION)));
@@ -71,6 +73,10 @@ Form1::Form1(Global::Prompter &prompter, QWidget *parent)
 
     // The fixed size: the client area below the menu bar is 792 x 554.
     setFixedSize(Form1InnerWidth, Form1InnerHeight + menuBar()->sizeHint().height());
+    // Placed now, not first at showing: the wiring lays its own widgets out
+    // against these rectangles before the window is shown.
+    layout()->activate();
+    PlaceForm1Controls(m_ui, width());
 }
 
 Form1::~Form1()

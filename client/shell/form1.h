@@ -59,6 +59,7 @@ public:
     ToolBar *WhiteBoardToolBar() const { return m_ui.WhiteBoardToolBar; }
     NotesManage *notesManage() const { return m_ui.NotesManage1; }
     VolumeControl *volumeControl() const { return m_ui.VolumeControl1; }
+    // The whiteboard area; its geometry is final once Form1 is constructed.
     QWidget *WhiteBoard() const { return m_ui.WhiteBoard; }
     QWidget *Frame3() const { return m_ui.Frame3; }
     QLineEdit *TxtCourseName() const { return m_ui.TxtCourseName; }

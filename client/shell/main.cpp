@@ -46,8 +46,12 @@ int main(int argc, char *argv[])
     boxes.setParentWidget(&form);
     QObject::connect(form.StatusBar(), &StatusPanels::panelChanged, &reporter,
         [&reporter](int panel, const QString &text) {
+            // Panel 1 is the connection, panel 2 the floor: both are
+            // stages worth a picture of the lesson.
             if (panel == 1)
                 reporter.stage(QStringLiteral("status"), text);
+            else if (panel == 2)
+                reporter.stage(QStringLiteral("floor"), text);
             else
                 reporter.event(QStringLiteral("status"),
                     {{QStringLiteral("panel"), panel}, {QStringLiteral("text"), text}});

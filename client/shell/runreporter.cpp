@@ -52,7 +52,7 @@ void RunReporter::event(const QString &kind, const QJsonObject &fields)
     std::fflush(m_out);
 }
 
-void RunReporter::stage(const QString &name, const QString &detail)
+void RunReporter::stage(const QString &name, const QString &detail, QWidget *window)
 {
     const int number = ++m_stage;
     event(QStringLiteral("stage"),
@@ -60,10 +60,22 @@ void RunReporter::stage(const QString &name, const QString &detail)
             {QStringLiteral("detail"), detail}});
     if (!m_savePictures)
         return;
+    const QString prefix
+        = QStringLiteral("%1-%2").arg(number, 2, 10, QLatin1Char('0')).arg(FileNamePart(name));
+    if (window) {
+        // Once its layout has run, before a scripted answer can close it.
+        QTimer::singleShot(0, this, [this, number, prefix, shown = QPointer<QWidget>(window)] {
+            if (!shown)
+                return;
+            const QString file = m_pictures.filePath(prefix + QStringLiteral("-window.png"));
+            if (shown->grab().save(file))
+                event(QStringLiteral("picture"),
+                    {{QStringLiteral("stage"), number}, {QStringLiteral("file"), file}});
+        });
+    }
     // After the windows have painted what the stage changed.
-    QTimer::singleShot(250, this, [this, number, name] {
-        const QStringList files = savePictures(
-            QStringLiteral("%1-%2").arg(number, 2, 10, QLatin1Char('0')).arg(FileNamePart(name)));
+    QTimer::singleShot(250, this, [this, number, prefix] {
+        const QStringList files = savePictures(prefix);
         for (const QString &file : files)
             event(QStringLiteral("picture"),
                 {{QStringLiteral("stage"), number}, {QStringLiteral("file"), file}});
@@ -93,7 +105,8 @@ bool RunReporter::eventFilter(QObject *watched, QEvent *e)
         auto *widget = static_cast<QWidget *>(watched);
         if (widget->isWindow() && !widget->inherits("QMenu") && !widget->inherits("QToolTip")
             && widget->windowType() != Qt::ToolTip && widget->windowType() != Qt::Popup) {
-            stage(QStringLiteral("shown ") + WindowName(widget), widget->windowTitle());
+            stage(QStringLiteral("shown ") + WindowName(widget), widget->windowTitle(),
+                widget->inherits("QMainWindow") ? nullptr : widget);
         }
     }
     return false;

@@ -23,8 +23,9 @@ public:
     ~RunReporter() override;
 
     // Prints the event and, with a picture folder, saves the pictures of
-    // the stage once the windows have painted.
-    void stage(const QString &name, const QString &detail = {});
+    // the stage once the windows have painted. A stage that shows `window`
+    // pictures it at once too, as an unattended run may close it quickly.
+    void stage(const QString &name, const QString &detail = {}, QWidget *window = nullptr);
     void event(const QString &kind, const QJsonObject &fields);
     // Pictures of every visible top-level window now; returns the files.
     QStringList savePictures(const QString &name);

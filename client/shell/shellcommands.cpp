@@ -36,7 +36,8 @@ ShellCommands::ShellCommands(Deps deps, QObject *parent)
 
 QString ShellCommands::LocalHelpPath()
 {
-    return Global::ApplicationFolder() + QStringLiteral("help/LumoStudent.html");
+    return Global::WithTrailingSeparator(Global::ApplicationFolder())
+        + QStringLiteral("help/LumoStudent.html");
 }
 
 void ShellCommands::Help()

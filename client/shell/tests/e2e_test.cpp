@@ -21,6 +21,7 @@ const QString kWrongPassword
 const QString kNoCourse = QStringLiteral("系统无可预约的课程！");
 const QString kNotDownloaded
     = QStringLiteral("这堂课的课件还没有下载完，不能进入教室，请稍后再试一次");
+const QString kNoUserNumber = QStringLiteral("无法从网站取得用户编号");
 const QString kCannotConnect = QStringLiteral("无法连接服务器，请检查服务器设置是否正确！");
 
 // A port that nothing listens on.
@@ -103,8 +104,9 @@ protected:
 TEST_F(E2eTest, HelpListsTheScriptedRunOptions)
 {
     ProgramRun help(QStringLiteral("LumoStudent"), {QStringLiteral("--help")});
-    ASSERT_TRUE(help.process().waitForFinished(10000));
-    const QByteArray text = help.process().readAllStandardOutput();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return help.process().state() == QProcess::NotRunning; }, 10000));
+    const QByteArray text = help.standardOutput();
     for (const char *option :
         {"--campus", "--web", "--user", "--password", "--enter", "--data", "--screenshots"})
         EXPECT_TRUE(text.contains(option)) << option;
@@ -149,14 +151,12 @@ TEST_F(E2eTest, EnterWithCoursewarePresentConnectsToTheClassroom)
         {QStringLiteral("--enter"), QStringLiteral("12")});
     EXPECT_TRUE(student->waitForEvent(QStringLiteral("stage"), QStringLiteral("正在连接"), 25000))
         << both().toStdString();
-    // The classroom server saw the student's login on the row's address
-    // and port.
+    // The classroom server (the row's address and port) let the student in.
     EXPECT_TRUE(sim->program().waitFor(
         [](const QJsonObject &line) {
-            const QString text = QString::fromUtf8(QJsonDocument(line).toJson());
-            return text.contains(QStringLiteral("classroom"))
-                && text.contains(QStringLiteral("1001"))
-                && text.contains(QStringLiteral("login"), Qt::CaseInsensitive);
+            return line.value(QStringLiteral("sim")).toString() == QStringLiteral("joined")
+                && line.value(QStringLiteral("classroom")).toString() == QStringLiteral("demo")
+                && line.value(QStringLiteral("UserID")).toInt() == 1001;
         },
         15000))
         << both().toStdString();
@@ -192,14 +192,18 @@ TEST_F(E2eTest, CampusServerDownShowsTheMessageThenTheOptions)
         << both().toStdString();
 }
 
-TEST_F(E2eTest, WebPagesDownFallBackToTheCampusSetting)
+TEST_F(E2eTest, WebPagesDownEndTheLoginWithAMessage)
 {
     provideDemoCourse(true);
     ASSERT_TRUE(startSim());
     startStudent(QStringLiteral("demo"), QStringLiteral("demo"), {}, 0, ClosedPort());
-    // Without the user-number page there is no number to log in with; the
-    // address falls back to the setting. Either way the program must not
-    // hang: it ends the attempt with a message.
-    EXPECT_TRUE(student->waitForEvent(QStringLiteral("prompt"), QString(), 25000))
+    // Without the user-number page there is no number to log in with: the
+    // attempt ends with the page's message instead of hanging, the window
+    // stays up and the campus is never reached.
+    EXPECT_TRUE(student->waitForEvent(QStringLiteral("prompt"), kNoUserNumber, 25000))
         << both().toStdString();
+    EXPECT_EQ(student->process().state(), QProcess::Running);
+    EXPECT_FALSE(student->hasEvent(QStringLiteral("stage"), QStringLiteral("FrmSubscribe")));
+    for (const QJsonObject &line : sim->program().lines())
+        EXPECT_NE(line.value(QStringLiteral("sim")).toString(), QStringLiteral("campus-login"));
 }

@@ -8,6 +8,8 @@
 #include "common/prompter.h"
 #include "common/settingsstore.h"
 #include "common/testsupport/testhome.h"
+#include "controls/coursemanage/manage.h"
+#include "controls/notesmanage/notesmanage.h"
 #include "controls/whiteboardole/whiteboardole.h"
 #include "controls/whiteboardsign/whiteboardsign.h"
 
@@ -111,6 +113,10 @@ TEST(Form1Test, FixedClientAreaAndBoardStack)
     Global::ScriptedPrompter prompter;
     auto owned = MakeForm(prompter);
     Form1 &form = *owned;
+    // The wiring places its widgets against the board before the window
+    // is shown: the rectangle is final from construction on.
+    const QRect boardBeforeShow = form.WhiteBoard()->geometry();
+    EXPECT_GT(boardBeforeShow.width(), 300);
     form.Load();
     form.resize(1000, 700);
     QApplication::processEvents();
@@ -126,6 +132,15 @@ TEST(Form1Test, FixedClientAreaAndBoardStack)
     EXPECT_EQ(form.whiteBoardOLE()->AreaEndPosY(), QString::number(inner.height()));
     const QObjectList siblings = form.ui().central->children();
     EXPECT_GT(siblings.indexOf(form.whiteBoardSign()), siblings.indexOf(form.whiteBoardOLE()));
+    EXPECT_EQ(form.WhiteBoard()->geometry(), boardBeforeShow);
+    // The hosted controls' own buttons fit in the columns given to them.
+    for (QWidget *control :
+        {static_cast<QWidget *>(form.CourseManage()), static_cast<QWidget *>(form.notesManage())}) {
+        for (QPushButton *button : control->findChildren<QPushButton *>()) {
+            EXPECT_TRUE(control->rect().contains(button->geometry()))
+                << button->text().toStdString();
+        }
+    }
     // Every control stays inside the client area.
     for (QWidget *child : form.ui().central->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
         if (child->isVisibleTo(&form)) {

@@ -37,7 +37,9 @@ QString ProgramRun::binFolder()
 
 void ProgramRun::readLines()
 {
-    m_pending += m_process.readAllStandardOutput();
+    const QByteArray chunk = m_process.readAllStandardOutput();
+    m_stdout += chunk;
+    m_pending += chunk;
     qsizetype end;
     while ((end = m_pending.indexOf('\n')) >= 0) {
         const QByteArray line = m_pending.left(end);

@@ -26,6 +26,7 @@ public:
     bool hasEvent(const QString &event, const QString &text) const;
     QList<QJsonObject> lines() const { return m_lines; }
     QString transcript() const;
+    QByteArray standardOutput() const { return m_stdout; }
     QByteArray standardError() const { return m_stderr; }
     QProcess &process() { return m_process; }
 
@@ -37,6 +38,7 @@ private:
 
     QProcess m_process;
     QByteArray m_pending;
+    QByteArray m_stdout;
     QByteArray m_stderr;
     QList<QJsonObject> m_lines;
     bool m_started = false;
