@@ -57,6 +57,39 @@
 #include <QPushButton>
 // --- end includes: voice, floor and private talk ---
 
+namespace {
+
+// The main window's own widgets as the live class drives them.
+struct MainClassWindow : QObject, ClassLive::ClassWindow {
+    MainClassWindow(Form1 &f, QObject *parent)
+        : QObject(parent)
+        , form(f)
+    { }
+    void setStatusPanel(int panel, const QString &text, ClassLive::PanelPicture picture) override
+    {
+        if (picture == ClassLive::PanelPicture::Keep)
+            form.StatusBar()->setPanelText(panel, text);
+        else
+            form.StatusBar()->setPanel(
+                panel, text, picture == ClassLive::PanelPicture::Active ? 1 : 2);
+    }
+    void setCaption(const QString &caption) override { form.setWindowTitle(caption); }
+    void setCourseNames(const QString &course, const QString &teacher) override
+    {
+        form.TxtCourseName()->setText(course);
+        form.TxtTeacherName()->setText(teacher);
+    }
+    void setHandPicture(bool raised) override
+    {
+        form.cmdRaiseHand()->setIcon(ShellPictures::ImageListHand(raised ? 2 : 1));
+    }
+    void setSendNotesEnabled(bool enabled) override { form.cmdSendNotes()->setEnabled(enabled); }
+    void setWhiteBoardToolsEnabled(bool enabled) override { form.Frame3()->setEnabled(enabled); }
+    Form1 &form;
+};
+
+} // namespace
+
 void WireUnits(Form1 &form, const StartOptions &options)
 {
     QObject *owner = form.unitOwner();
@@ -126,41 +159,6 @@ void WireUnits(Form1 &form, const StartOptions &options)
 
     // --- class entry and live class ---
     {
-        // The main window's own widgets as the live class drives them.
-        struct FormClassWindow : QObject, ClassLive::ClassWindow {
-            FormClassWindow(Form1 &f, QObject *parent)
-                : QObject(parent)
-                , form(f)
-            { }
-            void setStatusPanel(
-                int panel, const QString &text, ClassLive::PanelPicture picture) override
-            {
-                if (picture == ClassLive::PanelPicture::Keep)
-                    form.StatusBar()->setPanelText(panel, text);
-                else
-                    form.StatusBar()->setPanel(
-                        panel, text, picture == ClassLive::PanelPicture::Active ? 1 : 2);
-            }
-            void setCaption(const QString &caption) override { form.setWindowTitle(caption); }
-            void setCourseNames(const QString &course, const QString &teacher) override
-            {
-                form.TxtCourseName()->setText(course);
-                form.TxtTeacherName()->setText(teacher);
-            }
-            void setHandPicture(bool raised) override
-            {
-                form.cmdRaiseHand()->setIcon(ShellPictures::ImageListHand(raised ? 2 : 1));
-            }
-            void setSendNotesEnabled(bool enabled) override
-            {
-                form.cmdSendNotes()->setEnabled(enabled);
-            }
-            void setWhiteBoardToolsEnabled(bool enabled) override
-            {
-                form.Frame3()->setEnabled(enabled);
-            }
-            Form1 &form;
-        };
         // Owned beside the units; the voice side replaces the relays and the
         // campus road the re-download when theirs are wired.
         struct LivePorts : QObject {
@@ -171,7 +169,7 @@ void WireUnits(Form1 &form, const StartOptions &options)
             std::unique_ptr<ClassLive::CallbackCoursewareFetch> fetch;
         };
         auto *ports = new LivePorts(owner);
-        auto *window = new FormClassWindow(form, owner);
+        auto *window = new MainClassWindow(form, owner);
         auto *relays = new ClassroomVoice::VoiceRelays({remote}, owner);
         ports->voice
             = std::make_unique<ClassLive::VizeRazavVoice>([&form] { return form.voiceWindow(); });
@@ -230,32 +228,16 @@ void WireUnits(Form1 &form, const StartOptions &options)
             relays = new ClassroomVoice::VoiceRelays({remote}, owner);
         if (live) {
             // Panel 2 and the raise-hand picture, as the floor drives them.
-            struct FloorWindow : QObject, ClassLive::ClassWindow {
-                FloorWindow(Form1 &f, QObject *parent)
+            auto *floorWindow = new MainClassWindow(form, owner);
+            struct VoicePorts : QObject {
+                VoicePorts(Form1 &f, QObject *parent)
                     : QObject(parent)
                     , form(f)
                 { }
-                void setStatusPanel(
-                    int panel, const QString &text, ClassLive::PanelPicture picture) override
-                {
-                    if (picture == ClassLive::PanelPicture::Keep)
-                        form.StatusBar()->setPanelText(panel, text);
-                    else
-                        form.StatusBar()->setPanel(
-                            panel, text, picture == ClassLive::PanelPicture::Active ? 1 : 2);
-                }
-                void setCaption(const QString &) override { }
-                void setCourseNames(const QString &, const QString &) override { }
-                void setHandPicture(bool raised) override
-                {
-                    form.cmdRaiseHand()->setIcon(ShellPictures::ImageListHand(raised ? 2 : 1));
-                }
-                void setSendNotesEnabled(bool) override { }
-                void setWhiteBoardToolsEnabled(bool) override { }
                 Form1 &form;
                 ClassroomVoice::VizeRazavPort voice{[this] { return form.voiceWindow(); }};
             };
-            auto *ports = new FloorWindow(form, owner);
+            auto *ports = new VoicePorts(form, owner);
             auto *talk = new ClassroomVoice::PrivateTalk(
                 {remote, live->gate(), *form.ListViewUserList(), prompter, ports->voice,
                     [&session] { return session.Options.gChatPort; },
@@ -263,7 +245,7 @@ void WireUnits(Form1 &form, const StartOptions &options)
                     [relays] { return relays->LocalSpeakPort(); }},
                 owner);
             auto *floor = new ClassroomVoice::FloorUnit(
-                {remote, live->gate(), session, *ports, *form.ListViewUserList(),
+                {remote, live->gate(), session, *floorWindow, *form.ListViewUserList(),
                     *form.volumeControl(), ports->voice, [talk] { return talk->TalkPartnerID(); },
                     form.cmdRaiseHand()},
                 owner);
