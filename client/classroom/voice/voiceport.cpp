@@ -36,17 +36,10 @@ void VizeRazavPort::SpeakStop()
 
 void VizeRazavPort::PointAt(const QString &listenIP, const QString &speakIP, const QString &port)
 {
-    Classroom::frmVizeRazav *w = window();
-    if (!w)
-        return;
-    w->ListenStop();
-    w->SpeakStop();
-    w->txtListenIP()->setText(listenIP);
-    w->txtListenPort()->setText(port);
-    w->txtSpeakIP()->setText(speakIP);
-    w->txtSpeakPort()->setText(port);
-    w->ListenStart();
-    w->SpeakStart();
+    // The same steps as listening alone, then the microphone on.
+    ListenOnly(listenIP, port, speakIP, port);
+    if (Classroom::frmVizeRazav *w = window())
+        w->SpeakStart();
 }
 
 void VizeRazavPort::ListenOnly(const QString &listenIP, const QString &listenPort,

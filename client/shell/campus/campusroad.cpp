@@ -412,7 +412,7 @@ void CampusRoad::fail(const QString &title, const QString &text)
     Disconnect();
 }
 
-void CampusRoad::settleUnconnected()
+void CampusRoad::stopWaits()
 {
     m_listTimer.stop();
     m_pauseTimer.stop();
@@ -420,6 +420,11 @@ void CampusRoad::settleUnconnected()
     m_pages->cancel();
     m_reconnecting = false;
     m_deps.tip.hide();
+}
+
+void CampusRoad::settleUnconnected()
+{
+    stopWaits();
     setState(State::Idle);
     Q_EMIT connectionStatus(u"断开"_s);
     Q_EMIT disconnected();
@@ -430,12 +435,7 @@ void CampusRoad::Disconnect()
     if (m_disconnecting)
         return;
     m_disconnecting = true;
-    m_listTimer.stop();
-    m_pauseTimer.stop();
-    m_reconnectTimer.stop();
-    m_pages->cancel();
-    m_reconnecting = false;
-    m_deps.tip.hide();
+    stopWaits();
     const State was = m_state;
     setState(State::Idle);
     if (was == State::Booking)

@@ -122,6 +122,8 @@ private:
     void onListTimeout();
     void fail(const QString &title, const QString &text);
     // Back to Idle without touching the socket (a refused connection).
+    // Ends every timed wait and the web lookups, and hides the progress window.
+    void stopWaits();
     void settleUnconnected();
 
     Dependencies m_deps;
