@@ -37,6 +37,11 @@ using namespace Qt::StringLiterals;
 using namespace Courseware;
 using namespace ManageText;
 
+QString ManageText::PromptTitle()
+{
+    return Manage::tr("LumoClass 系统提示：");
+}
+
 QTreeWidgetItem *ManagePrivate::addNode(QTreeWidgetItem *parent, const QString &key,
     const QString &text, const QString &picture, const QString &tag, int index)
 {
@@ -405,12 +410,12 @@ int Manage::OpenWithShell(const QString &path, Manage::e_WinMode mode)
         return result;
     QString text;
     switch (result) {
-    case Global::ShellFileNotFound: text = u"指定文件没有找到！"_s; break;
-    case Global::ShellPathNotFound: text = u"指定路径没有找到！"_s; break;
-    case Global::ShellOutOfMemory: text = u"没有足够的内存运行指定程序！"_s; break;
-    default: text = u"打开指定文件出错！"_s; break;
+    case Global::ShellFileNotFound: text = tr("指定文件没有找到！"); break;
+    case Global::ShellPathNotFound: text = tr("指定路径没有找到！"); break;
+    case Global::ShellOutOfMemory: text = tr("没有足够的内存运行指定程序！"); break;
+    default: text = tr("打开指定文件出错！"); break;
     }
-    d->prompt().inform(u"Lumo Class 系统提示："_s, text);
+    d->prompt().inform(tr("Lumo Class 系统提示："), text);
     return result;
 }
 

@@ -103,7 +103,7 @@ void ManagePrivate::addDroppedFiles(const QStringList &paths)
         modified = true;
     }
     if (!refused.isEmpty())
-        prompt().inform(u"不支持这些格式的文件"_s, refused);
+        prompt().inform(Manage::tr("不支持这些格式的文件"), refused);
 }
 
 void Manage::CreateFolder()
@@ -152,8 +152,8 @@ void Manage::InsertFile()
 void Manage::InsertUrl()
 {
     QPointer<Manage> self(this);
-    d->prompt().askText(
-        u"插入URL"_s, u"请输入网址"_s, u"http://"_s, [self](bool accepted, const QString &answer) {
+    d->prompt().askText(Manage::tr("插入URL"), Manage::tr("请输入网址"), u"http://"_s,
+        [self](bool accepted, const QString &answer) {
             if (!self || !accepted || answer.isEmpty() || answer == u"http://"_s)
                 return;
             ManagePrivate *d = self->d.get();
@@ -184,7 +184,7 @@ void Manage::DeleteSelected()
         return;
     const QString key = KeyOf(item);
     QPointer<Manage> self(this);
-    d->prompt().show(Global::Prompt{PromptTitle, u"确定要删除这个节点和它的子节点吗？"_s,
+    d->prompt().show(Global::Prompt{PromptTitle(), Manage::tr("确定要删除这个节点和它的子节点吗？"),
                          Global::PromptIcon::Question, Global::PromptButtons::OkCancel},
         [self, key](Global::PromptAnswer answer) {
             if (!self || answer != Global::PromptAnswer::Ok)
@@ -208,7 +208,7 @@ void Manage::AskTeacherName()
     const QString initial
         = d->teacherName.trimmed().isEmpty() ? BlankTeacherDefault : d->teacherName;
     QPointer<Manage> self(this);
-    d->prompt().askText(u"LumoInstucter"_s, u"请输入主讲人名称"_s, initial,
+    d->prompt().askText(u"LumoInstucter"_s, Manage::tr("请输入主讲人名称"), initial,
         [self](bool accepted, const QString &answer) {
             if (self && accepted && !answer.trimmed().isEmpty())
                 self->d->teacherName = answer;
@@ -224,9 +224,10 @@ void Manage::ShowProperties()
     const QString tag = TagOf(item);
     const qsizetype dot = tag.lastIndexOf(u'.');
     const QString type = folder || dot < 0 ? QString() : tag.mid(dot);
-    const QStringList lines
-        = {u"节点编号："_s + KeyOf(item), u"节点类型："_s + (folder ? u"目录"_s : u"文件"_s),
-            u"节点名称："_s + item->text(0), u"文件类型："_s + type, u"文件名称："_s + tag};
+    const QStringList lines = {Manage::tr("节点编号：") + KeyOf(item),
+        Manage::tr("节点类型：") + (folder ? Manage::tr("目录") : Manage::tr("文件")),
+        Manage::tr("节点名称：") + item->text(0), Manage::tr("文件类型：") + type,
+        Manage::tr("文件名称：") + tag};
     d->properties->showText(lines.join(u"\r\n"_s));
 }
 

@@ -83,7 +83,7 @@ void ManagePrivate::startLoad(const QString &path)
     opened = false;
     loading = true;
     dropLoad = false;
-    beginBusy(u"正在打开文件..."_s);
+    beginBusy(Manage::tr("正在打开文件..."));
     auto result = std::make_shared<ReadResult>();
     const QString folder = tempFolder;
     const qint64 limit = expandLimit;
@@ -126,14 +126,13 @@ void ManagePrivate::finishLoad(const QString &path, const ReadResult &result)
         // The user is told to download it again, so a damaged copy must go.
         if (result.status == ReadStatus::NotCourseware && !QFile::remove(path))
             LogCoursewareError(u"cannot delete %1"_s.arg(path), __LINE__);
-        prompt().inform(
-            PromptTitle, u"不是合法的Lumo Class课件文件,请重新下载"_s, Global::PromptIcon::Warning);
+        prompt().inform(PromptTitle(), Manage::tr("不是合法的Lumo Class课件文件,请重新下载"),
+            Global::PromptIcon::Warning);
         Q_EMIT q->CourseFileLoaded(false);
         return;
     case ReadStatus::UnsupportedVersion:
-        prompt().inform(PromptTitle,
-            u"这个程序不能读取"_s + QString::number(result.version)
-                + u".0版本的Lumo Class课件文件"_s,
+        prompt().inform(PromptTitle(),
+            Manage::tr("这个程序不能读取%1.0版本的Lumo Class课件文件").arg(result.version),
             Global::PromptIcon::Warning);
         Q_EMIT q->CourseFileLoaded(false);
         return;
@@ -151,7 +150,7 @@ void ManagePrivate::finishLoad(const QString &path, const ReadResult &result)
         if (item && record.kind == NodeKind::File && !record.expanded) {
             const QScopedValueRollback<bool> guard(applyingChange, true);
             item->setForeground(0, q->palette().brush(QPalette::Disabled, QPalette::Text));
-            item->setToolTip(0, u"文件已损坏，无法播放"_s);
+            item->setToolTip(0, Manage::tr("文件已损坏，无法播放"));
         }
     }
     nextNumber = result.nextNodeNumber;
@@ -184,7 +183,7 @@ void ManagePrivate::SaveCourseFile(const QString &path, std::function<void(bool)
     document->teacherName = teacherName;
     document->root = snapshot(root);
     auto result = std::make_shared<WriteResult>();
-    beginBusy(u"正在保存文件..."_s);
+    beginBusy(Manage::tr("正在保存文件..."));
     QObject::connect(
         task, &BackgroundTask::finished, q,
         [this, path, result, after] {
@@ -192,10 +191,11 @@ void ManagePrivate::SaveCourseFile(const QString &path, std::function<void(bool)
             if (result->ok) {
                 modified = false;
                 currentFile = path;
-                prompt().inform(PromptTitle, u"保存完毕"_s);
+                prompt().inform(PromptTitle(), Manage::tr("保存完毕"));
             } else {
-                prompt().inform(PromptTitle,
-                    u"保存课件文件失败，原来的文件没有改动。\r\n"_s + result->error,
+                prompt().inform(PromptTitle(),
+                    Manage::tr("保存课件文件失败，原来的文件没有改动。") + u"\r\n"_s
+                        + result->error,
                     Global::PromptIcon::Warning);
             }
             Q_EMIT q->CourseFileSaved(result->ok);
@@ -237,7 +237,7 @@ void Manage::CheckSave(std::function<void(bool)> proceed)
         return;
     }
     QPointer<Manage> self(this);
-    d->prompt().show(Global::Prompt{PromptTitle, u"课件已经修改，是否保存？"_s,
+    d->prompt().show(Global::Prompt{PromptTitle(), Manage::tr("课件已经修改，是否保存？"),
                          Global::PromptIcon::Question, Global::PromptButtons::YesNoCancel},
         [self, proceed](Global::PromptAnswer answer) {
             if (!self) {
@@ -282,7 +282,7 @@ void Manage::SaveCourse()
             return;
         }
         // Replaced only once the new file is complete: no delete up front.
-        self->d->prompt().show(Global::Prompt{PromptTitle, u"文件已经存在，是否覆盖？"_s,
+        self->d->prompt().show(Global::Prompt{PromptTitle(), Manage::tr("文件已经存在，是否覆盖？"),
                                    Global::PromptIcon::Question, Global::PromptButtons::OkCancel},
             [self, path](Global::PromptAnswer answer) {
                 if (self && answer == Global::PromptAnswer::Ok)

@@ -30,7 +30,8 @@ namespace ManageText {
 
 using namespace Qt::StringLiterals;
 
-inline const QString PromptTitle = u"LumoClass 系统提示："_s;
+// The title of the control's message boxes (translated, so read at use).
+QString PromptTitle();
 inline const QString DefaultTeacherName = u"Lumo Class Instructer"_s;
 inline const QString BlankTeacherDefault = u"LumoClass Instructer"_s;
 inline const QString NewCourseCaption = u"新建课件"_s;
