@@ -81,6 +81,11 @@ TEST_F(LiveClass, TwoStudentsSeeEachOtherComeAndGoAndNotesReachOnlyTheirRecipien
     EXPECT_EQ(ann->window.teacherName, u"王老师"_s);
     EXPECT_EQ(ann->voice.calls, QStringList{u"listen 127.0.0.1 4101 4102"_s});
     EXPECT_EQ(ann->users->Count(), 2); // the teacher and ann
+    // The roster lets her write notes (present, may speak, notes) but not
+    // draw: the panel and the tools follow it from the start.
+    EXPECT_TRUE(ann->notes->SendEnabled());
+    EXPECT_FALSE(ann->session.bWhiteBoardPermitted);
+    EXPECT_FALSE(ann->window.toolsEnabled);
 
     auto bob = enter(12, u"pw-bob"_s);
     ASSERT_TRUE(QTest::qWaitFor([&] { return ann->history().contains(u"[bob来了]"_s); }, 5000));
