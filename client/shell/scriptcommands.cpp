@@ -85,16 +85,17 @@ void ScriptCommands::handleLine(const QString &text)
 
 void ScriptCommands::picture(const QString &name)
 {
-    QStringList files = m_reporter.savePictures(name);
+    const QStringList files = m_reporter.savePictures(name);
+    for (const QString &file : files)
+        m_reporter.event(u"picture"_s, {{u"name"_s, name}, {u"file"_s, file}});
     // The whiteboard area as the student sees it: the courseware below,
     // the drawing layer and the answer bar above.
     const QWidget *board = m_form.WhiteBoard();
     const QRect area(board->mapTo(&m_form, QPoint(0, 0)), board->size());
     const QString boardFile = m_reporter.pictureFile(name + u"-board"_s);
     if (!boardFile.isEmpty() && m_form.grab(area).save(boardFile))
-        files << boardFile;
-    for (const QString &file : std::as_const(files))
-        m_reporter.event(u"picture"_s, {{u"name"_s, name}, {u"file"_s, file}});
+        m_reporter.event(
+            u"picture"_s, {{u"name"_s, name}, {u"file"_s, boardFile}, {u"what"_s, u"board"_s}});
 }
 
 void ScriptCommands::say(const QString &words)

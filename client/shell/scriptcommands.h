@@ -10,7 +10,8 @@ class RunReporter;
 // Commands of a scripted run, one a line on a file descriptor (standard
 // input with --commands), answered as event lines through the reporter:
 //   picture NAME       pictures of every visible window and of the
-//                      whiteboard area ("picture" events)
+//                      whiteboard area ("picture" events, the last one
+//                      with "what": "board")
 //   notes              the note history ("notes" event)
 //   users              the IDs in the user list ("users" event)
 //   say [to=ID] WORDS  a note typed into the notes panel and sent with its
