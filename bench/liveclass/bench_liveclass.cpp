@@ -265,6 +265,8 @@ int main(int argc, char **argv)
     for (int i = 0; i < rounds; ++i) {
         load << LoadAloneMs(course);
         entry << EntryMs(server, course);
+        std::printf(
+            "round %d: load alone %.1f ms, entry %.1f ms\n", i + 1, load.last(), entry.last());
     }
     for (int i = 0; i < rounds; ++i) {
         const Burst b = RunBurst(server, course);

@@ -1,7 +1,10 @@
+#include "client/classroom/live/classentry.h"
+#include "client/classroom/live/liveclass.h"
 #include "client/session/sessionstate.h"
 #include "client/shell/form1.h"
 #include "client/shell/frmoptions.h"
 #include "client/shell/runreporter.h"
+#include "client/shell/scriptcommands.h"
 #include "client/shell/startoptions.h"
 #include "client/shell/statuspanels.h"
 #include "client/shell/wiring.h"
@@ -10,9 +13,12 @@
 
 #include <QApplication>
 #include <QJsonObject>
+#include <QMetaEnum>
 
 #include <cstdio>
 #include <memory>
+
+#include <unistd.h>
 
 int main(int argc, char *argv[])
 {
@@ -38,7 +44,7 @@ int main(int argc, char *argv[])
 
     // Scripted runs print their events and save their pictures; an
     // unattended run answers every message box itself.
-    const bool report = options.autoAnswer || !options.screenshotDir.isEmpty();
+    const bool report = options.autoAnswer || options.commands || !options.screenshotDir.isEmpty();
     RunReporter reporter(report ? stdout : nullptr, options.screenshotDir);
     Global::MessageBoxPrompter boxes;
     ReportingPrompter prompter(options.autoAnswer ? nullptr : &boxes, &reporter);
@@ -73,6 +79,22 @@ int main(int argc, char *argv[])
     }
 
     WireUnits(form, options);
+    // Each step of class entry; the class entered is a stage of its own.
+    if (auto *live = form.unitOwner()->findChild<ClassLive::LiveClass *>(
+            QString(), Qt::FindDirectChildrenOnly)) {
+        QObject::connect(&live->entry(), &ClassLive::ClassEntry::stateChanged, &reporter,
+            [&reporter](ClassLive::ClassEntry::State state) {
+                const char *name
+                    = QMetaEnum::fromType<ClassLive::ClassEntry::State>().valueToKey(int(state));
+                reporter.event(QStringLiteral("entry"),
+                    {{QStringLiteral("state"), QString::fromLatin1(name)}});
+                if (state == ClassLive::ClassEntry::State::InClass)
+                    reporter.stage(QStringLiteral("in class"));
+            });
+    }
+    ScriptCommands commands(form, reporter);
+    if (options.commands)
+        commands.listen(STDIN_FILENO);
     form.Load();
     return app.exec();
 }

@@ -99,6 +99,12 @@ QStringList RunReporter::savePictures(const QString &name)
     return files;
 }
 
+QString RunReporter::pictureFile(const QString &name) const
+{
+    return m_savePictures ? m_pictures.filePath(FileNamePart(name) + QStringLiteral(".png"))
+                          : QString();
+}
+
 bool RunReporter::eventFilter(QObject *watched, QEvent *e)
 {
     if (e->type() == QEvent::Show && watched->isWidgetType()) {

@@ -29,6 +29,8 @@ public:
     void event(const QString &kind, const QJsonObject &fields);
     // Pictures of every visible top-level window now; returns the files.
     QStringList savePictures(const QString &name);
+    // The file of a picture called `name`; empty without a picture folder.
+    QString pictureFile(const QString &name) const;
 
     int stageCount() const { return m_stage; }
 

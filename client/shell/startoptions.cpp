@@ -42,6 +42,8 @@ QString StartOptionsHelp()
               "                       --user and --password, and waits for OK\n"
               "  --auto               answers every message box with its default button\n"
               "                       (unattended runs); events are printed as JSON lines\n"
+              "  --commands           reads commands from standard input, one a line:\n"
+              "                       picture NAME, notes, users, say [to=ID] WORDS\n"
               "  --help               shows this text\n");
 }
 
@@ -63,6 +65,8 @@ StartOptions ParseStartOptions(const QStringList &arguments)
             options.showHelp = true;
         } else if (arg == QLatin1String("--auto")) {
             options.autoAnswer = true;
+        } else if (arg == QLatin1String("--commands")) {
+            options.commands = true;
         } else if (arg == QLatin1String("--login-dialog")) {
             options.loginDialogOnly = true;
         } else if (arg == QLatin1String("--campus")) {

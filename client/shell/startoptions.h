@@ -15,6 +15,7 @@ struct StartOptions {
     QString dataDir; // --data DIR
     QString screenshotDir; // --screenshots DIR
     bool autoAnswer = false; // --auto: message boxes answered by their default
+    bool commands = false; // --commands: commands read from standard input
     // --login-dialog: the login dialog opens at start, filled with --user
     // and --password, and waits for the student's OK.
     bool loginDialogOnly = false;

@@ -63,9 +63,12 @@ void RosterBinder::onUserList(qint32 Count, const QString &strUserList, qint16 C
         m.users.setUserType(1);
         m.live.bTeacherArrivalPending = false;
         quint8 ownStatus = 0;
+        bool ownListed = false;
         for (const auto &r : records) {
-            if (r.uiUserID == m.remote.MyID())
+            if (r.uiUserID == m.remote.MyID()) {
                 ownStatus = r.uiStatus;
+                ownListed = true;
+            }
             m.users.AddUser(r.uiUserID, r.uiUserNick, r.uiStatus, r.uiUserType);
             m.notes.AddUser(r.uiUserID, r.uiUserNick);
             if (r.uiUserType == 2) {
@@ -75,6 +78,11 @@ void RosterBinder::onUserList(qint32 Count, const QString &strUserList, qint16 C
         }
         if (m.live.bTeacherArrivalPending)
             m.users.SetUserStatus(m.users.myID(), ownStatus);
+        // The roster carries the student's own permissions: the send box
+        // and the drawing tools follow them from the start, not only from
+        // the first status change (which may never come).
+        if (ownListed)
+            applyListedPermissions(m.remote.MyID());
         Q_EMIT fullRosterFilled();
         m.remote.setbEnabled(true);
         return;
@@ -104,6 +112,11 @@ void RosterBinder::rereadOwnPermissions()
         m.window.setStatusPanel(2, u"空闲"_s, PanelPicture::Inactive);
         m.remote.SendMicroPhoneRequestion(false);
     }
+    applyListedPermissions(own);
+}
+
+void RosterBinder::applyListedPermissions(qint32 own)
+{
     m.session.bWhiteBoardPermitted = m.users.CheckUserWhiteBoardStatus(own);
     m.window.setWhiteBoardToolsEnabled(m.session.bWhiteBoardPermitted);
     const bool notes = m.users.CheckUserNoteStatus(own);

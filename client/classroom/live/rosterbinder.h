@@ -57,6 +57,8 @@ private:
     void onLogOut(qint32 UserID);
     void refusedLogin();
     void rereadOwnPermissions();
+    // Whiteboard and notes as the roster lists them for `own`; sends nothing.
+    void applyListedPermissions(qint32 own);
 
     Deps m;
 };

@@ -50,9 +50,20 @@ void ProgramRun::readLines()
     }
 }
 
+void ProgramRun::send(const QString &line)
+{
+    m_process.write(line.toUtf8() + '\n');
+}
+
 bool ProgramRun::waitFor(const std::function<bool(const QJsonObject &)> &match, int timeoutMs)
 {
-    qsizetype checked = 0;
+    return waitFrom(0, match, timeoutMs);
+}
+
+bool ProgramRun::waitFrom(
+    qsizetype from, const std::function<bool(const QJsonObject &)> &match, int timeoutMs)
+{
+    qsizetype checked = from;
     return QTest::qWaitFor(
         [&] {
             for (; checked < m_lines.size(); ++checked) {
@@ -102,16 +113,18 @@ QString ProgramRun::transcript() const
         + QString::fromUtf8(m_stderr.right(3000));
 }
 
-SimRun::SimRun(const QString &folder, const QByteArray &configJson)
+SimRun::SimRun(const QString &folder, const QByteArray &configJson, bool console)
 {
     const QString configPath = folder + QStringLiteral("/sim.json");
     QFile file(configPath);
     if (!file.open(QIODevice::WriteOnly) || file.write(configJson) != configJson.size())
         return;
     file.close();
-    m_run = std::make_unique<ProgramRun>(QStringLiteral("lumo-classroom-sim"),
-        QStringList{QStringLiteral("--config"), configPath, QStringLiteral("--no-console"),
-            QStringLiteral("--script-start"), QStringLiteral("never")});
+    QStringList arguments{QStringLiteral("--config"), configPath, QStringLiteral("--script-start"),
+        QStringLiteral("never")};
+    if (!console)
+        arguments << QStringLiteral("--no-console");
+    m_run = std::make_unique<ProgramRun>(QStringLiteral("lumo-classroom-sim"), arguments);
     m_run->waitFor([this](const QJsonObject &line) {
         if (!line.contains(QStringLiteral("campus")))
             return false;

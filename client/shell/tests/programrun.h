@@ -29,6 +29,14 @@ public:
     QByteArray standardOutput() const { return m_stdout; }
     QByteArray standardError() const { return m_stderr; }
     QProcess &process() { return m_process; }
+    // One line to the program's standard input.
+    void send(const QString &line);
+    // Lines seen so far; a later waitFor() from this index sees only what
+    // came after.
+    qsizetype lineCount() const { return m_lines.size(); }
+    // Waits for a line after the first `from` lines.
+    bool waitFrom(qsizetype from, const std::function<bool(const QJsonObject &)> &match,
+        int timeoutMs = 15000);
 
     // The folder of the programs under test (beside the test program).
     static QString binFolder();
@@ -49,8 +57,10 @@ private:
 class SimRun
 {
 public:
-    // `configJson` may name "courseFolder" relative to `folder`.
-    SimRun(const QString &folder, const QByteArray &configJson);
+    // `configJson` may name "courseFolder" relative to `folder`. With
+    // `console` the servers read teacher commands from standard input
+    // (ProgramRun::send on program()).
+    SimRun(const QString &folder, const QByteArray &configJson, bool console = false);
     bool ready() const { return m_web > 0 && m_campus > 0; }
     int web() const { return m_web; }
     int campus() const { return m_campus; }

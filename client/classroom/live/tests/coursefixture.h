@@ -1,7 +1,11 @@
 #pragma once
 
 // A classroom server with a scripted teacher and a course file of two
-// pictures (red at node 2, blue at node 3), for the live-class tests.
+// pictures (red at node 2, blue at node 3), for the live-class tests. The
+// pictures are JPEG: the course tree plays a jpg as a picture item, a png as
+// a web page, which needs the browser engine (and OpenGL, which the
+// offscreen platform lacks); these tests are about the class, not the
+// browser.
 #include "common/testsupport/testhome.h"
 #include "controls/coursemanage/courseware/coursewarewriter.h"
 #include "sim/core/classroomserver.h"
@@ -45,20 +49,20 @@ protected:
 
     static QString writeCourse(const QString &folder)
     {
-        const QString red = folder + QStringLiteral("/red.png");
-        const QString blue = folder + QStringLiteral("/blue.png");
+        const QString red = folder + QStringLiteral("/red.jpg");
+        const QString blue = folder + QStringLiteral("/blue.jpg");
         QImage image(64, 48, QImage::Format_RGB32);
         image.fill(QColor(255, 0, 0));
-        image.save(red);
+        EXPECT_TRUE(image.save(red));
         image.fill(QColor(0, 0, 255));
-        image.save(blue);
+        EXPECT_TRUE(image.save(blue));
         Courseware::CourseDocument document;
         document.teacherName = QStringLiteral("王老师");
         document.root = {QStringLiteral("_0"), QStringLiteral("口语"), QStringLiteral("folder"),
             QStringLiteral("口语"),
             {
-                {QStringLiteral("_0_1"), QStringLiteral("red.png"), QStringLiteral("png"), red, {}},
-                {QStringLiteral("_0_2"), QStringLiteral("blue.png"), QStringLiteral("png"), blue,
+                {QStringLiteral("_0_1"), QStringLiteral("red.jpg"), QStringLiteral("jpg"), red, {}},
+                {QStringLiteral("_0_2"), QStringLiteral("blue.jpg"), QStringLiteral("jpg"), blue,
                     {}},
             }};
         const QString path = folder + QStringLiteral("/one.lsn");

@@ -1,0 +1,136 @@
+#include "client/shell/scriptcommands.h"
+
+#include "client/shell/form1.h"
+#include "client/shell/runreporter.h"
+#include "controls/notesmanage/notesmanage.h"
+#include "controls/userlist/userlist.h"
+
+#include <QComboBox>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QPushButton>
+#include <QSocketNotifier>
+
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// No command is longer; a longer line is dropped, not kept growing.
+constexpr qsizetype LineLimit = 64 * 1024;
+} // namespace
+
+ScriptCommands::ScriptCommands(Form1 &form, RunReporter &reporter, QObject *parent)
+    : QObject(parent)
+    , m_form(form)
+    , m_reporter(reporter)
+{ }
+
+ScriptCommands::~ScriptCommands() = default;
+
+void ScriptCommands::listen(int fd)
+{
+    m_fd = fd;
+    m_notifier = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &ScriptCommands::readAvailable);
+}
+
+void ScriptCommands::readAvailable()
+{
+    char buffer[4096];
+    // The notifier said the descriptor is readable: one read does not block.
+    const ssize_t count = ::read(m_fd, buffer, sizeof buffer);
+    if (count <= 0) {
+        m_notifier->setEnabled(false);
+        if (!m_pending.trimmed().isEmpty())
+            handleLine(QString::fromUtf8(m_pending));
+        m_pending.clear();
+        return;
+    }
+    m_pending.append(buffer, count);
+    qsizetype newline = 0;
+    while ((newline = m_pending.indexOf('\n')) >= 0) {
+        const QString line = QString::fromUtf8(m_pending.left(newline));
+        m_pending.remove(0, newline + 1);
+        handleLine(line);
+    }
+    if (m_pending.size() > LineLimit)
+        m_pending.clear();
+}
+
+void ScriptCommands::handleLine(const QString &text)
+{
+    const QString line = text.trimmed();
+    if (line.isEmpty())
+        return;
+    const qsizetype space = line.indexOf(u' ');
+    const QString verb = line.left(space);
+    const QString rest = space < 0 ? QString() : line.mid(space + 1).trimmed();
+    if (verb == u"picture"_s && !rest.isEmpty()) {
+        picture(rest);
+    } else if (verb == u"notes"_s) {
+        m_reporter.event(u"notes"_s, {{u"text"_s, m_form.notesManage()->Export()}});
+    } else if (verb == u"users"_s) {
+        const UserList *users = m_form.ListViewUserList();
+        QJsonArray ids;
+        for (qint32 i = 1; i <= users->Count(); ++i)
+            ids.append(users->GetUserIDByIndex(i));
+        m_reporter.event(u"users"_s, {{u"ids"_s, ids}});
+    } else if (verb == u"say"_s && !rest.isEmpty()) {
+        say(rest);
+    } else {
+        m_reporter.event(u"command-error"_s, {{u"command"_s, line}});
+    }
+}
+
+void ScriptCommands::picture(const QString &name)
+{
+    const QStringList files = m_reporter.savePictures(name);
+    for (const QString &file : files)
+        m_reporter.event(u"picture"_s, {{u"name"_s, name}, {u"file"_s, file}});
+    // The whiteboard area as the student sees it: the courseware below,
+    // the drawing layer and the answer bar above.
+    const QWidget *board = m_form.WhiteBoard();
+    const QRect area(board->mapTo(&m_form, QPoint(0, 0)), board->size());
+    const QString boardFile = m_reporter.pictureFile(name + u"-board"_s);
+    if (!boardFile.isEmpty() && m_form.grab(area).save(boardFile))
+        m_reporter.event(
+            u"picture"_s, {{u"name"_s, name}, {u"file"_s, boardFile}, {u"what"_s, u"board"_s}});
+}
+
+void ScriptCommands::say(const QString &words)
+{
+    QString text = words;
+    qint32 to = 0;
+    if (text.startsWith(u"to="_s)) {
+        const qsizetype space = text.indexOf(u' ');
+        bool ok = false;
+        to = text.mid(3, space < 0 ? -1 : space - 3).toInt(&ok);
+        if (!ok || space < 0) {
+            m_reporter.event(u"command-error"_s, {{u"command"_s, u"say "_s + words}});
+            return;
+        }
+        text = text.mid(space + 1);
+    }
+    NotesManage *notes = m_form.notesManage();
+    // Through the panel's own controls, as a student sends a note.
+    auto *send = notes->findChild<QPushButton *>(u"cmdSend"_s);
+    if (!send || !send->isEnabled()) {
+        m_reporter.event(u"command-error"_s,
+            {{u"command"_s, u"say "_s + words}, {u"reason"_s, u"sending is off"_s}});
+        return;
+    }
+    if (to == 0) {
+        if (auto *list = notes->findChild<QComboBox *>(u"cmbList"_s))
+            list->setCurrentIndex(0);
+    } else {
+        notes->SelectUser(to);
+    }
+    if (notes->SelectedUserID() != to) {
+        m_reporter.event(u"command-error"_s,
+            {{u"command"_s, u"say "_s + words}, {u"reason"_s, u"no such recipient"_s}});
+        return;
+    }
+    notes->SetSendText(text);
+    send->click();
+}

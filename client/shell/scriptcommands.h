@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+
+class Form1;
+class QSocketNotifier;
+class RunReporter;
+
+// Commands of a scripted run, one a line on a file descriptor (standard
+// input with --commands), answered as event lines through the reporter:
+//   picture NAME       pictures of every visible window and of the
+//                      whiteboard area ("picture" events, the last one
+//                      with "what": "board")
+//   notes              the note history ("notes" event)
+//   users              the IDs in the user list ("users" event)
+//   say [to=ID] WORDS  a note typed into the notes panel and sent with its
+//                      send command, to everybody or to one person
+// Anything else is answered by a "command-error" event.
+class ScriptCommands : public QObject
+{
+    Q_OBJECT
+public:
+    ScriptCommands(Form1 &form, RunReporter &reporter, QObject *parent = nullptr);
+    ~ScriptCommands() override;
+
+    // Starts reading `fd`; end of input stops reading, the run goes on.
+    void listen(int fd);
+    void handleLine(const QString &line);
+
+private:
+    void readAvailable();
+    void picture(const QString &name);
+    void say(const QString &words);
+
+    Form1 &m_form;
+    RunReporter &m_reporter;
+    QSocketNotifier *m_notifier = nullptr;
+    int m_fd = -1;
+    QByteArray m_pending;
+};
