@@ -5,6 +5,7 @@
 #include "common/desktop/fallbacks.h"
 #include "common/prompter.h"
 
+#include <QCoreApplication>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -21,11 +22,32 @@ namespace Classroom {
 
 namespace {
 
-const QString BoxTitle = u"LumoClass 系统提示："_s;
-const QString StartListenCaption = u"开始聆听"_s;
-const QString StopListenCaption = u"停止聆听"_s;
-const QString StartSpeakCaption = u"开始发言"_s;
-const QString StopSpeakCaption = u"停止发言"_s;
+// Title of the voice window's message boxes.
+QString boxTitle()
+{
+    return QCoreApplication::translate("Classroom::frmVizeRazav", "LumoClass 系统提示：");
+}
+
+// Captions of the two buttons; the caption tells the state.
+QString startListenCaption()
+{
+    return QCoreApplication::translate("Classroom::frmVizeRazav", "开始聆听");
+}
+
+QString stopListenCaption()
+{
+    return QCoreApplication::translate("Classroom::frmVizeRazav", "停止聆听");
+}
+
+QString startSpeakCaption()
+{
+    return QCoreApplication::translate("Classroom::frmVizeRazav", "开始发言");
+}
+
+QString stopSpeakCaption()
+{
+    return QCoreApplication::translate("Classroom::frmVizeRazav", "停止发言");
+}
 
 // Level messages the level bar follows.
 constexpr int LevelMessages[] = {501, Vocana::LevelMessage};
@@ -77,8 +99,8 @@ void frmVizeRazav::buildUi()
     m_txtListenPort = new QLineEdit(u"8639"_s, this);
     m_txtSpeakIP = new QLineEdit(u"127.0.0.1"_s, this);
     m_txtSpeakPort = new QLineEdit(u"8640"_s, this);
-    m_btnListen = new QPushButton(StartListenCaption, this);
-    m_btnSpeak = new QPushButton(StartSpeakCaption, this);
+    m_btnListen = new QPushButton(startListenCaption(), this);
+    m_btnSpeak = new QPushButton(startSpeakCaption(), this);
     m_listLog = new QListWidget(this);
 
     auto *fields = new QFormLayout;
@@ -95,13 +117,13 @@ void frmVizeRazav::buildUi()
     layout->addWidget(m_listLog);
 
     connect(m_btnListen, &QPushButton::clicked, this, [this] {
-        if (m_btnListen->text() == StartListenCaption)
+        if (m_btnListen->text() == startListenCaption())
             ListenStart();
         else
             ListenStop();
     });
     connect(m_btnSpeak, &QPushButton::clicked, this, [this] {
-        if (m_btnSpeak->text() == StartSpeakCaption)
+        if (m_btnSpeak->text() == startSpeakCaption())
             SpeakStart();
         else
             SpeakStop();
@@ -158,12 +180,12 @@ void frmVizeRazav::SpeakStart()
     const qint32 ip = AddressToNumber(m_txtSpeakIP->text());
     const qint32 port = AddressToNumber(m_txtSpeakPort->text());
     if (ip == 0 || !validPort(port)) {
-        prompter()->inform(BoxTitle, u"错误的语音发送地址！"_s, Global::PromptIcon::Information);
+        prompter()->inform(boxTitle(), tr("错误的语音发送地址！"), Global::PromptIcon::Information);
         return;
     }
     if (m_bStartSpeak)
         return;
-    m_btnSpeak->setText(StopSpeakCaption);
+    m_btnSpeak->setText(stopSpeakCaption());
     m_txtSpeakIP->setEnabled(false);
     m_txtSpeakPort->setEnabled(false);
 
@@ -182,7 +204,7 @@ void frmVizeRazav::SpeakStop()
 {
     if (!m_bStartSpeak)
         return;
-    m_btnSpeak->setText(StartSpeakCaption);
+    m_btnSpeak->setText(startSpeakCaption());
     m_txtSpeakIP->setEnabled(true);
     m_txtSpeakPort->setEnabled(true);
     setSoundBarValue(0);
@@ -199,10 +221,10 @@ void frmVizeRazav::ListenStart()
     const qint32 ip = AddressToNumber(m_txtListenIP->text());
     const qint32 port = AddressToNumber(m_txtListenPort->text());
     if (ip == 0 || !validPort(port)) {
-        prompter()->inform(BoxTitle, u"错误的语音接收地址！"_s, Global::PromptIcon::Information);
+        prompter()->inform(boxTitle(), tr("错误的语音接收地址！"), Global::PromptIcon::Information);
         return;
     }
-    m_btnListen->setText(StopListenCaption);
+    m_btnListen->setText(stopListenCaption());
     m_txtListenIP->setEnabled(false);
     m_txtListenPort->setEnabled(false);
     // Callers stop before they start; the engine restarts cleanly if one
@@ -213,7 +235,7 @@ void frmVizeRazav::ListenStart()
 
 void frmVizeRazav::ListenStop()
 {
-    m_btnListen->setText(StartListenCaption);
+    m_btnListen->setText(startListenCaption());
     m_txtListenIP->setEnabled(true);
     m_txtListenPort->setEnabled(true);
     addLogLine(u"StopListen"_s, m_engine->StopListen());

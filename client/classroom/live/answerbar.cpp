@@ -11,14 +11,14 @@ namespace ClassLive {
 AnswerBar::AnswerBar(QWidget *parent)
     : QWidget(parent)
     , m_text(new QLabel(this))
-    , m_yes(new QPushButton(u"是"_s, this))
-    , m_no(new QPushButton(u"否"_s, this))
-    , m_okButton(new QPushButton(u"确定"_s, this))
+    , m_yes(new QPushButton(tr("是"), this))
+    , m_no(new QPushButton(tr("否"), this))
+    , m_okButton(new QPushButton(tr("确定"), this))
 {
     setObjectName(u"answerBar"_s);
     m_text->setObjectName(u"answerQuestion"_s);
     m_text->setTextFormat(Qt::PlainText);
-    m_text->setAccessibleName(u"老师的问题"_s);
+    m_text->setAccessibleName(tr("老师的问题"));
     m_yes->setObjectName(u"answerYes"_s);
     m_no->setObjectName(u"answerNo"_s);
     m_okButton->setObjectName(u"answerOk"_s);

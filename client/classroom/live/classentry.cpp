@@ -12,6 +12,7 @@
 #include "controls/volumecontrol/volumecontrol.h"
 #include "protocol/clsremotesync.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QPointer>
 
@@ -20,8 +21,18 @@ using namespace Qt::StringLiterals;
 namespace ClassLive {
 
 namespace {
-const QString NotDownloaded = u"这堂课的课件还没有下载完，不能进入教室，请稍后再试一次"_s;
-const QString PromptTitle = u"LumoUser 系统提示："_s;
+// Shown when the courseware is not there in time.
+QString notDownloaded()
+{
+    return QCoreApplication::translate(
+        "ClassLive::ClassEntry", "这堂课的课件还没有下载完，不能进入教室，请稍后再试一次");
+}
+
+// Title of the entry's message boxes.
+QString promptTitle()
+{
+    return QCoreApplication::translate("ClassLive::ClassEntry", "LumoUser 系统提示：");
+}
 } // namespace
 
 ClassEntry::ClassEntry(Deps deps, QObject *parent)
@@ -69,9 +80,10 @@ void ClassEntry::onFullRosterArriving()
     m.users.setMyID(m.session.MyID);
     // The course record carries no name: "Course" and its number (as the
     // record's CourseName(), which the protocol library does not export).
-    m.window.setCaption(u"[分类:"_s + QString::number(m.session.CurrentCourse.CategoryID)
-        + u"--用户:"_s + QString::number(m.session.MyID) + u"]"_s + u"Course"_s
-        + QString::number(m.session.CurrentCourse.CourseID));
+    m.window.setCaption(tr("[分类:%1--用户:%2]")
+                            .arg(QString::number(m.session.CurrentCourse.CategoryID),
+                                QString::number(m.session.MyID))
+        + u"Course"_s + QString::number(m.session.CurrentCourse.CourseID));
 }
 
 void ClassEntry::onFullRosterFilled()
@@ -79,8 +91,8 @@ void ClassEntry::onFullRosterFilled()
     if (!m_firstRoster)
         return;
     m_firstRoster = false;
-    m.window.setStatusPanel(1, u"连接"_s, PanelPicture::Active);
-    m.window.setStatusPanel(2, u"空闲"_s, PanelPicture::Inactive);
+    m.window.setStatusPanel(1, tr("连接"), PanelPicture::Active);
+    m.window.setStatusPanel(2, tr("空闲"), PanelPicture::Inactive);
     setState(State::Pausing);
     startTimer(m_limits.pauseMs);
 }
@@ -89,9 +101,11 @@ void ClassEntry::onTimeout()
 {
     switch (m_state) {
     case State::Pausing: afterPause(); return;
-    case State::FetchingCourseware: fail(NotDownloaded, u"courseware download timed out"_s); return;
+    case State::FetchingCourseware:
+        fail(notDownloaded(), u"courseware download timed out"_s);
+        return;
     case State::LoadingCourseware:
-        fail(NotDownloaded, u"courseware did not open in time"_s);
+        fail(notDownloaded(), u"courseware did not open in time"_s);
         return;
     case State::AwaitRelays:
         // No key answer in time: the relays work without the server's
@@ -122,7 +136,7 @@ void ClassEntry::afterPause()
         if (ok && QFileInfo::exists(path))
             self->loadCourseware(path);
         else
-            self->fail(NotDownloaded, u"courseware not downloaded"_s);
+            self->fail(notDownloaded(), u"courseware not downloaded"_s);
     });
 }
 
@@ -185,7 +199,7 @@ void ClassEntry::fail(const QString &message, const QString &why)
     Global::WriteErrorLog(u"Form1"_s, u"ClassEntry"_s, why, __LINE__);
     reset();
     if (!message.isEmpty())
-        m.prompter.inform(PromptTitle, message, Global::PromptIcon::Warning);
+        m.prompter.inform(promptTitle(), message, Global::PromptIcon::Warning);
     Q_EMIT leaveRequested();
 }
 

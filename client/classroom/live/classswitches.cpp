@@ -43,7 +43,7 @@ void ClassSwitches::onVoice(bool on)
         return;
     }
     m.volume.SetCmdEnabled(false);
-    m.window.setStatusPanel(2, u"归还话筒"_s, PanelPicture::Keep);
+    m.window.setStatusPanel(2, tr("归还话筒"), PanelPicture::Keep);
     m.remote.SendMicroPhoneRequestion(false);
     m.voice.SpeakStop();
     m.volume.KeyStop();

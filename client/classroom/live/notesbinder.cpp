@@ -49,7 +49,7 @@ void NotesBinder::onNote(qint32 FromID, qint32 ToID, const QString &Message)
         return; // the server's echo of the student's own note
     m.panel.AddNoteMessage(FromID, ToID, Message);
     if (m.live.bTeacherArrivalPending) {
-        m.panel.AddMessage(u"[老师"_s + m.live.TeacherNick + u"来了]\r\n"_s);
+        m.panel.AddMessage(tr("[老师%1来了]").arg(m.live.TeacherNick) + u"\r\n"_s);
         m.live.bTeacherArrivalPending = false;
     }
 }

@@ -9,6 +9,7 @@
 #include "controls/whiteboardsign/whiteboardsign.h"
 #include "protocol/clsremotesync.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 using namespace Qt::StringLiterals;
@@ -16,8 +17,12 @@ using namespace Qt::StringLiterals;
 namespace ClassLive {
 
 namespace {
-const QString PromptTitle = u"LumoUser 系统提示："_s;
+// Title of the playback's message boxes.
+QString promptTitle()
+{
+    return QCoreApplication::translate("ClassLive::PlaybackBinder", "LumoUser 系统提示：");
 }
+} // namespace
 
 PlaybackBinder::PlaybackBinder(Deps deps, QObject *parent)
     : QObject(parent)
@@ -29,7 +34,7 @@ PlaybackBinder::PlaybackBinder(Deps deps, QObject *parent)
     connect(&m.gate, &ClassEventGate::GetMsgURL, this, &PlaybackBinder::onUrl);
     connect(&m.course, &Manage::OnPlay, this, &PlaybackBinder::onPlay);
     connect(&m.course, &Manage::OnPlayInvalid, this,
-        [this](qint32) { m.prompter.inform(PromptTitle, u"当前播放节点无效！"_s); });
+        [this](qint32) { m.prompter.inform(promptTitle(), tr("当前播放节点无效！")); });
 }
 
 void PlaybackBinder::play(qint32 TreeNodeID, qint32 PlayVerb, bool)
@@ -52,7 +57,7 @@ void PlaybackBinder::onPlay(qint32, const QString &FileName, qint16 FileType)
 {
     m.sign.ClearSign();
     if (!m.course.bUrlFile() && (!QFileInfo::exists(FileName) || FileType == 5)) {
-        m.prompter.inform(PromptTitle, u"当前播放文件未找到或文件格式不正确！"_s);
+        m.prompter.inform(promptTitle(), tr("当前播放文件未找到或文件格式不正确！"));
         return;
     }
     m.ole.setFileSource(FileName);

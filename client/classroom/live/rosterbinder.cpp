@@ -98,8 +98,8 @@ void RosterBinder::onUserList(qint32 Count, const QString &strUserList, qint16 C
     }
     m.users.AddUser(r.uiUserID, r.uiUserNick, r.uiStatus, r.uiUserType);
     m.notes.AddUser(r.uiUserID, r.uiUserNick);
-    m.notes.AddMessage(
-        (r.uiUserType == 2 ? u"[老师"_s : u"["_s) + r.uiUserNick + u"来了]"_s + LineEnd);
+    const QString arrival = r.uiUserType == 2 ? tr("[老师%1来了]") : tr("[%1来了]");
+    m.notes.AddMessage(arrival.arg(r.uiUserNick) + LineEnd);
 }
 
 void RosterBinder::rereadOwnPermissions()
@@ -109,7 +109,7 @@ void RosterBinder::rereadOwnPermissions()
         m.volume.SetCmdEnabled(true);
     } else {
         m.users.SetUserPrepareStatus(own);
-        m.window.setStatusPanel(2, u"空闲"_s, PanelPicture::Inactive);
+        m.window.setStatusPanel(2, tr("空闲"), PanelPicture::Inactive);
         m.remote.SendMicroPhoneRequestion(false);
     }
     applyListedPermissions(own);
@@ -127,10 +127,10 @@ void RosterBinder::applyListedPermissions(qint32 own)
 void RosterBinder::refusedLogin()
 {
     m.prompter.inform(
-        u"登录错误提示："_s, u"失败信息: 密码错误或您无权参加本次语音交流活动。   "_s);
+        tr("登录错误提示："), tr("失败信息: 密码错误或您无权参加本次语音交流活动。   "));
     m.course.setConnected(false);
     m.session.bInClass = false;
-    m.window.setStatusPanel(1, u"断开"_s, PanelPicture::Inactive);
+    m.window.setStatusPanel(1, tr("断开"), PanelPicture::Inactive);
     m.notes.RemoveAllUsers();
     m.users.RemoveAllUsers();
 }
@@ -140,12 +140,12 @@ void RosterBinder::onLogOut(qint32 UserID)
     if (UserID < 1)
         return;
     if (UserID == m.remote.MyID()) {
-        m.prompter.inform(QString(), u"该用户已和服务器断开"_s);
+        m.prompter.inform(QString(), tr("该用户已和服务器断开"));
         Q_EMIT putOut();
         return;
     }
     const QString nick = m.users.GetUserByID(UserID).UserNick;
-    m.notes.AddMessage(u"["_s + nick + u"走了]"_s + LineEnd);
+    m.notes.AddMessage(tr("[%1走了]").arg(nick) + LineEnd);
     m.notes.RemoveUser(UserID);
     m.users.RemoveUser(UserID);
 }

@@ -179,14 +179,14 @@ void WhiteBoardRelay::armText()
         m.sign.setFontName(font.family());
         const double size = font.pointSizeF();
         if (size >= 100) {
-            m.prompter.show(Global::Prompt{u"LumoUser系统提示："_s,
-                u"当前字体大小："_s + QString::number(size) + u" 无效！请重新设置字体大小！"_s,
+            m.prompter.show(Global::Prompt{tr("LumoUser系统提示："),
+                tr("当前字体大小：%1 无效！请重新设置字体大小！").arg(QString::number(size)),
                 Global::PromptIcon::Warning, Global::PromptButtons::Ok});
             return;
         }
         m.sign.setFontSize(qint16(std::lround(size)));
-        m.prompter.askText(
-            u"输入文字"_s, u"请输入文字："_s, u"LumoClass"_s, [self](bool ok, const QString &text) {
+        m.prompter.askText(tr("输入文字"), tr("请输入文字："), u"LumoClass"_s,
+            [self](bool ok, const QString &text) {
                 if (!self || !ok || text.isEmpty())
                     return;
                 self->m.sign.setText(text);

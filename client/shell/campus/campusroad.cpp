@@ -12,6 +12,7 @@
 #include "protocol/clsremotesync.h"
 #include "protocol/msgtypes.h"
 
+#include <QCoreApplication>
 #include <QMetaEnum>
 #include <QTreeWidget>
 
@@ -19,8 +20,13 @@ using namespace Qt::StringLiterals;
 
 namespace {
 const QString UserForm = u"User Form"_s;
-const QString SystemTitle = u"LumoUser 系统提示："_s;
 constexpr qint16 ConnectionRefused = 10061;
+
+// Title of the campus road's message boxes.
+QString systemTitle()
+{
+    return QCoreApplication::translate("CampusRoad", "LumoUser 系统提示：");
+}
 
 void trace(const QString &procedure)
 {
@@ -130,7 +136,7 @@ void CampusRoad::lookUp()
 {
     setState(State::LookingUpUser);
     m_deps.tip.setProgressVisible(false);
-    m_deps.tip.SetDisplayString(u"正在连接校园..."_s);
+    m_deps.tip.SetDisplayString(tr("正在连接校园..."));
     m_deps.tip.show();
     m_pages->setWebHost(m_deps.webHost());
     m_pages->searchUserID(m_deps.session.UserName);
@@ -142,7 +148,7 @@ void CampusRoad::onUserId(bool ok, const QString &userId, const QString &error)
         return;
     if (!ok) {
         Global::WriteErrorLog(u"Form1"_s, u"searchUserID"_s, error, 0);
-        fail(SystemTitle, u"无法从网站取得用户编号（%1），请稍后再试一次"_s.arg(error));
+        fail(systemTitle(), tr("无法从网站取得用户编号（%1），请稍后再试一次").arg(error));
         return;
     }
     m_deps.login.UserID = userId;
@@ -164,7 +170,7 @@ void CampusRoad::onBalance(const QString &address, bool fromFallback, const QStr
         Disconnect();
         return;
     }
-    Q_EMIT connectionStatus(m_reconnecting ? u"连接服务器"_s : u"连接校园"_s);
+    Q_EMIT connectionStatus(m_reconnecting ? tr("连接服务器") : tr("连接校园"));
 }
 
 void CampusRoad::onConnected()
@@ -176,7 +182,7 @@ void CampusRoad::onConnected()
         remote.setMyID(session.MyID);
         remote.SendCampusLoginMsg(session.Password);
         session.bCampusPhase = false;
-        m_deps.tip.SetDisplayString(u"正在登录校园..."_s);
+        m_deps.tip.SetDisplayString(tr("正在登录校园..."));
         setState(State::CampusLogin);
     } else if (m_state == State::ConnectingClassroom && !session.bCampusPhase) {
         session.MyID = session.UserID.toInt();
@@ -193,12 +199,12 @@ void CampusRoad::onCampusLogIn(bool result)
     if (m_state != State::CampusLogin)
         return;
     if (!result) {
-        fail(u"登录错误提示："_s, u"失败信息: 密码错误或您无权参加本次语音交流活动。   "_s);
+        fail(tr("登录错误提示："), tr("失败信息: 密码错误或您无权参加本次语音交流活动。   "));
         return;
     }
     m_reconnectTries = 0;
     m_reconnecting = false;
-    m_deps.tip.SetDisplayString(u"正在获取课件列表..."_s);
+    m_deps.tip.SetDisplayString(tr("正在获取课件列表..."));
     m_allCoursesExist = false;
     setState(State::AwaitingCourses);
     trace(u"RemoteSync_GetMsgCampusLogIn,RemoteSync.SendCampusCourseListMsg mvSTUDENTLIST"_s);
@@ -236,10 +242,10 @@ void CampusRoad::onCourseList(qint32 count, const QString &text, qint32 verb)
         return;
     m_listTimer.stop();
     if (!m_allCoursesExist) {
-        fail(SystemTitle, u"系统无可预约的课程！"_s);
+        fail(systemTitle(), tr("系统无可预约的课程！"));
         return;
     }
-    m_deps.tip.SetDisplayString(u"正在获取分类列表..."_s);
+    m_deps.tip.SetDisplayString(tr("正在获取分类列表..."));
     setState(State::AwaitingCategories);
     m_deps.remote.SendCampusListMsg();
     m_listTimer.start();
@@ -306,8 +312,8 @@ void CampusRoad::enterChosenCourse()
     if (!IsPlainFileName(fileName)) {
         Global::WriteErrorLog(u"Form1"_s, u"EnterCourse"_s,
             u"courseware file name refused: \"%1\""_s.arg(fileName), 0);
-        m_deps.prompter.inform(SystemTitle,
-            u"课件文件名无效（%1），不能进入教室，请与老师联系"_s.arg(fileName),
+        m_deps.prompter.inform(systemTitle(),
+            tr("课件文件名无效（%1），不能进入教室，请与老师联系").arg(fileName),
             Global::PromptIcon::Warning);
         return;
     }
@@ -323,14 +329,14 @@ void CampusRoad::enterChosenCourse()
             Disconnect();
             return;
         }
-        Q_EMIT connectionStatus(u"正在连接"_s);
+        Q_EMIT connectionStatus(tr("正在连接"));
         Q_EMIT enteringClassroom(course);
         return;
     }
     if (courseState == 0 && !url.isEmpty())
         m_deps.catalogue.WriteEnterEntry(url, session.CurrentCourse.CourseID);
-    m_deps.prompter.inform(SystemTitle, u"这堂课的课件还没有下载完，不能进入教室，请稍后再试一次"_s,
-        Global::PromptIcon::Warning);
+    m_deps.prompter.inform(systemTitle(),
+        tr("这堂课的课件还没有下载完，不能进入教室，请稍后再试一次"), Global::PromptIcon::Warning);
     Global::SetShowFlag(m_deps.catalogue.appName());
 }
 
@@ -338,7 +344,7 @@ void CampusRoad::onSocketError(qint16 number, const QString &description)
 {
     if (m_deps.remote.State().toInt() != 9) {
         m_deps.prompter.show(
-            {QString(), description + u"\r\n请稍后再试一次"_s, Global::PromptIcon::None});
+            {QString(), description + tr("\r\n请稍后再试一次"), Global::PromptIcon::None});
         Disconnect();
         return;
     }
@@ -350,7 +356,7 @@ void CampusRoad::onSocketError(qint16 number, const QString &description)
     if (number == ConnectionRefused && m_deps.session.bCampusPhase) {
         settleUnconnected();
         m_deps.prompter.show(
-            {QString(), u"无法连接服务器，请检查服务器设置是否正确！"_s, Global::PromptIcon::None},
+            {QString(), tr("无法连接服务器，请检查服务器设置是否正确！"), Global::PromptIcon::None},
             [this](Global::PromptAnswer) {
                 if (m_deps.showOptions)
                     m_deps.showOptions([this] { m_socketErrorBusy = false; });
@@ -361,7 +367,7 @@ void CampusRoad::onSocketError(qint16 number, const QString &description)
     }
     if (number == ConnectionRefused) {
         settleUnconnected();
-        m_deps.prompter.show({QString(), u"所选课程尚未开始！"_s, Global::PromptIcon::None},
+        m_deps.prompter.show({QString(), tr("所选课程尚未开始！"), Global::PromptIcon::None},
             [this](Global::PromptAnswer) { m_socketErrorBusy = false; });
         return;
     }
@@ -373,7 +379,7 @@ void CampusRoad::onSocketError(qint16 number, const QString &description)
         m_reconnectTries = 0;
         m_reconnecting = false;
         Disconnect();
-        m_deps.prompter.show({SystemTitle, u"与服务器的连接多次中断，请检查网络后再连接"_s,
+        m_deps.prompter.show({systemTitle(), tr("与服务器的连接多次中断，请检查网络后再连接"),
                                  Global::PromptIcon::Warning},
             [this](Global::PromptAnswer) { m_socketErrorBusy = false; });
         return;
@@ -402,7 +408,7 @@ void CampusRoad::onListTimeout()
         return;
     Global::WriteErrorLog(u"Form1"_s, u"RemoteSync_GetMsgCampusLogIn"_s,
         u"no list reply within %1 ms"_s.arg(m_timing.listLimitMs), 0);
-    fail(SystemTitle, u"校园服务器没有送来课程列表，请稍后再试一次"_s);
+    fail(systemTitle(), tr("校园服务器没有送来课程列表，请稍后再试一次"));
 }
 
 void CampusRoad::fail(const QString &title, const QString &text)
@@ -426,7 +432,7 @@ void CampusRoad::settleUnconnected()
 {
     stopWaits();
     setState(State::Idle);
-    Q_EMIT connectionStatus(u"断开"_s);
+    Q_EMIT connectionStatus(tr("断开"));
     Q_EMIT disconnected();
 }
 
@@ -442,7 +448,7 @@ void CampusRoad::Disconnect()
         m_deps.subscribe.reject();
     if (was == State::LoggingIn)
         m_deps.login.reject();
-    Q_EMIT connectionStatus(u"断开"_s);
+    Q_EMIT connectionStatus(tr("断开"));
     m_deps.remote.Disconnect();
     Q_EMIT disconnected();
     m_disconnecting = false;

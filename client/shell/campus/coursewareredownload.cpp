@@ -6,12 +6,17 @@
 #include "common/errorlog.h"
 #include "common/prompter.h"
 
+#include <QCoreApplication>
 #include <QUrl>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-const QString Title = u"Lumo Class 系统提示："_s;
+// Title of the download's message boxes.
+QString boxTitle()
+{
+    return QCoreApplication::translate("CoursewareRedownload", "Lumo Class 系统提示：");
+}
 } // namespace
 
 CoursewareRedownload::CoursewareRedownload(Dependencies deps, QObject *parent)
@@ -32,7 +37,7 @@ void CoursewareRedownload::cmdDownload_Click()
         m_deps.progressWindow.show();
         return;
     }
-    m_deps.prompter.show({Title, u"你确定要重新下载本课程的课件吗？"_s,
+    m_deps.prompter.show({boxTitle(), tr("你确定要重新下载本课程的课件吗？"),
                              Global::PromptIcon::Question, Global::PromptButtons::OkCancel},
         [this](Global::PromptAnswer answer) {
             if (answer == Global::PromptAnswer::Ok)
@@ -48,14 +53,14 @@ void CoursewareRedownload::start()
     const int index = session.CurrentCategoryIndex;
     if (index < 0 || index >= session.Categories.size()) {
         Global::WriteErrorLog(u"Form1"_s, u"cmdDownload_Click"_s, u"no current course"_s, 0);
-        m_deps.prompter.inform(Title, u"请先选择一个课程"_s);
+        m_deps.prompter.inform(boxTitle(), tr("请先选择一个课程"));
         return;
     }
     m_url = CourseCatalogue::CoursewareUrl(
         session.Categories.at(index), session.CurrentCoursewareFile);
     FrmTip &window = m_deps.progressWindow;
-    window.setWindowTitle(u"正在下载课件"_s);
-    window.SetDisplayString(u"正在下载课件"_s);
+    window.setWindowTitle(tr("正在下载课件"));
+    window.SetDisplayString(tr("正在下载课件"));
     window.setProgressVisible(true);
     window.show();
     m_downloader.start(
@@ -73,11 +78,11 @@ void CoursewareRedownload::onFinished(
         Global::WriteErrorLog(
             u"Form1"_s, u"cmdDownload_Click"_s, u"%1: %2"_s.arg(fileName, error), 0);
         const QString text = outcome == Outcome::Refused
-            ? u"课件文件名无效（%1），没有下载"_s.arg(fileName)
+            ? tr("课件文件名无效（%1），没有下载").arg(fileName)
             : outcome == Outcome::Cancelled
-            ? u"课件下载已取消，原有的课件没有改变"_s
-            : u"课件下载失败（%1），原有的课件没有改变"_s.arg(error);
-        m_deps.prompter.inform(Title, text, Global::PromptIcon::Warning);
+            ? tr("课件下载已取消，原有的课件没有改变")
+            : tr("课件下载失败（%1），原有的课件没有改变").arg(error);
+        m_deps.prompter.inform(boxTitle(), text, Global::PromptIcon::Warning);
     }
     Q_EMIT finished(outcome);
 }

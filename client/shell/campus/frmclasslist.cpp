@@ -13,9 +13,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 // Key, header, width in twips.
-const ListColumns::Column Columns[]
-    = {{u"_1", u"ID", 500}, {u"_2", u"课程名称", 1500}, {u"_3", u"课程说明", 2000},
-        {u"_4", u"讲师", 1000}, {u"_5", u"上课时间", 2000}, {u"_6", u"教室IP", 1000}};
+const ListColumns::Column Columns[] = {{u"_1", QT_TRANSLATE_NOOP("ListColumns", "ID"), 500},
+    {u"_2", QT_TRANSLATE_NOOP("ListColumns", "课程名称"), 1500},
+    {u"_3", QT_TRANSLATE_NOOP("ListColumns", "课程说明"), 2000},
+    {u"_4", QT_TRANSLATE_NOOP("ListColumns", "讲师"), 1000},
+    {u"_5", QT_TRANSLATE_NOOP("ListColumns", "上课时间"), 2000},
+    {u"_6", QT_TRANSLATE_NOOP("ListColumns", "教室IP"), 1000}};
 } // namespace
 
 FrmClassList::FrmClassList(SessionState &session, QWidget *parent)
@@ -25,16 +28,16 @@ FrmClassList::FrmClassList(SessionState &session, QWidget *parent)
     , m_courses(new QTreeWidget(this))
 {
     setObjectName(u"FrmClassList"_s);
-    setWindowTitle(u"选择课程"_s);
+    setWindowTitle(tr("选择课程"));
     setWindowModality(Qt::WindowModal);
-    m_categories->setAccessibleDescription(u"分类"_s);
+    m_categories->setAccessibleDescription(tr("分类"));
     ListColumns::setUp(m_courses, Columns);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_categories);
     layout->addWidget(m_courses);
     auto *buttons = new QDialogButtonBox(this);
-    buttons->addButton(u"确认"_s, QDialogButtonBox::AcceptRole);
-    buttons->addButton(u"取消"_s, QDialogButtonBox::RejectRole);
+    buttons->addButton(tr("确认"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(tr("取消"), QDialogButtonBox::RejectRole);
     layout->addWidget(buttons);
     resize(720, 360);
     connect(buttons, &QDialogButtonBox::accepted, this, &FrmClassList::confirm);

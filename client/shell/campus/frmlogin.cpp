@@ -16,17 +16,17 @@ frmLogin::frmLogin(Global::Prompter &prompter, QWidget *parent)
     , m_password(new QLineEdit(this))
 {
     setObjectName(u"frmLogin"_s);
-    setWindowTitle(u"登录"_s);
+    setWindowTitle(tr("登录"));
     setWindowModality(Qt::WindowModal);
     m_password->setEchoMode(QLineEdit::Password);
-    m_code->setAccessibleName(u"学员代码"_s);
-    m_password->setAccessibleName(u"密码"_s);
+    m_code->setAccessibleName(tr("学员代码"));
+    m_password->setAccessibleName(tr("密码"));
     auto *form = new QFormLayout(this);
-    form->addRow(u"学员代码"_s, m_code);
-    form->addRow(u"密码"_s, m_password);
+    form->addRow(tr("学员代码"), m_code);
+    form->addRow(tr("密码"), m_password);
     auto *buttons = new QDialogButtonBox(this);
-    buttons->addButton(u"确定"_s, QDialogButtonBox::AcceptRole);
-    buttons->addButton(u"取消"_s, QDialogButtonBox::RejectRole);
+    buttons->addButton(tr("确定"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(tr("取消"), QDialogButtonBox::RejectRole);
     form->addRow(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &frmLogin::confirm);
     connect(buttons, &QDialogButtonBox::rejected, this, [this] {
@@ -46,11 +46,11 @@ void frmLogin::confirm()
 {
     const QString code = m_code->text().trimmed();
     if (code.isEmpty()) {
-        m_prompter.show({QString(), u"学员代码不能为空"_s, Global::PromptIcon::None});
+        m_prompter.show({QString(), tr("学员代码不能为空"), Global::PromptIcon::None});
         return;
     }
     if (m_password->text().isEmpty()) {
-        m_prompter.show({QString(), u"密码不能为空"_s, Global::PromptIcon::None});
+        m_prompter.show({QString(), tr("密码不能为空"), Global::PromptIcon::None});
         return;
     }
     UserName = code;

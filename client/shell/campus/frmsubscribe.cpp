@@ -17,9 +17,14 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-const ListColumns::Column Columns[] = {{u"_1", u"ID", 400}, {u"_2", u"课程名称", 1500},
-    {u"_3", u"课程说明", 2000}, {u"_4", u"讲师", 1000}, {u"_5", u"上课时间", 2000},
-    {u"_6", u"教室IP", 1500}, {u"_7", u"教室端口", 1}, {u"_8", u"所属分类", 2000}};
+const ListColumns::Column Columns[] = {{u"_1", QT_TRANSLATE_NOOP("ListColumns", "ID"), 400},
+    {u"_2", QT_TRANSLATE_NOOP("ListColumns", "课程名称"), 1500},
+    {u"_3", QT_TRANSLATE_NOOP("ListColumns", "课程说明"), 2000},
+    {u"_4", QT_TRANSLATE_NOOP("ListColumns", "讲师"), 1000},
+    {u"_5", QT_TRANSLATE_NOOP("ListColumns", "上课时间"), 2000},
+    {u"_6", QT_TRANSLATE_NOOP("ListColumns", "教室IP"), 1500},
+    {u"_7", QT_TRANSLATE_NOOP("ListColumns", "教室端口"), 1},
+    {u"_8", QT_TRANSLATE_NOOP("ListColumns", "所属分类"), 2000}};
 
 const ListTexts::CategoryRecord *findCategory(
     const QVector<ListTexts::CategoryRecord> &categories, qint32 id, int *index = nullptr)
@@ -43,20 +48,20 @@ FrmSubscribe::FrmSubscribe(
     , m_prompter(prompter)
     , m_list(new QTreeWidget(this))
     , m_classList(new FrmClassList(session, this))
-    , m_rebook(new QPushButton(u"重新预约"_s, this))
-    , m_enter(new QPushButton(u"进    入"_s, this))
-    , m_edit(new QPushButton(u"修改信息"_s, this))
-    , m_upload(new QPushButton(u"修改后上传"_s, this))
+    , m_rebook(new QPushButton(tr("重新预约"), this))
+    , m_enter(new QPushButton(tr("进    入"), this))
+    , m_edit(new QPushButton(tr("修改信息"), this))
+    , m_upload(new QPushButton(tr("修改后上传"), this))
 {
     setObjectName(u"FrmSubscribe"_s);
-    setWindowTitle(u"预约的课程"_s);
+    setWindowTitle(tr("预约的课程"));
     setWindowModality(Qt::WindowModal);
     ListColumns::setUp(m_list, Columns);
     m_edit->hide();
     m_upload->hide();
     m_edit->setEnabled(false);
     m_upload->setEnabled(false);
-    m_enter->setAccessibleName(u"进入"_s);
+    m_enter->setAccessibleName(tr("进入"));
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(m_rebook);
@@ -74,7 +79,7 @@ FrmSubscribe::FrmSubscribe(
 
 void FrmSubscribe::prepareStudentView()
 {
-    setWindowTitle(u"用户预约的课程"_s);
+    setWindowTitle(tr("用户预约的课程"));
     m_rebook->show();
     m_edit->hide();
     bEnter = false;
@@ -125,7 +130,7 @@ void FrmSubscribe::pressEnter()
 {
     const QList<QTreeWidgetItem *> selected = m_list->selectedItems();
     if (selected.isEmpty()) {
-        m_prompter.inform(u"Lumo Class 系统提示："_s, u"请选择一个课程"_s);
+        m_prompter.inform(tr("Lumo Class 系统提示："), tr("请选择一个课程"));
         return;
     }
     const qint32 id = selected.first()->text(0).toInt();

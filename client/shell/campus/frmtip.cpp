@@ -14,7 +14,7 @@ FrmTip::FrmTip(QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
     , m_text(new QLabel(this))
     , m_progress(new QProgressBar(this))
-    , m_cancel(new QPushButton(u"取消"_s, this))
+    , m_cancel(new QPushButton(tr("取消"), this))
 {
     setObjectName(u"FrmTip"_s);
     setWindowTitle(u"Lumo Class"_s);
@@ -24,7 +24,7 @@ FrmTip::FrmTip(QWidget *parent)
     layout->addWidget(m_cancel, 0, Qt::AlignRight);
     m_progress->setRange(0, 100);
     m_progress->hide();
-    m_cancel->setAccessibleName(u"取消"_s);
+    m_cancel->setAccessibleName(tr("取消"));
     setMinimumWidth(300);
     connect(m_cancel, &QPushButton::clicked, this, [this] {
         hide();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -7,14 +8,16 @@
 
 #include <span>
 
-// Report-style list columns given as (key, header, width in twips).
+// Report-style list columns given as (key, header, width in twips). The
+// headers are source texts marked with QT_TRANSLATE_NOOP("ListColumns", ...)
+// and translated when the list is set up.
 namespace ListColumns {
 
 inline constexpr int TwipsPerPixel = 15;
 
 struct Column {
     QStringView key;
-    QStringView header;
+    const char *header;
     int twips;
 };
 
@@ -28,7 +31,7 @@ inline void setUp(QTreeWidget *list, std::span<const Column> columns)
 {
     QStringList headers;
     for (const Column &column : columns)
-        headers.append(column.header.toString());
+        headers.append(QCoreApplication::translate("ListColumns", column.header));
     list->setColumnCount(int(columns.size()));
     list->setHeaderLabels(headers);
     list->setRootIsDecorated(false);
