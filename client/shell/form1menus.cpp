@@ -11,11 +11,6 @@
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("Form1", text);
-}
-
 QAction *NamedAction(QObject *parent, const QString &name, const QString &text)
 {
     auto *action = new QAction(text, parent);
@@ -29,13 +24,18 @@ Form1Menus BuildForm1Menus(QMainWindow *window, QWidget *logo)
 {
     Form1Menus m;
     QMenuBar *bar = window->menuBar();
-    QMenu *system = bar->addMenu(tr("系统(&S)"));
+    QMenu *system = bar->addMenu(QCoreApplication::translate("Form1", "系统(&S)"));
     system->setObjectName(QStringLiteral("mnuSystem"));
-    m.mnuConnect = NamedAction(window, QStringLiteral("mnuConnect"), tr("连接服务器(&C)"));
-    m.mnuDisConnect = NamedAction(window, QStringLiteral("mnuDisConnect"), tr("断开连接(&D)"));
-    m.mnuExportMsg = NamedAction(window, QStringLiteral("mnuExportMsg"), tr("导出短消息(&O)"));
-    m.mnuOptions = NamedAction(window, QStringLiteral("mnuOptions"), tr("选项(&P)..."));
-    m.mnuExit = NamedAction(window, QStringLiteral("mnuExit"), tr("退出(&Q)"));
+    m.mnuConnect = NamedAction(window, QStringLiteral("mnuConnect"),
+        QCoreApplication::translate("Form1", "连接服务器(&C)"));
+    m.mnuDisConnect = NamedAction(window, QStringLiteral("mnuDisConnect"),
+        QCoreApplication::translate("Form1", "断开连接(&D)"));
+    m.mnuExportMsg = NamedAction(window, QStringLiteral("mnuExportMsg"),
+        QCoreApplication::translate("Form1", "导出短消息(&O)"));
+    m.mnuOptions = NamedAction(
+        window, QStringLiteral("mnuOptions"), QCoreApplication::translate("Form1", "选项(&P)..."));
+    m.mnuExit = NamedAction(
+        window, QStringLiteral("mnuExit"), QCoreApplication::translate("Form1", "退出(&Q)"));
     system->addAction(m.mnuConnect);
     system->addAction(m.mnuDisConnect);
     system->addSeparator();
@@ -44,27 +44,31 @@ Form1Menus BuildForm1Menus(QMainWindow *window, QWidget *logo)
     system->addSeparator();
     system->addAction(m.mnuExit);
 
-    QMenu *help = bar->addMenu(tr("帮助(&H)"));
+    QMenu *help = bar->addMenu(QCoreApplication::translate("Form1", "帮助(&H)"));
     help->setObjectName(QStringLiteral("mnuHelpMenu"));
-    m.mnuHelp = NamedAction(window, QStringLiteral("mnuHelp"), tr("帮助(&H)"));
+    m.mnuHelp = NamedAction(
+        window, QStringLiteral("mnuHelp"), QCoreApplication::translate("Form1", "帮助(&H)"));
     m.mnuHelp->setShortcut(QKeySequence::HelpContents);
-    m.mnuAboutWS = NamedAction(window, QStringLiteral("mnuAboutWS"), tr("关于(&A)"));
+    m.mnuAboutWS = NamedAction(
+        window, QStringLiteral("mnuAboutWS"), QCoreApplication::translate("Form1", "关于(&A)"));
     help->addAction(m.mnuHelp);
     help->addAction(m.mnuAboutWS);
 
-    m.toolbar = window->addToolBar(tr("工具栏"));
+    m.toolbar = window->addToolBar(QCoreApplication::translate("Form1", "工具栏"));
     m.toolbar->setObjectName(QStringLiteral("Toolbar1"));
     m.toolbar->setMovable(false);
     m.toolbar->setFloatable(false);
     m.toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m.toolbar->setIconSize(QSize(16, 16));
     QStyle *style = window->style();
-    m.tbConnect = m.toolbar->addAction(style->standardIcon(QStyle::SP_DialogYesButton), tr("连接"));
+    m.tbConnect = m.toolbar->addAction(style->standardIcon(QStyle::SP_DialogYesButton),
+        QCoreApplication::translate("Form1", "连接", "toolbar button"));
     m.tbConnect->setObjectName(QStringLiteral("Connect"));
-    m.tbDisConnect
-        = m.toolbar->addAction(style->standardIcon(QStyle::SP_DialogNoButton), tr("断开"));
+    m.tbDisConnect = m.toolbar->addAction(style->standardIcon(QStyle::SP_DialogNoButton),
+        QCoreApplication::translate("Form1", "断开", "toolbar button"));
     m.tbDisConnect->setObjectName(QStringLiteral("DisConnect"));
-    m.tbRefresh = m.toolbar->addAction(style->standardIcon(QStyle::SP_BrowserReload), tr("刷新"));
+    m.tbRefresh = m.toolbar->addAction(style->standardIcon(QStyle::SP_BrowserReload),
+        QCoreApplication::translate("Form1", "刷新"));
     m.tbRefresh->setObjectName(QStringLiteral("Refresh"));
     auto *spacer = new QWidget(m.toolbar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);

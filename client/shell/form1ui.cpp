@@ -20,11 +20,6 @@
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("Form1", text);
-}
-
 // Column widths of the fixed layout, in pixels: the drawing tools need the
 // whole width of the window in one row, so they lie along the bottom.
 constexpr int kMargin = 4;
@@ -59,9 +54,9 @@ Form1Ui BuildForm1Ui(QMainWindow *window)
     window->setCentralWidget(ui.central);
     QWidget *c = ui.central;
 
-    auto *courseLabel = new QLabel(tr("课程:"), c);
+    auto *courseLabel = new QLabel(QCoreApplication::translate("Form1", "课程:"), c);
     courseLabel->setObjectName(QStringLiteral("lblCourse"));
-    auto *teacherLabel = new QLabel(tr("教师:"), c);
+    auto *teacherLabel = new QLabel(QCoreApplication::translate("Form1", "教师:"), c);
     teacherLabel->setObjectName(QStringLiteral("lblTeacher"));
     ui.TxtCourseName = ReadOnlyField(c, QStringLiteral("TxtCourseName"));
     ui.TxtTeacherName = ReadOnlyField(c, QStringLiteral("TxtTeacherName"));
@@ -104,16 +99,16 @@ Form1Ui BuildForm1Ui(QMainWindow *window)
     ui.VolumeControl1 = new VolumeControl(c);
     ui.VolumeControl1->setObjectName(QStringLiteral("VolumeControl1"));
 
-    ui.cmdRaiseHand = new QPushButton(tr("举手"), c);
+    ui.cmdRaiseHand = new QPushButton(QCoreApplication::translate("Form1", "举手"), c);
     ui.cmdRaiseHand->setObjectName(QStringLiteral("cmdRaiseHand"));
-    ui.cmdSendNotes = new QPushButton(tr("发消息"), c);
+    ui.cmdSendNotes = new QPushButton(QCoreApplication::translate("Form1", "发消息"), c);
     ui.cmdSendNotes->setObjectName(QStringLiteral("cmdSendNotes"));
-    ui.cmdDownload = new QPushButton(tr("下载课件"), c);
+    ui.cmdDownload = new QPushButton(QCoreApplication::translate("Form1", "下载课件"), c);
     ui.cmdDownload->setObjectName(QStringLiteral("cmdDownload"));
     ui.cmdSendMail = new QPushButton(c);
     ui.cmdSendMail->setObjectName(QStringLiteral("cmdSendMail"));
-    ui.cmdSendMail->setToolTip(tr("发邮件"));
-    ui.cmdSendMail->setAccessibleName(tr("发邮件"));
+    ui.cmdSendMail->setToolTip(QCoreApplication::translate("Form1", "发邮件"));
+    ui.cmdSendMail->setAccessibleName(QCoreApplication::translate("Form1", "发邮件"));
 
     ui.StatusBar = new StatusPanels(window);
     window->setStatusBar(ui.StatusBar);
@@ -125,13 +120,13 @@ Form1Ui BuildForm1Ui(QMainWindow *window)
     ui.SoundBar->setRange(0, 100);
     ui.SoundBar->setValue(0);
     ui.SoundBar->setTextVisible(false);
-    ui.SoundBar->setAccessibleName(tr("音量"));
+    ui.SoundBar->setAccessibleName(QCoreApplication::translate("Form1", "音量"));
 
     ui.picLogo = new QLabel(window);
     ui.picLogo->setObjectName(QStringLiteral("picLogo"));
     ui.picLogo->setCursor(Qt::PointingHandCursor);
-    ui.picLogo->setToolTip(tr("访问网站"));
-    ui.lblWebLink = new QLabel(tr("访问网站"), c);
+    ui.picLogo->setToolTip(QCoreApplication::translate("Form1", "访问网站"));
+    ui.lblWebLink = new QLabel(QCoreApplication::translate("Form1", "访问网站"), c);
     ui.lblWebLink->setObjectName(QStringLiteral("lblWebLink"));
     ui.lblWebLink->setCursor(Qt::PointingHandCursor);
     QFont linkFont = ui.lblWebLink->font();

@@ -135,7 +135,7 @@ void WireUnits(Form1 &form, const StartOptions &options)
     QObject::connect(&form, &Form1::connectRequested, road, &CampusRoad::Connect);
     QObject::connect(&form, &Form1::disconnectRequested, road, &CampusRoad::Disconnect);
     QObject::connect(road, &CampusRoad::connectionStatus, &form, [&form](const QString &text) {
-        form.StatusBar()->setPanel(1, text, text == QStringLiteral("断开") ? 2 : 1);
+        form.StatusBar()->setPanel(1, text, text == CampusRoad::tr("断开") ? 2 : 1);
     });
     auto *downloadWindow = new FrmTip(&form);
     auto *redownload

@@ -344,7 +344,7 @@ void CampusRoad::onSocketError(qint16 number, const QString &description)
 {
     if (m_deps.remote.State().toInt() != 9) {
         m_deps.prompter.show(
-            {QString(), description + tr("\r\n请稍后再试一次"), Global::PromptIcon::None});
+            {QString(), description + u"\r\n"_s + tr("请稍后再试一次"), Global::PromptIcon::None});
         Disconnect();
         return;
     }

@@ -1,0 +1,266 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US" sourcelanguage="zh_CN">
+<context>
+    <name>CampusRoad</name>
+    <message>
+        <source>断开</source>
+        <translation>Disconnected</translation>
+    </message>
+</context>
+<context>
+    <name>Form1</name>
+    <message>
+        <source>%1 %2</source>
+        <translation>%1 %2</translation>
+    </message>
+    <message>
+        <source>断开</source>
+        <translation>Disconnected</translation>
+    </message>
+    <message>
+        <source>空闲</source>
+        <translation>Idle</translation>
+    </message>
+    <message>
+        <source>课程:</source>
+        <translation>Course:</translation>
+    </message>
+    <message>
+        <source>教师:</source>
+        <translation>Teacher:</translation>
+    </message>
+    <message>
+        <source>举手</source>
+        <translation>Raise Hand</translation>
+    </message>
+    <message>
+        <source>发消息</source>
+        <translation>Send Note</translation>
+    </message>
+    <message>
+        <source>下载课件</source>
+        <translation>Download Courseware</translation>
+    </message>
+    <message>
+        <source>发邮件</source>
+        <translation>Send Mail</translation>
+    </message>
+    <message>
+        <source>音量</source>
+        <translation>Volume</translation>
+    </message>
+    <message>
+        <source>访问网站</source>
+        <translation>Visit the website</translation>
+    </message>
+    <message>
+        <source>系统(&amp;S)</source>
+        <translation>&amp;System</translation>
+    </message>
+    <message>
+        <source>连接服务器(&amp;C)</source>
+        <translation>&amp;Connect to Server</translation>
+    </message>
+    <message>
+        <source>断开连接(&amp;D)</source>
+        <translation>&amp;Disconnect</translation>
+    </message>
+    <message>
+        <source>导出短消息(&amp;O)</source>
+        <translation>Exp&amp;ort Notes</translation>
+    </message>
+    <message>
+        <source>选项(&amp;P)...</source>
+        <translation>O&amp;ptions...</translation>
+    </message>
+    <message>
+        <source>退出(&amp;Q)</source>
+        <translation>&amp;Quit</translation>
+    </message>
+    <message>
+        <source>帮助(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>关于(&amp;A)</source>
+        <translation>&amp;About</translation>
+    </message>
+    <message>
+        <source>工具栏</source>
+        <translation>Toolbar</translation>
+    </message>
+    <message>
+        <source>刷新</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>连接</source>
+        <comment>toolbar button</comment>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>断开</source>
+        <comment>toolbar button</comment>
+        <translation>Disconnect</translation>
+    </message>
+</context>
+<context>
+    <name>FrmInput</name>
+    <message>
+        <source>input</source>
+        <translation>Input</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>FrmNotes</name>
+    <message>
+        <source>发消息</source>
+        <translation>Send Note</translation>
+    </message>
+</context>
+<context>
+    <name>FrmStatus</name>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>ShellCommands</name>
+    <message>
+        <source>文本文件 (*.txt)</source>
+        <translation>Text files (*.txt)</translation>
+    </message>
+    <message>
+        <source>Lumo Class 系统提示：</source>
+        <translation>Lumo Class system message:</translation>
+    </message>
+    <message>
+        <source>指定文件:LumoStudent.html,没有找到！</source>
+        <translation>The file LumoStudent.html was not found!</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>打开指定文件出错！</source>
+        <translation>Could not open the file!</translation>
+    </message>
+</context>
+<context>
+    <name>frmAbout</name>
+    <message>
+        <source>未找到</source>
+        <translation>not found</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source> (默认)</source>
+        <translation> (default)</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>在线语音课堂 学生端</source>
+        <translation>Online voice classroom, student edition</translation>
+    </message>
+    <message>
+        <source>确  定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>系统信息</source>
+        <translation>System Information</translation>
+    </message>
+    <message>
+        <source>程序: %1 %2 (%3)</source>
+        <translation>Program: %1 %2 (%3)</translation>
+    </message>
+    <message>
+        <source>Qt: %1 (编译时 %2)</source>
+        <translation>Qt: %1 (built with %2)</translation>
+    </message>
+    <message>
+        <source>操作系统: %1, 内核 %2 %3</source>
+        <translation>Operating system: %1, kernel %2 %3</translation>
+    </message>
+    <message>
+        <source>处理器: %1</source>
+        <translation>Processor: %1</translation>
+    </message>
+    <message>
+        <source>声音服务: %1</source>
+        <translation>Sound server: %1</translation>
+    </message>
+    <message>
+        <source>扬声器: %1</source>
+        <translation>Speakers: %1</translation>
+    </message>
+    <message>
+        <source>麦克风: %1</source>
+        <translation>Microphone: %1</translation>
+    </message>
+    <message>
+        <source>数据文件夹: %1</source>
+        <translation>Data folder: %1</translation>
+    </message>
+</context>
+<context>
+    <name>frmOptions</name>
+    <message>
+        <source>选择服务器和端口</source>
+        <translation>Choose Server and Ports</translation>
+    </message>
+    <message>
+        <source>服务器</source>
+        <translation>Server</translation>
+    </message>
+    <message>
+        <source>网站</source>
+        <translation>Website</translation>
+    </message>
+    <message>
+        <source>服务器地址:</source>
+        <translation>Server address:</translation>
+    </message>
+    <message>
+        <source>服务器端口:</source>
+        <translation>Server port:</translation>
+    </message>
+    <message>
+        <source>语音端口:</source>
+        <translation>Voice port:</translation>
+    </message>
+    <message>
+        <source>网站地址:</source>
+        <translation>Website address:</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>请输入一个合法的端口号 (1024 - 9999)</source>
+        <translation>Please enter a valid port number (1024 - 9999)</translation>
+    </message>
+</context>
+</TS>
