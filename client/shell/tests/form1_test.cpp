@@ -1,10 +1,14 @@
 // The main window as the program shows it: start-up and tear-down, the
 // fixed layout, the options dialog.
+#include "client/classroom/live/answerbar.h"
 #include "client/session/sessionstate.h"
+#include "client/shell/campus/frmclasslist.h"
+#include "client/shell/campus/frmlogin.h"
 #include "client/shell/form1.h"
 #include "client/shell/frmoptions.h"
 #include "client/shell/statuspanels.h"
 #include "common/apppaths.h"
+#include "common/desktop/translations.h"
 #include "common/prompter.h"
 #include "common/settingsstore.h"
 #include "common/testsupport/testhome.h"
@@ -15,14 +19,20 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFormLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -224,4 +234,58 @@ TEST(OptionsTest, CtrlTabWrapsAndOnlyTheShownPageIsEnabled)
     EXPECT_FALSE(dialog.txtServerPort()->isEnabled());
     QTest::keyClick(&dialog, Qt::Key_Tab, Qt::ControlModifier);
     EXPECT_EQ(dialog.currentPage(), 0);
+}
+
+namespace {
+
+// The texts of the client's windows in the language installed now: login
+// labels and its empty-field message, the first list header of the course
+// choice, the answer buttons, the first menu and the status panel.
+QStringList ClientTexts()
+{
+    TestHome home;
+    Global::ScriptedPrompter prompter;
+    QStringList texts;
+    frmLogin login(prompter);
+    const auto *form = login.findChild<QFormLayout *>();
+    const auto fields = login.findChildren<QLineEdit *>();
+    texts << login.windowTitle();
+    for (QLineEdit *field : fields)
+        texts << qobject_cast<QLabel *>(form->labelForField(field))->text();
+    login.confirm();
+    texts << (prompter.shown.isEmpty() ? QString() : prompter.shown.last().text);
+
+    SessionState session;
+    FrmClassList classList(session);
+    texts << classList.findChild<QTreeWidget *>()->headerItem()->text(1);
+
+    ClassLive::AnswerBar answers;
+    texts << answers.yesButton()->text() << answers.noButton()->text();
+
+    Global::WriteFirstRun(u"False"_s);
+    auto form = MakeForm(prompter);
+    form->Load();
+    texts << form->menuBar()->actions().first()->text() << form->StatusBar()->panelText(1);
+    return texts;
+}
+
+} // namespace
+
+TEST(TranslationTest, ClientWindowsSpeakEnglishAndKeepTheirChineseSource)
+{
+    // Every client library brings its translation into the program.
+    const QStringList installed = Global::InstallTranslators(QLocale(u"en_GB"_s));
+    for (const QString &library : {u"lumocampus_en.qm"_s, u"lumoclasslive_en.qm"_s,
+             u"lumoclassroom_en.qm"_s, u"lumoshell_en.qm"_s})
+        EXPECT_TRUE(installed.contains(library)) << library.toStdString();
+    EXPECT_EQ(ClientTexts(),
+        QStringList(
+            {u"Log In"_s, u"Student code"_s, u"Password"_s, u"The student code must not be empty"_s,
+                u"Course"_s, u"Yes"_s, u"No"_s, u"&System"_s, u"Disconnected"_s}));
+
+    EXPECT_TRUE(Global::InstallTranslators(QLocale(u"zh_CN"_s)).isEmpty());
+    EXPECT_EQ(ClientTexts(),
+        QStringList({u"登录"_s, u"学员代码"_s, u"密码"_s, u"学员代码不能为空"_s, u"课程名称"_s,
+            u"是"_s, u"否"_s, u"系统(&S)"_s, u"断开"_s}));
+    Global::RemoveTranslators();
 }
