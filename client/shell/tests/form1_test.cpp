@@ -247,11 +247,11 @@ QStringList ClientTexts()
     Global::ScriptedPrompter prompter;
     QStringList texts;
     frmLogin login(prompter);
-    const auto *form = login.findChild<QFormLayout *>();
+    const auto *layout = login.findChild<QFormLayout *>();
     const auto fields = login.findChildren<QLineEdit *>();
     texts << login.windowTitle();
     for (QLineEdit *field : fields)
-        texts << qobject_cast<QLabel *>(form->labelForField(field))->text();
+        texts << qobject_cast<QLabel *>(layout->labelForField(field))->text();
     login.confirm();
     texts << (prompter.shown.isEmpty() ? QString() : prompter.shown.last().text);
 
