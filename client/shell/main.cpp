@@ -2,17 +2,21 @@
 #include "client/shell/form1.h"
 #include "client/shell/frmoptions.h"
 #include "client/shell/runreporter.h"
+#include "client/shell/scriptcommands.h"
 #include "client/shell/startoptions.h"
 #include "client/shell/statuspanels.h"
 #include "client/shell/wiring.h"
 #include "common/desktop/messageboxprompter.h"
 #include "common/settingsstore.h"
+#include "protocol/clsremotesync.h"
 
 #include <QApplication>
 #include <QJsonObject>
 
 #include <cstdio>
 #include <memory>
+
+#include <unistd.h>
 
 int main(int argc, char *argv[])
 {
@@ -38,7 +42,7 @@ int main(int argc, char *argv[])
 
     // Scripted runs print their events and save their pictures; an
     // unattended run answers every message box itself.
-    const bool report = options.autoAnswer || !options.screenshotDir.isEmpty();
+    const bool report = options.autoAnswer || options.commands || !options.screenshotDir.isEmpty();
     RunReporter reporter(report ? stdout : nullptr, options.screenshotDir);
     Global::MessageBoxPrompter boxes;
     ReportingPrompter prompter(options.autoAnswer ? nullptr : &boxes, &reporter);
@@ -72,7 +76,14 @@ int main(int argc, char *argv[])
         session.bSettingsLoaded = true;
     }
 
+    if (!options.localAddress.isEmpty())
+        form.RemoteSync().setBindAddress(options.localAddress);
     WireUnits(form, options);
+    std::unique_ptr<ScriptCommands> commands;
+    if (options.commands) {
+        commands = std::make_unique<ScriptCommands>(form, reporter);
+        commands->listen(STDIN_FILENO);
+    }
     form.Load();
     return app.exec();
 }

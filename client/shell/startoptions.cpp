@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QHostAddress>
 
 namespace {
 
@@ -42,6 +43,12 @@ QString StartOptionsHelp()
               "                       --user and --password, and waits for OK\n"
               "  --auto               answers every message box with its default button\n"
               "                       (unattended runs); events are printed as JSON lines\n"
+              "  --local-address IP   connections to the servers go out from this local\n"
+              "                       address (the address a private talk announces)\n"
+              "  --commands           reads commands from standard input, one a line:\n"
+              "                       mic (the microphone button), hand (the raise-hand\n"
+              "                       button), talk ID (asks ID for a private talk),\n"
+              "                       endtalk (ends the private talk)\n"
               "  --help               shows this text\n");
 }
 
@@ -86,6 +93,16 @@ StartOptions ParseStartOptions(const QStringList &arguments)
             valueOf(i, options.dataDir);
         } else if (arg == QLatin1String("--screenshots")) {
             valueOf(i, options.screenshotDir);
+        } else if (arg == QLatin1String("--local-address")) {
+            if (valueOf(i, value)) {
+                if (QHostAddress(value).isNull())
+                    options.error
+                        = tr("--local-address wants an IP address, not \"%1\"").arg(value);
+                else
+                    options.localAddress = value;
+            }
+        } else if (arg == QLatin1String("--commands")) {
+            options.commands = true;
         } else {
             options.error = tr("unknown option \"%1\"").arg(arg);
         }
