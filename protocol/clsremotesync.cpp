@@ -4,6 +4,7 @@
 #include "protocol/framecodec.h"
 #include "protocol/messages.h"
 
+#include <QHostAddress>
 #include <QPointer>
 #include <QTcpSocket>
 
@@ -116,6 +117,16 @@ bool clsRemoteSync::Connect(const QString &RemoteIP, const QString &RemotePort)
         const Wire::Failure failure = Wire::makeFailure(Wire::InvalidArgument);
         Global::WriteErrorLog(Module, u"Connect"_s, failure.description, __LINE__);
         return false;
+    }
+    if (!m_bindAddress.isEmpty()) {
+        const QHostAddress local(m_bindAddress.trimmed());
+        if (local.isNull() || !m_socket->bind(local, 0)) {
+            Global::WriteErrorLog(Module, u"Connect"_s,
+                u"cannot go out from "_s + m_bindAddress + u": "_s + m_socket->errorString(),
+                __LINE__);
+            m_socket->abort();
+            return false;
+        }
     }
     m_socket->connectToHost(m_RemoteIP.trimmed(), quint16(port));
     return true;

@@ -75,6 +75,11 @@ public:
     QString State() const;
     QString LocalPort() const;
     QString LocalIP() const;
+    // The local address the connection goes out from; empty (the default)
+    // leaves the choice to the system. For a machine with several
+    // addresses, and for several clients on one machine.
+    QString BindAddress() const { return m_bindAddress; }
+    void setBindAddress(const QString &value) { m_bindAddress = value; }
 
     // Asks for a connection; true means the request was accepted, the outcome
     // arrives as Connected or SocketError. Empty arguments mean the defaults.
@@ -219,4 +224,5 @@ private:
     quint8 m_version = 1;
     quint8 m_Language = 1;
     qint32 m_MyID = 0;
+    QString m_bindAddress;
 };

@@ -8,8 +8,11 @@
 #include "client/shell/startoptions.h"
 #include "client/shell/statuspanels.h"
 #include "client/shell/wiring.h"
+#include "common/desktop/chinesefonts.h"
 #include "common/desktop/messageboxprompter.h"
+#include "common/desktop/translations.h"
 #include "common/settingsstore.h"
+#include "protocol/clsremotesync.h"
 
 #include <QApplication>
 #include <QJsonObject>
@@ -41,6 +44,10 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("LumoStudent"));
     QApplication::setApplicationVersion(QStringLiteral(LUMO_VERSION));
+    // Chinese text in Simplified-Chinese glyph forms whatever the locale;
+    // the interface in the environment's language when it is translated.
+    Global::InstallChineseFonts();
+    Global::InstallTranslators();
 
     // Scripted runs print their events and save their pictures; an
     // unattended run answers every message box itself.
@@ -78,6 +85,8 @@ int main(int argc, char *argv[])
         session.bSettingsLoaded = true;
     }
 
+    if (!options.localAddress.isEmpty())
+        form.RemoteSync().setBindAddress(options.localAddress);
     WireUnits(form, options);
     // Each step of class entry; the class entered is a stage of its own.
     if (auto *live = form.unitOwner()->findChild<ClassLive::LiveClass *>(

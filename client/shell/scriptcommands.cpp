@@ -4,7 +4,9 @@
 #include "client/shell/runreporter.h"
 #include "controls/notesmanage/notesmanage.h"
 #include "controls/userlist/userlist.h"
+#include "controls/volumecontrol/volumecontrol.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -18,6 +20,18 @@ using namespace Qt::StringLiterals;
 namespace {
 // No command is longer; a longer line is dropped, not kept growing.
 constexpr qsizetype LineLimit = 64 * 1024;
+
+// A button that a person could press now.
+QString click(QAbstractButton *button, const QString &name)
+{
+    if (!button)
+        return name + u" is missing"_s;
+    if (!button->isEnabled() || !button->isVisibleTo(button->window()))
+        return name + u" cannot be pressed now"_s;
+    button->click();
+    return {};
+}
+
 } // namespace
 
 ScriptCommands::ScriptCommands(Form1 &form, RunReporter &reporter, QObject *parent)
@@ -78,6 +92,13 @@ void ScriptCommands::handleLine(const QString &text)
         m_reporter.event(u"users"_s, {{u"ids"_s, ids}});
     } else if (verb == u"say"_s && !rest.isEmpty()) {
         say(rest);
+    } else if (verb == u"mic"_s || verb == u"hand"_s || verb == u"talk"_s || verb == u"endtalk"_s) {
+        const QString refused = press(verb, rest);
+        QJsonObject fields{
+            {u"command"_s, line}, {u"result"_s, refused.isEmpty() ? u"done"_s : u"refused"_s}};
+        if (!refused.isEmpty())
+            fields.insert(u"reason"_s, refused);
+        m_reporter.event(u"command"_s, fields);
     } else {
         m_reporter.event(u"command-error"_s, {{u"command"_s, line}});
     }
@@ -133,4 +154,30 @@ void ScriptCommands::say(const QString &words)
     }
     notes->SetSendText(text);
     send->click();
+}
+
+QString ScriptCommands::press(const QString &verb, const QString &argument)
+{
+    UserList *users = m_form.ListViewUserList();
+    if (verb == u"mic"_s && argument.isEmpty())
+        return click(m_form.volumeControl() ? m_form.volumeControl()->cmdSpeaker() : nullptr,
+            u"the microphone button"_s);
+    if (verb == u"hand"_s && argument.isEmpty())
+        return click(m_form.cmdRaiseHand(), u"the raise-hand button"_s);
+    if (verb == u"talk"_s) {
+        bool ok = false;
+        const qint32 id = argument.toInt(&ok);
+        const utUser user = users ? users->GetUserByID(id) : utUser{};
+        if (!ok || id <= 0 || user.UserID != id)
+            return argument + u" is nobody in the user list"_s;
+        Q_EMIT users->OnSendUserVoice(user.UserID, user.UserNick);
+        return {};
+    }
+    if (verb == u"endtalk"_s && argument.isEmpty()) {
+        if (!users)
+            return u"the user list is missing"_s;
+        Q_EMIT users->OnEndUserVoice(0, {});
+        return {};
+    }
+    return u"unknown command"_s;
 }

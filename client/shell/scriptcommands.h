@@ -16,6 +16,12 @@ class RunReporter;
 //   users              the IDs in the user list ("users" event)
 //   say [to=ID] WORDS  a note typed into the notes panel and sent with its
 //                      send command, to everybody or to one person
+// and, as a student's hands, each answered by a "command" event (done, or
+// refused with the reason):
+//   mic                the volume control's microphone button
+//   hand               the raise-hand button
+//   talk ID            the user list's "private talk" entry on user ID
+//   endtalk            the user list's "end private talk" entry
 // Anything else is answered by a "command-error" event.
 class ScriptCommands : public QObject
 {
@@ -32,6 +38,8 @@ private:
     void readAvailable();
     void picture(const QString &name);
     void say(const QString &words);
+    // A button pressed or a menu entry picked; the reason when refused.
+    QString press(const QString &verb, const QString &argument);
 
     Form1 &m_form;
     RunReporter &m_reporter;

@@ -1,13 +1,15 @@
 #include "client/shell/startoptions.h"
 
-#include <QCoreApplication>
 #include <QDir>
+#include <QHostAddress>
 
 namespace {
 
-QString tr(const char *text)
+// The command line speaks English whatever the interface's language, as
+// the options themselves do.
+QString message(const char *text)
 {
-    return QCoreApplication::translate("StartOptions", text);
+    return QString::fromUtf8(text);
 }
 
 } // namespace
@@ -29,22 +31,27 @@ bool SplitHostPort(const QString &text, QString &host, QString &port)
 
 QString StartOptionsHelp()
 {
-    return tr("Usage: LumoStudent [options]\n"
-              "  --campus HOST:PORT   this run uses this campus server\n"
-              "  --web HOST:PORT      this run uses this web host (account pages, help)\n"
-              "  --user CODE          student code; with --password logs in at start\n"
-              "  --password WORD      password for --user\n"
-              "  --enter COURSE       enters the booked course of this number once the\n"
-              "                       booking dialog is up\n"
-              "  --data DIR           settings, courseware and log under DIR\n"
-              "  --screenshots DIR    saves a picture of the windows at each stage\n"
-              "  --login-dialog       opens the login dialog at start, filled with\n"
-              "                       --user and --password, and waits for OK\n"
-              "  --auto               answers every message box with its default button\n"
-              "                       (unattended runs); events are printed as JSON lines\n"
-              "  --commands           reads commands from standard input, one a line:\n"
-              "                       picture NAME, notes, users, say [to=ID] WORDS\n"
-              "  --help               shows this text\n");
+    return message("Usage: LumoStudent [options]\n"
+                   "  --campus HOST:PORT   this run uses this campus server\n"
+                   "  --web HOST:PORT      this run uses this web host (account pages, help)\n"
+                   "  --user CODE          student code; with --password logs in at start\n"
+                   "  --password WORD      password for --user\n"
+                   "  --enter COURSE       enters the booked course of this number once the\n"
+                   "                       booking dialog is up\n"
+                   "  --data DIR           settings, courseware and log under DIR\n"
+                   "  --screenshots DIR    saves a picture of the windows at each stage\n"
+                   "  --login-dialog       opens the login dialog at start, filled with\n"
+                   "                       --user and --password, and waits for OK\n"
+                   "  --auto               answers every message box with its default button\n"
+                   "                       (unattended runs); events are printed as JSON lines\n"
+                   "  --local-address IP   connections to the servers go out from this local\n"
+                   "                       address (the address a private talk announces)\n"
+                   "  --commands           reads commands from standard input, one a line:\n"
+                   "                       picture NAME, notes, users, say [to=ID] WORDS,\n"
+                   "                       mic (the microphone button), hand (the raise-hand\n"
+                   "                       button), talk ID (asks ID for a private talk),\n"
+                   "                       endtalk (ends the private talk)\n"
+                   "  --help               shows this text\n");
 }
 
 StartOptions ParseStartOptions(const QStringList &arguments)
@@ -52,7 +59,7 @@ StartOptions ParseStartOptions(const QStringList &arguments)
     StartOptions options;
     auto valueOf = [&](qsizetype &i, QString &into) {
         if (i + 1 >= arguments.size() || arguments.at(i + 1).startsWith(QLatin1String("--"))) {
-            options.error = tr("%1 needs a value").arg(arguments.at(i));
+            options.error = message("%1 needs a value").arg(arguments.at(i));
             return false;
         }
         into = arguments.at(++i);
@@ -71,14 +78,14 @@ StartOptions ParseStartOptions(const QStringList &arguments)
             options.loginDialogOnly = true;
         } else if (arg == QLatin1String("--campus")) {
             if (valueOf(i, value) && !SplitHostPort(value, options.campusHost, options.campusPort))
-                options.error = tr("--campus wants HOST:PORT, not \"%1\"").arg(value);
+                options.error = message("--campus wants HOST:PORT, not \"%1\"").arg(value);
         } else if (arg == QLatin1String("--web")) {
             QString host, port;
             if (valueOf(i, value)) {
                 if (SplitHostPort(value, host, port))
                     options.webHost = host + u':' + port;
                 else
-                    options.error = tr("--web wants HOST:PORT, not \"%1\"").arg(value);
+                    options.error = message("--web wants HOST:PORT, not \"%1\"").arg(value);
             }
         } else if (arg == QLatin1String("--user")) {
             valueOf(i, options.user);
@@ -90,13 +97,21 @@ StartOptions ParseStartOptions(const QStringList &arguments)
             valueOf(i, options.dataDir);
         } else if (arg == QLatin1String("--screenshots")) {
             valueOf(i, options.screenshotDir);
+        } else if (arg == QLatin1String("--local-address")) {
+            if (valueOf(i, value)) {
+                if (QHostAddress(value).isNull())
+                    options.error
+                        = message("--local-address wants an IP address, not \"%1\"").arg(value);
+                else
+                    options.localAddress = value;
+            }
         } else {
-            options.error = tr("unknown option \"%1\"").arg(arg);
+            options.error = message("unknown option \"%1\"").arg(arg);
         }
     }
     if (options.error.isEmpty() && !options.loginDialogOnly
         && options.password.isEmpty() != options.user.isEmpty())
-        options.error = tr("--user and --password go together");
+        options.error = message("--user and --password go together");
     return options;
 }
 

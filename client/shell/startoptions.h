@@ -14,6 +14,8 @@ struct StartOptions {
     QString enterCourse; // --enter COURSE (the course number)
     QString dataDir; // --data DIR
     QString screenshotDir; // --screenshots DIR
+    QString localAddress; // --local-address IP
+    bool commands = false; // --commands: commands from standard input
     bool autoAnswer = false; // --auto: message boxes answered by their default
     bool commands = false; // --commands: commands read from standard input
     // --login-dialog: the login dialog opens at start, filled with --user

@@ -27,6 +27,29 @@ TEST(Connection, ConnectedEventAndState)
     EXPECT_NE(loop.sync->LocalPort(), u"0"_s);
 }
 
+TEST(Connection, GoesOutFromTheBindAddressAndRefusesOneItCannotUse)
+{
+    Loopback loop;
+    loop.sync->setBindAddress(u"127.0.0.2"_s);
+    ASSERT_TRUE(loop.sync->Connect(u"127.0.0.1"_s, QString::number(loop.server.serverPort())));
+    ASSERT_TRUE(loop.waitForEvents(1));
+    EXPECT_TRUE(loop.events[0].startsWith(u"{\"event\":\"Connected\""_s));
+    EXPECT_EQ(loop.sync->LocalIP(), u"127.0.0.2"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loop.server.hasPendingConnections(); }, 3000));
+    EXPECT_EQ(loop.server.nextPendingConnection()->peerAddress().toString(), u"127.0.0.2"_s);
+
+    // Not an address, or one this machine does not have: no connection is
+    // tried, the log says why.
+    for (const QString &bad : {u"not-an-address"_s, u"192.0.2.1"_s}) {
+        loop.sync->setBindAddress(bad);
+        EXPECT_FALSE(loop.sync->Connect(u"127.0.0.1"_s, QString::number(loop.server.serverPort())));
+        EXPECT_NE(loop.sync->State(), u"7"_s);
+    }
+    QTest::qWait(100);
+    EXPECT_FALSE(loop.server.hasPendingConnections());
+    EXPECT_TRUE(loop.home.errorLog().contains("cannot go out from 192.0.2.1"));
+}
+
 TEST(Connection, TwoFramesInOneArrivalAreDispatchedInOrder)
 {
     Loopback loop;

@@ -3,6 +3,7 @@
 #include "sim/core/classroomserver.h"
 #include "sim/core/simulator.h"
 #include "sim/core/teacherdesk.h"
+#include "sim/core/voicerelay.h"
 
 #include <QJsonArray>
 #include <QSocketNotifier>
@@ -20,7 +21,7 @@ const QString HelpText
       u"yesno QUESTION; ok QUESTION; notes|voice|speak|whiteboard on|off; grant ID; "
       u"takeback; permit ID whiteboard|notes|speak on|off; note [to=ID] WORDS; "
       u"mpvolume ID V; spvolume ID V; as ID note|hand up|hand down|mic request|"
-      u"mic return|answer yes|answer no|ok; roster; help; quit"_s;
+      u"mic return|answer yes|answer no|ok; roster; relay; help; quit"_s;
 
 } // namespace
 
@@ -86,6 +87,16 @@ void SimConsole::handleLine(const QString &text)
         }
         m_log({{u"sim"_s, u"roster"_s}, {u"members"_s, members},
             {u"floor"_s, classroom->floorHolder()}});
+        return;
+    }
+    if (line == u"relay"_s) {
+        const VoiceRelay *relay = classroom->voiceRelay();
+        QJsonObject received;
+        const auto counts = relay->receivedByMember();
+        for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+            received.insert(QString::number(it.key()), it.value());
+        m_log({{u"sim"_s, u"relay"_s}, {u"registered"_s, relay->registeredCount()},
+            {u"forwarded"_s, relay->forwardedDatagrams()}, {u"received"_s, received}});
         return;
     }
     QString error;

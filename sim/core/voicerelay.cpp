@@ -79,6 +79,7 @@ void VoiceRelay::handle(const QByteArray &datagram, const QHostAddress &address,
     if (speaker == 0)
         return; // not registered: the relay is no open amplifier
     m_endpoints[speaker].lastSeenMs = m_clock.elapsed();
+    ++m_received[speaker];
     if (!m_hooks.maySpeak(speaker))
         return;
     for (const QByteArrayView packet : VoiceWire::splitDatagram(datagram).packets)

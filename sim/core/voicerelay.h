@@ -45,6 +45,9 @@ public:
     bool isRegistered(qint32 id) const { return m_endpoints.contains(id); }
     int registeredCount() const { return int(m_endpoints.size()); }
     qint64 forwardedDatagrams() const { return m_forwarded; }
+    // Voice datagrams that came from each registered member, whether they
+    // were forwarded or not (registrations not counted).
+    QHash<qint32, qint64> receivedByMember() const { return m_received; }
 
 private:
     struct Endpoint {
@@ -72,6 +75,7 @@ private:
     qint64 m_lifetimeMs = RegistrationLifetimeMs;
     qint64 m_packetCount = 0;
     qint64 m_forwarded = 0;
+    QHash<qint32, qint64> m_received;
     QByteArray m_pending;
     qint32 m_pendingSpeaker = 0;
 };

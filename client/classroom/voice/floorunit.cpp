@@ -19,6 +19,7 @@ namespace {
 const QString Idle = u"空闲"_s;
 const QString Asking = u"申请话筒"_s;
 const QString Speaking = u"正在讲话"_s;
+const QString Withdrawn = u"归还话筒"_s;
 const QString RaisedHand = u"[举手]"_s;
 } // namespace
 
@@ -32,6 +33,10 @@ FloorUnit::FloorUnit(Deps deps, QObject *parent)
     connect(&m.gate, &ClassEventGate::GetMsgMicroPhoneHold, this, &FloorUnit::onHold);
     connect(&m.gate, &ClassEventGate::GetMsgMicroPhoneRelease, this, &FloorUnit::onRelease);
     connect(&m.gate, &ClassEventGate::GetMsgGlobalVoiceStatus, this, &FloorUnit::onVoiceSwitch);
+    // Connected after the roster's own handler (the live class is built
+    // first), so the own permissions read here are the changed ones.
+    connect(&m.gate, &ClassEventGate::GetMsgUserList, this,
+        [this](qint32, const QString &, qint16 CmdVerb) { onStatusChange(CmdVerb); });
     connect(&m.gate, &ClassEventGate::GetMsgMPVolume, this,
         [this](qint32, qint32 value) { m.volume.SetMicVolume(clampLevel(value)); });
     connect(&m.gate, &ClassEventGate::GetMsgSPVolume, this,
@@ -136,6 +141,25 @@ void FloorUnit::onVoiceSwitch(bool on)
     // ends with it.
     if (!on)
         setFloor(Floor::Idle);
+}
+
+void FloorUnit::onStatusChange(qint16 CmdVerb)
+{
+    // The roster has given the microphone back to the server; the floor's
+    // own microphone must not wait for the server's release to close.
+    if (CmdVerb != 2 || m_floor == Floor::Idle || !m.session.bInClass)
+        return;
+    const qint32 own = m.users.myID();
+    if (m.users.CheckUserVoiceStatus(own))
+        return;
+    const bool floorHeld = m_floor == Floor::Speaking;
+    setFloor(Floor::Idle);
+    if (!floorHeld)
+        return; // a pending request: the roster withdrew it and shows "空闲"
+    m.window.setStatusPanel(2, Withdrawn, PanelPicture::Inactive);
+    m.users.SetUserSpeakingStatus(own, false);
+    m.voice.SpeakStop();
+    m.volume.KeyStop();
 }
 
 void FloorUnit::reset()

@@ -23,11 +23,12 @@ class VoicePort;
 //
 //   idle --microphone button--> asking --hold--> speaking
 //     ^                           |                 |
-//     +---- release, give-back, voice switch off ---+
+//     +-- release, give-back, voice switch off, ----+
+//         own voice permission taken away
 //
 // Panel 2 of the status bar shows the state ("空闲", "申请话筒",
-// "正在讲话"). The engine speaks to the class only in "speaking";
-// floorChanged tells the relays when the microphone may reach the server.
+// "正在讲话", "归还话筒" when the teacher took the microphone away). The engine speaks to the class
+// only in "speaking"; floorChanged tells the relays when the microphone may reach the server.
 class FloorUnit : public QObject
 {
     Q_OBJECT
@@ -71,6 +72,7 @@ private:
     void onHold();
     void onRelease();
     void onVoiceSwitch(bool on);
+    void onStatusChange(qint16 CmdVerb);
     void setFloor(Floor floor);
 
     Deps m;

@@ -10,7 +10,13 @@
 ProgramRun::ProgramRun(
     const QString &program, const QStringList &arguments, const QProcessEnvironment &env)
 {
-    m_process.setProcessEnvironment(env);
+    // The tests read the interface's Chinese texts: whatever language the
+    // machine speaks, the programs run in the source language.
+    QProcessEnvironment environment = env;
+    for (const char *name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"})
+        environment.remove(QString::fromLatin1(name));
+    environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    m_process.setProcessEnvironment(environment);
     QObject::connect(
         &m_process, &QProcess::readyReadStandardOutput, &m_process, [this] { readLines(); });
     QObject::connect(&m_process, &QProcess::readyReadStandardError, &m_process,

@@ -231,6 +231,13 @@ TEST(StartOptionsTest, ScriptedRunOptionsAndTheirFaults)
     EXPECT_FALSE(parse({"--user", "--password", "x"}).error.isEmpty());
     EXPECT_FALSE(parse({"--bogus"}).error.isEmpty());
     EXPECT_TRUE(StartOptionsHelp().contains(QStringLiteral("--screenshots")));
+
+    const StartOptions voice = parse({"--local-address", "127.0.0.2", "--commands"});
+    EXPECT_TRUE(voice.error.isEmpty());
+    EXPECT_EQ(voice.localAddress, QStringLiteral("127.0.0.2"));
+    EXPECT_TRUE(voice.commands);
+    EXPECT_FALSE(parse({"--local-address", "host.example"}).error.isEmpty());
+    EXPECT_FALSE(parse({"--local-address"}).error.isEmpty());
 }
 
 TEST(RunReporterTest, UnattendedPromptsAreAnsweredReportedAndPictured)

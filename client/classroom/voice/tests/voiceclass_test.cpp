@@ -139,6 +139,71 @@ TEST_F(VoiceClass, GivenTheFloorAStudentIsHeardUntilTheTeacherTakesItBack)
     EXPECT_EQ(ann->window.panelText.value(2), u"归还话筒"_s);
 }
 
+TEST_F(VoiceClass, TakingAwayTheOwnVoicePermissionClosesTheMicrophoneAtOnce)
+{
+    auto ann = enter(11, u"pw-ann"_s);
+    auto bob = enter(12, u"pw-bob"_s);
+    auto bobEngine = engineOf(*bob);
+    teacher(u"permit 11 speak on"_s);
+    settle(*ann);
+
+    // What ann shows the moment a status change has been handled, before
+    // any answer of the server to her give-back can have come in.
+    struct Seen {
+        FloorUnit::Floor floor;
+        bool speakOpen;
+        bool engineSpeaking;
+        QString panel;
+    };
+    QList<Seen> seen;
+    QObject::connect(&ann->live->gate(), &ClassLive::ClassEventGate::GetMsgUserList, &ann->top,
+        [&](qint32, const QString &, qint16 CmdVerb) {
+            if (CmdVerb == 2)
+                seen.append({ann->floor->floor(), ann->relays->isSpeakOpen(), ann->voice.speaking,
+                    ann->window.panelText.value(2)});
+        });
+
+    // Taken away while asking: the request is withdrawn and a grant that
+    // crosses it leaves the microphone closed.
+    Q_EMIT ann->volume->OnMicStart();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server->floorQueue().contains(11); }, 3000));
+    teacher(u"permit 11 speak off"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !seen.isEmpty(); }, 3000));
+    EXPECT_EQ(seen.last().floor, FloorUnit::Floor::Idle);
+    EXPECT_EQ(seen.last().panel, u"空闲"_s);
+    teacher(u"grant 11"_s);
+    settle(*ann);
+    EXPECT_NE(ann->floor->floor(), FloorUnit::Floor::Speaking);
+    EXPECT_FALSE(ann->relays->isSpeakOpen());
+    EXPECT_FALSE(ann->voice.speaking);
+    teacher(u"takeback"_s);
+    settle(*ann);
+
+    // Taken away while speaking: "归还话筒" at once, the engine and the
+    // relay's gate closed, nothing more reaches the class.
+    teacher(u"permit 11 speak on"_s);
+    settle(*ann);
+    Q_EMIT ann->volume->OnMicStart();
+    teacher(u"grant 11"_s);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return ann->floor->floor() == FloorUnit::Floor::Speaking; }, 3000));
+    speak(*ann, 'a');
+    EXPECT_EQ(heard(*bobEngine, 'a'), 1);
+    seen.clear();
+    teacher(u"permit 11 speak off"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !seen.isEmpty(); }, 3000));
+    EXPECT_EQ(seen.first().floor, FloorUnit::Floor::Idle);
+    EXPECT_FALSE(seen.first().speakOpen);
+    EXPECT_FALSE(seen.first().engineSpeaking);
+    EXPECT_EQ(seen.first().panel, u"归还话筒"_s);
+    EXPECT_FALSE(ann->users->CheckUserSpeakingStatus(11));
+    const quint64 sent = ann->relays->datagramsToServer();
+    speak(*ann, 'b');
+    EXPECT_EQ(heard(*bobEngine, 'b', 300), 0);
+    EXPECT_EQ(ann->relays->datagramsToServer(), sent);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !logOf(u"floor-returned"_s).isEmpty(); }, 3000));
+}
+
 TEST_F(VoiceClass, RaisedHandIsNotedToTheTeacherAndLoweredByASecondPress)
 {
     auto ann = enter(11, u"pw-ann"_s);

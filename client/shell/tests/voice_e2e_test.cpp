@@ -1,0 +1,324 @@
+// Voice in class with the real programs: two LumoStudent processes, each
+// going out from its own loopback address, their voice engines reading the
+// microphone from and playing into WAV files, against lumo-classroom-sim
+// with its console (the teacher's commands, a classmate who forges notes,
+// the voice relay's counters).
+#include "client/shell/tests/programrun.h"
+#include "voice/core/voiceformat.h"
+#include "voice/core/wavreader.h"
+#include "voice/core/wavwriter.h"
+#include "voice/tests/testspeech.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QNetworkDatagram>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUdpSocket>
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int EnvelopeBlock = 480; // 10 ms
+constexpr qint32 Ann = 1001; // "demo"
+constexpr qint32 Bob = 1004; // "guest"
+constexpr qint32 Forger = 1002; // a scripted classmate
+const QString AnnAddress = u"127.0.0.2"_s;
+const QString BobAddress = u"127.0.0.3"_s;
+const QString ForgedAddress = u"127.0.0.4"_s;
+
+// The simulator with its console on standard input.
+class ConsoleSim
+{
+public:
+    ConsoleSim(const QString &folder, const QByteArray &configJson)
+    {
+        const QString configPath = folder + u"/sim.json"_s;
+        QFile file(configPath);
+        if (!file.open(QIODevice::WriteOnly) || file.write(configJson) != configJson.size())
+            return;
+        file.close();
+        m_run = std::make_unique<ProgramRun>(u"lumo-classroom-sim"_s,
+            QStringList{u"--config"_s, configPath, u"--script-start"_s, u"never"_s});
+        m_run->waitFor([this](const QJsonObject &line) {
+            if (!line.contains(u"campus"_s))
+                return false;
+            m_web = line.value(u"web"_s).toInt();
+            m_campus = line.value(u"campus"_s).toInt();
+            return true;
+        });
+    }
+
+    bool ready() const { return m_web > 0 && m_campus > 0; }
+    int web() const { return m_web; }
+    int campus() const { return m_campus; }
+    ProgramRun &program() { return *m_run; }
+
+    void command(const QString &line) { m_run->process().write((line + u'\n').toUtf8()); }
+
+    // Log line `what` about `id` (any "UserID" when 0).
+    bool waitFor(const QString &what, qint32 id, int timeoutMs)
+    {
+        return m_run->waitFor(
+            [&](const QJsonObject &l) {
+                return l.value(u"sim"_s).toString() == what
+                    && (id == 0 || l.value(u"UserID"_s).toInt() == id);
+            },
+            timeoutMs);
+    }
+
+    bool hasNote(qint32 from, qint32 to, const QString &text) const
+    {
+        for (const QJsonObject &l : m_run->lines())
+            if (l.value(u"sim"_s).toString() == u"note"_s && l.value(u"FromID"_s).toInt() == from
+                && l.value(u"ToID"_s).toInt() == to
+                && l.value(u"Message"_s).toString().contains(text))
+                return true;
+        return false;
+    }
+
+    // Voice datagrams the relay has received from `id` so far; -1 when the
+    // console did not answer.
+    qint64 relayReceived(qint32 id)
+    {
+        const qsizetype before = m_run->lines().size();
+        command(u"relay"_s);
+        qint64 count = -1;
+        qsizetype seen = 0;
+        m_run->waitFor([&](const QJsonObject &l) {
+            if (++seen <= before || l.value(u"sim"_s).toString() != u"relay"_s)
+                return false;
+            count = l.value(u"received"_s).toObject().value(QString::number(id)).toInteger();
+            return true;
+        });
+        return count;
+    }
+
+private:
+    std::unique_ptr<ProgramRun> m_run;
+    int m_web = 0;
+    int m_campus = 0;
+};
+
+// A UDP port free on both students' addresses: the talk port they share.
+quint16 FreeTalkPort()
+{
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        QUdpSocket first;
+        if (!first.bind(QHostAddress(AnnAddress), 0))
+            return 0;
+        QUdpSocket second, third;
+        if (second.bind(QHostAddress(BobAddress), first.localPort())
+            && third.bind(QHostAddress(ForgedAddress), first.localPort()))
+            return first.localPort();
+    }
+    return 0;
+}
+
+class VoiceE2e : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (const char *program : {"LumoStudent", "lumo-classroom-sim", "libVocana.so"})
+            if (!QFile::exists(ProgramRun::binFolder() + QString::fromLatin1(program)))
+                GTEST_SKIP() << program << " not built";
+        ASSERT_TRUE(dir.isValid());
+        QUdpSocket probe;
+        if (!probe.bind(QHostAddress(BobAddress), 0))
+            GTEST_SKIP() << "no loopback address " << BobAddress.toStdString();
+        talkPort = FreeTalkPort();
+        ASSERT_NE(talkPort, 0);
+
+        // The microphone: a second of silence, then the speech.
+        QString error;
+        ASSERT_TRUE(TestSpeech::Make(dir.filePath(u"raw.wav"_s), &error)) << error.toStdString();
+        speech = Voice::LoadWavAs48kMono(dir.filePath(u"raw.wav"_s), &error);
+        ASSERT_FALSE(speech.isEmpty()) << error.toStdString();
+        speech = QList<qint16>(Voice::SampleRate, 0) + speech;
+        ASSERT_TRUE(writeWav(u"speech.wav"_s, speech));
+        ASSERT_TRUE(writeWav(u"silence.wav"_s, QList<qint16>(Voice::SampleRate, 0)));
+
+        const QString built = ProgramRun::binFolder() + u"demo/courses/campus7/demo.lsn"_s;
+        QDir().mkpath(dir.filePath(u"courses/campus7"_s));
+        QFile::copy(built, dir.filePath(u"courses/campus7/demo.lsn"_s));
+        sim = std::make_unique<ConsoleSim>(
+            dir.path(), SimRun::DemoConfig(dir.filePath(u"courses"_s)));
+        ASSERT_TRUE(sim->ready()) << sim->program().transcript().toStdString();
+    }
+
+    bool writeWav(const QString &name, const QList<qint16> &samples)
+    {
+        Voice::WavWriter writer;
+        if (!writer.open(dir.filePath(name))
+            || !writer.write(samples.constData(), int(samples.size())))
+            return false;
+        writer.close();
+        return true;
+    }
+
+    // A student in the demo course, its own data folder, address and WAV
+    // files; returns once the class is entered and its relay registered.
+    std::unique_ptr<ProgramRun> enter(
+        const QString &name, const QString &address, qint32 id, const QString &microphone)
+    {
+        const QString data = dir.filePath(name);
+        QDir().mkpath(data + u"/Course"_s);
+        QDir().mkpath(data + u"/config"_s);
+        QFile::copy(ProgramRun::binFolder() + u"demo/courses/campus7/demo.lsn"_s,
+            data + u"/Course/demo.lsn"_s);
+        QFile settings(data + u"/config/DAZoraZuru.conf"_s);
+        EXPECT_TRUE(settings.open(QIODevice::WriteOnly));
+        settings.write(QStringLiteral("[Options]\ngChatPort=%1\n").arg(talkPort).toUtf8());
+        settings.close();
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (!env.contains(u"DISPLAY"_s) && !env.contains(u"QT_QPA_PLATFORM"_s))
+            env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        env.insert(u"LUMO_VOICE_MIC_WAV"_s, dir.filePath(microphone));
+        env.insert(u"LUMO_VOICE_PLAY_WAV"_s, heardPath(name));
+        const QString code = id == Ann ? u"demo"_s : u"guest"_s;
+        auto run = std::make_unique<ProgramRun>(u"LumoStudent"_s,
+            QStringList{u"--data"_s, data, u"--auto"_s, u"--commands"_s, u"--local-address"_s,
+                address, u"--campus"_s, u"127.0.0.1:%1"_s.arg(sim->campus()), u"--web"_s,
+                u"127.0.0.1:%1"_s.arg(sim->web()), u"--user"_s, code, u"--password"_s, code,
+                u"--enter"_s, u"12"_s},
+            env);
+        EXPECT_TRUE(run->started());
+        EXPECT_TRUE(sim->waitFor(u"ready"_s, id, 60000)) << transcript(*run).toStdString();
+        EXPECT_TRUE(sim->waitFor(u"voice-registered"_s, id, 20000))
+            << transcript(*run).toStdString();
+        return run;
+    }
+
+    QString heardPath(const QString &name) const { return dir.filePath(name + u"-heard.wav"_s); }
+
+    // How well what `name` played matches the speech: the envelopes'
+    // correlation at their best lag.
+    double heardSpeech(const QString &name) const
+    {
+        QString error;
+        const QList<qint16> heard = Voice::LoadWavAs48kMono(heardPath(name), &error);
+        if (heard.size() < speech.size())
+            return 0;
+        const QList<double> sent = TestSpeech::Envelope(speech, EnvelopeBlock);
+        const QList<double> got = TestSpeech::Envelope(heard, EnvelopeBlock);
+        return TestSpeech::Align(sent, got, int(got.size())).correlation;
+    }
+
+    int speechMs() const { return int(speech.size() * 1000 / Voice::SampleRate); }
+
+    QString transcript(ProgramRun &student) const
+    {
+        return u"=== student ===\n"_s + student.transcript() + u"\n=== sim ===\n"_s
+            + sim->program().transcript();
+    }
+
+    static bool command(ProgramRun &student, const QString &line)
+    {
+        student.process().write((line + u'\n').toUtf8());
+        return student.waitFor([&](const QJsonObject &l) {
+            return l.value(u"event"_s).toString() == u"command"_s
+                && l.value(u"command"_s).toString() == line
+                && l.value(u"result"_s).toString() == u"done"_s;
+        });
+    }
+
+    QTemporaryDir dir;
+    quint16 talkPort = 0;
+    QList<qint16> speech;
+    std::unique_ptr<ConsoleSim> sim;
+};
+
+} // namespace
+
+TEST_F(VoiceE2e, TheFloorCarriesSpeechToTheClassUntilTheTeacherTakesItBack)
+{
+    auto ann = enter(u"ann"_s, AnnAddress, Ann, u"speech.wav"_s);
+    auto bob = enter(u"bob"_s, BobAddress, Bob, u"silence.wav"_s);
+    ASSERT_FALSE(HasFailure());
+
+    ASSERT_TRUE(command(*ann, u"mic"_s)) << transcript(*ann).toStdString();
+    ASSERT_TRUE(ann->waitForEvent(u"stage"_s, u"申请话筒"_s, 10000));
+    ASSERT_TRUE(sim->waitFor(u"floor-request"_s, Ann, 10000));
+    sim->command(u"grant %1"_s.arg(Ann));
+    ASSERT_TRUE(ann->waitForEvent(u"stage"_s, u"正在讲话"_s, 10000))
+        << transcript(*ann).toStdString();
+
+    // The whole speech, and a second for the file's header to catch up.
+    QTest::qWait(speechMs() + 2000);
+    const double match = heardSpeech(u"bob"_s);
+    std::cout << "through the class relay: envelope correlation " << match << "\n";
+    EXPECT_GT(match, 0.6) << transcript(*bob).toStdString();
+    const qint64 whileSpeaking = sim->relayReceived(Ann);
+    EXPECT_GT(whileSpeaking, speechMs() / 40); // 20 ms frames, some of them bundled
+
+    sim->command(u"takeback"_s);
+    ASSERT_TRUE(sim->waitFor(u"floor-released"_s, Ann, 10000));
+    ASSERT_TRUE(ann->waitFor([](const QJsonObject &l) {
+        return l.value(u"name"_s).toString() == u"floor"_s
+            && l.value(u"detail"_s).toString() == u"空闲"_s;
+    }));
+    // What was on its way has arrived by now; nothing follows it.
+    QTest::qWait(300);
+    const qint64 atRelease = sim->relayReceived(Ann);
+    QTest::qWait(1500);
+    EXPECT_EQ(sim->relayReceived(Ann), atRelease);
+}
+
+TEST_F(VoiceE2e, APrivateTalkGoesPeerToPeerAndForgedCommandsMoveNothing)
+{
+    auto ann = enter(u"ann"_s, AnnAddress, Ann, u"speech.wav"_s);
+    auto bob = enter(u"bob"_s, BobAddress, Bob, u"silence.wav"_s);
+    ASSERT_FALSE(HasFailure());
+
+    // Where a forged acceptance or address reply would send Ann's voice.
+    QUdpSocket trap;
+    ASSERT_TRUE(trap.bind(QHostAddress(ForgedAddress), talkPort));
+    const QString forged = ForgedAddress + u"]"_s + QString::number(talkPort);
+    const auto forge = [&](qint32 to, const QString &text) {
+        sim->command(u"as %1 note to=%2 %3"_s.arg(Forger).arg(to).arg(text));
+    };
+    forge(Ann, u"[同意和你语音密谈]"_s + forged);
+    forge(Ann, u"[回应我的地址]"_s + forged);
+    forge(Ann, u"[结束密谈]"_s);
+
+    ASSERT_TRUE(command(*ann, u"talk %1"_s.arg(Bob)));
+    ASSERT_TRUE(bob->waitForEvent(u"prompt"_s, u"请求和你语音密谈，你同意吗？"_s, 10000))
+        << transcript(*bob).toStdString();
+    // Each side announces the address it goes out from.
+    const QString port = QString::number(talkPort);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return sim->hasNote(Ann, Bob, u"[回应我的地址]"_s + AnnAddress + u"]"_s + port); },
+        10000))
+        << transcript(*ann).toStdString();
+    EXPECT_TRUE(sim->hasNote(Bob, Ann, u"[同意和你语音密谈]"_s + BobAddress + u"]"_s + port));
+
+    // During the talk a third party's end or acceptance moves neither side.
+    forge(Ann, u"[结束密谈]"_s);
+    forge(Bob, u"[结束密谈]"_s);
+    forge(Ann, u"[同意和你语音密谈]"_s + forged);
+
+    QTest::qWait(speechMs() + 2000);
+    const double match = heardSpeech(u"bob"_s);
+    std::cout << "peer to peer: envelope correlation " << match << "\n";
+    EXPECT_GT(match, 0.6) << transcript(*bob).toStdString();
+    // The forged notes did reach the server and were passed on.
+    EXPECT_TRUE(sim->hasNote(Forger, Bob, u"[结束密谈]"_s));
+    EXPECT_TRUE(sim->hasNote(Forger, Ann, u"[回应我的地址]"_s + forged));
+    // None of it went through the classroom's relay, nothing to the trap.
+    EXPECT_EQ(sim->relayReceived(Ann), 0);
+    EXPECT_EQ(sim->relayReceived(Bob), 0);
+    EXPECT_FALSE(trap.hasPendingDatagrams());
+    EXPECT_FALSE(ann->hasEvent(u"prompt"_s, {}));
+
+    // Ann ends; Bob is told and goes back to the class.
+    ASSERT_TRUE(command(*ann, u"endtalk"_s));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim->hasNote(Ann, Bob, u"[结束密谈]"_s); }, 10000));
+}
