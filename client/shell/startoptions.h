@@ -17,7 +17,6 @@ struct StartOptions {
     QString localAddress; // --local-address IP
     bool commands = false; // --commands: commands from standard input
     bool autoAnswer = false; // --auto: message boxes answered by their default
-    bool commands = false; // --commands: commands read from standard input
     // --login-dialog: the login dialog opens at start, filled with --user
     // and --password, and waits for the student's OK.
     bool loginDialogOnly = false;
