@@ -93,7 +93,12 @@ void RosterBinder::onUserList(qint32 Count, const QString &strUserList, qint16 C
     const auto &r = records.first();
     if (CmdVerb == 2) {
         m.users.SetUserStatus(r.uiUserID, r.uiStatus);
-        rereadOwnPermissions();
+        // Another student's change leaves this student's permissions as
+        // they were: re-reading them would give the microphone back to the
+        // server once more for every change in class (and the server would
+        // answer each), so only the student's own record is re-read.
+        if (r.uiUserID == m.remote.MyID())
+            rereadOwnPermissions();
         return;
     }
     m.users.AddUser(r.uiUserID, r.uiUserNick, r.uiStatus, r.uiUserType);

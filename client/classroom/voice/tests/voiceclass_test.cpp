@@ -144,6 +144,26 @@ TEST_F(VoiceClass, TakingAwayTheOwnVoicePermissionClosesTheMicrophoneAtOnce)
     auto ann = enter(11, u"pw-ann"_s);
     auto bob = enter(12, u"pw-bob"_s);
     auto bobEngine = engineOf(*bob);
+    // Without the permission, changes of a classmate's status send
+    // nothing: no give-back to the server, so no release comes back.
+    int releases = 0;
+    QObject::connect(&ann->remote, &clsRemoteSync::GetMsgMicroPhoneRelease, &ann->top,
+        [&releases] { ++releases; });
+    teacher(u"permit 11 speak off"_s); // her own change: given back, released
+    ASSERT_TRUE(QTest::qWaitFor([&] { return releases == 1; }, 3000));
+    ASSERT_FALSE(ann->users->CheckUserVoiceStatus(11));
+    releases = 0;
+    teacher(u"permit 12 speak on"_s);
+    teacher(u"permit 12 whiteboard on"_s);
+    teacher(u"permit 12 speak off"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !ann->users->CheckUserVoiceStatus(12); }, 3000));
+    // A note from ann travels behind anything she sent meanwhile; once bob
+    // has it, the server's answers to her are on their way before the next
+    // note to the class.
+    ann->remote.SendNoteMessage(11, 12, u"ping"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bob->notes->Export().contains(u"ping"_s); }, 3000));
+    settle(*ann);
+    EXPECT_EQ(releases, 0);
     teacher(u"permit 11 speak on"_s);
     settle(*ann);
 
