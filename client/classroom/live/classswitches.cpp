@@ -43,7 +43,8 @@ void ClassSwitches::onVoice(bool on)
         return;
     }
     m.volume.SetCmdEnabled(false);
-    m.window.setStatusPanel(2, tr("归还话筒"), PanelPicture::Keep);
+    // Nobody speaks from here any more: the "not speaking" picture.
+    m.window.setStatusPanel(2, tr("归还话筒"), PanelPicture::Inactive);
     m.remote.SendMicroPhoneRequestion(false);
     m.voice.SpeakStop();
     m.volume.KeyStop();

@@ -209,6 +209,7 @@ TEST_F(LiveClass, SwitchesQuestionsAndAnswersActOnTheRightControls)
     EXPECT_FALSE(ann->notes->SendEnabled());
     EXPECT_FALSE(ann->volume->CmdEnabled());
     EXPECT_EQ(ann->window.panelText.value(2), u"归还话筒"_s);
+    EXPECT_EQ(ann->window.panelPicture.value(2), ClassLive::PanelPicture::Inactive);
     EXPECT_TRUE(ann->voice.calls.contains(u"speakstop"_s));
     EXPECT_FALSE(ann->window.toolsEnabled);
     EXPECT_FALSE(ann->session.bWhiteBoardPermitted);

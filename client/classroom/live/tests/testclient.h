@@ -33,13 +33,15 @@ namespace LiveTest {
 
 struct FakeWindow : ClassLive::ClassWindow {
     QMap<int, QString> panelText;
+    QMap<int, ClassLive::PanelPicture> panelPicture;
     QString caption, courseName, teacherName;
     bool handRaised = true;
     bool sendNotesEnabled = true;
     bool toolsEnabled = true;
-    void setStatusPanel(int panel, const QString &text, ClassLive::PanelPicture) override
+    void setStatusPanel(int panel, const QString &text, ClassLive::PanelPicture picture) override
     {
         panelText[panel] = text;
+        panelPicture[panel] = picture;
     }
     void setCaption(const QString &c) override { caption = c; }
     void setCourseNames(const QString &c, const QString &t) override
