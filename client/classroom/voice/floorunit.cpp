@@ -16,10 +16,24 @@ using namespace Qt::StringLiterals;
 namespace ClassroomVoice {
 
 namespace {
-const QString Idle = u"空闲"_s;
-const QString Asking = u"申请话筒"_s;
-const QString Speaking = u"正在讲话"_s;
-const QString Withdrawn = u"归还话筒"_s;
+// Panel 2's texts, translated when shown.
+QString Idle()
+{
+    return FloorUnit::tr("空闲");
+}
+QString Asking()
+{
+    return FloorUnit::tr("申请话筒");
+}
+QString Speaking()
+{
+    return FloorUnit::tr("正在讲话");
+}
+QString Withdrawn()
+{
+    return FloorUnit::tr("归还话筒");
+}
+// The note the teacher's program reads: never translated.
 const QString RaisedHand = u"[举手]"_s;
 } // namespace
 
@@ -83,7 +97,7 @@ void FloorUnit::OnMicStart()
 {
     if (m_floor != Floor::Asking && m.talkPartner() == 0 && m.session.bInClass
         && !m.voice.bStartSpeak()) {
-        m.window.setStatusPanel(2, Asking, PanelPicture::Keep);
+        m.window.setStatusPanel(2, Asking(), PanelPicture::Keep);
         setFloor(Floor::Asking);
         m.remote.SendMicroPhoneRequestion(true);
         return;
@@ -105,17 +119,17 @@ void FloorUnit::onHold()
         return; // the server repeats what the student already holds
     if (m_floor != Floor::Asking) {
         // Given without asking: the student stays idle.
-        m.window.setStatusPanel(2, Idle, PanelPicture::Inactive);
+        m.window.setStatusPanel(2, Idle(), PanelPicture::Inactive);
         m.users.SetUserSpeakingStatus(own, false);
         return;
     }
     if (m.voice.bStartSpeak()) {
         // Already speaking in a private talk: the talk keeps the microphone.
-        m.window.setStatusPanel(2, Speaking, PanelPicture::Keep);
+        m.window.setStatusPanel(2, Speaking(), PanelPicture::Keep);
         setFloor(Floor::Idle);
         return;
     }
-    m.window.setStatusPanel(2, Speaking, PanelPicture::Active);
+    m.window.setStatusPanel(2, Speaking(), PanelPicture::Active);
     m.users.SetUserSpeakingStatus(own, true);
     setFloor(Floor::Speaking);
     m.voice.SpeakStart();
@@ -124,7 +138,7 @@ void FloorUnit::onHold()
 
 void FloorUnit::onRelease()
 {
-    m.window.setStatusPanel(2, Idle, PanelPicture::Inactive);
+    m.window.setStatusPanel(2, Idle(), PanelPicture::Inactive);
     const bool floorHeld = m_floor == Floor::Speaking;
     setFloor(Floor::Idle);
     // A private talk's microphone is not the floor's to stop.
@@ -156,7 +170,7 @@ void FloorUnit::onStatusChange(qint16 CmdVerb)
     setFloor(Floor::Idle);
     if (!floorHeld)
         return; // a pending request: the roster withdrew it and shows "空闲"
-    m.window.setStatusPanel(2, Withdrawn, PanelPicture::Inactive);
+    m.window.setStatusPanel(2, Withdrawn(), PanelPicture::Inactive);
     m.users.SetUserSpeakingStatus(own, false);
     m.voice.SpeakStop();
     m.volume.KeyStop();

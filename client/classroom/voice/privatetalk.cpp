@@ -88,7 +88,7 @@ void PrivateTalk::requestReceived(qint32 FromID)
     if (FromID == ownID() || FromID <= 0)
         return;
     QPointer<PrivateTalk> self(this);
-    m.prompter.show({QString(), nickOf(FromID) + u"请求和你语音密谈，你同意吗？"_s,
+    m.prompter.show({QString(), tr("%1请求和你语音密谈，你同意吗？").arg(nickOf(FromID)),
                         Global::PromptIcon::Question, Global::PromptButtons::YesNo},
         [self, FromID](Global::PromptAnswer answer) {
             if (!self)
@@ -150,7 +150,7 @@ void PrivateTalk::refusalReceived(qint32 FromID)
     }
     m_asked = 0;
     m_askTimer.stop();
-    m.prompter.show({QString(), nickOf(FromID) + u"拒绝和你语音密谈"_s,
+    m.prompter.show({QString(), tr("%1拒绝和你语音密谈").arg(nickOf(FromID)),
         Global::PromptIcon::Information, Global::PromptButtons::Ok});
 }
 
@@ -186,8 +186,8 @@ void PrivateTalk::OnSendUserVoice(qint32 UserID, const QString & /*UserNick*/)
     if (UserID <= 0 || UserID == ownID())
         return;
     if (m.users.CheckUserFreeStatus(UserID) || m.users.CheckUserBusyStatus(UserID)) {
-        m.prompter.inform(u"LumoUser 系统提示："_s,
-            u"对方已经在和别人语音密谈，你不能和他语音密谈"_s, Global::PromptIcon::Information);
+        m.prompter.inform(tr("LumoUser 系统提示："),
+            tr("对方已经在和别人语音密谈，你不能和他语音密谈"), Global::PromptIcon::Information);
         return;
     }
     send(UserID, Request);

@@ -276,8 +276,10 @@ TEST(TranslationTest, ClientWindowsSpeakEnglishAndKeepTheirChineseSource)
     // Every client library brings its translation into the program.
     const QStringList installed = Global::InstallTranslators(QLocale(u"en_GB"_s));
     for (const QString &library : {u"lumocampus_en.qm"_s, u"lumoclasslive_en.qm"_s,
-             u"lumoclassroom_en.qm"_s, u"lumoshell_en.qm"_s})
+             u"lumoclassroom_en.qm"_s, u"lumoclassvoice_en.qm"_s, u"lumoshell_en.qm"_s})
         EXPECT_TRUE(installed.contains(library)) << library.toStdString();
+    EXPECT_EQ(QCoreApplication::translate("ClassroomVoice::FloorUnit", "归还话筒"),
+        u"Microphone returned"_s);
     EXPECT_EQ(ClientTexts(),
         QStringList(
             {u"Log In"_s, u"Student code"_s, u"Password"_s, u"The student code must not be empty"_s,
