@@ -10,6 +10,7 @@
 #include "bench/voice/deviceloop.h"
 #include "bench/voice/enginecalls.h"
 #include "bench/voice/processload.h"
+#include "bench/voice/speechsignal.h"
 #include "voice/api/vocanaapi.h"
 #include "voice/core/jitterbuffer.h"
 #include "voice/core/noisesuppressor.h"
@@ -39,25 +40,10 @@
 #include <vector>
 
 using namespace Qt::StringLiterals;
+using BenchSpeech::speech;
+using BenchSpeech::waveformLag;
 
 namespace {
-
-// Speech-like test signal: voiced syllables with a gliding pitch.
-std::vector<qint16> speech(int frames)
-{
-    std::vector<qint16> out(std::size_t(frames) * Voice::FrameSamples);
-    double phase = 0;
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        const double t = double(i) / Voice::SampleRate;
-        phase += 2 * M_PI * (130 + 40 * std::sin(t * 3)) / Voice::SampleRate;
-        double v = 0;
-        for (int h = 1; h <= 8; ++h)
-            v += std::sin(h * phase) / h;
-        const double syllable = std::max(0.0, std::sin(2 * M_PI * 3 * t));
-        out[i] = qint16(9000 * syllable * v / 2.7);
-    }
-    return out;
-}
 
 // Share of one core for one 20 ms frame: seconds per frame * 100 / 0.02.
 benchmark::Counter coreShare()
@@ -142,29 +128,6 @@ BENCHMARK(BM_ConcealFrame);
 // ---- Delay: two engines on loopback, through their exported calls. ----
 
 using Calls = EngineCalls;
-
-// Lag of `heard` behind `sent` in samples, searched over 0..maxLag.
-int waveformLag(const std::vector<qint16> &sent, const QList<qint16> &heard, int maxLag)
-{
-    int bestLag = 0;
-    double best = -2;
-    for (int lag = 0; lag <= maxLag; lag += 4) {
-        double ab = 0, aa = 0, bb = 0;
-        for (std::size_t i = 0; i < sent.size() && qsizetype(i) + lag < heard.size(); i += 2) {
-            const double a = sent[i];
-            const double b = heard[qsizetype(i) + lag];
-            ab += a * b;
-            aa += a * a;
-            bb += b * b;
-        }
-        const double r = ab / std::sqrt(aa * bb + 1);
-        if (r > best) {
-            best = r;
-            bestLag = lag;
-        }
-    }
-    return bestLag;
-}
 
 // Mouth (the speaker's file clock) to ear (the listener's file clock), ms.
 // `phaseMs` shifts the speaker's frames against the listener's playout

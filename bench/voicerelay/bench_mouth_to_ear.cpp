@@ -13,6 +13,7 @@
 // Run: build-<dir>/bin/bench_mouth_to_ear [runs]
 #include "bench/report/figures.h"
 #include "bench/voice/enginecalls.h"
+#include "bench/voice/speechsignal.h"
 #include "client/classroom/voice/voicerelays.h"
 #include "protocol/clsremotesync.h"
 #include "sim/core/voicerelay.h"
@@ -33,50 +34,12 @@
 #include <vector>
 
 using namespace Qt::StringLiterals;
+using BenchSpeech::speech;
+using BenchSpeech::waveformLag;
 
 namespace {
 
 constexpr qint32 Loopback = 0x7F000001;
-
-// Speech-like: voiced syllables with a gliding pitch, three a second.
-std::vector<qint16> speech(int frames)
-{
-    std::vector<qint16> out(std::size_t(frames) * Voice::FrameSamples);
-    double phase = 0;
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        const double t = double(i) / Voice::SampleRate;
-        phase += 2 * M_PI * (130 + 40 * std::sin(t * 3)) / Voice::SampleRate;
-        double v = 0;
-        for (int h = 1; h <= 8; ++h)
-            v += std::sin(h * phase) / h;
-        const double syllable = std::max(0.0, std::sin(2 * M_PI * 3 * t));
-        out[i] = qint16(9000 * syllable * v / 2.7);
-    }
-    return out;
-}
-
-// Lag of `heard` behind `sent` in samples, searched over 0..maxLag.
-int waveformLag(const std::vector<qint16> &sent, const QList<qint16> &heard, int maxLag)
-{
-    int bestLag = 0;
-    double best = -2;
-    for (int lag = 0; lag <= maxLag; lag += 4) {
-        double ab = 0, aa = 0, bb = 0;
-        for (std::size_t i = 0; i < sent.size() && qsizetype(i) + lag < heard.size(); i += 2) {
-            const double a = sent[i];
-            const double b = heard[qsizetype(i) + lag];
-            ab += a * b;
-            aa += a * a;
-            bb += b * b;
-        }
-        const double r = ab / std::sqrt(aa * bb + 1);
-        if (r > best) {
-            best = r;
-            bestLag = lag;
-        }
-    }
-    return bestLag;
-}
 
 // One student's relays, registered with the classroom's relay under `key`,
 // the microphone gate open as while holding the floor.

@@ -2,6 +2,7 @@
 
 #include "client/shell/form1.h"
 #include "client/shell/runreporter.h"
+#include "common/linereader.h"
 #include "controls/notesmanage/notesmanage.h"
 #include "controls/userlist/userlist.h"
 #include "controls/volumecontrol/volumecontrol.h"
@@ -11,15 +12,10 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QPushButton>
-#include <QSocketNotifier>
-
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-// No command is longer; a longer line is dropped, not kept growing.
-constexpr qsizetype LineLimit = 64 * 1024;
 
 // A button that a person could press now.
 QString click(QAbstractButton *button, const QString &name)
@@ -44,32 +40,10 @@ ScriptCommands::~ScriptCommands() = default;
 
 void ScriptCommands::listen(int fd)
 {
-    m_fd = fd;
-    m_notifier = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &ScriptCommands::readAvailable);
-}
-
-void ScriptCommands::readAvailable()
-{
-    char buffer[4096];
-    // The notifier said the descriptor is readable: one read does not block.
-    const ssize_t count = ::read(m_fd, buffer, sizeof buffer);
-    if (count <= 0) {
-        m_notifier->setEnabled(false);
-        if (!m_pending.trimmed().isEmpty())
-            handleLine(QString::fromUtf8(m_pending));
-        m_pending.clear();
-        return;
-    }
-    m_pending.append(buffer, count);
-    qsizetype newline = 0;
-    while ((newline = m_pending.indexOf('\n')) >= 0) {
-        const QString line = QString::fromUtf8(m_pending.left(newline));
-        m_pending.remove(0, newline + 1);
-        handleLine(line);
-    }
-    if (m_pending.size() > LineLimit)
-        m_pending.clear();
+    // End of input stops reading; the run goes on.
+    auto *reader = new Global::LineReader(this);
+    connect(reader, &Global::LineReader::lineRead, this, &ScriptCommands::handleLine);
+    reader->listen(fd);
 }
 
 void ScriptCommands::handleLine(const QString &text)

@@ -1,10 +1,8 @@
 #pragma once
 
-#include <QByteArray>
 #include <QObject>
 
 class Form1;
-class QSocketNotifier;
 class RunReporter;
 
 // Commands of a scripted run, one a line on a file descriptor (standard
@@ -35,7 +33,6 @@ public:
     void handleLine(const QString &line);
 
 private:
-    void readAvailable();
     void picture(const QString &name);
     void say(const QString &words);
     // A button pressed or a menu entry picked; the reason when refused.
@@ -43,7 +40,4 @@ private:
 
     Form1 &m_form;
     RunReporter &m_reporter;
-    QSocketNotifier *m_notifier = nullptr;
-    int m_fd = -1;
-    QByteArray m_pending;
 };

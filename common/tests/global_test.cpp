@@ -1,5 +1,6 @@
 #include "common/apppaths.h"
 #include "common/errorlog.h"
+#include "common/linereader.h"
 #include "common/prompter.h"
 #include "common/settingsstore.h"
 #include "common/testsupport/testhome.h"
@@ -8,8 +9,12 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QTest>
 
+#include <algorithm>
 #include <cstdlib>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -240,4 +245,38 @@ TEST(Prompts, ScriptedPrompterAnswersInOrder)
         text = t;
     });
     EXPECT_FALSE(accepted);
+}
+
+// Lines split across reads are joined, an overlong line is dropped whole,
+// and the last line counts at the end of input even without its newline.
+TEST(Lines, ReaderJoinsPiecesDropsOverlongLinesAndKeepsTheLastOne)
+{
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    Global::LineReader reader;
+    QStringList lines;
+    bool finished = false;
+    QObject::connect(&reader, &Global::LineReader::lineRead,
+        [&lines](const QString &line) { lines.append(line); });
+    QObject::connect(&reader, &Global::LineReader::finished, [&finished] { finished = true; });
+    reader.listen(fds[0]);
+    const auto put = [&](const QByteArray &bytes) {
+        for (qsizetype done = 0; done < bytes.size();) {
+            // Small pieces: the pipe holds less than an overlong line.
+            const auto piece = size_t(std::min<qsizetype>(bytes.size() - done, 4096));
+            const ssize_t n = ::write(fds[1], bytes.constData() + done, piece);
+            ASSERT_GT(n, 0);
+            done += n;
+            QTest::qWait(1); // let the reader take what is there
+        }
+    };
+    put("grant 1");
+    put("1\nnote 你好\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lines.size() == 2; }, 3000));
+    put(QByteArray(Global::LineReader::LineLimit + 10, 'x'));
+    put("\ntakeback");
+    ::close(fds[1]);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished; }, 3000));
+    ::close(fds[0]);
+    EXPECT_EQ(lines, QStringList({u"grant 11"_s, u"note 你好"_s, u"takeback"_s}));
 }

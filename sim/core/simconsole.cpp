@@ -1,14 +1,12 @@
 #include "sim/core/simconsole.h"
 
+#include "common/linereader.h"
 #include "sim/core/classroomserver.h"
 #include "sim/core/simulator.h"
 #include "sim/core/teacherdesk.h"
 #include "sim/core/voicerelay.h"
 
 #include <QJsonArray>
-#include <QSocketNotifier>
-
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -35,33 +33,11 @@ SimConsole::~SimConsole() = default;
 
 void SimConsole::listen(int fd)
 {
-    m_fd = fd;
-    m_notifier = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &SimConsole::readAvailable);
-}
-
-void SimConsole::readAvailable()
-{
-    char buffer[4096];
-    // The notifier said the descriptor is readable: one read does not block.
-    const ssize_t count = ::read(m_fd, buffer, sizeof buffer);
-    if (count <= 0) {
-        // End of input (or a broken one): the lesson goes on without a console.
-        m_notifier->setEnabled(false);
-        if (!m_pending.trimmed().isEmpty())
-            handleLine(QString::fromUtf8(m_pending));
-        m_pending.clear();
-        return;
-    }
-    m_pending.append(buffer, count);
-    qsizetype newline = 0;
-    while ((newline = m_pending.indexOf('\n')) >= 0) {
-        const QString line = QString::fromUtf8(m_pending.left(newline));
-        m_pending.remove(0, newline + 1);
-        handleLine(line);
-    }
-    if (m_pending.size() > 65536)
-        m_pending.clear(); // no command is that long
+    // At the end of input (or a broken one) the lesson goes on without a
+    // console.
+    auto *reader = new Global::LineReader(this);
+    connect(reader, &Global::LineReader::lineRead, this, &SimConsole::handleLine);
+    reader->listen(fd);
 }
 
 void SimConsole::handleLine(const QString &text)

@@ -4,7 +4,6 @@
 
 #include <QObject>
 
-class QSocketNotifier;
 class Simulator;
 
 // The interactive console: one command a line on a file descriptor
@@ -26,11 +25,6 @@ Q_SIGNALS:
     void quitRequested();
 
 private:
-    void readAvailable();
-
     Simulator *m_simulator; // not owned
     SimLog m_log;
-    QSocketNotifier *m_notifier = nullptr;
-    int m_fd = -1;
-    QByteArray m_pending;
 };
