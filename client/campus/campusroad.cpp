@@ -14,7 +14,11 @@
 
 #include <QCoreApplication>
 #include <QMetaEnum>
+#include <QTcpSocket>
+
+#include <memory>
 #include <QTreeWidget>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -154,6 +158,30 @@ void CampusRoad::Return()
     lookUp();
 }
 
+void CampusRoad::probeCampus(std::function<void(bool reachable)> answer)
+{
+    bool portOk = false;
+    const quint16 port = m_campusPort.trimmed().toUShort(&portOk);
+    if (m_campusAddress.isEmpty() || !portOk || port == 0) {
+        QTimer::singleShot(0, this, [answer] { answer(false); });
+        return;
+    }
+    auto *socket = new QTcpSocket(this);
+    auto done = std::make_shared<std::function<void(bool)>>(std::move(answer));
+    const auto finish = [socket, done](bool reachable) {
+        if (!*done)
+            return;
+        const auto call = std::exchange(*done, nullptr);
+        socket->abort();
+        socket->deleteLater();
+        call(reachable);
+    };
+    connect(socket, &QTcpSocket::connected, socket, [finish] { finish(true); });
+    connect(socket, &QTcpSocket::errorOccurred, socket, [finish] { finish(false); });
+    QTimer::singleShot(900, socket, [finish] { finish(false); });
+    socket->connectToHost(m_campusAddress, port);
+}
+
 void CampusRoad::inform(const QString &title, const QString &text)
 {
     if (m_silent) {
@@ -216,7 +244,9 @@ void CampusRoad::onBalance(const QString &address, bool fromFallback, const QStr
         Global::WriteErrorLog(u"Form1"_s, u"DoBalance"_s,
             error + u"; the setting CampusServerIP is used: "_s + address, 0);
     setState(State::ConnectingCampus);
-    if (!m_deps.remote.Connect(address, m_deps.serverSettings().CampusServerPort)) {
+    m_campusAddress = address;
+    m_campusPort = m_deps.serverSettings().CampusServerPort;
+    if (!m_deps.remote.Connect(address, m_campusPort)) {
         Disconnect();
         return;
     }

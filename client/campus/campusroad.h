@@ -106,6 +106,10 @@ public Q_SLOTS:
     // login, lists, the course chosen again, the classroom connection.
     // Failures end in Idle without a message.
     void Return();
+    // Whether the campus server last reached accepts a connection again:
+    // opened and closed at once, nothing sent; `answer` is called once,
+    // within a second.
+    void probeCampus(std::function<void(bool reachable)> answer);
 
 Q_SIGNALS:
     void stateChanged(CampusRoad::State state);
@@ -174,4 +178,7 @@ private:
     QString m_fetchUrl;
     // File names of booked courses refused where the list was read.
     QHash<qint32, QString> m_refusedNames;
+    // Where the campus server was last reached.
+    QString m_campusAddress;
+    QString m_campusPort;
 };

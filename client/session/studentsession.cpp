@@ -3,6 +3,7 @@
 #include "client/session/lumosession_logging.h"
 
 #include <QMetaEnum>
+#include <QPointer>
 
 StudentSession::StudentSession(Road &road, ClassUnits &units, QObject *parent)
     : StudentSession(road, units, Timing{}, parent)
@@ -18,8 +19,10 @@ StudentSession::StudentSession(Road &road, ClassUnits &units, Timing timing, QOb
         m_timing.returnPausesMs = {1000};
     m_tryTimer.setSingleShot(true);
     m_tickTimer.setInterval(m_timing.tickMs);
+    m_probeTimer.setInterval(m_timing.probeEveryMs);
     connect(&m_tryTimer, &QTimer::timeout, this, &StudentSession::startTry);
     connect(&m_tickTimer, &QTimer::timeout, this, &StudentSession::tick);
+    connect(&m_probeTimer, &QTimer::timeout, this, &StudentSession::probe);
 }
 
 StudentSession::~StudentSession() = default;
@@ -193,11 +196,32 @@ void StudentSession::scheduleTry()
     const int pause
         = m_timing.returnPausesMs.at(qMin(m_tries, int(m_timing.returnPausesMs.size()) - 1));
     m_tryTimer.start(pause);
+    ++m_probeRound;
+    if (pause > m_timing.probeAfterMs)
+        m_probeTimer.start();
     Q_EMIT returnProgress(away, pause);
+}
+
+void StudentSession::probe()
+{
+    if (m_stage != Stage::Returning || !m_tryTimer.isActive()) {
+        m_probeTimer.stop();
+        return;
+    }
+    const quint64 round = m_probeRound;
+    m_road.probeServers([self = QPointer<StudentSession>(this), round](bool reachable) {
+        if (!self || !reachable || round != self->m_probeRound || self->m_stage != Stage::Returning
+            || !self->m_tryTimer.isActive())
+            return;
+        self->m_tryTimer.stop();
+        self->m_probeTimer.stop();
+        self->startTry();
+    });
 }
 
 void StudentSession::startTry()
 {
+    m_probeTimer.stop();
     if (m_stage != Stage::Returning)
         return;
     ++m_tries;
@@ -218,6 +242,8 @@ void StudentSession::stopReturn()
 {
     m_tryTimer.stop();
     m_tickTimer.stop();
+    m_probeTimer.stop();
+    ++m_probeRound;
     m_tryRunning = false;
     m_tries = 0;
 }

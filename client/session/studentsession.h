@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
+
 // The one owner of the student's session: where the student is on the road
 // from not connected to in class, and the one way out of a class.
 //
@@ -43,6 +45,10 @@ public:
         // Runs the road to the current course again, without dialogs or
         // message boxes; ends in roadEnded() (failed) or classEntered().
         virtual void returnToClass() = 0;
+        // Whether the servers answer again, found out cheaply (a
+        // connection opened and closed, nothing sent); `answer` is called
+        // once, later. The default never finds them.
+        virtual void probeServers(std::function<void(bool reachable)> answer) { Q_UNUSED(answer); }
     };
 
     // The units of a class, told when it begins and when it ends.
@@ -63,6 +69,11 @@ public:
         int returnLimitMs = 10 * 60 * 1000;
         // How often the time away is reported while returning.
         int tickMs = 1000;
+        // During a pause longer than this, the servers are probed every
+        // probeEveryMs, and a try starts as soon as they answer: a class
+        // whose servers are back does not wait out a long pause.
+        int probeAfterMs = 2000;
+        int probeEveryMs = 1000;
     };
 
     StudentSession(Road &road, ClassUnits &units, QObject *parent = nullptr);
@@ -116,6 +127,7 @@ private:
     void scheduleTry();
     void startTry();
     void tick();
+    void probe();
     void stopReturn();
 
     Road &m_road;
@@ -128,4 +140,6 @@ private:
     QElapsedTimer m_away;
     QTimer m_tryTimer;
     QTimer m_tickTimer;
+    QTimer m_probeTimer;
+    quint64 m_probeRound = 0; // answers of an older pause are stale
 };

@@ -31,11 +31,8 @@ ClassLifecycle::ClassLifecycle(Units units, QObject *parent)
     , m_title(units.form.windowTitle())
 {
     for (QWidget *control : {static_cast<QWidget *>(m.form.cmdRaiseHand()),
-             static_cast<QWidget *>(m.form.cmdSendNotes()), m.form.Frame3(),
-             static_cast<QWidget *>(m.form.volumeControl()->cmdSpeaker())}) {
-        if (control)
-            m_tips.insert(control, control->toolTip());
-    }
+             static_cast<QWidget *>(m.form.cmdSendNotes()), m.form.Frame3()})
+        m_tips.insert(control, control->toolTip());
 }
 
 QString ClassLifecycle::needsClassText()
@@ -45,11 +42,16 @@ QString ClassLifecycle::needsClassText()
 
 void ClassLifecycle::setClassControlsEnabled(bool enabled)
 {
-    for (auto it = m_tips.cbegin(); it != m_tips.cend(); ++it) {
-        it.key()->setToolTip(enabled ? it.value() : needsClassText());
-        it.key()->setEnabled(enabled);
-    }
+    // The volume control words its button's tooltip itself; outside a
+    // class the reason is the class.
     m.form.volumeControl()->SetCmdEnabled(enabled);
+    if (!enabled)
+        m.form.volumeControl()->cmdSpeaker()->setToolTip(needsClassText());
+    for (auto it = m_tips.cbegin(); it != m_tips.cend(); ++it) {
+        it.key()->setEnabled(enabled);
+        if (!enabled)
+            it.key()->setToolTip(needsClassText());
+    }
 }
 
 void ClassLifecycle::showNoClass()
@@ -63,13 +65,8 @@ void ClassLifecycle::classBegan()
 {
     // The roster has set the notes and drawing permissions already; the
     // hand and the microphone are a class's own.
-    for (QWidget *control : {static_cast<QWidget *>(m.form.cmdRaiseHand()),
-             static_cast<QWidget *>(m.form.volumeControl()->cmdSpeaker())}) {
-        if (control) {
-            control->setEnabled(true);
-            control->setToolTip(m_tips.value(control));
-        }
-    }
+    m.form.cmdRaiseHand()->setEnabled(true);
+    m.form.cmdRaiseHand()->setToolTip(m_tips.value(m.form.cmdRaiseHand()));
     m.form.volumeControl()->SetCmdEnabled(true);
     for (QWidget *control : {static_cast<QWidget *>(m.form.cmdSendNotes()), m.form.Frame3()}) {
         if (control->isEnabled())

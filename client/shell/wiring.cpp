@@ -283,6 +283,10 @@ WiredUnits WireUnits(Form1 &form, const StartOptions &options)
             { }
             void leaveServer() override { road.Disconnect(); }
             void returnToClass() override { road.Return(); }
+            void probeServers(std::function<void(bool)> answer) override
+            {
+                road.probeCampus(std::move(answer));
+            }
             CampusRoad &road;
         };
         ClassLive::LiveClass *live = units.live;

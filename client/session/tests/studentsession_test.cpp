@@ -16,6 +16,15 @@ using Exit = StudentSession::Exit;
 
 struct Recorder : StudentSession::Road, StudentSession::ClassUnits {
     QStringList calls;
+    // The servers answer a probe from this many probes on (0: never).
+    int reachableFromProbe = 0;
+    int probes = 0;
+    void probeServers(std::function<void(bool)> answer) override
+    {
+        ++probes;
+        const bool reachable = reachableFromProbe > 0 && probes >= reachableFromProbe;
+        QTimer::singleShot(1, [answer = std::move(answer), reachable] { answer(reachable); });
+    }
     // Each returnToClass() is answered by the test.
     int returns = 0;
     void leaveServer() override { calls << QStringLiteral("leaveServer"); }
@@ -166,4 +175,28 @@ TEST(StudentSession, ConnectionDroppedDuringAReturnTryTearsDownAndTriesAgain)
     EXPECT_EQ(r.calls, (QStringList{u"classEnded ConnectionLost down"_s, u"leaveServer"_s}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return r.returns == 2; }, 2000));
     EXPECT_EQ(session.stage(), Stage::Returning);
+}
+
+TEST(StudentSession, ServersBackDuringALongPauseAreFoundByProbesNotWaitedFor)
+{
+    Recorder r;
+    StudentSession::Timing timing;
+    timing.returnPausesMs = {20, 60000};
+    timing.probeAfterMs = 100;
+    timing.probeEveryMs = 20;
+    StudentSession session(r, r, timing);
+    enterClass(session);
+    session.connectionLost();
+    // The first pause is short: no probe.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return r.returns == 1; }, 2000));
+    EXPECT_EQ(r.probes, 0);
+    // The servers answer the third probe of the long pause: the try starts
+    // then, not a minute later.
+    r.reachableFromProbe = 3;
+    session.roadEnded();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return r.returns == 2; }, 3000));
+    EXPECT_EQ(r.probes, 3);
+    session.classEntered();
+    QTest::qWait(100);
+    EXPECT_EQ(r.probes, 3);
 }
