@@ -11,6 +11,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -32,6 +33,10 @@ QString mouseClick(QWidget *widget, const QString &name)
     QWidget *window = widget->window();
     if (!widget->isEnabled() || !widget->isVisibleTo(window) || !window->windowHandle())
         return name + u" cannot be pressed now"_s;
+    // A dialog that blocks the window takes the click, as it would a
+    // person's.
+    if (const QWidget *modal = QApplication::activeModalWidget(); modal && modal != window)
+        return name + u" is behind the dialog \""_s + modal->windowTitle() + u"\""_s;
     const QPoint at = widget->mapTo(window, widget->rect().center());
     QWidget *top = window->childAt(at);
     if (top != widget && !widget->isAncestorOf(top))
