@@ -9,6 +9,7 @@
 #include "client/shell/campus/frmsubscribe.h"
 #include "client/shell/campus/frmtip.h"
 #include "client/shell/campus/tests/rawhttpserver.h"
+#include "client/shell/campus/tests/testcourseware.h"
 #include "common/apppaths.h"
 #include "common/prompter.h"
 #include "common/settingsstore.h"
@@ -133,7 +134,7 @@ protected:
     }
 
     TestHome home;
-    const QByteArray courseware = QByteArray(4096, 'L');
+    const QByteArray courseware = TestCourseware::file(4096, 'L');
     Global::ScriptedPrompter prompter;
     clsRemoteSync remote;
     SessionState session;
