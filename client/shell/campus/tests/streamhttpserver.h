@@ -49,6 +49,14 @@ public:
         });
     }
 
+    ~StreamHttpServer() override
+    {
+        // The sockets go with the server, after the tables their handlers
+        // use: they must not report their end to this object any more.
+        for (QTcpSocket *socket : m_server.findChildren<QTcpSocket *>())
+            socket->disconnect(this);
+    }
+
     quint16 port() const { return m_server.serverPort(); }
     QString host() const { return QStringLiteral("127.0.0.1:%1").arg(port()); }
 
