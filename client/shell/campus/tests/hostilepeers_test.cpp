@@ -109,6 +109,12 @@ public:
     }
 
     QString host() const { return m_host; }
+    // Runs `use` on the server's thread and waits for it.
+    void use(const std::function<void(StreamHttpServer &)> &use)
+    {
+        QMetaObject::invokeMethod(
+            m_anchor, [this, use] { use(*m_server); }, Qt::BlockingQueuedConnection);
+    }
 
 private:
     QThread m_thread;
@@ -121,9 +127,11 @@ private:
 TEST(HostilePeers, CompanionStreamsALargeFileInBoundedMemoryAndMarksNoForeignFile)
 {
     TestHome home;
-    StreamHttpServer server;
-    addLargeAnswer(server, "/CampusDir/campus7/big.lsn");
-    addForeignAnswers(server, "/CampusDir/campus7/");
+    // On its own thread: this one polls the companion's files.
+    ServerThread server([](StreamHttpServer &peer) {
+        addLargeAnswer(peer, "/CampusDir/campus7/big.lsn");
+        addForeignAnswers(peer, "/CampusDir/campus7/");
+    });
     CourseCatalogue catalogue(Global::StudentAppName);
     const QString base = u"http://"_s + server.host() + u"/CampusDir/campus7/"_s;
     for (const QString &name : {u"big.lsn"_s, u"page.lsn"_s, u"cut.lsn"_s, u"..%2fbig.lsn"_s})
@@ -163,8 +171,12 @@ TEST(HostilePeers, CompanionStreamsALargeFileInBoundedMemoryAndMarksNoForeignFil
     // No foreign file, no temporary left, nothing beside the folder.
     EXPECT_EQ(folderFiles(folder), QStringList{u"big.lsn"_s});
     EXPECT_FALSE(QFile::exists(folder + u"../big.lsn"_s));
-    for (const QByteArray &request : server.requests)
-        EXPECT_FALSE(request.contains("%2f")) << request.toStdString();
+    server.use([](StreamHttpServer &peer) {
+        // The refused name is never asked for (a request may be sent twice
+        // when the server closed the connection the client meant to reuse).
+        for (const QByteArray &request : peer.requests)
+            EXPECT_TRUE(peer.answers.contains(request)) << request.toStdString();
+    });
 
     client.kill();
     client.waitForFinished();
