@@ -30,8 +30,7 @@ Agent::Agent(const QString &appName, QObject *parent)
         [this](
             CoursewareDownloader::Outcome outcome, const QString &fileName, const QString &error) {
             using Outcome = CoursewareDownloader::Outcome;
-            const bool ok = outcome == Outcome::Done;
-            if (ok) {
+            if (outcome == Outcome::Done) {
                 m_catalogue.MarkDownloaded(m_current);
             } else if (outcome == Outcome::Refused) {
                 // Listed until the client drops it: said once a run, not at
@@ -47,7 +46,6 @@ Agent::Agent(const QString &appName, QObject *parent)
                 Global::WriteErrorLog(u"castagent"_s, u"Download"_s,
                     u"%1 (%2): %3%4"_s.arg(m_current, fileName, error, kept), 0);
             }
-            Q_EMIT fetched(m_current, ok);
             // Next file from the event loop: the downloader is still inside
             // its own report.
             QMetaObject::invokeMethod(this, &Agent::next, Qt::QueuedConnection);

@@ -29,7 +29,6 @@ public:
     static QString coursewareFileName(const QString &url);
 
 Q_SIGNALS:
-    void fetched(const QString &url, bool ok);
     void passDone();
 
 private:
