@@ -7,15 +7,39 @@
 #include "controls/userlist/userlist.h"
 #include "controls/volumecontrol/volumecontrol.h"
 
+#include "client/classroom/frmvizerazav.h"
+
 #include <QAbstractButton>
+#include <QAction>
 #include <QComboBox>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
+#include <QToolBar>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// A person's click: pressed and released with the mouse where the widget
+// lies in its window, so whatever lies on top of it there gets the click.
+QString mouseClick(QWidget *widget, const QString &name)
+{
+    if (!widget)
+        return name + u" is missing"_s;
+    QWidget *window = widget->window();
+    if (!widget->isEnabled() || !widget->isVisibleTo(window) || !window->windowHandle())
+        return name + u" cannot be pressed now"_s;
+    const QPoint at = widget->mapTo(window, widget->rect().center());
+    QWidget *top = window->childAt(at);
+    if (top != widget && !widget->isAncestorOf(top))
+        return name + u" is covered by "_s
+            + (top ? QString::fromLatin1(top->metaObject()->className()) : u"nothing"_s);
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, at);
+    return {};
+}
 
 // A button that a person could press now.
 QString click(QAbstractButton *button, const QString &name)
@@ -64,9 +88,12 @@ void ScriptCommands::handleLine(const QString &text)
         for (qint32 i = 1; i <= users->Count(); ++i)
             ids.append(users->GetUserIDByIndex(i));
         m_reporter.event(u"users"_s, {{u"ids"_s, ids}});
+    } else if (verb == u"controls"_s) {
+        controls();
     } else if (verb == u"say"_s && !rest.isEmpty()) {
         say(rest);
-    } else if (verb == u"mic"_s || verb == u"hand"_s || verb == u"talk"_s || verb == u"endtalk"_s) {
+    } else if (verb == u"mic"_s || verb == u"hand"_s || verb == u"talk"_s || verb == u"endtalk"_s
+        || verb == u"disconnect"_s) {
         const QString refused = press(verb, rest);
         QJsonObject fields{
             {u"command"_s, line}, {u"result"_s, refused.isEmpty() ? u"done"_s : u"refused"_s}};
@@ -153,5 +180,33 @@ QString ScriptCommands::press(const QString &verb, const QString &argument)
         Q_EMIT users->OnEndUserVoice(0, {});
         return {};
     }
+    if (verb == u"disconnect"_s && argument.isEmpty()) {
+        auto *toolbar = m_form.findChild<QToolBar *>(u"Toolbar1"_s);
+        auto *action = m_form.findChild<QAction *>(u"DisConnect"_s);
+        QWidget *button = toolbar && action ? toolbar->widgetForAction(action) : nullptr;
+        return mouseClick(button, u"the DisConnect button"_s);
+    }
     return u"unknown command"_s;
+}
+
+void ScriptCommands::controls()
+{
+    const auto state = [](const QWidget *widget) {
+        return QJsonObject{{u"enabled"_s, widget && widget->isEnabled()},
+            {u"tooltip"_s, widget ? widget->toolTip() : QString()}};
+    };
+    NotesManage *notes = m_form.notesManage();
+    const Classroom::frmVizeRazav *voice = m_form.existingVoiceWindow();
+    m_reporter.event(u"controls"_s,
+        {{u"sendBox"_s, state(notes->findChild<QLineEdit *>(u"txtSend"_s))},
+            {u"send"_s, state(notes->findChild<QPushButton *>(u"cmdSend"_s))},
+            {u"sendNotes"_s, state(m_form.cmdSendNotes())},
+            {u"raiseHand"_s, state(m_form.cmdRaiseHand())},
+            {u"microphone"_s, state(m_form.volumeControl()->cmdSpeaker())},
+            {u"tools"_s, state(m_form.Frame3())}, {u"users"_s, m_form.ListViewUserList()->Count()},
+            {u"recipient"_s, notes->SelectedUserID()},
+            {u"inPrivateTalk"_s, m_form.ListViewUserList()->bInPrivateTalk()},
+            {u"speaking"_s, voice && voice->bStartSpeak()},
+            {u"listening"_s, voice && voice->bStartListen()},
+            {u"caption"_s, m_form.windowTitle()}});
 }

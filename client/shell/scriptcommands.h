@@ -20,6 +20,12 @@ class RunReporter;
 //   hand               the raise-hand button
 //   talk ID            the user list's "private talk" entry on user ID
 //   endtalk            the user list's "end private talk" entry
+//   disconnect         the toolbar's DisConnect button, clicked with the
+//                      mouse where it lies in the window
+// and, to read what the student sees of the class:
+//   controls           whether each class control can be used, and its
+//                      tooltip; the roster's size; whether the engine
+//                      speaks or listens ("controls" event)
 // Anything else is answered by a "command-error" event.
 class ScriptCommands : public QObject
 {
@@ -37,6 +43,7 @@ private:
     void say(const QString &words);
     // A button pressed or a menu entry picked; the reason when refused.
     QString press(const QString &verb, const QString &argument);
+    void controls();
 
     Form1 &m_form;
     RunReporter &m_reporter;

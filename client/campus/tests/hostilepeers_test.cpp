@@ -2,13 +2,13 @@
 // answers far larger than any page or course (made on the fly, never
 // held), web pages and cut bodies in place of courseware, and names that
 // step out of the course folder. Memory is the process's peak resident size.
+#include "client/campus/accountpages.h"
+#include "client/campus/coursecatalogue.h"
+#include "client/campus/coursewareredownload.h"
+#include "client/campus/frmtip.h"
+#include "client/campus/tests/streamhttpserver.h"
+#include "client/campus/tests/testcourseware.h"
 #include "client/session/sessionstate.h"
-#include "client/shell/campus/accountpages.h"
-#include "client/shell/campus/coursecatalogue.h"
-#include "client/shell/campus/coursewareredownload.h"
-#include "client/shell/campus/frmtip.h"
-#include "client/shell/campus/tests/streamhttpserver.h"
-#include "client/shell/campus/tests/testcourseware.h"
 #include "common/apppaths.h"
 #include "common/prompter.h"
 #include "common/settingsstore.h"
