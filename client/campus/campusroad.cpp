@@ -94,8 +94,10 @@ CampusRoad::CampusRoad(Dependencies deps, QObject *parent)
         lookUp();
     });
     connect(&m_deps.login, &QDialog::rejected, this, [this] {
-        if (m_state == State::LoggingIn)
+        if (m_state == State::LoggingIn) {
             setState(State::Idle);
+            Q_EMIT disconnected();
+        }
     });
     connect(&m_deps.tip, &FrmTip::cancelled, this, &CampusRoad::onTipCancelled);
     connect(&m_deps.subscribe, &QDialog::finished, this, &CampusRoad::onBookingClosed);

@@ -121,7 +121,8 @@ Q_SIGNALS:
     void enteringClassroom(const ListTexts::CourseRecord &course);
     // The classroom connection is up and the classroom login was sent.
     void classroomConnected();
-    // Disconnect ran: other parts end what belongs to a connection.
+    // The road is back at not connected: Disconnect ran, or the login
+    // dialog was cancelled.
     void disconnected();
     // The classroom connection dropped (closed or failed) after the
     // classroom login; the road leaves it to the session.

@@ -5,11 +5,12 @@
 #include <QMetaEnum>
 #include <QPointer>
 
-StudentSession::StudentSession(Road &road, ClassUnits &units, QObject *parent)
+StudentSession::StudentSession(SessionRoad &road, SessionClassUnits &units, QObject *parent)
     : StudentSession(road, units, Timing{}, parent)
 { }
 
-StudentSession::StudentSession(Road &road, ClassUnits &units, Timing timing, QObject *parent)
+StudentSession::StudentSession(
+    SessionRoad &road, SessionClassUnits &units, Timing timing, QObject *parent)
     : QObject(parent)
     , m_road(road)
     , m_units(units)
@@ -75,7 +76,6 @@ void StudentSession::classEntered()
     setStage(Stage::InClass);
     m_classRunning = true;
     m_units.classBegan();
-    Q_EMIT classBegan();
     if (wasReturning)
         Q_EMIT returned(away);
 }
@@ -116,7 +116,6 @@ void StudentSession::connectionLost()
         m_away.start();
         setStage(Stage::Returning);
         m_tickTimer.start();
-        Q_EMIT classEnded(Exit::ConnectionLost);
         scheduleTry();
         return;
     case Stage::Returning:
@@ -161,7 +160,6 @@ void StudentSession::leave(Exit how)
         tearDown(how, true);
         m_road.leaveServer();
         setStage(Stage::Offline);
-        Q_EMIT classEnded(how);
         return;
     case Stage::Offline:
     case Stage::Campus:

@@ -7,6 +7,9 @@
 
 #include <functional>
 
+class SessionClassUnits;
+class SessionRoad;
+
 // The one owner of the student's session: where the student is on the road
 // from not connected to in class, and the one way out of a class.
 //
@@ -35,33 +38,6 @@ public:
     enum class Exit { Disconnect, PutOut, LoginRefused, EntryFailed, ConnectionLost, Quit };
     Q_ENUM(Exit)
 
-    // The road to a class, as the session drives it.
-    class Road
-    {
-    public:
-        virtual ~Road() = default;
-        // Closes the connection and brings the road back to not connected.
-        virtual void leaveServer() = 0;
-        // Runs the road to the current course again, without dialogs or
-        // message boxes; ends in roadEnded() (failed) or classEntered().
-        virtual void returnToClass() = 0;
-        // Whether the servers answer again, found out cheaply (a
-        // connection opened and closed, nothing sent); `answer` is called
-        // once, later. The default never finds them.
-        virtual void probeServers(std::function<void(bool reachable)> answer) { Q_UNUSED(answer); }
-    };
-
-    // The units of a class, told when it begins and when it ends.
-    class ClassUnits
-    {
-    public:
-        virtual ~ClassUnits() = default;
-        virtual void classBegan() = 0;
-        // `connectionUp`: a last message (a private talk's end) can still
-        // reach the server.
-        virtual void classEnded(Exit how, bool connectionUp) = 0;
-    };
-
     struct Timing {
         // Pauses before the first tries of a return; the last repeats.
         QList<int> returnPausesMs{1000, 2000, 4000, 8000, 15000};
@@ -76,8 +52,9 @@ public:
         int probeEveryMs = 1000;
     };
 
-    StudentSession(Road &road, ClassUnits &units, QObject *parent = nullptr);
-    StudentSession(Road &road, ClassUnits &units, Timing timing, QObject *parent = nullptr);
+    StudentSession(SessionRoad &road, SessionClassUnits &units, QObject *parent = nullptr);
+    StudentSession(
+        SessionRoad &road, SessionClassUnits &units, Timing timing, QObject *parent = nullptr);
     ~StudentSession() override;
 
     Stage stage() const { return m_stage; }
@@ -108,10 +85,6 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void stageChanged(StudentSession::Stage stage);
-    // A class began (after entry) or ended (after the teardown, the
-    // connection closed).
-    void classBegan();
-    void classEnded(StudentSession::Exit how);
     // Returning: the class was lost `awayMs` ago; the next try starts in
     // `nextTryMs` (0 while a try runs).
     void returnProgress(qint64 awayMs, int nextTryMs);
@@ -130,8 +103,8 @@ private:
     void probe();
     void stopReturn();
 
-    Road &m_road;
-    ClassUnits &m_units;
+    SessionRoad &m_road;
+    SessionClassUnits &m_units;
     Timing m_timing;
     Stage m_stage = Stage::Offline;
     bool m_classRunning = false; // between classBegan and classEnded of the units
@@ -142,4 +115,31 @@ private:
     QTimer m_tickTimer;
     QTimer m_probeTimer;
     quint64 m_probeRound = 0; // answers of an older pause are stale
+};
+
+// The road to a class, as the session drives it.
+class SessionRoad
+{
+public:
+    virtual ~SessionRoad() = default;
+    // Closes the connection and brings the road back to not connected.
+    virtual void leaveServer() = 0;
+    // Runs the road to the current course again, without dialogs or
+    // message boxes; ends in roadEnded() (failed) or classEntered().
+    virtual void returnToClass() = 0;
+    // Whether the servers answer again, found out cheaply (a
+    // connection opened and closed, nothing sent); `answer` is called
+    // once, later. The default never finds them.
+    virtual void probeServers(std::function<void(bool reachable)> answer) { Q_UNUSED(answer); }
+};
+
+// The units of a class, told when it begins and when it ends.
+class SessionClassUnits
+{
+public:
+    virtual ~SessionClassUnits() = default;
+    virtual void classBegan() = 0;
+    // `connectionUp`: a last message (a private talk's end) can still
+    // reach the server.
+    virtual void classEnded(StudentSession::Exit how, bool connectionUp) = 0;
 };

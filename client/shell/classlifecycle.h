@@ -32,7 +32,7 @@ class VoiceRelays;
 // while the connection still carries it, the engine and the relays stop
 // before the roster goes, and the window shows what is left: nothing of the
 // class, every class control disabled and saying why.
-class ClassLifecycle : public QObject, public StudentSession::ClassUnits
+class ClassLifecycle : public QObject, public SessionClassUnits
 {
     Q_OBJECT
 public:

@@ -1,3 +1,4 @@
+#include "client/campus/campusroad.h"
 #include "client/classroom/live/classentry.h"
 #include "client/classroom/live/liveclass.h"
 #include "client/session/sessionstate.h"
@@ -152,6 +153,8 @@ int main(int argc, char *argv[])
             if (state == ClassLive::ClassEntry::State::InClass)
                 reporter.stage(QStringLiteral("in class"));
         });
+    QObject::connect(units.road, &CampusRoad::classroomConnected, &reporter,
+        [&reporter] { reporter.event(QStringLiteral("classroom-login"), {}); });
     // Where the session stands, and how a lost class comes back.
     QObject::connect(units.session, &StudentSession::stageChanged, &reporter,
         [&reporter](StudentSession::Stage stage) {

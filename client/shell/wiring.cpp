@@ -276,7 +276,7 @@ WiredUnits WireUnits(Form1 &form, const StartOptions &options)
     // --- the session ---
     {
         // The road as the session drives it.
-        struct RoadPort : QObject, StudentSession::Road {
+        struct RoadPort : QObject, SessionRoad {
             RoadPort(CampusRoad &r, QObject *parent)
                 : QObject(parent)
                 , road(r)
@@ -299,15 +299,14 @@ WiredUnits WireUnits(Form1 &form, const StartOptions &options)
         units.session = student;
         units.lifecycle = lifecycle;
 
+        QObject::connect(road, &CampusRoad::connectStarted, student, &StudentSession::roadStarted);
         QObject::connect(road, &CampusRoad::stateChanged, student, [student](CampusRoad::State s) {
-            switch (s) {
-            case CampusRoad::State::LoggingIn: student->roadStarted(); break;
-            case CampusRoad::State::Booking: student->bookingShown(); break;
-            case CampusRoad::State::ConnectingClassroom: student->classroomConnecting(); break;
-            case CampusRoad::State::Idle: student->roadEnded(); break;
-            default: break;
-            }
+            if (s == CampusRoad::State::Booking)
+                student->bookingShown();
         });
+        QObject::connect(
+            road, &CampusRoad::enteringClassroom, student, &StudentSession::classroomConnecting);
+        QObject::connect(road, &CampusRoad::disconnected, student, &StudentSession::roadEnded);
         QObject::connect(
             road, &CampusRoad::classroomLost, student, &StudentSession::connectionLost);
         QObject::connect(&live->entry(), &ClassLive::ClassEntry::entered, student,
