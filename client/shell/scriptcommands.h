@@ -3,6 +3,7 @@
 #include <QObject>
 
 class Form1;
+class QAbstractButton;
 class RunReporter;
 
 // Commands of a scripted run, one a line on a file descriptor (standard
@@ -13,13 +14,18 @@ class RunReporter;
 //   notes              the note history ("notes" event)
 //   users              the IDs in the user list ("users" event)
 //   say [to=ID] WORDS  a note typed into the notes panel and sent with its
-//                      send command, to everybody or to one person
+//                      send button, to everybody or to one person
 // and, as a student's hands, each answered by a "command" event (done, or
 // refused with the reason):
 //   mic                the volume control's microphone button
 //   hand               the raise-hand button
+//   answer yes|no|ok   the answer bar's button
 //   talk ID            the user list's "private talk" entry on user ID
-//   endtalk            the user list's "end private talk" entry
+//   endtalk [ID]       the user list's "end private talk" entry, on user ID
+//                      or else on the row of the student's talk partner
+// Buttons are pressed with the mouse at their place in their window, so a
+// widget lying over one takes the click as it would from a person; menu
+// entries are chosen in the menu that a right-click on the row opens.
 // Anything else is answered by a "command-error" event.
 class ScriptCommands : public QObject
 {
@@ -32,11 +38,20 @@ public:
     void listen(int fd);
     void handleLine(const QString &line);
 
+    // A left click at the middle of `button`, delivered to its window at
+    // that point; the reason when it could not be pressed or something
+    // else took the click.
+    static QString clickAt(QAbstractButton *button, const QString &name);
+
 private:
     void picture(const QString &name);
     void say(const QString &words);
     // A button pressed or a menu entry picked; the reason when refused.
     QString press(const QString &verb, const QString &argument);
+    QString answer(const QString &which);
+    // Right-clicks the row of `UserID` in the user list and picks the entry
+    // `caption` of the menu that opens.
+    QString pickUserMenuEntry(qint32 UserID, const char *caption);
 
     Form1 &m_form;
     RunReporter &m_reporter;
