@@ -184,7 +184,7 @@ QString ScriptCommands::press(const QString &verb, const QString &argument)
         const qint32 id = argument.toInt(&ok);
         if (!ok || id <= 0 || !users || users->GetUserByID(id).UserID != id)
             return argument + u" is nobody in the user list"_s;
-        return pickUserMenuEntry(id, QT_TRANSLATE_NOOP("UserList", "语音密谈 (&C)"));
+        return pickUserMenuEntry(id, "语音密谈 (&C)");
     }
     if (verb == u"endtalk"_s) {
         if (!users)
@@ -213,7 +213,7 @@ QString ScriptCommands::press(const QString &verb, const QString &argument)
             if (id == 0)
                 return u"nobody else is in the user list"_s;
         }
-        return pickUserMenuEntry(id, QT_TRANSLATE_NOOP("UserList", "结束语音密谈"));
+        return pickUserMenuEntry(id, "结束语音密谈");
     }
     return u"unknown command"_s;
 }
@@ -269,6 +269,7 @@ QString ScriptCommands::pickUserMenuEntry(qint32 UserID, const char *caption)
     }
     if (!menu)
         return u"no menu opened on the row of "_s + QString::number(UserID);
+    // The list's own caption, as its translation shows it.
     const QString source = QString::fromUtf8(caption);
     const QString shown = QCoreApplication::translate("UserList", caption);
     QAction *entry = nullptr;
