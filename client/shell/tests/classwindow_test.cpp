@@ -19,11 +19,14 @@
 #include "protocol/clsremotesync.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
 
@@ -94,6 +97,16 @@ protected:
             out << entry.value(u"kind"_s).toString() + u' '
                     + (entry.value(u"boolYes"_s).toBool() ? u"yes"_s : u"no"_s);
         return out;
+    }
+
+    // Whether the server passed on that note.
+    bool sentNote(qint32 FromID, qint32 ToID, const QString &text) const
+    {
+        for (const QJsonObject &note : logOf(u"note"_s))
+            if (note.value(u"FromID"_s).toInt() == FromID && note.value(u"ToID"_s).toInt() == ToID
+                && note.value(u"Message"_s).toString() == text)
+                return true;
+        return false;
     }
 
     Global::ScriptedPrompter prompter;
@@ -193,17 +206,25 @@ TEST_F(ClassWindow, TheSendNotesButtonOpensTheNotesWindowWhoseNotesGoThroughTheC
     auto *box = panel->findChild<QLineEdit *>(u"txtSend"_s);
     QTest::keyClicks(box, u"hello bob"_s);
     QTest::keyClick(box, Qt::Key_Return);
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            for (const QJsonObject &note : logOf(u"note"_s))
-                if (note.value(u"FromID"_s).toInt() == 11 && note.value(u"ToID"_s).toInt() == 12
-                    && note.value(u"Message"_s).toString() == u"hello bob"_s)
-                    return true;
-            return false;
-        },
-        5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sentNote(11, 12, u"hello bob"_s); }, 5000));
     EXPECT_TRUE(panel->Export().contains(u"hello bob"_s));
     EXPECT_FALSE(form->notesManage()->Export().contains(u"hello bob"_s));
+
+    // In the main window Alt+S belongs to the 系统(&S) menu alone: it opens
+    // the menu and sends nothing. Ctrl+Enter sends from the panel.
+    QApplication::setActiveWindow(form.get());
+    auto *mainBox = form->notesManage()->findChild<QLineEdit *>(u"txtSend"_s);
+    mainBox->setFocus();
+    QTest::keyClicks(mainBox, u"by keys"_s);
+    QTest::keyClick(mainBox, Qt::Key_S, Qt::AltModifier);
+    QMenu *system = form->menuBar()->actions().constFirst()->menu();
+    ASSERT_NE(system, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return system->isVisible(); }, 2000));
+    system->close();
+    EXPECT_EQ(mainBox->text(), u"by keys"_s);
+    QTest::keyClick(mainBox, Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sentNote(11, 12, u"by keys"_s); }, 5000));
+    EXPECT_EQ(mainBox->text(), QString());
 
     // The teacher switches notes off: the window's panel follows at once.
     teacher(u"notes off"_s);
