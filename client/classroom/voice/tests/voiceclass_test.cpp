@@ -413,6 +413,21 @@ TEST_F(VoiceClass, TheListsMenuEndsATalkAndAPartnerWhoLeavesEndsItToo)
     EXPECT_EQ(endsSent(), 1); // nobody was left to tell
 }
 
+TEST_F(VoiceClass, ARequestEndsWhenTheOneAskedLeavesBeforeAnswering)
+{
+    auto ann = enter(11, u"pw-ann"_s);
+    auto bob = enter(12, u"pw-bob"_s);
+    ASSERT_TRUE(chooseOnRow(*ann, 12, u"语音密谈 (&C)"_s));
+    ASSERT_EQ(ann->talk->askedID(), 12);
+    // Gone before his client could read the request.
+    bob.reset();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ann->talk->askedID() == 0; }, 5000));
+    EXPECT_EQ(ann->talkStatus.last(), u"bob离开了课堂，语音密谈请求已取消"_s);
+    EXPECT_TRUE(ann->prompter.shown.isEmpty());
+    EXPECT_EQ(ann->talk->TalkPartnerID(), 0);
+    EXPECT_EQ(ann->voice.calls.size(), 1); // the listening of class entry
+}
+
 TEST_F(VoiceClass, AnAnswerCountsOnlyFromTheOneAskedAndOnlyWhileTheRequestIsPending)
 {
     auto ann = enter(11, u"pw-ann"_s, ClassroomVoice::PrivateTalk::Limits{300});
