@@ -15,8 +15,8 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
-#include <QTest>
 #include <QWindow>
 
 using namespace Qt::StringLiterals;
@@ -40,6 +40,23 @@ QWindow *windowPoint(const QWidget *widget, QPoint local, QPoint &at)
     return top->isVisible() ? top->windowHandle() : nullptr;
 }
 
+// One pointer event handed to a window as the windowing system hands it:
+// the window finds the widget under the point (or the open popup) itself.
+// Synchronous, no event loop of its own.
+void pointer(QWindow *window, QEvent::Type type, Qt::MouseButton button, QPoint at)
+{
+    const Qt::MouseButtons held
+        = type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::NoButton;
+    QMouseEvent event(type, at, window->mapToGlobal(QPointF(at)), button, held, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &event);
+}
+
+void click(QWindow *window, Qt::MouseButton button, QPoint at)
+{
+    pointer(window, QEvent::MouseButtonPress, button, at);
+    pointer(window, QEvent::MouseButtonRelease, button, at);
+}
+
 } // namespace
 
 QString ScriptCommands::clickAt(QAbstractButton *button, const QString &name)
@@ -58,7 +75,7 @@ QString ScriptCommands::clickAt(QAbstractButton *button, const QString &name)
         = connect(button, &QAbstractButton::clicked, button, [&clicked] { clicked = true; });
     // Through the window, as the pointer would: whatever lies on top at
     // that point receives the press.
-    QTest::mouseClick(window, Qt::LeftButton, {}, at);
+    click(window, Qt::LeftButton, at);
     disconnect(watch);
     if (!clicked)
         return name + u" did not take the click; under the pointer: "_s + nameOf(under);
@@ -260,8 +277,7 @@ QString ScriptCommands::pickUserMenuEntry(qint32 UserID, const char *caption)
     QWindow *window = windowPoint(view->viewport(), view->visualRect(row).center(), at);
     if (!window)
         return u"the user list is in no window shown"_s;
-    QTest::mousePress(window, Qt::RightButton, {}, at);
-    QTest::mouseRelease(window, Qt::RightButton, {}, at);
+    click(window, Qt::RightButton, at);
     QMenu *menu = nullptr;
     for (QMenu *candidate : users->findChildren<QMenu *>()) {
         if (candidate->isVisible())
@@ -287,10 +303,13 @@ QString ScriptCommands::pickUserMenuEntry(qint32 UserID, const char *caption)
         const QMetaObject::Connection watch
             = connect(entry, &QAction::triggered, this, [&triggered] { triggered = true; });
         const QPoint point = menu->actionGeometry(entry).center();
-        // The pointer travels to the entry first: a menu takes no release
-        // from a pointer that has not moved since it opened.
-        QTest::mouseMove(menu->windowHandle(), point);
-        QTest::mouseClick(menu->windowHandle(), Qt::LeftButton, {}, point);
+        // The pointer travels to the entry first, in steps: a menu takes no
+        // release from a pointer that has not moved since it opened.
+        const QPoint start = menu->rect().topLeft();
+        for (int step = 1; step <= 8; ++step)
+            pointer(menu->windowHandle(), QEvent::MouseMove, Qt::NoButton,
+                start + (point - start) * step / 8);
+        click(menu->windowHandle(), Qt::LeftButton, point);
         disconnect(watch);
         if (!triggered)
             refused = u"the menu entry "_s + shown + u" did not take the click"_s;
