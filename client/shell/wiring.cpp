@@ -199,6 +199,7 @@ void WireUnits(Form1 &form, const StartOptions &options)
         // panel's recipients and its notes go out through the notes unit.
         FrmNotes *notesWindow = form.frmNotes();
         notesWindow->notesManage()->follow(form.notesManage());
+        notesWindow->notesManage()->setPrompter(&prompter);
         QObject::connect(form.cmdSendNotes(), &QPushButton::clicked, notesWindow, &FrmNotes::open);
 
         auto *live = new ClassLive::LiveClass(
