@@ -264,6 +264,13 @@ void PrivateTalk::endOfTalk()
     status(tr("语音密谈已结束"));
 }
 
+void PrivateTalk::leave()
+{
+    if (m_partner > 0)
+        endOfTalk();
+    reset();
+}
+
 void PrivateTalk::reset()
 {
     m.users.setbInPrivateTalk(false);

@@ -82,7 +82,11 @@ public Q_SLOTS:
     void OnSendUserVoice(qint32 UserID, const QString &UserNick);
     // The user list's "结束语音密谈" command.
     void OnEndUserVoice(qint32 UserID, const QString &UserNick);
-    // The connection ended: no talk survives it.
+    // The student leaves the class while still connected: a talk on is
+    // ended and the partner told, a request or an acceptance still open is
+    // dropped.
+    void leave();
+    // The connection ended: no talk survives it, and nobody can be told.
     void reset();
 
 private:

@@ -363,7 +363,8 @@ TEST_F(VoiceClass, TheListsMenuEndsATalkAndAPartnerWhoLeavesEndsItToo)
 {
     auto ann = enter(11, u"pw-ann"_s);
     auto bob = enter(12, u"pw-bob"_s);
-    bob->prompter.answers = {Global::PromptAnswer::Yes, Global::PromptAnswer::Yes};
+    bob->prompter.answers
+        = {Global::PromptAnswer::Yes, Global::PromptAnswer::Yes, Global::PromptAnswer::Yes};
     const QString endTalk = u"结束语音密谈"_s;
     const QString askTalk = u"语音密谈 (&C)"_s;
     const auto endsSent = [&] {
@@ -396,7 +397,22 @@ TEST_F(VoiceClass, TheListsMenuEndsATalkAndAPartnerWhoLeavesEndsItToo)
     EXPECT_EQ(ann->talkStatus.last(), u"bob结束了语音密谈"_s);
     EXPECT_FALSE(chooseOnRow(*ann, 12, endTalk));
 
-    // A second talk, and Bob leaves the class in the middle of it.
+    // A second talk, once Ann's list shows Bob out of any talk, which Ann leaves
+    // the class in the middle of: Bob is told while she still can.
+    const auto bobAvailable = [&] {
+        return QTest::qWaitFor([&] { return ann->users->CheckUserPrepareStatus(12); }, 5000);
+    };
+    ASSERT_TRUE(bobAvailable());
+    ASSERT_TRUE(chooseOnRow(*ann, 12, askTalk));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bob->talk->TalkPartnerID() == 11; }, 5000));
+    ann->talk->leave();
+    EXPECT_EQ(ann->talk->TalkPartnerID(), 0);
+    EXPECT_FALSE(ann->users->bInPrivateTalk());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bob->talk->TalkPartnerID() == 0; }, 5000));
+    EXPECT_EQ(endsSent(), 2);
+
+    // A third talk, and Bob's client is gone in the middle of it.
+    ASSERT_TRUE(bobAvailable());
     ASSERT_TRUE(chooseOnRow(*ann, 12, askTalk));
     ASSERT_TRUE(QTest::qWaitFor([&] { return ann->talk->TalkPartnerID() == 12; }, 5000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return ann->users->CheckUserFreeStatus(12); }, 5000));
@@ -410,7 +426,7 @@ TEST_F(VoiceClass, TheListsMenuEndsATalkAndAPartnerWhoLeavesEndsItToo)
             .arg(ann->relays->LocalSpeakPort()));
     EXPECT_EQ(ann->talkStatus.last(), u"bob离开了课堂，语音密谈结束"_s);
     settle(*ann);
-    EXPECT_EQ(endsSent(), 1); // nobody was left to tell
+    EXPECT_EQ(endsSent(), 2); // nobody was left to tell
 }
 
 TEST_F(VoiceClass, ARequestEndsWhenTheOneAskedLeavesBeforeAnswering)
