@@ -99,11 +99,18 @@ void AnswerBar::place()
 
 void AnswerBar::keepOnTop()
 {
+    // The stacking order is the order of the widget children; other
+    // children (timers, layouts) do not count.
     const QObjectList &siblings = parentWidget()->children();
-    // raise() sends this bar its own z-order event, not its siblings: no
-    // loop.
-    if (!siblings.isEmpty() && siblings.last() != this)
-        raise();
+    for (auto it = siblings.crbegin(); it != siblings.crend(); ++it) {
+        if ((*it)->isWidgetType()) {
+            // raise() sends this bar its own z-order event, not its
+            // siblings: no loop.
+            if (*it != this)
+                raise();
+            return;
+        }
+    }
 }
 
 void AnswerBar::setYesNoSwitch(bool on)
