@@ -338,6 +338,10 @@ bool NotesManage::RemoveUser(qint32 UserID)
         // than to whoever slides into the chosen place.
         if (d->cmbList->currentIndex() == position)
             d->cmbList->setCurrentIndex(0);
+        for (const QPointer<NotesManage> &follower : std::as_const(d->followers)) {
+            if (follower && follower->d->cmbList->currentIndex() == position)
+                follower->d->cmbList->setCurrentIndex(0);
+        }
         d->cmbList->removeItem(position);
     }
     return position > 0;
