@@ -1,7 +1,7 @@
 #pragma once
 
-#include "client/shell/campus/coursecatalogue.h"
-#include "client/shell/campus/coursewaredownloader.h"
+#include "client/campus/coursecatalogue.h"
+#include "client/campus/coursewaredownloader.h"
 
 #include <QObject>
 #include <QStringList>

@@ -9,9 +9,9 @@
 
 // What the program knows about the student's session, shared by the units
 // that handle its parts (campus road, class entry, roster, floor ...). Each
-// unit changes only the fields of its own job and says so through the
-// signals; the others read. Created and owned by the main window for the
-// whole run.
+// unit changes only the fields of its own job; the others read. Where the
+// session stands (campus, booking, in class, returning ...) is the
+// StudentSession's. Created and owned by the main window for the whole run.
 class SessionState : public QObject
 {
     Q_OBJECT
@@ -52,10 +52,4 @@ public:
     // switches set it); mouse input reaches the drawing layer only while set.
     bool bWhiteBoardPermitted = true;
     // --- end main window ---
-
-Q_SIGNALS:
-    // The student entered a class (first full roster handled, client ready
-    // sent) or left it (disconnect, put out, connection lost).
-    void classEntered();
-    void classLeft();
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "client/classroom/frmvizerazav.h"
 #include "client/shell/form1ui.h"
 
 #include <QMainWindow>
@@ -77,6 +78,9 @@ public:
     // The hidden voice window, created (and the voice engine loaded) at the
     // first call, so a start without a class does not pay for the engine.
     Classroom::frmVizeRazav *voiceWindow();
+    // The voice window if a class has made it, else null (stopping the
+    // voice must not load the engine).
+    Classroom::frmVizeRazav *existingVoiceWindow() const { return m_voiceWindow; }
     FrmInput *frmInput();
     FrmNotes *frmNotes();
     FrmStatus *frmStatus();

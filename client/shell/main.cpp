@@ -1,6 +1,7 @@
 #include "client/classroom/live/classentry.h"
 #include "client/classroom/live/liveclass.h"
 #include "client/session/sessionstate.h"
+#include "client/session/studentsession.h"
 #include "client/shell/form1.h"
 #include "client/shell/frmoptions.h"
 #include "client/shell/runreporter.h"
@@ -87,20 +88,26 @@ int main(int argc, char *argv[])
 
     if (!options.localAddress.isEmpty())
         form.RemoteSync().setBindAddress(options.localAddress);
-    WireUnits(form, options);
+    const WiredUnits units = WireUnits(form, options);
     // Each step of class entry; the class entered is a stage of its own.
-    if (auto *live = form.unitOwner()->findChild<ClassLive::LiveClass *>(
-            QString(), Qt::FindDirectChildrenOnly)) {
-        QObject::connect(&live->entry(), &ClassLive::ClassEntry::stateChanged, &reporter,
-            [&reporter](ClassLive::ClassEntry::State state) {
-                const char *name
-                    = QMetaEnum::fromType<ClassLive::ClassEntry::State>().valueToKey(int(state));
-                reporter.event(QStringLiteral("entry"),
-                    {{QStringLiteral("state"), QString::fromLatin1(name)}});
-                if (state == ClassLive::ClassEntry::State::InClass)
-                    reporter.stage(QStringLiteral("in class"));
-            });
-    }
+    QObject::connect(&units.live->entry(), &ClassLive::ClassEntry::stateChanged, &reporter,
+        [&reporter](ClassLive::ClassEntry::State state) {
+            const char *name
+                = QMetaEnum::fromType<ClassLive::ClassEntry::State>().valueToKey(int(state));
+            reporter.event(
+                QStringLiteral("entry"), {{QStringLiteral("state"), QString::fromLatin1(name)}});
+            if (state == ClassLive::ClassEntry::State::InClass)
+                reporter.stage(QStringLiteral("in class"));
+        });
+    // Where the session stands, and how a lost class comes back.
+    QObject::connect(units.session, &StudentSession::stageChanged, &reporter,
+        [&reporter](StudentSession::Stage stage) {
+            reporter.event(QStringLiteral("session"),
+                {{QStringLiteral("stage"), StudentSession::stageName(stage)}});
+        });
+    QObject::connect(units.session, &StudentSession::returned, &reporter, [&reporter](qint64 away) {
+        reporter.event(QStringLiteral("returned"), {{QStringLiteral("awayMs"), away}});
+    });
     ScriptCommands commands(form, reporter);
     if (options.commands)
         commands.listen(STDIN_FILENO);

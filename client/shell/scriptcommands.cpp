@@ -8,15 +8,20 @@
 #include "controls/userlist/userlist.h"
 #include "controls/volumecontrol/volumecontrol.h"
 
+#include "client/classroom/frmvizerazav.h"
+
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QToolBar>
 #include <QWindow>
 
 using namespace Qt::StringLiterals;
@@ -116,10 +121,12 @@ void ScriptCommands::handleLine(const QString &text)
         for (qint32 i = 1; i <= users->Count(); ++i)
             ids.append(users->GetUserIDByIndex(i));
         m_reporter.event(u"users"_s, {{u"ids"_s, ids}});
+    } else if (verb == u"controls"_s) {
+        controls();
     } else if (verb == u"say"_s && !rest.isEmpty()) {
         say(rest);
     } else if (verb == u"mic"_s || verb == u"hand"_s || verb == u"talk"_s || verb == u"endtalk"_s
-        || verb == u"answer"_s) {
+        || verb == u"answer"_s || verb == u"disconnect"_s) {
         const QString refused = press(verb, rest);
         QJsonObject fields{
             {u"command"_s, line}, {u"result"_s, refused.isEmpty() ? u"done"_s : u"refused"_s}};
@@ -232,6 +239,13 @@ QString ScriptCommands::press(const QString &verb, const QString &argument)
         }
         return pickUserMenuEntry(id, "结束语音密谈");
     }
+    if (verb == u"disconnect"_s && argument.isEmpty()) {
+        auto *toolbar = m_form.findChild<QToolBar *>(u"Toolbar1"_s);
+        auto *action = m_form.findChild<QAction *>(u"DisConnect"_s);
+        auto *button = qobject_cast<QAbstractButton *>(
+            toolbar && action ? toolbar->widgetForAction(action) : nullptr);
+        return clickAt(button, u"the DisConnect button"_s);
+    }
     return u"unknown command"_s;
 }
 
@@ -317,4 +331,26 @@ QString ScriptCommands::pickUserMenuEntry(qint32 UserID, const char *caption)
     if (menu->isVisible())
         menu->close();
     return refused;
+}
+
+void ScriptCommands::controls()
+{
+    const auto state = [](const QWidget *widget) {
+        return QJsonObject{{u"enabled"_s, widget && widget->isEnabled()},
+            {u"tooltip"_s, widget ? widget->toolTip() : QString()}};
+    };
+    NotesManage *notes = m_form.notesManage();
+    const Classroom::frmVizeRazav *voice = m_form.existingVoiceWindow();
+    m_reporter.event(u"controls"_s,
+        {{u"sendBox"_s, state(notes->findChild<QLineEdit *>(u"txtSend"_s))},
+            {u"send"_s, state(notes->findChild<QPushButton *>(u"cmdSend"_s))},
+            {u"sendNotes"_s, state(m_form.cmdSendNotes())},
+            {u"raiseHand"_s, state(m_form.cmdRaiseHand())},
+            {u"microphone"_s, state(m_form.volumeControl()->cmdSpeaker())},
+            {u"tools"_s, state(m_form.Frame3())}, {u"users"_s, m_form.ListViewUserList()->Count()},
+            {u"recipient"_s, notes->SelectedUserID()},
+            {u"inPrivateTalk"_s, m_form.ListViewUserList()->bInPrivateTalk()},
+            {u"speaking"_s, voice && voice->bStartSpeak()},
+            {u"listening"_s, voice && voice->bStartListen()},
+            {u"caption"_s, m_form.windowTitle()}});
 }

@@ -23,9 +23,14 @@ class RunReporter;
 //   talk ID            the user list's "private talk" entry on user ID
 //   endtalk [ID]       the user list's "end private talk" entry, on user ID
 //                      or else on the row of the student's talk partner
+//   disconnect         the toolbar's DisConnect button
 // Buttons are pressed with the mouse at their place in their window, so a
 // widget lying over one takes the click as it would from a person; menu
 // entries are chosen in the menu that a right-click on the row opens.
+// And, to read what the student sees of the class:
+//   controls           whether each class control can be used, and its
+//                      tooltip; the roster's size; whether the engine
+//                      speaks or listens ("controls" event)
 // Anything else is answered by a "command-error" event.
 class ScriptCommands : public QObject
 {
@@ -52,6 +57,7 @@ private:
     // Right-clicks the row of `UserID` in the user list and picks the entry
     // `caption` of the menu that opens.
     QString pickUserMenuEntry(qint32 UserID, const char *caption);
+    void controls();
 
     Form1 &m_form;
     RunReporter &m_reporter;

@@ -1,7 +1,10 @@
 #include "client/shell/wiring.h"
 
 #include "client/session/sessionstate.h"
+#include "client/session/studentsession.h"
+#include "client/shell/classlifecycle.h"
 #include "client/shell/form1.h"
+#include "client/shell/sessionnotices.h"
 #include "client/shell/startoptions.h"
 #include "common/prompter.h"
 #include "protocol/clsremotesync.h"
@@ -9,6 +12,7 @@
 // --- includes: main window ---
 #include "client/shell/shellcommands.h"
 #include "client/shell/whiteboardinput.h"
+#include "controls/notesmanage/notesmanage.h"
 #include "controls/whiteboardole/whiteboardole.h"
 
 #include <QLabel>
@@ -16,12 +20,12 @@
 // --- end includes: main window ---
 
 // --- includes: campus road ---
-#include "client/shell/campus/campusroad.h"
-#include "client/shell/campus/coursecatalogue.h"
-#include "client/shell/campus/coursewareredownload.h"
-#include "client/shell/campus/frmlogin.h"
-#include "client/shell/campus/frmsubscribe.h"
-#include "client/shell/campus/frmtip.h"
+#include "client/campus/campusroad.h"
+#include "client/campus/coursecatalogue.h"
+#include "client/campus/coursewareredownload.h"
+#include "client/campus/frmlogin.h"
+#include "client/campus/frmsubscribe.h"
+#include "client/campus/frmtip.h"
 #include "client/shell/statuspanels.h"
 
 #include <QPushButton>
@@ -92,13 +96,16 @@ struct MainClassWindow : QObject, ClassLive::ClassWindow {
 
 } // namespace
 
-void WireUnits(Form1 &form, const StartOptions &options)
+WiredUnits WireUnits(Form1 &form, const StartOptions &options)
 {
+    WiredUnits units;
     QObject *owner = form.unitOwner();
     clsRemoteSync &remote = form.RemoteSync();
     SessionState &session = form.session();
     Global::Prompter &prompter = form.prompter();
-    Q_UNUSED(options);
+    // Made by the live class's block, used by the session's.
+    ClassLive::ClassLiveState *liveState = nullptr;
+    ClassLive::ClassWindow *classWindow = nullptr;
 
     // --- main window ---
     auto *whiteBoardInput = new WhiteBoardInput(
@@ -108,6 +115,7 @@ void WireUnits(Form1 &form, const StartOptions &options)
     QObject::connect(&form, &Form1::refreshRequested, whiteBoardInput, &WhiteBoardInput::Refresh);
     QObject::connect(
         &form, &Form1::restoredFromMinimized, whiteBoardInput, &WhiteBoardInput::Restored);
+    units.whiteBoardInput = whiteBoardInput;
 
     auto *commands
         = new ShellCommands({session, prompter, form.notesManage(), &form, {}, {}}, owner);
@@ -134,10 +142,15 @@ void WireUnits(Form1 &form, const StartOptions &options)
                 form.showOptions();
             }},
         owner);
-    QObject::connect(&form, &Form1::connectRequested, road, &CampusRoad::Connect);
-    QObject::connect(&form, &Form1::disconnectRequested, road, &CampusRoad::Disconnect);
+    units.road = road;
     QObject::connect(road, &CampusRoad::connectionStatus, &form, [&form](const QString &text) {
         form.StatusBar()->setPanel(1, text, text == CampusRoad::tr("断开") ? 2 : 1);
+    });
+    // Connect begins a new session: the notes of the last one go, the
+    // floor panel shows idle.
+    QObject::connect(road, &CampusRoad::connectStarted, &form, [&form] {
+        form.notesManage()->ClearText();
+        form.StatusBar()->setPanel(2, CampusRoad::tr("空闲"), 2);
     });
     auto *downloadWindow = new FrmTip(&form);
     auto *redownload
@@ -161,8 +174,7 @@ void WireUnits(Form1 &form, const StartOptions &options)
 
     // --- class entry and live class ---
     {
-        // Owned beside the units; the voice side replaces the relays and the
-        // campus road the re-download when theirs are wired.
+        // The live class's own state and ports, owned beside the units.
         struct LivePorts : QObject {
             using QObject::QObject;
             ClassLive::ClassLiveState state;
@@ -208,7 +220,9 @@ void WireUnits(Form1 &form, const StartOptions &options)
                 *form.whiteBoardSign(), *form.whiteBoardOLE(), *form.WhiteBoardToolBar(), *answers,
                 *relays, *ports->voice, *ports->fetch, *ports->fonts, *board,
                 [whiteBoardInput] { whiteBoardInput->setFirstMove(true); },
-                [&session] { return Global::CourseFolder() + session.CurrentCoursewareFile; },
+                [&session, catalogue] {
+                    return catalogue.coursewareFolder() + session.CurrentCoursewareFile;
+                },
                 notesWindow->notesManage(), form.cmdSendMail()},
             owner);
         // A play completes a text or arrow still armed with a click at the
@@ -217,51 +231,115 @@ void WireUnits(Form1 &form, const StartOptions &options)
             whiteBoardInput, [whiteBoardInput, board] {
                 whiteBoardInput->MouseDown(1, 1, board->geometry().topLeft() + QPoint(100, 100));
             });
-        QObject::connect(live, &ClassLive::LiveClass::leaveRequested, &form,
-            [&form] { Q_EMIT form.disconnectRequested(); });
+        units.live = live;
+        units.answers = answers;
+        units.relays = relays;
+        liveState = &ports->state;
+        classWindow = window;
     }
     // --- end class entry and live class ---
 
     // --- voice, floor and private talk ---
     {
-        // The live class is constructed in the block above; its relays are
-        // the voice relays when that block passes them (else class entry
-        // listens without relays and the floor still works on the engine).
-        auto *live
-            = owner->findChild<ClassLive::LiveClass *>(QString(), Qt::FindDirectChildrenOnly);
-        auto *relays = owner->findChild<ClassroomVoice::VoiceRelays *>(
-            QString(), Qt::FindDirectChildrenOnly);
-        if (!relays)
-            relays = new ClassroomVoice::VoiceRelays({remote}, owner);
-        if (live) {
-            // Panel 2 and the raise-hand picture, as the floor drives them.
-            auto *floorWindow = new MainClassWindow(form, owner);
-            struct VoicePorts : QObject {
-                VoicePorts(Form1 &f, QObject *parent)
-                    : QObject(parent)
-                    , form(f)
-                { }
-                Form1 &form;
-                ClassroomVoice::VizeRazavPort voice{[this] { return form.voiceWindow(); }};
-            };
-            auto *ports = new VoicePorts(form, owner);
-            auto *talk = new ClassroomVoice::PrivateTalk(
-                {remote, live->gate(), *form.ListViewUserList(), prompter, ports->voice,
-                    [&session] { return session.Options.gChatPort; },
-                    [relays] { return relays->LocalListenPort(); },
-                    [relays] { return relays->LocalSpeakPort(); },
-                    // Panel 3 (beside the level bar) says how a talk stands.
-                    [&form](const QString &text) { form.StatusBar()->setPanelText(3, text); }},
-                owner);
-            auto *floor = new ClassroomVoice::FloorUnit(
-                {remote, live->gate(), session, *floorWindow, *form.ListViewUserList(),
-                    *form.volumeControl(), ports->voice, [talk] { return talk->TalkPartnerID(); },
-                    form.cmdRaiseHand()},
-                owner);
-            // The microphone reaches the class only while the floor is held.
-            QObject::connect(floor, &ClassroomVoice::FloorUnit::floorChanged, relays,
-                &ClassroomVoice::VoiceRelays::setSpeakOpen);
-        }
+        ClassLive::LiveClass *live = units.live;
+        ClassroomVoice::VoiceRelays *relays = units.relays;
+        // Panel 2 and the raise-hand picture, as the floor drives them.
+        auto *floorWindow = new MainClassWindow(form, owner);
+        struct VoicePorts : QObject {
+            VoicePorts(Form1 &f, QObject *parent)
+                : QObject(parent)
+                , form(f)
+            { }
+            Form1 &form;
+            ClassroomVoice::VizeRazavPort voice{[this] { return form.voiceWindow(); }};
+        };
+        auto *ports = new VoicePorts(form, owner);
+        auto *talk = new ClassroomVoice::PrivateTalk(
+            {remote, live->gate(), *form.ListViewUserList(), prompter, ports->voice,
+                [&session] { return session.Options.gChatPort; },
+                [relays] { return relays->LocalListenPort(); },
+                [relays] { return relays->LocalSpeakPort(); },
+                // Panel 3 (beside the level bar) says how a talk stands.
+                [&form](const QString &text) { form.StatusBar()->setPanelText(3, text); }},
+            owner);
+        auto *floor = new ClassroomVoice::FloorUnit(
+            {remote, live->gate(), session, *floorWindow, *form.ListViewUserList(),
+                *form.volumeControl(), ports->voice, [talk] { return talk->TalkPartnerID(); },
+                form.cmdRaiseHand()},
+            owner);
+        // The microphone reaches the class only while the floor is held.
+        QObject::connect(floor, &ClassroomVoice::FloorUnit::floorChanged, relays,
+            &ClassroomVoice::VoiceRelays::setSpeakOpen);
+        // The student's own voice permission taken away ends a held floor
+        // at once, after the roster has given the microphone back.
+        QObject::connect(&live->roster(), &ClassLive::RosterBinder::ownVoiceWithdrawn, floor,
+            &ClassroomVoice::FloorUnit::ownVoiceWithdrawn);
+        units.talk = talk;
+        units.floor = floor;
     }
     // --- end voice, floor and private talk ---
+
+    // --- the session ---
+    {
+        // The road as the session drives it.
+        struct RoadPort : QObject, StudentSession::Road {
+            RoadPort(CampusRoad &r, QObject *parent)
+                : QObject(parent)
+                , road(r)
+            { }
+            void leaveServer() override { road.Disconnect(); }
+            void returnToClass() override { road.Return(); }
+            void probeServers(std::function<void(bool)> answer) override
+            {
+                road.probeCampus(std::move(answer));
+            }
+            CampusRoad &road;
+        };
+        ClassLive::LiveClass *live = units.live;
+        auto *roadPort = new RoadPort(*road, owner);
+        auto *lifecycle = new ClassLifecycle(
+            {form, session, *liveState, *classWindow, *live, *units.answers, *units.floor,
+                *units.talk, *units.relays, *units.whiteBoardInput},
+            owner);
+        auto *student = new StudentSession(*roadPort, *lifecycle, owner);
+        units.session = student;
+        units.lifecycle = lifecycle;
+
+        QObject::connect(road, &CampusRoad::stateChanged, student, [student](CampusRoad::State s) {
+            switch (s) {
+            case CampusRoad::State::LoggingIn: student->roadStarted(); break;
+            case CampusRoad::State::Booking: student->bookingShown(); break;
+            case CampusRoad::State::ConnectingClassroom: student->classroomConnecting(); break;
+            case CampusRoad::State::Idle: student->roadEnded(); break;
+            default: break;
+            }
+        });
+        QObject::connect(
+            road, &CampusRoad::classroomLost, student, &StudentSession::connectionLost);
+        QObject::connect(&live->entry(), &ClassLive::ClassEntry::entered, student,
+            &StudentSession::classEntered);
+        QObject::connect(&live->entry(), &ClassLive::ClassEntry::leaveRequested, student,
+            [student] { student->leave(StudentSession::Exit::EntryFailed); });
+        QObject::connect(&live->roster(), &ClassLive::RosterBinder::putOut, student,
+            [student] { student->leave(StudentSession::Exit::PutOut); });
+        QObject::connect(&live->roster(), &ClassLive::RosterBinder::loginRefused, student,
+            [student] { student->leave(StudentSession::Exit::LoginRefused); });
+
+        // The menu's Connect calls a return off first; Disconnect and the
+        // window's end are ways out of a class like any other.
+        QObject::connect(&form, &Form1::connectRequested, road, [student, road] {
+            if (student->stage() == StudentSession::Stage::Returning)
+                student->disconnectRequested();
+            road->Connect();
+        });
+        QObject::connect(
+            &form, &Form1::disconnectRequested, student, &StudentSession::disconnectRequested);
+        QObject::connect(&form, &Form1::unloading, student,
+            [student] { student->leave(StudentSession::Exit::Quit); });
+        QObject::connect(&form, &Form1::loaded, lifecycle, &ClassLifecycle::showNoClass);
+
+        new SessionNotices(*student, *form.StatusBar(), *form.notesManage(), prompter, owner);
+    }
+    // --- end the session ---
+    return units;
 }

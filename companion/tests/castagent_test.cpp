@@ -1,6 +1,6 @@
 // The companion downloader: the in-process agent against the simulator's
 // web server, and the program with its lock and its end.
-#include "client/shell/campus/coursecatalogue.h"
+#include "client/campus/coursecatalogue.h"
 #include "common/settingsstore.h"
 #include "common/testsupport/testhome.h"
 #include "companion/agent.h"

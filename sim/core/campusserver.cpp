@@ -187,10 +187,12 @@ void CampusServer::chooseCourse(
     const qint32 courseId = chosen.record;
     bool ok
         = !chosen.failure && course(courseId) && (frame.verb == mvChoose || frame.verb == mvCANCEL);
-    if (ok && frame.verb == mvChoose)
+    if (ok && frame.verb == mvChoose) {
         m_bookings[courseId].insert(userId);
-    else if (ok)
-        m_bookings[courseId].remove(userId);
+        m_choices[courseId].insert(userId);
+    } else if (ok) {
+        m_choices[courseId].remove(userId);
+    }
     report(u"campus-choose"_s,
         {{u"UserID"_s, userId}, {u"CourseID"_s, courseId}, {u"verb"_s, frame.verb}, {u"ok"_s, ok}});
     peer->send(mtCampusChooseCourse, ok ? mvSUCCESS : mvERROR, userId);

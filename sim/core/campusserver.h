@@ -63,6 +63,10 @@ private:
     QTcpServer *m_server = nullptr;
     QHash<PeerConnection *, Session> m_sessions;
     QHash<qint32, QSet<qint32>> m_bookings; // course -> users
+    // Course -> users who chose it to enter now. The choice is what the
+    // cancel verb releases; a booking outlives it, so a student who comes
+    // back finds her booked courses where she left them.
+    QHash<qint32, QSet<qint32>> m_choices;
     QHash<QString, quint16> m_classroomPorts;
     QString m_defaultWebHost = QStringLiteral("127.0.0.1");
 };

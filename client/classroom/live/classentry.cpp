@@ -190,7 +190,6 @@ void ClassEntry::finishEntry()
         Q_EMIT replayPlay(m.live.CurrPlayID, m.live.CurrPlayVerb, m.remote.bMediaFile());
     m.remote.SendMsgClientReady();
     Q_EMIT entered();
-    Q_EMIT m.session.classEntered();
     m.gate.release();
 }
 

@@ -34,8 +34,6 @@ LiveClass::LiveClass(Deps d, ClassEntry::Limits limits, QObject *parent)
     connect(m_roster.get(), &RosterBinder::fullRosterFilled, m_entry.get(),
         &ClassEntry::onFullRosterFilled);
     connect(m_entry.get(), &ClassEntry::replayPlay, m_playback.get(), &PlaybackBinder::play);
-    connect(m_entry.get(), &ClassEntry::leaveRequested, this, &LiveClass::leaveRequested);
-    connect(m_roster.get(), &RosterBinder::putOut, this, &LiveClass::leaveRequested);
 }
 
 LiveClass::~LiveClass() = default;

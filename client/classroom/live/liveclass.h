@@ -23,10 +23,11 @@ namespace ClassLive {
 class AnswerBar;
 
 // The live class's units over one connection and one set of controls,
-// with the few signals that join them: the roster starts class entry,
-// entry replays a deferred play command, and both entry and the roster may
-// ask to leave the class. (A play ending an armed sign goes through the
-// main window's whiteboard input: playback().aboutToPlay.)
+// with the few signals that join them: the roster starts class entry and
+// entry replays a deferred play command. Leaving the class (entry failed,
+// put out, login refused) is the session's: the program connects those
+// signals of entry() and roster() to it. (A play ending an armed sign goes
+// through the main window's whiteboard input: playback().aboutToPlay.)
 class LiveClass : public QObject
 {
     Q_OBJECT
@@ -68,11 +69,6 @@ public:
     NotesBinder &notes() { return *m_notes; }
     WhiteBoardRelay &whiteboard() { return *m_whiteboard; }
     PlaybackBinder &playback() { return *m_playback; }
-
-Q_SIGNALS:
-    // Leave the class the way Disconnect does (put out by the server, or
-    // class entry could not go on).
-    void leaveRequested();
 
 private:
     std::unique_ptr<ClassEventGate> m_gate;

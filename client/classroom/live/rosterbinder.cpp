@@ -116,6 +116,7 @@ void RosterBinder::rereadOwnPermissions()
         m.users.SetUserPrepareStatus(own);
         m.window.setStatusPanel(2, tr("空闲"), PanelPicture::Inactive);
         m.remote.SendMicroPhoneRequestion(false);
+        Q_EMIT ownVoiceWithdrawn();
     }
     applyListedPermissions(own);
 }
@@ -133,11 +134,8 @@ void RosterBinder::refusedLogin()
 {
     m.prompter.inform(
         tr("登录错误提示："), tr("失败信息: 密码错误或您无权参加本次语音交流活动。   "));
-    m.course.setConnected(false);
-    m.session.bInClass = false;
-    m.window.setStatusPanel(1, tr("断开"), PanelPicture::Inactive);
-    m.notes.RemoveAllUsers();
-    m.users.RemoveAllUsers();
+    // The session ends the class the one way every exit takes.
+    Q_EMIT loginRefused();
 }
 
 void RosterBinder::onLogOut(qint32 UserID)

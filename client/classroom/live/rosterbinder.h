@@ -51,6 +51,12 @@ Q_SIGNALS:
     void fullRosterFilled();
     // The server put the student out; the message has been shown.
     void putOut();
+    // The classroom refused the login (an empty roster); the message has
+    // been shown.
+    void loginRefused();
+    // The student's own record no longer allows her to speak; the
+    // microphone has been given back to the server.
+    void ownVoiceWithdrawn();
 
 private:
     void onUserList(qint32 Count, const QString &strUserList, qint16 CmdVerb);

@@ -47,16 +47,11 @@ FloorUnit::FloorUnit(Deps deps, QObject *parent)
     connect(&m.gate, &ClassEventGate::GetMsgMicroPhoneHold, this, &FloorUnit::onHold);
     connect(&m.gate, &ClassEventGate::GetMsgMicroPhoneRelease, this, &FloorUnit::onRelease);
     connect(&m.gate, &ClassEventGate::GetMsgGlobalVoiceStatus, this, &FloorUnit::onVoiceSwitch);
-    // Connected after the roster's own handler (the live class is built
-    // first), so the own permissions read here are the changed ones.
-    connect(&m.gate, &ClassEventGate::GetMsgUserList, this,
-        [this](qint32, const QString &, qint16 CmdVerb) { onStatusChange(CmdVerb); });
     connect(&m.gate, &ClassEventGate::GetMsgMPVolume, this,
         [this](qint32, qint32 value) { m.volume.SetMicVolume(clampLevel(value)); });
     connect(&m.gate, &ClassEventGate::GetMsgSPVolume, this,
         [this](qint32, qint32 value) { m.volume.SetSpeakerVolume(clampLevel(value)); });
     connect(&m.volume, &VolumeControl::OnMicStart, this, &FloorUnit::OnMicStart);
-    connect(&m.remote, &clsRemoteSync::DisConnected, this, &FloorUnit::reset);
     if (m.raiseHand)
         connect(m.raiseHand, &QAbstractButton::clicked, this, &FloorUnit::cmdRaiseHand_Click);
 }
@@ -105,11 +100,13 @@ void FloorUnit::OnMicStart()
     // Pressed again: the request is withdrawn or the microphone given back.
     // Panel 2 waits for the server's answer.
     // A hold that crosses the withdrawal on the way must not open the
-    // microphone, so the floor is idle from here.
+    // microphone, so the floor is idle from here, and the student's own row
+    // stops saying she speaks.
     m.remote.SendMicroPhoneRequestion(false);
     setFloor(Floor::Idle);
     m.voice.SpeakStop();
     m.volume.KeyStop();
+    m.users.SetUserSpeakingStatus(m.users.myID(), false);
 }
 
 void FloorUnit::onHold()
@@ -157,15 +154,13 @@ void FloorUnit::onVoiceSwitch(bool on)
         setFloor(Floor::Idle);
 }
 
-void FloorUnit::onStatusChange(qint16 CmdVerb)
+void FloorUnit::ownVoiceWithdrawn()
 {
     // The roster has given the microphone back to the server; the floor's
     // own microphone must not wait for the server's release to close.
-    if (CmdVerb != 2 || m_floor == Floor::Idle || !m.session.bInClass)
+    if (m_floor == Floor::Idle || !m.session.bInClass)
         return;
     const qint32 own = m.users.myID();
-    if (m.users.CheckUserVoiceStatus(own))
-        return;
     const bool floorHeld = m_floor == Floor::Speaking;
     setFloor(Floor::Idle);
     if (!floorHeld)
@@ -173,6 +168,15 @@ void FloorUnit::onStatusChange(qint16 CmdVerb)
     m.window.setStatusPanel(2, Withdrawn(), PanelPicture::Inactive);
     m.users.SetUserSpeakingStatus(own, false);
     m.voice.SpeakStop();
+    m.volume.KeyStop();
+}
+
+void FloorUnit::endFloor()
+{
+    const bool floorHeld = m_floor == Floor::Speaking;
+    setFloor(Floor::Idle);
+    if (floorHeld || m.voice.bStartSpeak())
+        m.voice.SpeakStop();
     m.volume.KeyStop();
 }
 

@@ -62,6 +62,11 @@ public Q_SLOTS:
     void cmdRaiseHand_Click();
     // VolumeControl::OnMicStart.
     void OnMicStart();
+    // The student's own record lost its voice permission (the roster has
+    // given the microphone back): a held floor ends at once.
+    void ownVoiceWithdrawn();
+    // The class ended: the floor is idle and the microphone closed.
+    void endFloor();
     void reset();
 
 Q_SIGNALS:
@@ -72,7 +77,6 @@ private:
     void onHold();
     void onRelease();
     void onVoiceSwitch(bool on);
-    void onStatusChange(qint16 CmdVerb);
     void setFloor(Floor floor);
 
     Deps m;

@@ -1,9 +1,9 @@
 // The main window as the program shows it: start-up and tear-down, the
 // fixed layout, the options dialog.
+#include "client/campus/frmclasslist.h"
+#include "client/campus/frmlogin.h"
 #include "client/classroom/live/answerbar.h"
 #include "client/session/sessionstate.h"
-#include "client/shell/campus/frmclasslist.h"
-#include "client/shell/campus/frmlogin.h"
 #include "client/shell/form1.h"
 #include "client/shell/frmoptions.h"
 #include "client/shell/statuspanels.h"

@@ -296,7 +296,7 @@ TEST_F(LiveClass, TextToolRefusesBigFontsAndCircleToolDrawsOvals)
 TEST_F(LiveClass, TheStudentPutOutIsToldAndLeaves)
 {
     auto ann = enter(11, u"pw-ann"_s);
-    QSignalSpy leave(ann->live.get(), &ClassLive::LiveClass::leaveRequested);
+    QSignalSpy leave(&ann->live->roster(), &ClassLive::RosterBinder::putOut);
     Q_EMIT ann->remote.GetMsgLogOut(11);
     ASSERT_EQ(leave.size(), 1);
     ASSERT_FALSE(ann->prompter.shown.isEmpty());

@@ -87,6 +87,8 @@ public:
                 voice, [this] { return talk->TalkPartnerID(); }, raiseHand});
         QObject::connect(floor.get(), &ClassroomVoice::FloorUnit::floorChanged, relays.get(),
             &ClassroomVoice::VoiceRelays::setSpeakOpen);
+        QObject::connect(&live->roster(), &ClassLive::RosterBinder::ownVoiceWithdrawn, floor.get(),
+            &ClassroomVoice::FloorUnit::ownVoiceWithdrawn);
         top.show();
     }
 

@@ -1,10 +1,8 @@
 #pragma once
 
-#include "client/shell/campus/coursecatalogue.h"
+#include "client/campus/coursecatalogue.h"
 
 #include <QDialog>
-
-class clsRemoteSync;
 
 class FrmClassList;
 class QPushButton;
@@ -17,8 +15,10 @@ class Prompter;
 
 // The booking dialog: the student's booked courses. ReloadList rebuilds the
 // rows and the courseware list entries; "重新预约" opens the course-choice
-// dialog; "进    入" takes the selected row as the current course, marks its
-// entry as begun, tells the campus server and closes with bEnter set.
+// dialog; "进    入" takes the chosen row as the current course and says so
+// (enterPressed): the campus road decides whether the class can be entered
+// now, and closes the dialog with bEnter set when it can. The dialog sends
+// nothing to the campus server itself.
 class FrmSubscribe : public QDialog
 {
     Q_OBJECT
@@ -27,11 +27,11 @@ public:
     FrmSubscribe(SessionState &session, CourseCatalogue catalogue, Global::Prompter &prompter,
         QWidget *parent = nullptr);
 
-    clsRemoteSync *RemoteSync = nullptr;
     bool bEnter = false;
 
     void ReloadList();
-    // The enter button.
+    // The enter button: the selected row, else the current one (a lone row
+    // looks chosen once it is current).
     void pressEnter();
     // Selects the row of a course; false when it is not listed.
     bool selectCourse(qint32 courseId);
@@ -43,8 +43,10 @@ public:
     FrmClassList *classList() const { return m_classList; }
 
 Q_SIGNALS:
-    // The enter button took a course; the dialog is closing.
-    void enterChosen();
+    // A reload is rebuilding the list of these booked courses.
+    void listReloading(const QList<qint32> &courseIds);
+    // The enter button took this course as the current one.
+    void enterPressed(qint32 courseId);
 
 private:
     SessionState &m_session;

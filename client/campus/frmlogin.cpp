@@ -1,4 +1,4 @@
-#include "client/shell/campus/frmlogin.h"
+#include "client/campus/frmlogin.h"
 
 #include "common/prompter.h"
 

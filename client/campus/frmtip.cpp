@@ -1,4 +1,4 @@
-#include "client/shell/campus/frmtip.h"
+#include "client/campus/frmtip.h"
 
 #include <QCloseEvent>
 #include <QLabel>

@@ -1,12 +1,12 @@
-#include "client/shell/campus/campusroad.h"
+#include "client/campus/campusroad.h"
 
+#include "client/campus/accountpages.h"
+#include "client/campus/coursecatalogue.h"
+#include "client/campus/frmclasslist.h"
+#include "client/campus/frmlogin.h"
+#include "client/campus/frmsubscribe.h"
+#include "client/campus/frmtip.h"
 #include "client/session/sessionstate.h"
-#include "client/shell/campus/accountpages.h"
-#include "client/shell/campus/coursecatalogue.h"
-#include "client/shell/campus/frmclasslist.h"
-#include "client/shell/campus/frmlogin.h"
-#include "client/shell/campus/frmsubscribe.h"
-#include "client/shell/campus/frmtip.h"
 #include "common/errorlog.h"
 #include "common/prompter.h"
 #include "protocol/clsremotesync.h"
@@ -14,7 +14,11 @@
 
 #include <QCoreApplication>
 #include <QMetaEnum>
+#include <QTcpSocket>
+
+#include <memory>
 #include <QTreeWidget>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -59,6 +63,10 @@ CampusRoad::CampusRoad(Dependencies deps, QObject *parent)
     clsRemoteSync &remote = m_deps.remote;
     connect(&remote, &clsRemoteSync::Connected, this, &CampusRoad::onConnected);
     connect(&remote, &clsRemoteSync::DisConnected, this, [this] {
+        if (m_state == State::InClassroom) {
+            Q_EMIT classroomLost();
+            return;
+        }
         // A socket error may be followed by the socket's close: the
         // reconnect it scheduled goes on.
         if (m_state != State::ReconnectPause && m_state != State::Idle)
@@ -66,6 +74,10 @@ CampusRoad::CampusRoad(Dependencies deps, QObject *parent)
     });
     connect(&remote, &clsRemoteSync::SocketError, this,
         [this](qint16 number, const QString &description, qint32, const QString &) {
+            if (m_state == State::InClassroom) {
+                Q_EMIT classroomLost();
+                return;
+            }
             onSocketError(number, description);
         });
     connect(&remote, &clsRemoteSync::GetMsgCampusLogIn, this, &CampusRoad::onCampusLogIn);
@@ -85,8 +97,21 @@ CampusRoad::CampusRoad(Dependencies deps, QObject *parent)
         if (m_state == State::LoggingIn)
             setState(State::Idle);
     });
-    connect(&m_deps.tip, &FrmTip::cancelled, this, &CampusRoad::Disconnect);
+    connect(&m_deps.tip, &FrmTip::cancelled, this, &CampusRoad::onTipCancelled);
     connect(&m_deps.subscribe, &QDialog::finished, this, &CampusRoad::onBookingClosed);
+    connect(&m_deps.subscribe, &FrmSubscribe::enterPressed, this, &CampusRoad::onEnterPressed);
+    // Every reload of the booking list releases the student's choices on
+    // the campus server (not the bookings: the booked list stays as it is).
+    connect(&m_deps.subscribe, &FrmSubscribe::listReloading, this,
+        [this](const QList<qint32> &courseIds) {
+            for (const qint32 id : courseIds)
+                m_deps.remote.SendCampusChooseCourseMsg(id, mvCANCEL);
+        });
+    connect(&m_fetch, &CoursewareDownloader::progress, &m_deps.tip, &FrmTip::setProgress);
+    connect(&m_fetch, &CoursewareDownloader::finished, this,
+        [this](CoursewareDownloader::Outcome outcome, const QString &, const QString &error) {
+            onFetchFinished(outcome, error);
+        });
 }
 
 CampusRoad::~CampusRoad() = default;
@@ -116,9 +141,61 @@ void CampusRoad::Connect()
 {
     if (m_state != State::Idle)
         return;
+    m_silent = false;
     Q_EMIT connectStarted();
     setState(State::LoggingIn);
     m_deps.login.open();
+}
+
+void CampusRoad::Return()
+{
+    if (m_state != State::Idle || m_deps.session.UserName.isEmpty()
+        || m_deps.session.CurrentCourse.CourseID == 0)
+        return;
+    m_silent = true;
+    m_reconnectTries = 0;
+    m_reconnecting = false;
+    lookUp();
+}
+
+void CampusRoad::probeCampus(std::function<void(bool reachable)> answer)
+{
+    bool portOk = false;
+    const quint16 port = m_campusPort.trimmed().toUShort(&portOk);
+    if (m_campusAddress.isEmpty() || !portOk || port == 0) {
+        QTimer::singleShot(0, this, [answer] { answer(false); });
+        return;
+    }
+    auto *socket = new QTcpSocket(this);
+    auto done = std::make_shared<std::function<void(bool)>>(std::move(answer));
+    const auto finish = [socket, done](bool reachable) {
+        if (!*done)
+            return;
+        const auto call = std::exchange(*done, nullptr);
+        socket->abort();
+        socket->deleteLater();
+        call(reachable);
+    };
+    connect(socket, &QTcpSocket::connected, socket, [finish] { finish(true); });
+    connect(socket, &QTcpSocket::errorOccurred, socket, [finish] { finish(false); });
+    QTimer::singleShot(900, socket, [finish] { finish(false); });
+    socket->connectToHost(m_campusAddress, port);
+}
+
+void CampusRoad::inform(const QString &title, const QString &text)
+{
+    if (m_silent) {
+        Global::WriteErrorLog(u"Form1"_s, u"Return"_s, text, 0);
+        return;
+    }
+    m_deps.prompter.inform(title, text);
+}
+
+void CampusRoad::status(const QString &text)
+{
+    // A return shows its own progress.
+    if (!m_silent)
+        Q_EMIT connectionStatus(text);
 }
 
 void CampusRoad::ConnectAs(const QString &code, const QString &password)
@@ -137,7 +214,8 @@ void CampusRoad::lookUp()
     setState(State::LookingUpUser);
     m_deps.tip.setProgressVisible(false);
     m_deps.tip.SetDisplayString(tr("正在连接校园..."));
-    m_deps.tip.show();
+    if (!m_silent)
+        m_deps.tip.show();
     m_pages->setWebHost(m_deps.webHost());
     m_pages->searchUserID(m_deps.session.UserName);
 }
@@ -166,11 +244,13 @@ void CampusRoad::onBalance(const QString &address, bool fromFallback, const QStr
         Global::WriteErrorLog(u"Form1"_s, u"DoBalance"_s,
             error + u"; the setting CampusServerIP is used: "_s + address, 0);
     setState(State::ConnectingCampus);
-    if (!m_deps.remote.Connect(address, m_deps.serverSettings().CampusServerPort)) {
+    m_campusAddress = address;
+    m_campusPort = m_deps.serverSettings().CampusServerPort;
+    if (!m_deps.remote.Connect(address, m_campusPort)) {
         Disconnect();
         return;
     }
-    Q_EMIT connectionStatus(m_reconnecting ? tr("连接服务器") : tr("连接校园"));
+    status(m_reconnecting ? tr("连接服务器") : tr("连接校园"));
 }
 
 void CampusRoad::onConnected()
@@ -224,6 +304,20 @@ void CampusRoad::onCourseList(qint32 count, const QString &text, qint32 verb)
             const auto parsed = ListTexts::parseCourseList(text, count);
             logRefused(parsed, u"RemoteSync_GetMsgCampusCourseList"_s);
             session.BookedCourses = parsed.records;
+            // A courseware file name is checked here, once: a name that is
+            // not a plain file name never reaches a path, a URL or a key;
+            // the course stays listed and says why it cannot be entered.
+            m_refusedNames.clear();
+            for (ListTexts::CourseRecord &course : session.BookedCourses) {
+                if (IsPlainFileName(course.FileName))
+                    continue;
+                Global::WriteErrorLog(u"Form1"_s, u"RemoteSync_GetMsgCampusCourseList"_s,
+                    u"course %1: courseware file name refused: \"%2\""_s.arg(course.CourseID)
+                        .arg(course.FileName),
+                    0);
+                m_refusedNames.insert(course.CourseID, course.FileName);
+                course.FileName.clear();
+            }
         }
         return;
     }
@@ -262,9 +356,12 @@ void CampusRoad::onCategoryList(qint32 count, const QString &text)
         logRefused(parsed, u"RemoteSync_GetMsgCampusList"_s);
         m_deps.session.Categories = parsed.records;
     }
+    if (m_silent) {
+        chooseAgain();
+        return;
+    }
     m_deps.subscribe.classList()->fillCategories();
     // Choose and enter.
-    m_deps.subscribe.RemoteSync = &m_deps.remote;
     m_deps.subscribe.ReloadList();
     m_deps.subscribe.hide();
     setState(State::Pausing);
@@ -290,7 +387,9 @@ void CampusRoad::showBooking()
 
 void CampusRoad::onBookingClosed()
 {
-    if (m_state != State::Booking)
+    if (m_state == State::FetchingCourseware)
+        m_fetch.cancel();
+    if (m_state != State::Booking && m_state != State::FetchingCourseware)
         return;
     const ListTexts::CourseRecord &course = m_deps.session.CurrentCourse;
     if (m_deps.subscribe.bEnter && !course.ServerAddress.isEmpty() && course.ServerPort != 0)
@@ -299,49 +398,155 @@ void CampusRoad::onBookingClosed()
         Disconnect();
 }
 
+QString CampusRoad::chosenUrl() const
+{
+    const SessionState &session = m_deps.session;
+    const int index = session.CurrentCategoryIndex;
+    return index >= 0 && index < session.Categories.size() ? CourseCatalogue::CoursewareUrl(
+               session.Categories.at(index), session.CurrentCoursewareFile)
+                                                           : QString();
+}
+
+// The enter button of the booking dialog, with the chosen course already
+// the current one. The dialog stays open until the class can be entered:
+// a missing courseware file is fetched there and then, with its progress.
+void CampusRoad::onEnterPressed(qint32 courseId)
+{
+    if (m_state != State::Booking)
+        return;
+    const SessionState &session = m_deps.session;
+    const QString fileName = session.CurrentCoursewareFile;
+    if (fileName.isEmpty() || !IsPlainFileName(fileName)) {
+        const QString refused = m_refusedNames.value(courseId, fileName);
+        m_deps.prompter.inform(systemTitle(),
+            tr("课件文件名无效（%1），不能进入教室，请与老师联系").arg(refused),
+            Global::PromptIcon::Warning);
+        return;
+    }
+    const QString url = chosenUrl();
+    const int courseState = m_deps.catalogue.CourseState(url, fileName);
+    if (courseState == 2) {
+        confirmEnter(courseId);
+        return;
+    }
+    if (courseState == 0 && !url.isEmpty())
+        m_deps.catalogue.WriteEnterEntry(url, courseId);
+    if (url.isEmpty()) {
+        m_deps.prompter.inform(systemTitle(),
+            tr("这堂课的课件还没有下载完，不能进入教室，请稍后再试一次"),
+            Global::PromptIcon::Warning);
+        return;
+    }
+    m_fetchCourse = courseId;
+    m_fetchUrl = url;
+    setState(State::FetchingCourseware);
+    FrmTip &tip = m_deps.tip;
+    tip.SetDisplayString(tr("正在下载这堂课的课件，下载完就进入教室..."));
+    tip.setProgress(0, 0);
+    tip.setProgressVisible(true);
+    tip.show();
+    tip.raise();
+    m_fetch.start(QUrl(url), m_deps.catalogue.coursewareFolder(), fileName);
+}
+
+void CampusRoad::onFetchFinished(CoursewareDownloader::Outcome outcome, const QString &error)
+{
+    if (m_state != State::FetchingCourseware)
+        return;
+    m_deps.tip.hide();
+    m_deps.tip.setProgressVisible(false);
+    setState(State::Booking);
+    using Outcome = CoursewareDownloader::Outcome;
+    if (outcome == Outcome::Done) {
+        m_deps.catalogue.MarkDownloaded(m_fetchUrl);
+        confirmEnter(m_fetchCourse);
+        return;
+    }
+    Global::WriteErrorLog(u"FrmSubscribe"_s, u"EnterCourse"_s,
+        u"courseware %1 not fetched: %2"_s.arg(m_fetchUrl, error), 0);
+    if (outcome == Outcome::Cancelled)
+        return; // the student called it off; the dialog stays
+    m_deps.prompter.inform(systemTitle(),
+        tr("这堂课的课件下载失败（%1），请稍后再按“进入”").arg(error), Global::PromptIcon::Warning);
+    Global::SetShowFlag(m_deps.catalogue.appName());
+}
+
+void CampusRoad::onTipCancelled()
+{
+    if (m_state == State::FetchingCourseware) {
+        m_fetch.cancel();
+        return;
+    }
+    Disconnect();
+}
+
+void CampusRoad::confirmEnter(qint32 courseId)
+{
+    const QString url = chosenUrl();
+    if (!url.isEmpty())
+        m_deps.catalogue.MarkBegun(url);
+    m_deps.remote.SendCampusChooseCourseMsg(courseId, mvChoose);
+    m_deps.subscribe.bEnter = true;
+    m_deps.subscribe.accept();
+}
+
+// A return: the same course chosen again from the fresh booked list (its
+// classroom may have moved), no dialog.
+void CampusRoad::chooseAgain()
+{
+    SessionState &session = m_deps.session;
+    const qint32 id = session.CurrentCourse.CourseID;
+    for (const ListTexts::CourseRecord &course : std::as_const(session.BookedCourses)) {
+        if (course.CourseID == id && !course.FileName.isEmpty())
+            session.CurrentCourse = course;
+    }
+    session.CurrentCoursewareFile = session.CurrentCourse.FileName;
+    for (int i = 0; i < session.Categories.size(); ++i) {
+        if (session.Categories.at(i).CategoryID == session.CurrentCourse.CategoryID)
+            session.CurrentCategoryIndex = i;
+    }
+    m_deps.remote.SendCampusChooseCourseMsg(id, mvChoose);
+    enterChosenCourse();
+}
+
 void CampusRoad::enterChosenCourse()
 {
     SessionState &session = m_deps.session;
     clsRemoteSync &remote = m_deps.remote;
     remote.setbEnabled(true);
-    // Leaving the campus server; the booking dialog is already closed.
-    setState(State::Idle);
-    Disconnect();
+    // Leaving the campus server (the booking dialog is closed): its close
+    // is no failure of the road.
+    m_disconnecting = true;
+    remote.Disconnect();
+    m_disconnecting = false;
 
     const QString fileName = session.CurrentCoursewareFile;
-    if (!IsPlainFileName(fileName)) {
-        Global::WriteErrorLog(u"Form1"_s, u"EnterCourse"_s,
-            u"courseware file name refused: \"%1\""_s.arg(fileName), 0);
-        m_deps.prompter.inform(systemTitle(),
-            tr("课件文件名无效（%1），不能进入教室，请与老师联系").arg(fileName),
-            Global::PromptIcon::Warning);
+    const QString url = chosenUrl();
+    if (!IsPlainFileName(fileName) || m_deps.catalogue.CourseState(url, fileName) != 2) {
+        // Checked at the enter button; gone since (or a return whose file
+        // went away).
+        fail(systemTitle(), tr("这堂课的课件还没有下载完，不能进入教室，请稍后再试一次"));
         return;
     }
-    const int index = session.CurrentCategoryIndex;
-    const QString url = index >= 0 && index < session.Categories.size()
-        ? CourseCatalogue::CoursewareUrl(session.Categories.at(index), fileName)
-        : QString();
-    const int courseState = m_deps.catalogue.CourseState(url, fileName);
-    if (courseState == 2) {
-        const ListTexts::CourseRecord course = session.CurrentCourse;
-        setState(State::ConnectingClassroom);
-        if (!remote.Connect(course.ServerAddress, QString::number(course.ServerPort))) {
-            Disconnect();
-            return;
-        }
-        Q_EMIT connectionStatus(tr("正在连接"));
-        Q_EMIT enteringClassroom(course);
+    const ListTexts::CourseRecord course = session.CurrentCourse;
+    setState(State::ConnectingClassroom);
+    if (!remote.Connect(course.ServerAddress, QString::number(course.ServerPort))) {
+        Disconnect();
         return;
     }
-    if (courseState == 0 && !url.isEmpty())
-        m_deps.catalogue.WriteEnterEntry(url, session.CurrentCourse.CourseID);
-    m_deps.prompter.inform(systemTitle(),
-        tr("这堂课的课件还没有下载完，不能进入教室，请稍后再试一次"), Global::PromptIcon::Warning);
-    Global::SetShowFlag(m_deps.catalogue.appName());
+    status(tr("正在连接"));
+    Q_EMIT enteringClassroom(course);
 }
 
 void CampusRoad::onSocketError(qint16 number, const QString &description)
 {
+    if (m_silent) {
+        // A return tries again on its own schedule.
+        Global::WriteErrorLog(u"Form1"_s, u"Return"_s,
+            u"%1 (%2) in %3"_s.arg(description).arg(number).arg(stateName(m_state)), 0);
+        Disconnect();
+        return;
+    }
     if (m_deps.remote.State().toInt() != 9) {
         m_deps.prompter.show(
             {QString(), description + u"\r\n"_s + tr("请稍后再试一次"), Global::PromptIcon::None});
@@ -414,12 +619,14 @@ void CampusRoad::onListTimeout()
 void CampusRoad::fail(const QString &title, const QString &text)
 {
     m_deps.tip.hide();
-    m_deps.prompter.inform(title, text);
+    inform(title, text);
     Disconnect();
 }
 
 void CampusRoad::stopWaits()
 {
+    if (m_fetch.isBusy())
+        m_fetch.cancel();
     m_listTimer.stop();
     m_pauseTimer.stop();
     m_reconnectTimer.stop();
@@ -444,12 +651,13 @@ void CampusRoad::Disconnect()
     stopWaits();
     const State was = m_state;
     setState(State::Idle);
-    if (was == State::Booking)
+    if (was == State::Booking || was == State::FetchingCourseware)
         m_deps.subscribe.reject();
     if (was == State::LoggingIn)
         m_deps.login.reject();
-    Q_EMIT connectionStatus(tr("断开"));
+    status(tr("断开"));
     m_deps.remote.Disconnect();
+    m_silent = false;
     Q_EMIT disconnected();
     m_disconnecting = false;
 }

@@ -3,8 +3,10 @@
 #include "common/settingsstore.h"
 #include "protocol/listtexts.h"
 
-#include "client/shell/campus/coursecatalogue.h"
+#include "client/campus/coursecatalogue.h"
+#include "client/campus/coursewaredownloader.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -25,9 +27,16 @@ class Prompter;
 // The road from "not connected" to a classroom connection: the login
 // dialog, the two account pages, the campus login, the course and category
 // lists, the booking dialog, the decision whether the chosen class may be
-// entered, the switch to the classroom server, socket errors and
-// Disconnect. Every wait is a state with its end conditions (an event, a
-// timer, the connection's end); nothing here runs a nested event loop.
+// entered (fetching its courseware there and then when it is missing), the
+// switch to the classroom server, socket errors and Disconnect. Every wait
+// is a state with its end conditions (an event, a timer, the connection's
+// end); nothing here runs a nested event loop. The road sends every campus
+// message itself: its dialogs only say what the student chose.
+//
+// Once the classroom connection is up the class belongs to the session: a
+// lost classroom connection is reported (classroomLost) and the session
+// decides. Return() runs the whole road again to the current course with
+// no dialog and no message box, for the session's way back into a class.
 class CampusRoad : public QObject
 {
     Q_OBJECT
@@ -44,6 +53,7 @@ public:
         AwaitingCategories, // category list asked for
         Pausing, // the pause before the booking dialog
         Booking, // booking dialog open
+        FetchingCourseware, // booking dialog open, the chosen course's file on its way
         ReconnectPause, // a pause before reconnecting after a socket error
         ConnectingClassroom,
         InClassroom, // classroom login sent; class entry takes over
@@ -92,6 +102,14 @@ public Q_SLOTS:
     void ConnectAs(const QString &code, const QString &password);
     // Menu Disconnect, and the end of every failure.
     void Disconnect();
+    // The road to the current course again, silently: lookups, campus
+    // login, lists, the course chosen again, the classroom connection.
+    // Failures end in Idle without a message.
+    void Return();
+    // Whether the campus server last reached accepts a connection again:
+    // opened and closed at once, nothing sent; `answer` is called once,
+    // within a second.
+    void probeCampus(std::function<void(bool reachable)> answer);
 
 Q_SIGNALS:
     void stateChanged(CampusRoad::State state);
@@ -105,6 +123,9 @@ Q_SIGNALS:
     void classroomConnected();
     // Disconnect ran: other parts end what belongs to a connection.
     void disconnected();
+    // The classroom connection dropped (closed or failed) after the
+    // classroom login; the road leaves it to the session.
+    void classroomLost();
 
 private:
     void setState(State state);
@@ -117,10 +138,20 @@ private:
     void onCategoryList(qint32 count, const QString &text);
     void showBooking();
     void onBookingClosed();
+    void onEnterPressed(qint32 courseId);
+    void confirmEnter(qint32 courseId);
+    void onFetchFinished(CoursewareDownloader::Outcome outcome, const QString &error);
+    void onTipCancelled();
+    void chooseAgain();
     void enterChosenCourse();
+    // The current course's courseware URL ("" when its category has no
+    // web host).
+    QString chosenUrl() const;
     void onSocketError(qint16 number, const QString &description);
     void onListTimeout();
     void fail(const QString &title, const QString &text);
+    void inform(const QString &title, const QString &text);
+    void status(const QString &text);
     // Back to Idle without touching the socket (a refused connection).
     // Ends every timed wait and the web lookups, and hides the progress window.
     void stopWaits();
@@ -137,6 +168,17 @@ private:
     bool m_socketErrorBusy = false;
     bool m_allCoursesExist = false;
     bool m_reconnecting = false;
+    bool m_silent = false; // a return: no dialog, no message box
     int m_reconnectTries = 0;
     qint32 m_autoEnter = 0;
+    // The chosen course's courseware, fetched while the booking dialog
+    // stays open.
+    CoursewareDownloader m_fetch;
+    qint32 m_fetchCourse = 0;
+    QString m_fetchUrl;
+    // File names of booked courses refused where the list was read.
+    QHash<qint32, QString> m_refusedNames;
+    // Where the campus server was last reached.
+    QString m_campusAddress;
+    QString m_campusPort;
 };

@@ -1,20 +1,21 @@
 // The campus road against the simulator's campus, classroom and web servers
 // in this process, with the real dialogs and a scripted prompt.
+#include "client/campus/campusroad.h"
+#include "client/campus/coursecatalogue.h"
+#include "client/campus/coursewareredownload.h"
+#include "client/campus/frmclasslist.h"
+#include "client/campus/frmlogin.h"
+#include "client/campus/frmsubscribe.h"
+#include "client/campus/frmtip.h"
+#include "client/campus/tests/rawhttpserver.h"
 #include "client/session/sessionstate.h"
-#include "client/shell/campus/campusroad.h"
-#include "client/shell/campus/coursecatalogue.h"
-#include "client/shell/campus/coursewareredownload.h"
-#include "client/shell/campus/frmclasslist.h"
-#include "client/shell/campus/frmlogin.h"
-#include "client/shell/campus/frmsubscribe.h"
-#include "client/shell/campus/frmtip.h"
-#include "client/shell/campus/tests/rawhttpserver.h"
 #include "common/apppaths.h"
 #include "common/prompter.h"
 #include "common/settingsstore.h"
 #include "common/testsupport/testhome.h"
 #include "companion/agent.h"
 #include "protocol/clsremotesync.h"
+#include "sim/core/campusserver.h"
 #include "sim/core/simulator.h"
 
 #include <QComboBox>
@@ -169,8 +170,11 @@ TEST_F(Road, LoginListsBookingAndEntersTheRowsClassroomWhenTheCoursewareIsThere)
         catalogue.value(url()), u"CourseName=Course12;ClassBegin=0;over=1;CourseDesc=greetings;"_s);
 
     QSignalSpy entering(road.get(), &CampusRoad::enteringClassroom);
+    // The only row is current at once: it is the one the student means.
+    EXPECT_EQ(subscribe.courseList()->currentItem(), subscribe.courseList()->topLevelItem(0));
     // Enter without a row says so and stays.
     subscribe.courseList()->clearSelection();
+    subscribe.courseList()->setCurrentItem(nullptr);
     subscribe.pressEnter();
     EXPECT_EQ(promptTexts(), QStringList{u"请选择一个课程"_s});
     EXPECT_EQ(road->state(), State::Booking);
@@ -223,33 +227,59 @@ TEST_F(Road, RefusedLoginAndNoBookableCourseEndWithTheirMessages)
     EXPECT_EQ(road->state(), State::Idle);
 }
 
-TEST_F(Road, MissingCoursewareIsRefusedUntilTheCompanionFetchedIt)
+TEST_F(Road, MissingCoursewareIsFetchedAtTheEnterButtonAndAFailedFetchKeepsTheDialog)
 {
     ASSERT_NO_FATAL_FAILURE(start());
+    // The web server has not got the file yet.
+    const QString served = home.path() + u"/sim/courses/campus7/one.lsn"_s;
+    ASSERT_TRUE(QFile::rename(served, served + u".later"_s));
     road->ConnectAs(u"ann"_s, u"pw"_s);
     ASSERT_TRUE(reach(State::Booking));
-    road->setAutoEnter(12);
     ASSERT_TRUE(subscribe.selectCourse(12));
     subscribe.pressEnter();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.isEmpty(); }, 5000));
-    EXPECT_EQ(
-        promptTexts(), QStringList{u"这堂课的课件还没有下载完，不能进入教室，请稍后再试一次"_s});
-    EXPECT_EQ(road->state(), State::Idle);
-    EXPECT_EQ(Global::GetSetting(Global::StudentAppName, u"Http"_s, u"IsShow"_s), u"True"_s);
+    // Fetched there and then: it fails, says so, and the booking dialog
+    // stays open for another try; the student is not dropped.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.isEmpty(); }, 8000));
+    EXPECT_TRUE(promptTexts().first().startsWith(u"这堂课的课件下载失败"_s))
+        << promptTexts().join(u'|').toStdString();
+    EXPECT_EQ(road->state(), State::Booking);
+    EXPECT_TRUE(subscribe.isVisible());
+    EXPECT_FALSE(tip.isVisible());
     EXPECT_FALSE(simSaw(u"joined"_s, 11));
 
-    Agent agent(Global::StudentAppName);
-    QSignalSpy passed(&agent, &Agent::passDone);
-    agent.pass();
-    ASSERT_TRUE(passed.wait(8000));
-    EXPECT_EQ(CourseCatalogue::pairValue(catalogue.value(url()), u"over"_s), u"1"_s);
-
-    // Entering works now; the booked course is entered by number.
+    // The file is there now: the same button fetches it, with its
+    // progress, and enters.
+    ASSERT_TRUE(QFile::rename(served + u".later"_s, served));
     prompter.shown.clear();
-    road->ConnectAs(u"ann"_s, u"pw"_s);
+    QSignalSpy states(road.get(), &CampusRoad::stateChanged);
+    subscribe.pressEnter();
     ASSERT_TRUE(reach(State::InClassroom));
     EXPECT_TRUE(prompter.shown.isEmpty()) << promptTexts().join(u'|').toStdString();
+    EXPECT_EQ(states.first().first().value<State>(), State::FetchingCourseware);
+    QFile file(Global::CourseFolder() + u"one.lsn"_s);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), courseware);
+    EXPECT_EQ(CourseCatalogue::pairValue(catalogue.value(url()), u"over"_s), u"1"_s);
     EXPECT_TRUE(QTest::qWaitFor([&] { return simSaw(u"joined"_s, 11); }, 5000));
+}
+
+TEST_F(Road, ReloadReleasesChoicesAndASecondStartFindsTheBooking)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    placeCourseware();
+    // The first start looks at the booking and leaves: its reload sent the
+    // cancel verb for the booked course.
+    road->ConnectAs(u"ann"_s, u"pw"_s);
+    ASSERT_TRUE(reach(State::Booking));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return simSaw(u"campus-choose"_s, 11); }, 3000));
+    road->Disconnect();
+    // The second start still finds it booked, and enters it.
+    road->ConnectAs(u"ann"_s, u"pw"_s);
+    ASSERT_TRUE(reach(State::Booking));
+    ASSERT_EQ(subscribe.courseList()->topLevelItemCount(), 1);
+    subscribe.pressEnter();
+    ASSERT_TRUE(reach(State::InClassroom));
+    EXPECT_EQ(sim->campus()->bookedCourses(11), QList<qint32>{12});
 }
 
 TEST_F(Road, HostileCoursewareNameIsRefusedAndNothingIsWritten)
@@ -258,9 +288,12 @@ TEST_F(Road, HostileCoursewareNameIsRefusedAndNothingIsWritten)
     road->setAutoEnter(12);
     road->ConnectAs(u"ann"_s, u"pw"_s);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.isEmpty(); }, 8000));
-    EXPECT_TRUE(prompter.shown.first().text.startsWith(u"课件文件名无效"_s))
+    EXPECT_EQ(prompter.shown.first().text,
+        u"课件文件名无效（../../evil.lsn），不能进入教室，请与老师联系"_s)
         << promptTexts().join(u'|').toStdString();
-    EXPECT_EQ(road->state(), State::Idle);
+    // The booking dialog stays; the other courses could still be entered.
+    EXPECT_EQ(road->state(), State::Booking);
+    road->Disconnect();
     EXPECT_FALSE(simSaw(u"joined"_s, 11));
     EXPECT_NE(home.errorLog().indexOf("../../evil.lsn"), -1);
 
@@ -356,7 +389,8 @@ TEST_F(Road, RedownloadReplacesTheFileOnlyWhenComplete)
     ASSERT_TRUE(reach(State::Booking));
     ASSERT_TRUE(subscribe.selectCourse(12));
     subscribe.pressEnter();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.isEmpty(); }, 5000));
+    ASSERT_TRUE(reach(State::InClassroom));
+    ASSERT_TRUE(QFile::remove(Global::CourseFolder() + u"one.lsn"_s));
     prompter.shown.clear();
 
     FrmTip window;

@@ -1,8 +1,8 @@
 // The "List" entries and the courseware downloader against a loopback HTTP
 // server that answers byte for byte.
-#include "client/shell/campus/coursecatalogue.h"
-#include "client/shell/campus/coursewaredownloader.h"
-#include "client/shell/campus/tests/rawhttpserver.h"
+#include "client/campus/coursecatalogue.h"
+#include "client/campus/coursewaredownloader.h"
+#include "client/campus/tests/rawhttpserver.h"
 #include "common/settingsstore.h"
 #include "common/testsupport/testhome.h"
 

@@ -1,8 +1,8 @@
-#include "client/shell/campus/coursewareredownload.h"
+#include "client/campus/coursewareredownload.h"
 
+#include "client/campus/coursecatalogue.h"
+#include "client/campus/frmtip.h"
 #include "client/session/sessionstate.h"
-#include "client/shell/campus/coursecatalogue.h"
-#include "client/shell/campus/frmtip.h"
 #include "common/errorlog.h"
 #include "common/prompter.h"
 
@@ -54,6 +54,8 @@ void CoursewareRedownload::start()
     if (index < 0 || index >= session.Categories.size()) {
         Global::WriteErrorLog(u"Form1"_s, u"cmdDownload_Click"_s, u"no current course"_s, 0);
         m_deps.prompter.inform(boxTitle(), tr("请先选择一个课程"));
+        // Whoever waits for this download (class entry) hears of its end.
+        Q_EMIT finished(CoursewareDownloader::Outcome::Failed);
         return;
     }
     m_url = CourseCatalogue::CoursewareUrl(

@@ -1,6 +1,6 @@
-#include "client/shell/campus/coursewaredownloader.h"
+#include "client/campus/coursewaredownloader.h"
 
-#include "client/shell/campus/coursecatalogue.h"
+#include "client/campus/coursecatalogue.h"
 
 #include <QDir>
 #include <QNetworkAccessManager>

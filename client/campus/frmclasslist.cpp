@@ -1,8 +1,8 @@
-#include "client/shell/campus/frmclasslist.h"
+#include "client/campus/frmclasslist.h"
 
+#include "client/campus/coursecatalogue.h"
+#include "client/campus/listcolumns.h"
 #include "client/session/sessionstate.h"
-#include "client/shell/campus/coursecatalogue.h"
-#include "client/shell/campus/listcolumns.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

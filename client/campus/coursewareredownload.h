@@ -1,8 +1,8 @@
 #pragma once
 
-#include "client/shell/campus/coursewaredownloader.h"
+#include "client/campus/coursewaredownloader.h"
 
-#include "client/shell/campus/coursecatalogue.h"
+#include "client/campus/coursecatalogue.h"
 
 #include <QObject>
 

@@ -1,4 +1,4 @@
-#include "client/shell/campus/coursecatalogue.h"
+#include "client/campus/coursecatalogue.h"
 
 #include "common/apppaths.h"
 #include "common/settingsstore.h"

@@ -1,12 +1,11 @@
-#include "client/shell/campus/frmsubscribe.h"
+#include "client/campus/frmsubscribe.h"
 
+#include "client/campus/coursecatalogue.h"
+#include "client/campus/frmclasslist.h"
+#include "client/campus/listcolumns.h"
 #include "client/session/sessionstate.h"
-#include "client/shell/campus/coursecatalogue.h"
-#include "client/shell/campus/frmclasslist.h"
-#include "client/shell/campus/listcolumns.h"
 #include "common/errorlog.h"
 #include "common/prompter.h"
-#include "protocol/clsremotesync.h"
 #include "protocol/msgtypes.h"
 
 #include <QHBoxLayout>
@@ -87,10 +86,10 @@ void FrmSubscribe::prepareStudentView()
 
 void FrmSubscribe::ReloadList()
 {
-    if (RemoteSync) {
-        for (const ListTexts::CourseRecord &course : std::as_const(m_session.BookedCourses))
-            RemoteSync->SendCampusChooseCourseMsg(course.CourseID, mvCANCEL);
-    }
+    QList<qint32> ids;
+    for (const ListTexts::CourseRecord &course : std::as_const(m_session.BookedCourses))
+        ids.append(course.CourseID);
+    Q_EMIT listReloading(ids);
     m_list->clear();
     m_list->setSortingEnabled(false);
     int row = 0;
@@ -103,7 +102,8 @@ void FrmSubscribe::ReloadList()
         item->setData(0, Qt::UserRole, u"_"_s + QString::number(row));
         const ListTexts::CategoryRecord *category
             = findCategory(m_session.Categories, course.CategoryID);
-        if (!category || category->WebHost.isEmpty())
+        // A refused file name was emptied where the list was read.
+        if (!category || category->WebHost.isEmpty() || course.FileName.isEmpty())
             continue;
         m_session.CurrentCoursewareFile = course.FileName;
         const QString url = CourseCatalogue::CoursewareUrl(*category, course.FileName);
@@ -111,6 +111,9 @@ void FrmSubscribe::ReloadList()
         m_catalogue.WriteReloadEntry(url, course, state == 2);
     }
     m_list->setSortingEnabled(true);
+    // One row: it is the one the student means.
+    if (m_list->topLevelItemCount() == 1)
+        m_list->setCurrentItem(m_list->topLevelItem(0));
 }
 
 bool FrmSubscribe::selectCourse(qint32 courseId)
@@ -128,31 +131,26 @@ bool FrmSubscribe::selectCourse(qint32 courseId)
 
 void FrmSubscribe::pressEnter()
 {
+    QTreeWidgetItem *row = nullptr;
     const QList<QTreeWidgetItem *> selected = m_list->selectedItems();
-    if (selected.isEmpty()) {
+    if (!selected.isEmpty())
+        row = selected.first();
+    else
+        row = m_list->currentItem();
+    if (!row) {
         m_prompter.inform(tr("Lumo Class 系统提示："), tr("请选择一个课程"));
         return;
     }
-    const qint32 id = selected.first()->text(0).toInt();
+    const qint32 id = row->text(0).toInt();
     ListTexts::CourseRecord chosen;
     for (const ListTexts::CourseRecord &course : std::as_const(m_session.BookedCourses)) {
         if (course.CourseID == id)
             chosen = course;
     }
-    bEnter = true;
     m_session.CurrentCourse = chosen;
     m_session.CurrentCoursewareFile = chosen.FileName;
     int index = -1;
-    const ListTexts::CategoryRecord *category
-        = findCategory(m_session.Categories, chosen.CategoryID, &index);
+    findCategory(m_session.Categories, chosen.CategoryID, &index);
     m_session.CurrentCategoryIndex = index;
-    if (category && !category->WebHost.isEmpty()) {
-        const QString url
-            = CourseCatalogue::CoursewareUrl(*category, m_session.CurrentCoursewareFile);
-        m_catalogue.MarkBegun(url);
-    }
-    if (RemoteSync)
-        RemoteSync->SendCampusChooseCourseMsg(id, mvChoose);
-    Q_EMIT enterChosen();
-    accept();
+    Q_EMIT enterPressed(id);
 }

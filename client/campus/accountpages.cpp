@@ -1,4 +1,4 @@
-#include "client/shell/campus/accountpages.h"
+#include "client/campus/accountpages.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
