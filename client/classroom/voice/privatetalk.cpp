@@ -274,9 +274,13 @@ void PrivateTalk::leave()
 void PrivateTalk::reset()
 {
     m.users.setbInPrivateTalk(false);
+    // Nothing of a talk is left to tell once the class is gone.
+    status(QString());
     m_partner = 0;
     m_asked = 0;
     m_accepted = 0;
+    m_partnerNick.clear();
+    m_askedNick.clear();
     m_askTimer.stop();
     m_acceptTimer.stop();
 }

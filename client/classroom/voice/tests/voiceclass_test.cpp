@@ -408,6 +408,7 @@ TEST_F(VoiceClass, TheListsMenuEndsATalkAndAPartnerWhoLeavesEndsItToo)
     ann->talk->leave();
     EXPECT_EQ(ann->talk->TalkPartnerID(), 0);
     EXPECT_FALSE(ann->users->bInPrivateTalk());
+    EXPECT_EQ(ann->talkStatus.last(), QString());
     ASSERT_TRUE(QTest::qWaitFor([&] { return bob->talk->TalkPartnerID() == 0; }, 5000));
     EXPECT_EQ(endsSent(), 2);
 
