@@ -3,19 +3,22 @@
 #include "common/errorlog.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUrl>
 
 using namespace Qt::StringLiterals;
 
 QString Agent::coursewareFileName(const QString &url)
 {
-    // "http://" host "/CampusDir/campus<N>/" name: exactly four path segments,
-    // the last a plain name. Anything else ("..", more folders) yields a
-    // name that the downloader refuses.
-    const QStringList segments = QUrl(url).path(QUrl::FullyDecoded).split(u'/');
-    if (segments.size() != 4 || !segments.at(0).isEmpty() || segments.at(1) != u"CampusDir"_s)
-        return {};
-    return segments.at(3);
+    // "http://" host "/CampusDir/campus<N>/" name, read as the client wrote
+    // it: the client looks for the file under the name in its list, escapes
+    // and all, so decoding here would fetch a file the client never finds.
+    // Whatever follows "campus<N>/" is the name; one holding a "/" (more
+    // folders, "..") or decoding to a step out is refused by the downloader.
+    static const QRegularExpression form(u"^http://[^/]+/CampusDir/campus[0-9]+/(.*)$"_s,
+        QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch match = form.match(url);
+    return match.hasMatch() ? match.captured(1) : QString();
 }
 
 Agent::Agent(const QString &appName, QObject *parent)
@@ -26,13 +29,23 @@ Agent::Agent(const QString &appName, QObject *parent)
     connect(&m_downloader, &CoursewareDownloader::finished, this,
         [this](
             CoursewareDownloader::Outcome outcome, const QString &fileName, const QString &error) {
-            const bool ok = outcome == CoursewareDownloader::Outcome::Done;
-            if (ok)
+            using Outcome = CoursewareDownloader::Outcome;
+            if (outcome == Outcome::Done) {
                 m_catalogue.MarkDownloaded(m_current);
-            else
+            } else if (outcome == Outcome::Refused) {
+                // Listed until the client drops it: said once a run, not at
+                // every pass.
+                if (!m_refused.contains(m_current))
+                    Global::WriteErrorLog(u"castagent"_s, u"Download"_s,
+                        u"%1: %2; not fetched"_s.arg(m_current, error), 0);
+                m_refused.insert(m_current);
+            } else {
+                const QString kept = outcome == Outcome::NotCourseware
+                    ? u"; the file in the courseware folder is kept"_s
+                    : QString();
                 Global::WriteErrorLog(u"castagent"_s, u"Download"_s,
-                    u"%1 (%2): %3"_s.arg(m_current, fileName, error), 0);
-            Q_EMIT fetched(m_current, ok);
+                    u"%1 (%2): %3%4"_s.arg(m_current, fileName, error, kept), 0);
+            }
             // Next file from the event loop: the downloader is still inside
             // its own report.
             QMetaObject::invokeMethod(this, &Agent::next, Qt::QueuedConnection);

@@ -4,6 +4,7 @@
 #include "client/campus/coursewaredownloader.h"
 
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
 
@@ -23,12 +24,11 @@ public:
     // One pass now; passDone() follows when nothing is left to fetch.
     void pass();
 
-    // The file name a "List" URL names, empty when it is not a courseware
-    // URL of the usual form.
+    // The file name a "List" URL names, as written in the URL; empty when
+    // it is not a courseware URL of the usual form.
     static QString coursewareFileName(const QString &url);
 
 Q_SIGNALS:
-    void fetched(const QString &url, bool ok);
     void passDone();
 
 private:
@@ -39,5 +39,6 @@ private:
     QTimer m_timer;
     QStringList m_queue;
     QString m_current;
+    QSet<QString> m_refused; // URLs whose refused name was logged
     bool m_running = false;
 };

@@ -7,6 +7,7 @@
 #include <QHostAddress>
 #include <QPointer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <cstring>
 
@@ -41,9 +42,14 @@ const Wire::Failure NotConnected{
 
 clsRemoteSync::clsRemoteSync(QObject *parent)
     : QObject(parent)
-    , m_socket(std::make_unique<QTcpSocket>())
     , m_buffer(std::make_unique<FrameAssembler>())
 {
+    attachSocket();
+}
+
+void clsRemoteSync::attachSocket()
+{
+    m_socket = std::make_unique<QTcpSocket>();
     connect(m_socket.get(), &QTcpSocket::readyRead, this, &clsRemoteSync::onReadyRead);
     connect(m_socket.get(), &QTcpSocket::connected, this, &clsRemoteSync::onConnected);
     connect(m_socket.get(), &QTcpSocket::disconnected, this, &clsRemoteSync::onDisconnected);
@@ -99,7 +105,26 @@ void clsRemoteSync::closeSocket()
 {
     // A close we ask for is not the peer's close: no DisConnected from the socket.
     m_closingByUs = true;
-    m_socket->abort();
+    if (m_socket->state() == QAbstractSocket::ConnectedState && m_socket->bytesToWrite() > 0) {
+        // Last messages (a private talk's end) still wait to be written: an
+        // abort would drop them. This socket closes by itself once they are
+        // out (what still arrives is read and dropped, so the close is not
+        // turned into a reset that loses them), within a limit; the next
+        // connection gets a socket of its own.
+        QTcpSocket *leaving = m_socket.release();
+        leaving->disconnect(this);
+        connect(leaving, &QTcpSocket::readyRead, leaving, [leaving] { leaving->readAll(); });
+        connect(leaving, &QTcpSocket::disconnected, leaving, &QObject::deleteLater);
+        QTimer::singleShot(LastWordsLimitMs, leaving, [leaving] {
+            leaving->abort();
+            leaving->deleteLater();
+        });
+        leaving->readAll();
+        leaving->disconnectFromHost();
+        attachSocket();
+    } else {
+        m_socket->abort();
+    }
     m_closingByUs = false;
     m_inError = false;
 }

@@ -209,6 +209,9 @@ private:
     void OnCampusCourseList(const FrameCodec::FrameView &frame);
     void OnCampusList(const FrameCodec::FrameView &frame);
 
+    // How long a closed connection may take to write its last messages.
+    static constexpr int LastWordsLimitMs = 2000;
+    void attachSocket();
     std::unique_ptr<QTcpSocket> m_socket;
     std::unique_ptr<FrameAssembler> m_buffer;
     bool m_closingByUs = false;

@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="zh_CN">
 <context>
+    <name>AccountPages</name>
+    <message>
+        <source>网页的内容超过 %1 KB</source>
+        <translation>The web page is longer than %1 KB</translation>
+    </message>
+    <message>
+        <source>网页在 %1 秒内没有回答</source>
+        <translation>The web page gave no answer within %1 seconds</translation>
+    </message>
+    <message>
+        <source>网页回答 HTTP %1</source>
+        <translation>The web page answered HTTP %1</translation>
+    </message>
+    <message>
+        <source>网页没有给出用户编号</source>
+        <translation>The web page gave no user number</translation>
+    </message>
+    <message>
+        <source>网页没有给出服务器地址</source>
+        <translation>The web page named no server address</translation>
+    </message>
+</context>
+<context>
     <name>CampusRoad</name>
     <message>
         <source>LumoUser 系统提示：</source>
@@ -113,6 +136,10 @@
     <message>
         <source>课件下载失败（%1），原有的课件没有改变</source>
         <translation>The courseware download failed (%1); the existing courseware is unchanged</translation>
+    </message>
+    <message>
+        <source>下载的文件不是完整的课件，原有的课件没有改变</source>
+        <translation>The downloaded file is not complete courseware; the existing courseware is unchanged</translation>
     </message>
 </context>
 <context>

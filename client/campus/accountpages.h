@@ -11,13 +11,17 @@ class QNetworkReply;
 // The two account pages of the web host: the user's number
 // ("/askdesk/balance/getuserid.asp?username=...") and the campus server's
 // address ("/askdesk/balance/"). Both are asynchronous with a time limit;
-// a new request of a kind replaces the one still running.
+// a new request of a kind replaces the one still running. A page longer
+// than PageLimit is aborted as it arrives and counts as failed. The error
+// texts are for the user (translated).
 class AccountPages : public QObject
 {
     Q_OBJECT
 
 public:
     static constexpr int DefaultTimeLimitMs = 10000;
+    // Either page is a number or an address: anything longer is not one.
+    static constexpr qint64 PageLimit = 64 * 1024;
 
     explicit AccountPages(QObject *parent = nullptr);
     ~AccountPages() override;
@@ -42,12 +46,16 @@ Q_SIGNALS:
     void balanceFound(const QString &address, bool fromFallback, const QString &error);
 
 private:
-    QNetworkReply *get(const QString &path);
-    static QString pageText(QNetworkReply *reply, QString &error);
+    using PageDone = void (AccountPages::*)(QNetworkReply *, const QString &, QString);
+    QNetworkReply *get(const QString &path, PageDone done);
+    QString pageText(QNetworkReply *reply, bool tooLong, QString &error) const;
+    void onUserPage(QNetworkReply *reply, const QString &page, QString error);
+    void onBalancePage(QNetworkReply *reply, const QString &page, QString error);
 
     std::unique_ptr<QNetworkAccessManager> m_network;
     QNetworkReply *m_userReply = nullptr;
     QNetworkReply *m_balanceReply = nullptr;
     QString m_webHost;
+    QString m_fallbackAddress;
     int m_timeLimitMs = DefaultTimeLimitMs;
 };

@@ -4,6 +4,7 @@
 #include "common/settingsstore.h"
 
 #include <QFileInfo>
+#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
@@ -115,7 +116,8 @@ QString CourseCatalogue::withPair(const QString &entry, const QString &name, con
     return entry.left(at) + pair + (end < 0 ? QString() : entry.mid(end + 1));
 }
 
-bool IsPlainFileName(const QString &name)
+namespace {
+bool plainAsWritten(const QString &name)
 {
     if (name.isEmpty() || name == u"."_s || name == u".."_s)
         return false;
@@ -124,6 +126,15 @@ bool IsPlainFileName(const QString &name)
             return false;
     }
     return true;
+}
+} // namespace
+
+bool IsPlainFileName(const QString &name)
+{
+    // The name also travels inside a URL, where a web server decodes
+    // "..%2f" into a step out of the course folder: both readings must be
+    // plain.
+    return plainAsWritten(name) && plainAsWritten(QUrl::fromPercentEncoding(name.toUtf8()));
 }
 
 QString CourseNameOf(const ListTexts::CourseRecord &course)

@@ -70,6 +70,7 @@ QString CategoryFolderOf(const ListTexts::CategoryRecord &category); // "campus"
 QString CategoryBoxText(const ListTexts::CategoryRecord &category); // "[" + number + "]" + name
 
 // A courseware file name is a single plain name: not empty, not "." or
-// "..", no "/" or "\\", no NUL or other control character. Names from the
-// server that fail this are never used as paths.
+// "..", no "/" or "\\", no NUL or other control character, neither as
+// written nor once percent escapes are decoded ("..%2f" is refused). Names
+// from the server that fail this are never used as paths or fetched.
 bool IsPlainFileName(const QString &name);

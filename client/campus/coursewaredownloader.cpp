@@ -1,12 +1,20 @@
 #include "client/campus/coursewaredownloader.h"
 
 #include "client/campus/coursecatalogue.h"
+#include "controls/coursemanage/courseware/coursewarereader.h"
 
 #include <QDir>
+#include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -22,8 +30,7 @@ CoursewareDownloader::~CoursewareDownloader()
         m_reply->abort();
         m_reply->deleteLater();
     }
-    if (m_file)
-        m_file->cancelWriting();
+    // m_file removes its temporary file as it goes.
 }
 
 bool CoursewareDownloader::start(const QUrl &url, const QString &folder, const QString &fileName)
@@ -35,7 +42,8 @@ bool CoursewareDownloader::start(const QUrl &url, const QString &folder, const Q
     m_total = -1;
     m_ending = false;
     if (!IsPlainFileName(fileName)) {
-        Q_EMIT finished(Outcome::Refused, fileName, u"not a plain file name"_s);
+        Q_EMIT finished(Outcome::Refused, fileName,
+            u"the file name \"%1\" is refused: not a plain file name"_s.arg(fileName));
         return false;
     }
     if (!url.isValid() || url.scheme() != u"http"_s) {
@@ -43,18 +51,27 @@ bool CoursewareDownloader::start(const QUrl &url, const QString &folder, const Q
         return false;
     }
     QDir().mkpath(folder);
-    m_file = std::make_unique<QSaveFile>(QDir(folder).filePath(fileName));
-    if (!m_file->open(QIODevice::WriteOnly)) {
+    m_target = QDir(folder).filePath(fileName);
+    // A fresh name beside the target (O_EXCL), read back for the check and
+    // renamed over the target only when sound: the old file stays until then.
+    m_file
+        = std::make_unique<QTemporaryFile>(QDir(folder).filePath(u"."_s + fileName + u".XXXXXX"_s));
+    if (!m_file->open()) {
         const QString error = m_file->errorString();
         m_file.reset();
         Q_EMIT finished(Outcome::Failed, fileName, error);
         return false;
     }
+    m_block.resize(BlockSize);
     QNetworkRequest request(url);
     request.setTransferTimeout(m_stallLimitMs);
     request.setAttribute(
         QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     m_reply = m_network->get(request);
+    // Without a bound the network thread reads the socket as fast as a
+    // loopback peer sends and queues every byte for this thread: the whole
+    // answer in memory. With it, reading waits until a block is written out.
+    m_reply->setReadBufferSize(BlockSize);
     connect(m_reply, &QNetworkReply::metaDataChanged, this, &CoursewareDownloader::onMetaData);
     connect(m_reply, &QNetworkReply::readyRead, this, &CoursewareDownloader::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &CoursewareDownloader::onFinished);
@@ -85,18 +102,24 @@ void CoursewareDownloader::onReadyRead()
 {
     if (!m_reply || m_ending)
         return;
-    const qint64 available = m_reply->bytesAvailable();
-    if (m_received + available > m_sizeCap) {
-        fail(Outcome::Failed, u"more than the cap of %1 bytes"_s.arg(m_sizeCap));
-        return;
+    bool moved = false;
+    while (m_reply->bytesAvailable() > 0) {
+        if (m_received + m_reply->bytesAvailable() > m_sizeCap) {
+            fail(Outcome::Failed, u"more than the cap of %1 bytes"_s.arg(m_sizeCap));
+            return;
+        }
+        const qint64 count = m_reply->read(m_block.data(), m_block.size());
+        if (count <= 0)
+            break;
+        if (m_file->write(m_block.constData(), count) != count) {
+            fail(Outcome::Failed, m_file->errorString());
+            return;
+        }
+        m_received += count;
+        moved = true;
     }
-    const QByteArray chunk = m_reply->readAll();
-    if (m_file->write(chunk) != chunk.size()) {
-        fail(Outcome::Failed, m_file->errorString());
-        return;
-    }
-    m_received += chunk.size();
-    Q_EMIT progress(m_received, m_total);
+    if (moved)
+        Q_EMIT progress(m_received, m_total);
 }
 
 void CoursewareDownloader::onFinished()
@@ -121,10 +144,33 @@ void CoursewareDownloader::onFinished()
     }
     QNetworkReply *reply = std::exchange(m_reply, nullptr);
     reply->deleteLater();
-    const bool committed = m_file->commit();
-    const QString error = committed ? QString() : m_file->errorString();
+    m_block = QByteArray();
+    // A web page answered with 200, or a file cut short by a peer that sent
+    // no length, must not take the place of a course that works.
+    const QString fault = m_file->flush() && m_file->seek(0) ? Courseware::CoursewareFault(*m_file)
+                                                             : m_file->errorString();
+    if (!fault.isEmpty()) {
+        fail(Outcome::NotCourseware, fault);
+        return;
+    }
+    const QString error = commit();
     m_file.reset();
-    Q_EMIT finished(committed ? Outcome::Done : Outcome::Failed, m_fileName, error);
+    Q_EMIT finished(error.isEmpty() ? Outcome::Done : Outcome::Failed, m_fileName, error);
+}
+
+QString CoursewareDownloader::commit()
+{
+    // On disk before it replaces the old file: a crash after the rename must
+    // not leave an empty course.
+    if (!m_file->flush() || ::fsync(m_file->handle()) != 0)
+        return m_file->errorString();
+    const QByteArray from = QFile::encodeName(m_file->fileName());
+    const QByteArray to = QFile::encodeName(m_target);
+    if (std::rename(from.constData(), to.constData()) != 0)
+        return u"cannot replace %1: %2"_s.arg(
+            m_target, QString::fromLocal8Bit(std::strerror(errno)));
+    m_file->setAutoRemove(false);
+    return {};
 }
 
 void CoursewareDownloader::fail(Outcome outcome, const QString &error)
@@ -138,10 +184,7 @@ void CoursewareDownloader::fail(Outcome outcome, const QString &error)
         reply->abort();
         reply->deleteLater();
     }
-    if (m_file) {
-        m_file->cancelWriting();
-        m_file->commit(); // removes the temporary file, leaves the target alone
-        m_file.reset();
-    }
+    m_file.reset(); // removes the temporary file, leaves the target alone
+    m_block = QByteArray();
     Q_EMIT finished(outcome, m_fileName, error);
 }

@@ -8,23 +8,34 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
-class QSaveFile;
+class QTemporaryFile;
 
 // Fetches one courseware file over HTTP into the courseware folder. The
-// bytes go to a temporary file beside the target; only a complete 200
-// answer replaces the target (rename), so a failed or cancelled fetch
-// leaves the old file as it was. Names that are not plain file names are
-// refused before any request; answers larger than the size cap are cut off.
+// bytes go in blocks to a temporary file beside the target; only a complete
+// 200 answer that reads as courseware replaces the target (rename), so a
+// failed, cancelled or foreign fetch leaves the old file as it was. Names
+// that are not plain file names are refused before any request; answers
+// larger than the size cap are cut off. Memory stays at a few blocks
+// whatever the size of the answer.
 class CoursewareDownloader : public QObject
 {
     Q_OBJECT
 
 public:
-    enum class Outcome { Done, Failed, Cancelled, Refused };
+    enum class Outcome {
+        Done,
+        Failed,
+        Cancelled,
+        Refused, // the file name; nothing was fetched
+        NotCourseware, // the answer came whole but is not a sound courseware file
+    };
     Q_ENUM(Outcome)
 
     static constexpr qint64 DefaultSizeCap = qint64(2) << 30; // 2 GiB
     static constexpr int DefaultStallLimitMs = 30000;
+    // Bytes moved from the network to the file at a time; also what the
+    // network side may hold ahead of the file.
+    static constexpr qint64 BlockSize = qint64(1) << 20;
 
     explicit CoursewareDownloader(QObject *parent = nullptr);
     ~CoursewareDownloader() override;
@@ -54,11 +65,15 @@ private:
     void onReadyRead();
     void onFinished();
     void fail(Outcome outcome, const QString &error);
+    // Renames the checked file over the target; the error, empty on success.
+    QString commit();
 
     std::unique_ptr<QNetworkAccessManager> m_network;
     QNetworkReply *m_reply = nullptr; // owned by m_network until finished
-    std::unique_ptr<QSaveFile> m_file;
+    std::unique_ptr<QTemporaryFile> m_file;
+    QByteArray m_block; // one read's worth, kept for the whole fetch
     QString m_fileName;
+    QString m_target;
     qint64 m_sizeCap = DefaultSizeCap;
     int m_stallLimitMs = DefaultStallLimitMs;
     qint64 m_received = 0;

@@ -79,11 +79,15 @@ void CoursewareRedownload::onFinished(
     } else {
         Global::WriteErrorLog(
             u"Form1"_s, u"cmdDownload_Click"_s, u"%1: %2"_s.arg(fileName, error), 0);
-        const QString text = outcome == Outcome::Refused
-            ? tr("课件文件名无效（%1），没有下载").arg(fileName)
-            : outcome == Outcome::Cancelled
-            ? tr("课件下载已取消，原有的课件没有改变")
-            : tr("课件下载失败（%1），原有的课件没有改变").arg(error);
+        QString text;
+        switch (outcome) {
+        case Outcome::Refused: text = tr("课件文件名无效（%1），没有下载").arg(fileName); break;
+        case Outcome::Cancelled: text = tr("课件下载已取消，原有的课件没有改变"); break;
+        case Outcome::NotCourseware:
+            text = tr("下载的文件不是完整的课件，原有的课件没有改变");
+            break;
+        default: text = tr("课件下载失败（%1），原有的课件没有改变").arg(error); break;
+        }
         m_deps.prompter.inform(boxTitle(), text, Global::PromptIcon::Warning);
     }
     Q_EMIT finished(outcome);

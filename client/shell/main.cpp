@@ -16,13 +16,64 @@
 #include "protocol/clsremotesync.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QJsonObject>
 #include <QMetaEnum>
 
+#include <cctype>
 #include <cstdio>
 #include <memory>
 
 #include <unistd.h>
+
+namespace {
+
+// A D-Bus address value: bytes outside the optionally-escaped set are
+// written as %XX.
+QByteArray DBusAddressValue(const QByteArray &raw)
+{
+    QByteArray out;
+    for (const char c : raw) {
+        if (std::isalnum(static_cast<unsigned char>(c)) || QByteArrayView("-_/.*").contains(c))
+            out += c;
+        else
+            out += '%'
+                + QByteArray::number(static_cast<unsigned char>(c), 16).rightJustified(2, '0');
+    }
+    return out;
+}
+
+// With --data the libraries' own files follow the program's into the
+// folder: Qt's and the GL driver's shader caches and the media framework's
+// plugin registry (all under XDG_CACHE_HOME; the GL driver would otherwise
+// take the home folder from the password database, whatever HOME says).
+// Must run before the first library reads its environment, so before the
+// application object exists. The session's runtime folder is left alone:
+// the sound server and the display are found through it.
+void KeepLibraryFilesIn(const QString &base)
+{
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(base + QStringLiteral("/cache")));
+    // The sound library writes a cookie when it finds none. A user's own
+    // cookie may be what their sound server asks for: it is kept and read.
+    const QString config = qEnvironmentVariableIsEmpty("XDG_CONFIG_HOME")
+        ? QDir::homePath() + QStringLiteral("/.config")
+        : qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (qEnvironmentVariableIsEmpty("PULSE_COOKIE")
+        && !QFile::exists(config + QStringLiteral("/pulse/cookie"))
+        && !QFile::exists(QDir::homePath() + QStringLiteral("/.pulse-cookie")))
+        qputenv("PULSE_COOKIE", QFile::encodeName(base + QStringLiteral("/pulse-cookie")));
+    // Without a session bus, D-Bus would start one for this run: a daemon
+    // that outlives the program and a file under the real home folder. An
+    // address where nothing listens leaves the run without a bus instead
+    // (it needs none: accessibility tools come with a session and its bus).
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        qputenv("DBUS_SESSION_BUS_ADDRESS",
+            "unix:path="
+                + DBusAddressValue(QFile::encodeName(base + QStringLiteral("/no-session-bus"))));
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -41,6 +92,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "LumoStudent: cannot use %s\n", qPrintable(options.dataDir));
         return 2;
     }
+    if (!options.dataDir.isEmpty())
+        KeepLibraryFilesIn(QDir(options.dataDir).absolutePath());
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("LumoStudent"));

@@ -13,6 +13,7 @@
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -74,6 +75,11 @@ QString ScriptCommands::clickAt(QAbstractButton *button, const QString &name)
     QWindow *window = windowPoint(button, button->rect().center(), at);
     if (!window)
         return name + u" is in no window shown"_s;
+    // A dialog that blocks the window takes the click, as it would a
+    // person's (an event handed to the window directly would pass it by).
+    if (const QWidget *modal = QApplication::activeModalWidget();
+        modal && modal != button->window())
+        return name + u" is behind the dialog \""_s + modal->windowTitle() + u"\""_s;
     const QWidget *under = button->window()->childAt(at);
     bool clicked = false;
     const QMetaObject::Connection watch
@@ -291,6 +297,8 @@ QString ScriptCommands::pickUserMenuEntry(qint32 UserID, const char *caption)
     QWindow *window = windowPoint(view->viewport(), view->visualRect(row).center(), at);
     if (!window)
         return u"the user list is in no window shown"_s;
+    if (const QWidget *modal = QApplication::activeModalWidget(); modal && modal != users->window())
+        return u"the user list is behind the dialog \""_s + modal->windowTitle() + u"\""_s;
     click(window, Qt::RightButton, at);
     QMenu *menu = nullptr;
     for (QMenu *candidate : users->findChildren<QMenu *>()) {

@@ -1,6 +1,7 @@
 // The companion downloader: the in-process agent against the simulator's
 // web server, and the program with its lock and its end.
 #include "client/campus/coursecatalogue.h"
+#include "client/campus/tests/testcourseware.h"
 #include "common/settingsstore.h"
 #include "common/testsupport/testhome.h"
 #include "companion/agent.h"
@@ -50,7 +51,7 @@ protected:
     std::unique_ptr<SimWebServer> web;
     QString host;
     QString courseFolder;
-    const QByteArray payload = QByteArray(200000, 'c');
+    const QByteArray payload = TestCourseware::file(200000, 'c');
     CourseCatalogue catalogue{Global::StudentAppName};
 };
 

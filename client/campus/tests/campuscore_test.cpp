@@ -3,6 +3,7 @@
 #include "client/campus/coursecatalogue.h"
 #include "client/campus/coursewaredownloader.h"
 #include "client/campus/tests/rawhttpserver.h"
+#include "client/campus/tests/testcourseware.h"
 #include "common/settingsstore.h"
 #include "common/testsupport/testhome.h"
 
@@ -82,9 +83,10 @@ TEST(CourseCatalogue, EntriesKeepUrlKeysAndTheirPairsThroughReloadEnterAndDownlo
 TEST(CourseCatalogue, OnlyPlainFileNamesPass)
 {
     for (const QString &bad : {u""_s, u"."_s, u".."_s, u"../a.lsn"_s, u"a/b.lsn"_s, u"a\\b.lsn"_s,
-             u"/etc/passwd"_s, u"a\u0000b"_s, u"a\nb"_s})
+             u"/etc/passwd"_s, u"a\u0000b"_s, u"a\nb"_s, u"..%2fa.lsn"_s, u"%2e%2e"_s, u"a%5cb"_s})
         EXPECT_FALSE(IsPlainFileName(bad)) << bad.toStdString();
-    for (const QString &good : {u"a.lsn"_s, u"课程 1.lsn"_s, u"..a"_s, u".hidden"_s})
+    for (const QString &good :
+        {u"a.lsn"_s, u"课程 1.lsn"_s, u"..a"_s, u".hidden"_s, u"a%20b.lsn"_s, u"100%.lsn"_s})
         EXPECT_TRUE(IsPlainFileName(good)) << good.toStdString();
 }
 
@@ -133,7 +135,7 @@ protected:
 
 TEST_F(Download, CompleteAnswerReplacesTheFileWithProgressUpToItsSize)
 {
-    const QByteArray body(300000, 'x');
+    const QByteArray body = TestCourseware::file(300000);
     server.answers["/c.lsn"] = {RawHttpServer::ok("application/octet-stream", body)};
     QSignalSpy progress(&downloader, &CoursewareDownloader::progress);
     EXPECT_EQ(fetch(), Outcome::Done);

@@ -8,6 +8,7 @@
 #include "client/campus/frmsubscribe.h"
 #include "client/campus/frmtip.h"
 #include "client/campus/tests/rawhttpserver.h"
+#include "client/campus/tests/testcourseware.h"
 #include "client/session/sessionstate.h"
 #include "common/apppaths.h"
 #include "common/prompter.h"
@@ -134,7 +135,7 @@ protected:
     }
 
     TestHome home;
-    const QByteArray courseware = QByteArray(4096, 'L');
+    const QByteArray courseware = TestCourseware::file(4096, 'L');
     Global::ScriptedPrompter prompter;
     clsRemoteSync remote;
     SessionState session;

@@ -176,6 +176,28 @@ TEST_F(E2eTest, EnterWithCoursewareMissingFetchesItAndEntersTheClass)
     EXPECT_FALSE(student->hasEvent(QStringLiteral("prompt"), kNotDownloaded));
 }
 
+TEST_F(E2eTest, ASecondStartFindsTheBookingAndEntersTheBookedClass)
+{
+    provideDemoCourse(true);
+    ASSERT_TRUE(startSim());
+    // The first start only looks at the booked courses and is closed; its
+    // booking list went out with the cancel verb for the booked course.
+    startStudent(QStringLiteral("demo"), QStringLiteral("demo"));
+    ASSERT_TRUE(student->waitForEvent(QStringLiteral("session"), QStringLiteral("Booking"), 30000))
+        << both().toStdString();
+    ASSERT_TRUE(sim->program().waitFor([](const QJsonObject &line) {
+        return line.value(QStringLiteral("sim")).toString() == QStringLiteral("campus-choose")
+            && line.value(QStringLiteral("verb")).toInt() == 2;
+    })) << both().toStdString();
+    student->process().kill();
+    student->process().waitForFinished(5000);
+    // The second start enters the booked class.
+    startStudent(QStringLiteral("demo"), QStringLiteral("demo"),
+        {QStringLiteral("--enter"), QStringLiteral("12")});
+    EXPECT_TRUE(student->waitForEvent(QStringLiteral("entry"), QStringLiteral("InClass"), 30000))
+        << both().toStdString();
+}
+
 TEST_F(E2eTest, CampusServerDownShowsTheMessageThenTheOptions)
 {
     ASSERT_TRUE(startSim());

@@ -10,8 +10,10 @@
 #include "voice/tests/testspeech.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkDatagram>
 #include <QTemporaryDir>
 #include <QTest>
@@ -37,20 +39,28 @@ const QString ForgedAddress = u"127.0.0.4"_s;
 class ConsoleSim
 {
 public:
-    ConsoleSim(const QString &folder, const QByteArray &configJson)
+    // With `samePortsAs`, the servers listen where that run's did (a
+    // restart).
+    ConsoleSim(const QString &folder, const QByteArray &configJson,
+        const ConsoleSim *samePortsAs = nullptr)
     {
         const QString configPath = folder + u"/sim.json"_s;
         QFile file(configPath);
         if (!file.open(QIODevice::WriteOnly) || file.write(configJson) != configJson.size())
             return;
         file.close();
-        m_run = std::make_unique<ProgramRun>(u"lumo-classroom-sim"_s,
-            QStringList{u"--config"_s, configPath, u"--script-start"_s, u"never"_s});
+        QStringList arguments{u"--config"_s, configPath, u"--script-start"_s, u"never"_s};
+        if (samePortsAs)
+            arguments << u"--web-port"_s << QString::number(samePortsAs->web())
+                      << u"--campus-port"_s << QString::number(samePortsAs->campus())
+                      << u"--classroom-port"_s << QString::number(samePortsAs->classroom());
+        m_run = std::make_unique<ProgramRun>(u"lumo-classroom-sim"_s, arguments);
         m_run->waitFor([this](const QJsonObject &line) {
             if (!line.contains(u"campus"_s))
                 return false;
             m_web = line.value(u"web"_s).toInt();
             m_campus = line.value(u"campus"_s).toInt();
+            m_classroom = line.value(u"classroom"_s).toInt();
             return true;
         });
     }
@@ -58,6 +68,7 @@ public:
     bool ready() const { return m_web > 0 && m_campus > 0; }
     int web() const { return m_web; }
     int campus() const { return m_campus; }
+    int classroom() const { return m_classroom; }
     ProgramRun &program() { return *m_run; }
 
     void command(const QString &line) { m_run->process().write((line + u'\n').toUtf8()); }
@@ -104,6 +115,7 @@ private:
     std::unique_ptr<ProgramRun> m_run;
     int m_web = 0;
     int m_campus = 0;
+    int m_classroom = 0;
 };
 
 // A UDP port free on both students' addresses: the talk port they share.
@@ -230,6 +242,41 @@ protected:
         });
     }
 
+    // What the program shows of its class controls now.
+    static QJsonObject controls(ProgramRun &student)
+    {
+        const qsizetype from = student.lineCount();
+        student.send(u"controls"_s);
+        QJsonObject seen;
+        student.waitFrom(
+            from,
+            [&](const QJsonObject &l) {
+                if (l.value(u"event"_s).toString() != u"controls"_s)
+                    return false;
+                seen = l;
+                return true;
+            },
+            5000);
+        return seen;
+    }
+
+    // Nothing of the class is left, and nothing of it can be used.
+    static void expectNoClass(const QJsonObject &seen)
+    {
+        ASSERT_FALSE(seen.isEmpty());
+        EXPECT_EQ(seen.value(u"users"_s).toInt(), 0);
+        EXPECT_EQ(seen.value(u"recipient"_s).toInt(), 0);
+        EXPECT_FALSE(seen.value(u"speaking"_s).toBool());
+        EXPECT_FALSE(seen.value(u"listening"_s).toBool());
+        EXPECT_FALSE(seen.value(u"inPrivateTalk"_s).toBool());
+        for (const char *control : {"sendBox", "send", "sendNotes", "raiseHand", "microphone"})
+            EXPECT_FALSE(seen.value(QLatin1String(control)).toObject().value(u"enabled"_s).toBool())
+                << control;
+        EXPECT_EQ(seen.value(u"raiseHand"_s).toObject().value(u"tooltip"_s).toString(),
+            u"进入教室后才能使用"_s);
+        EXPECT_TRUE(seen.value(u"caption"_s).toString().startsWith(u"LumoStudent"_s));
+    }
+
     QTemporaryDir dir;
     quint16 talkPort = 0;
     QList<qint16> speech;
@@ -329,4 +376,114 @@ TEST_F(VoiceE2e, APrivateTalkGoesPeerToPeerAndForgedCommandsMoveNothing)
             && l.value(u"result"_s).toString() == u"refused"_s
             && l.value(u"reason"_s).toString().contains(u"disabled"_s);
     })) << transcript(*ann).toStdString();
+}
+
+TEST_F(VoiceE2e, DisconnectWhileHoldingTheFloorStopsTheVoiceAndEmptiesTheClass)
+{
+    auto ann = enter(u"ann"_s, AnnAddress, Ann, u"speech.wav"_s);
+    auto bob = enter(u"bob"_s, BobAddress, Bob, u"silence.wav"_s);
+    ASSERT_FALSE(HasFailure());
+
+    ASSERT_TRUE(command(*ann, u"mic"_s)) << transcript(*ann).toStdString();
+    ASSERT_TRUE(sim->waitFor(u"floor-request"_s, Ann, 10000));
+    sim->command(u"grant %1"_s.arg(Ann));
+    ASSERT_TRUE(ann->waitForEvent(u"stage"_s, u"正在讲话"_s, 10000))
+        << transcript(*ann).toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim->relayReceived(Ann) > 20; }, 10000));
+
+    const int classSize = controls(*bob).value(u"users"_s).toInt();
+    // The DisConnect button, clicked with the mouse, while the floor is held.
+    ASSERT_TRUE(command(*ann, u"disconnect"_s)) << transcript(*ann).toStdString();
+    ASSERT_TRUE(ann->waitForEvent(u"session"_s, u"Offline"_s, 5000));
+    QTest::qWait(300);
+    const qint64 atDisconnect = sim->relayReceived(Ann);
+    QTest::qWait(1500);
+    EXPECT_EQ(sim->relayReceived(Ann), atDisconnect);
+    expectNoClass(controls(*ann));
+    // Nothing comes back by itself after a Disconnect.
+    QTest::qWait(1500);
+    EXPECT_FALSE(ann->hasEvent(u"session"_s, u"Returning"_s));
+    // The others see her leave.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return controls(*bob).value(u"users"_s).toInt() == classSize - 1; }, 5000))
+        << transcript(*bob).toStdString();
+}
+
+TEST_F(VoiceE2e, DisconnectDuringAPrivateTalkTellsThePartnerAndStopsTheEngine)
+{
+    auto ann = enter(u"ann"_s, AnnAddress, Ann, u"speech.wav"_s);
+    auto bob = enter(u"bob"_s, BobAddress, Bob, u"silence.wav"_s);
+    ASSERT_FALSE(HasFailure());
+
+    ASSERT_TRUE(command(*ann, u"talk %1"_s.arg(Bob)));
+    const QString port = QString::number(talkPort);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return sim->hasNote(Ann, Bob, u"[回应我的地址]"_s + AnnAddress + u"]"_s + port); },
+        10000))
+        << transcript(*ann).toStdString();
+    const QJsonObject talking = controls(*ann);
+    EXPECT_TRUE(talking.value(u"speaking"_s).toBool());
+    EXPECT_TRUE(talking.value(u"inPrivateTalk"_s).toBool());
+
+    ASSERT_TRUE(command(*ann, u"disconnect"_s)) << transcript(*ann).toStdString();
+    // The partner hears of the end before the connection closes.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim->hasNote(Ann, Bob, u"[结束密谈]"_s); }, 5000));
+    ASSERT_TRUE(ann->waitForEvent(u"session"_s, u"Offline"_s, 5000));
+    expectNoClass(controls(*ann));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return !controls(*bob).value(u"inPrivateTalk"_s).toBool(); }, 5000));
+}
+
+TEST_F(VoiceE2e, TheClassComesBackByItselfWhenTheServersRestart)
+{
+    auto ann = enter(u"ann"_s, AnnAddress, Ann, u"speech.wav"_s);
+    ASSERT_FALSE(HasFailure());
+    ASSERT_TRUE(command(*ann, u"mic"_s)) << transcript(*ann).toStdString();
+    ASSERT_TRUE(sim->waitFor(u"floor-request"_s, Ann, 10000));
+    sim->command(u"grant %1"_s.arg(Ann));
+    ASSERT_TRUE(ann->waitForEvent(u"stage"_s, u"正在讲话"_s, 10000));
+
+    // The servers go away for three seconds and come back on their ports.
+    const qsizetype before = ann->lineCount();
+    ConsoleSim *old = sim.get();
+    old->program().process().kill();
+    old->program().process().waitForFinished(5000);
+    ASSERT_TRUE(ann->waitFrom(before, [](const QJsonObject &l) {
+        return l.value(u"event"_s).toString() == u"session"_s
+            && l.value(u"stage"_s).toString() == u"Returning"_s;
+    }));
+    expectNoClass(controls(*ann));
+    QTest::qWait(3000);
+    auto restarted = std::make_unique<ConsoleSim>(
+        dir.path(), SimRun::DemoConfig(dir.filePath(u"courses"_s)), old);
+    ASSERT_TRUE(restarted->ready()) << restarted->program().transcript().toStdString();
+    ASSERT_EQ(restarted->campus(), old->campus());
+    sim = std::move(restarted);
+    QElapsedTimer back;
+    back.start();
+
+    // Back without a key pressed, within seconds, and told so.
+    ASSERT_TRUE(ann->waitFrom(
+        before,
+        [](const QJsonObject &l) { return l.value(u"event"_s).toString() == u"returned"_s; },
+        20000))
+        << transcript(*ann).toStdString();
+    std::cout << "back in class " << back.elapsed() << " ms after the servers returned\n";
+    ASSERT_TRUE(sim->waitFor(u"ready"_s, Ann, 10000));
+    const qsizetype notesFrom = ann->lineCount();
+    ann->send(u"notes"_s);
+    QString notes;
+    ann->waitFrom(notesFrom, [&](const QJsonObject &l) {
+        notes = l.value(u"text"_s).toString();
+        return l.value(u"event"_s).toString() == u"notes"_s;
+    });
+    EXPECT_TRUE(notes.contains(u"[连接中断，正在重新连接…]"_s)) << notes.toStdString();
+    EXPECT_TRUE(notes.contains(u"[已重新连接"_s)) << notes.toStdString();
+    // The microphone stays closed until the student asks again.
+    const QJsonObject seen = controls(*ann);
+    EXPECT_FALSE(seen.value(u"speaking"_s).toBool());
+    EXPECT_TRUE(seen.value(u"listening"_s).toBool());
+    EXPECT_TRUE(seen.value(u"microphone"_s).toObject().value(u"enabled"_s).toBool());
+    QTest::qWait(500);
+    EXPECT_EQ(sim->relayReceived(Ann), 0);
 }

@@ -89,7 +89,8 @@ bool RecordReader::readInt32(qint32 &value)
 void RecordReader::problem(const QString &description, int line)
 {
     m_result.problems.append(description);
-    LogCoursewareError(description, line);
+    if (m_options.logProblems)
+        LogCoursewareError(description, line);
 }
 
 void RecordReader::stopTruncated(const QString &what, int line)
@@ -355,6 +356,40 @@ ReadResult ReadCoursewareFile(const QString &path, const ReadOptions &options)
         return result;
     }
     return ReadCourseware(file, options);
+}
+
+QString CoursewareFault(QIODevice &in)
+{
+    // Every record is kept in the result: a file of millions of tiny
+    // records would cost gigabytes before its end, so the check stops
+    // far above any real course.
+    constexpr int RecordLimit = 100000;
+    std::atomic_bool tooMany = false;
+    int records = 0;
+    ReadOptions options;
+    options.logProblems = false;
+    options.expandThreads = 1;
+    options.cancel = &tooMany;
+    options.progress = [&](qint64, qint64) {
+        if (++records > RecordLimit)
+            tooMany = true;
+    };
+    const ReadResult result = ReadCourseware(in, options);
+    if (result.cancelled)
+        return u"the course tree has more than %1 records"_s.arg(RecordLimit);
+    switch (result.status) {
+    case ReadStatus::OpenFailed: return u"the file cannot be read"_s;
+    case ReadStatus::NotCourseware: return u"not a courseware file"_s;
+    case ReadStatus::UnsupportedVersion:
+        return u"courseware format %1 is newer than this program reads"_s.arg(result.version);
+    case ReadStatus::Ok: break;
+    }
+    if (!result.complete)
+        return result.problems.isEmpty() ? u"the courseware file is incomplete"_s
+                                         : result.problems.last();
+    if (result.records.isEmpty() || result.records.first().key != RootKey)
+        return u"the courseware file holds no course tree"_s;
+    return {};
 }
 
 } // namespace Courseware

@@ -34,6 +34,9 @@ struct ReadOptions {
     std::function<void(qint64 position, qint64 total)> progress;
     // Checked between records; a set flag ends the reading early.
     const std::atomic_bool *cancel = nullptr;
+    // False keeps the problems out of the error log (they are still listed
+    // in the result): for callers that report a refused file themselves.
+    bool logProblems = true;
 };
 
 enum class ReadStatus {
@@ -69,5 +72,12 @@ struct ReadResult {
 LUMOCOURSEWARE_EXPORT ReadResult ReadCourseware(QIODevice &in, const ReadOptions &options = {});
 LUMOCOURSEWARE_EXPORT ReadResult ReadCoursewareFile(
     const QString &path, const ReadOptions &options = {});
+
+// Why the file on `in` (random access, at its start) is no courseware this
+// reader can load whole: not courseware, a newer format, a header or record
+// cut short, no root folder. Empty when sound. Only the structure is read:
+// entry data is skipped, nothing is expanded or logged, so a large file
+// costs a pass of seeks and no memory.
+LUMOCOURSEWARE_EXPORT QString CoursewareFault(QIODevice &in);
 
 } // namespace Courseware
