@@ -163,3 +163,70 @@ QByteArray SimRun::DemoConfig(
         change(root);
     return QJsonDocument(root).toJson();
 }
+
+ConsoleSim::ConsoleSim(
+    const QString &folder, const QByteArray &configJson, const ConsoleSim *samePortsAs)
+{
+    const QString configPath = folder + QStringLiteral("/sim.json");
+    QFile file(configPath);
+    if (!file.open(QIODevice::WriteOnly) || file.write(configJson) != configJson.size())
+        return;
+    file.close();
+    QStringList arguments{QStringLiteral("--config"), configPath, QStringLiteral("--script-start"),
+        QStringLiteral("never")};
+    if (samePortsAs)
+        arguments << QStringLiteral("--web-port") << QString::number(samePortsAs->web())
+                  << QStringLiteral("--campus-port") << QString::number(samePortsAs->campus())
+                  << QStringLiteral("--classroom-port")
+                  << QString::number(samePortsAs->classroom());
+    m_run = std::make_unique<ProgramRun>(QStringLiteral("lumo-classroom-sim"), arguments);
+    m_run->waitFor([this](const QJsonObject &line) {
+        if (!line.contains(QStringLiteral("campus")))
+            return false;
+        m_web = line.value(QStringLiteral("web")).toInt();
+        m_campus = line.value(QStringLiteral("campus")).toInt();
+        m_classroom = line.value(QStringLiteral("classroom")).toInt();
+        return true;
+    });
+}
+
+void ConsoleSim::command(const QString &line)
+{
+    m_run->process().write((line + QLatin1Char('\n')).toUtf8());
+}
+
+bool ConsoleSim::waitFor(const QString &what, qint32 id, int timeoutMs)
+{
+    return m_run->waitFor(
+        [&](const QJsonObject &l) {
+            return l.value(QStringLiteral("sim")).toString() == what
+                && (id == 0 || l.value(QStringLiteral("UserID")).toInt() == id);
+        },
+        timeoutMs);
+}
+
+bool ConsoleSim::hasNote(qint32 from, qint32 to, const QString &text) const
+{
+    for (const QJsonObject &l : m_run->lines())
+        if (l.value(QStringLiteral("sim")).toString() == QStringLiteral("note")
+            && l.value(QStringLiteral("FromID")).toInt() == from
+            && l.value(QStringLiteral("ToID")).toInt() == to
+            && l.value(QStringLiteral("Message")).toString().contains(text))
+            return true;
+    return false;
+}
+
+qint64 ConsoleSim::relayReceived(qint32 id)
+{
+    const qsizetype before = m_run->lineCount();
+    command(QStringLiteral("relay"));
+    qint64 count = -1;
+    m_run->waitFrom(before, [&](const QJsonObject &l) {
+        if (l.value(QStringLiteral("sim")).toString() != QStringLiteral("relay"))
+            return false;
+        count
+            = l.value(QStringLiteral("received")).toObject().value(QString::number(id)).toInteger();
+        return true;
+    });
+    return count;
+}
