@@ -48,10 +48,6 @@
       <translation>Note</translation>
     </message>
     <message>
-      <source>&amp;Send</source>
-      <translation>&amp;Send</translation>
-    </message>
-    <message>
       <source>发送</source>
       <translation>Send</translation>
     </message>
@@ -70,6 +66,10 @@
     <message>
       <source>%1说：%2</source>
       <translation>%1: %2</translation>
+    </message>
+    <message>
+      <source>发送（Ctrl+回车）</source>
+      <translation>Send (Ctrl+Enter)</translation>
     </message>
   </context>
 </TS>

@@ -19,6 +19,14 @@
         <source>老师的问题</source>
         <translation>Teacher's question</translation>
     </message>
+    <message>
+        <source>回答老师的问题</source>
+        <translation>Answers the teacher&apos;s question</translation>
+    </message>
+    <message>
+        <source>老师的问题：%1</source>
+        <translation>The teacher&apos;s question: %1</translation>
+    </message>
 </context>
 <context>
     <name>ClassLive::ClassEntry</name>

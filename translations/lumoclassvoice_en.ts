@@ -38,5 +38,33 @@
         <source>对方已经在和别人语音密谈，你不能和他语音密谈</source>
         <translation>This classmate is already in a private voice talk with someone else; you cannot talk with them now.</translation>
     </message>
+    <message>
+        <source>%1没有回答你的语音密谈请求</source>
+        <translation>%1 did not answer your request for a private voice talk</translation>
+    </message>
+    <message>
+        <source>%1离开了课堂，语音密谈结束</source>
+        <translation>%1 left the class; the private voice talk is over</translation>
+    </message>
+    <message>
+        <source>%1离开了课堂，语音密谈请求已取消</source>
+        <translation>%1 left the class; your request for a private voice talk is withdrawn</translation>
+    </message>
+    <message>
+        <source>%1结束了语音密谈</source>
+        <translation>%1 ended the private voice talk</translation>
+    </message>
+    <message>
+        <source>已请求和%1语音密谈，正在等待对方回答……</source>
+        <translation>Asked %1 for a private voice talk; waiting for the answer…</translation>
+    </message>
+    <message>
+        <source>正在和%1语音密谈</source>
+        <translation>In a private voice talk with %1</translation>
+    </message>
+    <message>
+        <source>语音密谈已结束</source>
+        <translation>The private voice talk is over</translation>
+    </message>
 </context>
 </TS>

@@ -1,13 +1,12 @@
 #include "client/shell/frmnotes.h"
 
 #include "controls/notesmanage/notesmanage.h"
-#include "protocol/clsremotesync.h"
 
 #include <QCloseEvent>
+#include <QLineEdit>
 
-FrmNotes::FrmNotes(clsRemoteSync &remote, std::function<bool()> isClosing, QWidget *parent)
+FrmNotes::FrmNotes(std::function<bool()> isClosing, QWidget *parent)
     : QWidget(parent, Qt::Window)
-    , m_remote(remote)
     , m_isClosing(std::move(isClosing))
 {
     setObjectName(QStringLiteral("FrmNotes"));
@@ -15,16 +14,24 @@ FrmNotes::FrmNotes(clsRemoteSync &remote, std::function<bool()> isClosing, QWidg
     resize(360, 300);
     m_notes = new NotesManage(this);
     m_notes->setGeometry(rect());
-    connect(m_notes, &NotesManage::SentNoteMessage, this,
-        [this](qint32 FromID, qint32 ToID, const QString &Message) {
-            AddNotes(FromID, ToID, Message);
-            m_remote.SendNoteMessage(FromID, ToID, Message);
-        });
 }
+
+FrmNotes::FrmNotes(clsRemoteSync &, std::function<bool()> isClosing, QWidget *parent)
+    : FrmNotes(std::move(isClosing), parent)
+{ }
 
 void FrmNotes::AddNotes(qint32 FromID, qint32 ToID, const QString &Message)
 {
     m_notes->AddNoteMessage(FromID, ToID, Message);
+}
+
+void FrmNotes::open()
+{
+    showNormal();
+    raise();
+    activateWindow();
+    if (auto *box = m_notes->findChild<QLineEdit *>(QStringLiteral("txtSend")))
+        box->setFocus();
 }
 
 void FrmNotes::closeEvent(QCloseEvent *event)

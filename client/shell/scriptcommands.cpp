@@ -1,5 +1,6 @@
 #include "client/shell/scriptcommands.h"
 
+#include "client/classroom/live/answerbar.h"
 #include "client/shell/form1.h"
 #include "client/shell/runreporter.h"
 #include "common/linereader.h"
@@ -10,54 +11,87 @@
 #include "client/classroom/frmvizerazav.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
-#include <QTest>
 #include <QToolBar>
+#include <QWindow>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// A person's click: pressed and released with the mouse where the widget
-// lies in its window, so whatever lies on top of it there gets the click.
-QString mouseClick(QWidget *widget, const QString &name)
+QString nameOf(const QWidget *widget)
 {
     if (!widget)
-        return name + u" is missing"_s;
-    QWidget *window = widget->window();
-    if (!widget->isEnabled() || !widget->isVisibleTo(window) || !window->windowHandle())
-        return name + u" cannot be pressed now"_s;
-    // A dialog that blocks the window takes the click, as it would a
-    // person's.
-    if (const QWidget *modal = QApplication::activeModalWidget(); modal && modal != window)
-        return name + u" is behind the dialog \""_s + modal->windowTitle() + u"\""_s;
-    const QPoint at = widget->mapTo(window, widget->rect().center());
-    QWidget *top = window->childAt(at);
-    if (top != widget && !widget->isAncestorOf(top))
-        return name + u" is covered by "_s
-            + (top ? QString::fromLatin1(top->metaObject()->className()) : u"nothing"_s);
-    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, at);
-    return {};
+        return u"nothing"_s;
+    return widget->objectName().isEmpty() ? QString::fromLatin1(widget->metaObject()->className())
+                                          : widget->objectName();
 }
 
-// A button that a person could press now.
-QString click(QAbstractButton *button, const QString &name)
+// Where a person's pointer would be to press `widget` at `local`: its
+// top-level window and the point in it; null when the window is not shown.
+QWindow *windowPoint(const QWidget *widget, QPoint local, QPoint &at)
+{
+    const QWidget *top = widget->window();
+    at = widget->mapTo(top, local);
+    return top->isVisible() ? top->windowHandle() : nullptr;
+}
+
+// One pointer event handed to a window as the windowing system hands it:
+// the window finds the widget under the point (or the open popup) itself.
+// Synchronous, no event loop of its own.
+void pointer(QWindow *window, QEvent::Type type, Qt::MouseButton button, QPoint at)
+{
+    const Qt::MouseButtons held
+        = type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::NoButton;
+    QMouseEvent event(type, at, window->mapToGlobal(QPointF(at)), button, held, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &event);
+}
+
+void click(QWindow *window, Qt::MouseButton button, QPoint at)
+{
+    pointer(window, QEvent::MouseButtonPress, button, at);
+    pointer(window, QEvent::MouseButtonRelease, button, at);
+}
+
+} // namespace
+
+QString ScriptCommands::clickAt(QAbstractButton *button, const QString &name)
 {
     if (!button)
         return name + u" is missing"_s;
     if (!button->isEnabled() || !button->isVisibleTo(button->window()))
         return name + u" cannot be pressed now"_s;
-    button->click();
+    QPoint at;
+    QWindow *window = windowPoint(button, button->rect().center(), at);
+    if (!window)
+        return name + u" is in no window shown"_s;
+    // A dialog that blocks the window takes the click, as it would a
+    // person's (an event handed to the window directly would pass it by).
+    if (const QWidget *modal = QApplication::activeModalWidget();
+        modal && modal != button->window())
+        return name + u" is behind the dialog \""_s + modal->windowTitle() + u"\""_s;
+    const QWidget *under = button->window()->childAt(at);
+    bool clicked = false;
+    const QMetaObject::Connection watch
+        = connect(button, &QAbstractButton::clicked, button, [&clicked] { clicked = true; });
+    // Through the window, as the pointer would: whatever lies on top at
+    // that point receives the press.
+    click(window, Qt::LeftButton, at);
+    disconnect(watch);
+    if (!clicked)
+        return name + u" did not take the click; under the pointer: "_s + nameOf(under);
     return {};
 }
-
-} // namespace
 
 ScriptCommands::ScriptCommands(Form1 &form, RunReporter &reporter, QObject *parent)
     : QObject(parent)
@@ -98,7 +132,7 @@ void ScriptCommands::handleLine(const QString &text)
     } else if (verb == u"say"_s && !rest.isEmpty()) {
         say(rest);
     } else if (verb == u"mic"_s || verb == u"hand"_s || verb == u"talk"_s || verb == u"endtalk"_s
-        || verb == u"disconnect"_s) {
+        || verb == u"answer"_s || verb == u"disconnect"_s) {
         const QString refused = press(verb, rest);
         QJsonObject fields{
             {u"command"_s, line}, {u"result"_s, refused.isEmpty() ? u"done"_s : u"refused"_s}};
@@ -159,39 +193,152 @@ void ScriptCommands::say(const QString &words)
         return;
     }
     notes->SetSendText(text);
-    send->click();
+    const QString refused = clickAt(send, u"the send button"_s);
+    if (!refused.isEmpty())
+        m_reporter.event(
+            u"command-error"_s, {{u"command"_s, u"say "_s + words}, {u"reason"_s, refused}});
 }
 
 QString ScriptCommands::press(const QString &verb, const QString &argument)
 {
     UserList *users = m_form.ListViewUserList();
     if (verb == u"mic"_s && argument.isEmpty())
-        return click(m_form.volumeControl() ? m_form.volumeControl()->cmdSpeaker() : nullptr,
+        return clickAt(m_form.volumeControl() ? m_form.volumeControl()->cmdSpeaker() : nullptr,
             u"the microphone button"_s);
     if (verb == u"hand"_s && argument.isEmpty())
-        return click(m_form.cmdRaiseHand(), u"the raise-hand button"_s);
+        return clickAt(m_form.cmdRaiseHand(), u"the raise-hand button"_s);
+    if (verb == u"answer"_s)
+        return answer(argument);
     if (verb == u"talk"_s) {
         bool ok = false;
         const qint32 id = argument.toInt(&ok);
-        const utUser user = users ? users->GetUserByID(id) : utUser{};
-        if (!ok || id <= 0 || user.UserID != id)
+        if (!ok || id <= 0 || !users || users->GetUserByID(id).UserID != id)
             return argument + u" is nobody in the user list"_s;
-        Q_EMIT users->OnSendUserVoice(user.UserID, user.UserNick);
-        return {};
+        return pickUserMenuEntry(id, "语音密谈 (&C)");
     }
-    if (verb == u"endtalk"_s && argument.isEmpty()) {
+    if (verb == u"endtalk"_s) {
         if (!users)
             return u"the user list is missing"_s;
-        Q_EMIT users->OnEndUserVoice(0, {});
-        return {};
+        qint32 id = 0;
+        if (!argument.isEmpty()) {
+            bool ok = false;
+            id = argument.toInt(&ok);
+            if (!ok || id <= 0 || users->GetUserByID(id).UserID != id)
+                return argument + u" is nobody in the user list"_s;
+        } else {
+            // The partner's row shows the talk; any classmate's row offers
+            // the entry when the partner's is not to be found.
+            qint32 classmate = 0;
+            for (qint32 i = 1; i <= users->Count() && id == 0; ++i) {
+                const qint32 other = users->GetUserIDByIndex(i);
+                if (other == users->myID())
+                    continue;
+                if (users->CheckUserFreeStatus(other))
+                    id = other;
+                else if (classmate == 0)
+                    classmate = other;
+            }
+            if (id == 0)
+                id = classmate;
+            if (id == 0)
+                return u"nobody else is in the user list"_s;
+        }
+        return pickUserMenuEntry(id, "结束语音密谈");
     }
     if (verb == u"disconnect"_s && argument.isEmpty()) {
         auto *toolbar = m_form.findChild<QToolBar *>(u"Toolbar1"_s);
         auto *action = m_form.findChild<QAction *>(u"DisConnect"_s);
-        QWidget *button = toolbar && action ? toolbar->widgetForAction(action) : nullptr;
-        return mouseClick(button, u"the DisConnect button"_s);
+        auto *button = qobject_cast<QAbstractButton *>(
+            toolbar && action ? toolbar->widgetForAction(action) : nullptr);
+        return clickAt(button, u"the DisConnect button"_s);
     }
     return u"unknown command"_s;
+}
+
+QString ScriptCommands::answer(const QString &which)
+{
+    auto *bar = m_form.findChild<ClassLive::AnswerBar *>();
+    if (!bar || !bar->isVisible())
+        return u"no question is open"_s;
+    QAbstractButton *button = nullptr;
+    if (which == u"yes"_s)
+        button = bar->yesButton();
+    else if (which == u"no"_s)
+        button = bar->noButton();
+    else if (which == u"ok"_s)
+        button = bar->okButton();
+    else
+        return u"answer yes, no or ok"_s;
+    if (!button->isVisibleTo(bar))
+        return u"the question offers no "_s + which;
+    return clickAt(button, u"the answer button "_s + which);
+}
+
+QString ScriptCommands::pickUserMenuEntry(qint32 UserID, const char *caption)
+{
+    UserList *users = m_form.ListViewUserList();
+    QAbstractItemView *view = nullptr;
+    for (QAbstractItemView *candidate : users->findChildren<QAbstractItemView *>()) {
+        if (candidate->model() && candidate->isVisibleTo(users))
+            view = candidate;
+    }
+    if (!view)
+        return u"the user list shows no rows"_s;
+    qint32 position = 0;
+    for (qint32 i = 1; i <= users->Count() && position == 0; ++i) {
+        if (users->GetUserIDByIndex(i) == UserID)
+            position = i;
+    }
+    const QModelIndex row = view->model()->index(position - 1, 0);
+    if (!row.isValid())
+        return QString::number(UserID) + u" has no row shown yet"_s;
+    view->scrollTo(row);
+    QPoint at;
+    QWindow *window = windowPoint(view->viewport(), view->visualRect(row).center(), at);
+    if (!window)
+        return u"the user list is in no window shown"_s;
+    if (const QWidget *modal = QApplication::activeModalWidget(); modal && modal != users->window())
+        return u"the user list is behind the dialog \""_s + modal->windowTitle() + u"\""_s;
+    click(window, Qt::RightButton, at);
+    QMenu *menu = nullptr;
+    for (QMenu *candidate : users->findChildren<QMenu *>()) {
+        if (candidate->isVisible())
+            menu = candidate;
+    }
+    if (!menu)
+        return u"no menu opened on the row of "_s + QString::number(UserID);
+    // The list's own caption, as its translation shows it.
+    const QString source = QString::fromUtf8(caption);
+    const QString shown = QCoreApplication::translate("UserList", caption);
+    QAction *entry = nullptr;
+    for (QAction *action : menu->actions()) {
+        if (action->text() == shown || action->text() == source)
+            entry = action;
+    }
+    QString refused;
+    if (!entry) {
+        refused = u"the menu has no entry "_s + shown;
+    } else if (!entry->isEnabled()) {
+        refused = u"the menu entry "_s + shown + u" is disabled"_s;
+    } else {
+        bool triggered = false;
+        const QMetaObject::Connection watch
+            = connect(entry, &QAction::triggered, this, [&triggered] { triggered = true; });
+        const QPoint point = menu->actionGeometry(entry).center();
+        // The pointer travels to the entry first, in steps: a menu takes no
+        // release from a pointer that has not moved since it opened.
+        const QPoint start = menu->rect().topLeft();
+        for (int step = 1; step <= 8; ++step)
+            pointer(menu->windowHandle(), QEvent::MouseMove, Qt::NoButton,
+                start + (point - start) * step / 8);
+        click(menu->windowHandle(), Qt::LeftButton, point);
+        disconnect(watch);
+        if (!triggered)
+            refused = u"the menu entry "_s + shown + u" did not take the click"_s;
+    }
+    if (menu->isVisible())
+        menu->close();
+    return refused;
 }
 
 void ScriptCommands::controls()

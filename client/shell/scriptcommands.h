@@ -3,6 +3,7 @@
 #include <QObject>
 
 class Form1;
+class QAbstractButton;
 class RunReporter;
 
 // Commands of a scripted run, one a line on a file descriptor (standard
@@ -13,16 +14,20 @@ class RunReporter;
 //   notes              the note history ("notes" event)
 //   users              the IDs in the user list ("users" event)
 //   say [to=ID] WORDS  a note typed into the notes panel and sent with its
-//                      send command, to everybody or to one person
+//                      send button, to everybody or to one person
 // and, as a student's hands, each answered by a "command" event (done, or
 // refused with the reason):
 //   mic                the volume control's microphone button
 //   hand               the raise-hand button
+//   answer yes|no|ok   the answer bar's button
 //   talk ID            the user list's "private talk" entry on user ID
-//   endtalk            the user list's "end private talk" entry
-//   disconnect         the toolbar's DisConnect button, clicked with the
-//                      mouse where it lies in the window
-// and, to read what the student sees of the class:
+//   endtalk [ID]       the user list's "end private talk" entry, on user ID
+//                      or else on the row of the student's talk partner
+//   disconnect         the toolbar's DisConnect button
+// Buttons are pressed with the mouse at their place in their window, so a
+// widget lying over one takes the click as it would from a person; menu
+// entries are chosen in the menu that a right-click on the row opens.
+// And, to read what the student sees of the class:
 //   controls           whether each class control can be used, and its
 //                      tooltip; the roster's size; whether the engine
 //                      speaks or listens ("controls" event)
@@ -38,11 +43,20 @@ public:
     void listen(int fd);
     void handleLine(const QString &line);
 
+    // A left click at the middle of `button`, delivered to its window at
+    // that point; the reason when it could not be pressed or something
+    // else took the click.
+    static QString clickAt(QAbstractButton *button, const QString &name);
+
 private:
     void picture(const QString &name);
     void say(const QString &words);
     // A button pressed or a menu entry picked; the reason when refused.
     QString press(const QString &verb, const QString &argument);
+    QString answer(const QString &which);
+    // Right-clicks the row of `UserID` in the user list and picks the entry
+    // `caption` of the menu that opens.
+    QString pickUserMenuEntry(qint32 UserID, const char *caption);
     void controls();
 
     Form1 &m_form;

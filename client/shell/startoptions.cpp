@@ -49,8 +49,13 @@ QString StartOptionsHelp()
                    "  --commands           reads commands from standard input, one a line:\n"
                    "                       picture NAME, notes, users, say [to=ID] WORDS,\n"
                    "                       mic (the microphone button), hand (the raise-hand\n"
-                   "                       button), talk ID (asks ID for a private talk),\n"
-                   "                       endtalk (ends the private talk)\n"
+                   "                       button), answer yes|no|ok (the answer bar),\n"
+                   "                       disconnect (the toolbar's DisConnect button),\n"
+                   "                       talk ID (asks ID for a private talk), endtalk [ID]\n"
+                   "                       (ends the private talk), controls (which class\n"
+                   "                       controls can be used); buttons are clicked with\n"
+                   "                       the mouse at their place, menu entries chosen in\n"
+                   "                       the user list's right-click menu\n"
                    "  --help               shows this text\n");
 }
 

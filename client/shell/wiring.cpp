@@ -38,9 +38,11 @@
 #include "client/classroom/live/classlivestate.h"
 #include "client/classroom/live/desktopports.h"
 #include "client/classroom/live/liveclass.h"
+#include "client/shell/frmnotes.h"
 #include "client/shell/shellpictures.h"
 #include "client/shell/statuspanels.h"
 #include "common/apppaths.h"
+#include "controls/notesmanage/notesmanage.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -199,13 +201,18 @@ WiredUnits WireUnits(Form1 &form, const StartOptions &options)
                 redownload->cmdDownload_Click();
             });
 
-        // The answer bar lies along the bottom of the whiteboard, shown only
-        // while a question is open.
+        // The answer bar lies along the bottom of the whiteboard, above the
+        // presentation and the drawing layer, shown only while a question
+        // is open.
         QWidget *board = form.WhiteBoard();
         auto *answers = new ClassLive::AnswerBar(board->parentWidget());
-        const QRect area = board->geometry();
-        answers->setGeometry(area.left(), area.bottom() - 31, area.width(), 32);
-        answers->raise();
+        answers->attachTo(board);
+        // 发消息 opens the detached notes window; its panel shows the main
+        // panel's recipients and its notes go out through the notes unit.
+        FrmNotes *notesWindow = form.frmNotes();
+        notesWindow->notesManage()->follow(form.notesManage());
+        notesWindow->notesManage()->setPrompter(&prompter);
+        QObject::connect(form.cmdSendNotes(), &QPushButton::clicked, notesWindow, &FrmNotes::open);
 
         auto *live = new ClassLive::LiveClass(
             {remote, session, ports->state, prompter, *window, *form.ListViewUserList(),
@@ -216,7 +223,7 @@ WiredUnits WireUnits(Form1 &form, const StartOptions &options)
                 [&session, catalogue] {
                     return catalogue.coursewareFolder() + session.CurrentCoursewareFile;
                 },
-                nullptr, form.cmdSendMail()},
+                notesWindow->notesManage(), form.cmdSendMail()},
             owner);
         // A play completes a text or arrow still armed with a click at the
         // board's (100, 100), through the window's whiteboard input.
@@ -251,7 +258,9 @@ WiredUnits WireUnits(Form1 &form, const StartOptions &options)
             {remote, live->gate(), *form.ListViewUserList(), prompter, ports->voice,
                 [&session] { return session.Options.gChatPort; },
                 [relays] { return relays->LocalListenPort(); },
-                [relays] { return relays->LocalSpeakPort(); }},
+                [relays] { return relays->LocalSpeakPort(); },
+                // Panel 3 (beside the level bar) says how a talk stands.
+                [&form](const QString &text) { form.StatusBar()->setPanelText(3, text); }},
             owner);
         auto *floor = new ClassroomVoice::FloorUnit(
             {remote, live->gate(), session, *floorWindow, *form.ListViewUserList(),
@@ -265,9 +274,6 @@ WiredUnits WireUnits(Form1 &form, const StartOptions &options)
         // at once, after the roster has given the microphone back.
         QObject::connect(&live->roster(), &ClassLive::RosterBinder::ownVoiceWithdrawn, floor,
             &ClassroomVoice::FloorUnit::ownVoiceWithdrawn);
-        // The user list offers to end a talk only while one is on.
-        QObject::connect(talk, &ClassroomVoice::PrivateTalk::talkChanged, form.ListViewUserList(),
-            [&form](qint32 partner) { form.ListViewUserList()->setbInPrivateTalk(partner != 0); });
         units.talk = talk;
         units.floor = floor;
     }

@@ -9,8 +9,10 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 
 using namespace Qt::StringLiterals;
 
@@ -39,7 +41,8 @@ public:
     Global::Prompter &prompter() { return prompts.get(); }
     QString nameOf(qint32 id) const
     {
-        return id == myID ? NotesManage::tr("你") : recipients.GetUserByID(id);
+        const NotesManagePrivate &from = source();
+        return id == from.myID ? NotesManage::tr("你") : from.recipients.GetUserByID(id);
     }
     void appendToHistory(const QString &text);
     void trimHistory();
@@ -49,8 +52,11 @@ public:
         const int item = cmbList->currentIndex();
         // Item p of the list is position p of the store, so the choice is
         // exact even where two people share a nick.
-        return item <= 0 ? 0 : recipients.GetUserID(item);
+        return item <= 0 ? 0 : source().recipients.GetUserID(item);
     }
+    // Where the recipients, the local user and the permission come from:
+    // the leader this panel follows, else its own.
+    const NotesManagePrivate &source() const { return leader ? *leader->d : *this; }
     bool handleEnter();
     void sendCommand();
     void layOut();
@@ -66,6 +72,8 @@ public:
     qint32 minHeight = 2115;
     qint32 minWidth = 3630;
     bool sendEnabled = false;
+    QPointer<NotesManage> leader;
+    QList<QPointer<NotesManage>> followers;
     Global::PrompterSlot prompts;
 };
 
@@ -124,6 +132,7 @@ void NotesManagePrivate::showSendState()
 {
     // Locked, the box looks it and says why; the Enter path still empties
     // it, so the box takes no typing either way.
+    const bool sendEnabled = source().sendEnabled;
     txtSend->setReadOnly(!sendEnabled);
     txtSend->setEnabled(sendEnabled);
     cmdSend->setEnabled(sendEnabled);
@@ -135,7 +144,7 @@ void NotesManagePrivate::showSendState()
 bool NotesManagePrivate::handleEnter()
 {
     const QString text = txtSend->text();
-    if (text.toLower() != u"/clear"_s && sendEnabled) {
+    if (text.toLower() != u"/clear"_s && source().sendEnabled) {
         const QString trimmed = text.trimmed();
         if (trimmed.size() > NotesManage::NoteLimit) {
             Global::Prompt warning;
@@ -155,7 +164,7 @@ bool NotesManagePrivate::handleEnter()
 
 void NotesManagePrivate::sendCommand()
 {
-    Q_EMIT q->SentNoteMessage(myID, chosenRecipient(), txtSend->text());
+    Q_EMIT q->SentNoteMessage(source().myID, chosenRecipient(), txtSend->text());
     txtSend->setFocus();
 }
 
@@ -208,11 +217,20 @@ NotesManage::NotesManage(QWidget *parent)
     d->txtSend->setObjectName(u"txtSend"_s);
     d->txtSend->setAccessibleName(tr("短消息"));
     d->txtSend->installEventFilter(this);
-    d->cmdSend = new QPushButton(tr("&Send"), this);
+    // No mnemonic: Alt+S is the main window's 系统(&S) menu, and a key two
+    // owners share only moves the focus on its first press. Ctrl+Enter
+    // sends from anywhere in the panel, beside Enter in the send box.
+    d->cmdSend = new QPushButton(tr("发送"), this);
     d->cmdSend->setObjectName(u"cmdSend"_s);
-    d->cmdSend->setAccessibleName(tr("发送"));
     d->cmdSend->setAccessibleDescription(tr("把短消息发给所选的收信人"));
+    d->cmdSend->setToolTip(tr("发送（Ctrl+回车）"));
     d->cmdSend->setAutoDefault(false);
+    for (const QKeySequence &keys :
+        {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)}) {
+        auto *shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this] { d->handleEnter(); });
+    }
     // The button takes the same road as Enter: the length, emptiness and
     // permission checks hold for both.
     connect(d->cmdSend, &QPushButton::clicked, this, [this] { d->handleEnter(); });
@@ -230,6 +248,19 @@ NotesManage::~NotesManage()
     d->txtSend->removeEventFilter(this);
 }
 
+void NotesManage::follow(NotesManage *leader)
+{
+    if (!leader || leader == this || d->leader)
+        return;
+    d->leader = leader;
+    leader->d->followers.append(this);
+    // One list of recipients for both: the leader's store and items are
+    // kept in step by its host, and item p is position p of that store.
+    d->cmbList->setModel(leader->d->cmbList->model());
+    d->cmbList->setCurrentIndex(0);
+    d->showSendState();
+}
+
 void NotesManage::setPrompter(Global::Prompter *prompter)
 {
     d->prompts.set(prompter);
@@ -237,7 +268,7 @@ void NotesManage::setPrompter(Global::Prompter *prompter)
 
 qint32 NotesManage::MyID() const
 {
-    return d->myID;
+    return d->source().myID;
 }
 
 void NotesManage::setMyID(qint32 value)
@@ -267,17 +298,24 @@ void NotesManage::setMinWidth(qint32 value)
 
 bool NotesManage::SendEnabled() const
 {
-    return d->sendEnabled;
+    return d->source().sendEnabled;
 }
 
 void NotesManage::setSendEnabled(bool value)
 {
     d->sendEnabled = value;
     d->showSendState();
+    for (const QPointer<NotesManage> &follower : std::as_const(d->followers)) {
+        if (follower)
+            follower->d->showSendState();
+    }
 }
 
 bool NotesManage::AddUser(qint32 UserID, const QString &UserNick)
 {
+    // A follower's recipients are its leader's.
+    if (d->leader)
+        return false;
     bool added = false;
     if (UserID != d->myID && d->recipients.AddUser(UserID, UserNick) > 0) {
         // Appending keeps the current choice: a private note being typed
@@ -292,12 +330,18 @@ bool NotesManage::AddUser(qint32 UserID, const QString &UserNick)
 
 bool NotesManage::RemoveUser(qint32 UserID)
 {
+    if (d->leader)
+        return false;
     const qint32 position = d->recipients.RemoveUser(UserID);
     if (position > 0 && position < d->cmbList->count()) {
         // A note for someone who left goes to everybody, visibly, rather
         // than to whoever slides into the chosen place.
         if (d->cmbList->currentIndex() == position)
             d->cmbList->setCurrentIndex(0);
+        for (const QPointer<NotesManage> &follower : std::as_const(d->followers)) {
+            if (follower && follower->d->cmbList->currentIndex() == position)
+                follower->d->cmbList->setCurrentIndex(0);
+        }
         d->cmbList->removeItem(position);
     }
     return position > 0;
@@ -305,7 +349,7 @@ bool NotesManage::RemoveUser(qint32 UserID)
 
 bool NotesManage::RemoveAllUsers()
 {
-    if (!d->recipients.RemoveAllUsers())
+    if (d->leader || !d->recipients.RemoveAllUsers())
         return false;
     d->cmbList->clear();
     d->cmbList->addItem(everyoneText());
@@ -349,7 +393,7 @@ void NotesManage::AddNoteMessage(qint32 FromID, qint32 ToID, const QString &strM
 QString NotesManage::SelectedUserNick() const
 {
     const int item = d->cmbList->currentIndex();
-    return item <= 0 ? QString() : d->recipients.GetUserNick(item);
+    return item <= 0 ? QString() : d->source().recipients.GetUserNick(item);
 }
 
 qint32 NotesManage::SelectedUserID() const
@@ -359,7 +403,7 @@ qint32 NotesManage::SelectedUserID() const
 
 bool NotesManage::SelectUser(const QVariant &UserID)
 {
-    const qint32 position = d->recipients.FindUserByID(UserID.toInt());
+    const qint32 position = d->source().recipients.FindUserByID(UserID.toInt());
     if (position > 0 && position < d->cmbList->count())
         d->cmbList->setCurrentIndex(position);
     return true;

@@ -34,6 +34,11 @@ public:
     explicit NotesManage(QWidget *parent = nullptr);
     ~NotesManage() override;
 
+    // A second panel for the same class (a detached window): from now on it
+    // shows `leader`'s recipients and sends as its local user and under its
+    // permission; its history stays its own. Once only; not owned.
+    void follow(NotesManage *leader);
+
     // Where the length warning goes; not owned. Without one the panel shows
     // its own message boxes.
     void setPrompter(Global::Prompter *prompter);
@@ -71,5 +76,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    friend class NotesManagePrivate;
     std::unique_ptr<NotesManagePrivate> const d;
 };

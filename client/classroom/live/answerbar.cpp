@@ -1,5 +1,8 @@
 #include "client/classroom/live/answerbar.h"
 
+#include <QAccessible>
+#include <QChildEvent>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -16,9 +19,15 @@ AnswerBar::AnswerBar(QWidget *parent)
     , m_okButton(new QPushButton(tr("确定"), this))
 {
     setObjectName(u"answerBar"_s);
+    // Its own background: the bar lies over the board and must not let the
+    // pictures beneath show through its text.
+    setAutoFillBackground(true);
+    setAccessibleName(tr("老师的问题"));
     m_text->setObjectName(u"answerQuestion"_s);
     m_text->setTextFormat(Qt::PlainText);
-    m_text->setAccessibleName(tr("老师的问题"));
+    // No accessible name on the label: a named label hides its text from
+    // screen readers, and the text is the question.
+    m_text->setAccessibleDescription(tr("老师的问题"));
     m_yes->setObjectName(u"answerYes"_s);
     m_no->setObjectName(u"answerNo"_s);
     m_okButton->setObjectName(u"answerOk"_s);
@@ -31,7 +40,77 @@ AnswerBar::AnswerBar(QWidget *parent)
     connect(m_yes, &QPushButton::clicked, this, [this] { give(u"Yes"_s); });
     connect(m_no, &QPushButton::clicked, this, [this] { give(u"No"_s); });
     connect(m_okButton, &QPushButton::clicked, this, [this] { give(u"OK"_s); });
+    describe();
     refresh();
+}
+
+void AnswerBar::attachTo(QWidget *board)
+{
+    if (!board || !board->parentWidget())
+        return;
+    if (m_board)
+        m_board->removeEventFilter(this);
+    m_board = board;
+    QWidget *area = board->parentWidget();
+    if (parentWidget() != area) {
+        setParent(area);
+        refresh(); // a new parent hides the widget
+    }
+    board->installEventFilter(this);
+    // Siblings are raised one by one (the window's layout raises the
+    // presentation and the drawing layer on every resize) and new ones are
+    // born on top; each raise is seen on the sibling itself, a birth on the
+    // parent.
+    area->installEventFilter(this);
+    for (QObject *child : area->children())
+        watchSibling(child);
+    place();
+    keepOnTop();
+}
+
+void AnswerBar::watchSibling(QObject *child)
+{
+    if (child != this && child->isWidgetType())
+        child->installEventFilter(this);
+}
+
+bool AnswerBar::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_board) {
+        const QEvent::Type type = event->type();
+        if (watched == m_board && (type == QEvent::Move || type == QEvent::Resize))
+            place();
+        if (watched == parentWidget() && type == QEvent::ChildAdded) {
+            watchSibling(static_cast<QChildEvent *>(event)->child());
+            keepOnTop();
+        } else if (watched != this && watched->parent() == parentWidget()
+            && type == QEvent::ZOrderChange) {
+            keepOnTop();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void AnswerBar::place()
+{
+    const QRect area = m_board->geometry();
+    setGeometry(area.left(), area.bottom() - BarHeight + 1, area.width(), BarHeight);
+}
+
+void AnswerBar::keepOnTop()
+{
+    // The stacking order is the order of the widget children; other
+    // children (timers, layouts) do not count.
+    const QObjectList &siblings = parentWidget()->children();
+    for (auto it = siblings.crbegin(); it != siblings.crend(); ++it) {
+        if ((*it)->isWidgetType()) {
+            // raise() sends this bar its own z-order event, not its
+            // siblings: no loop.
+            if (*it != this)
+                raise();
+            return;
+        }
+    }
 }
 
 void AnswerBar::setYesNoSwitch(bool on)
@@ -48,7 +127,12 @@ void AnswerBar::setOkSwitch(bool on)
 
 void AnswerBar::setQuestion(const QString &text)
 {
+    if (text == m_text->text())
+        return;
     m_text->setText(text);
+    describe();
+    if (!isHidden())
+        announce();
 }
 
 QString AnswerBar::question() const
@@ -62,12 +146,39 @@ void AnswerBar::give(const QString &answer)
     Q_EMIT answered();
 }
 
+void AnswerBar::describe()
+{
+    // A reader that lands on a button hears what it answers.
+    const QString question = m_text->text();
+    setAccessibleDescription(question);
+    const QString about
+        = question.isEmpty() ? tr("回答老师的问题") : tr("老师的问题：%1").arg(question);
+    for (QPushButton *button : {m_yes, m_no, m_okButton})
+        button->setAccessibleDescription(about);
+}
+
+void AnswerBar::announce()
+{
+    QAccessibleEvent text(m_text, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&text);
+    QAccessibleEvent description(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&description);
+    QAccessibleEvent alert(this, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
+}
+
 void AnswerBar::refresh()
 {
     m_yes->setVisible(m_yesNo);
     m_no->setVisible(m_yesNo);
     m_okButton->setVisible(m_ok);
-    setVisible(m_yesNo || m_ok);
+    const bool open = m_yesNo || m_ok;
+    const bool appearing = open && isHidden();
+    setVisible(open);
+    if (open && m_board)
+        keepOnTop();
+    if (appearing)
+        announce();
 }
 
 } // namespace ClassLive

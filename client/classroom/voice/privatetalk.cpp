@@ -36,9 +36,10 @@ PrivateTalk::PrivateTalk(Deps deps, Limits limits, QObject *parent)
 {
     m_askTimer.setSingleShot(true);
     m_acceptTimer.setSingleShot(true);
-    connect(&m_askTimer, &QTimer::timeout, this, [this] { m_asked = 0; });
+    connect(&m_askTimer, &QTimer::timeout, this, &PrivateTalk::requestLapsed);
     connect(&m_acceptTimer, &QTimer::timeout, this, [this] { m_accepted = 0; });
     connect(&m.gate, &ClassLive::ClassEventGate::GetNoteMessage, this, &PrivateTalk::onNote);
+    connect(&m.gate, &ClassLive::ClassEventGate::GetMsgLogOut, this, &PrivateTalk::userLeft);
     connect(&m.users, &UserList::OnSendUserVoice, this, &PrivateTalk::OnSendUserVoice);
     connect(&m.users, &UserList::OnEndUserVoice, this, &PrivateTalk::OnEndUserVoice);
     connect(&m.remote, &clsRemoteSync::DisConnected, this, &PrivateTalk::reset);
@@ -63,6 +64,12 @@ void PrivateTalk::refuse(qint32 FromID, const QString &why)
 {
     Global::WriteErrorLog(u"Form1"_s, u"GetNoteMessage"_s,
         why + u" (from user "_s + QString::number(FromID) + u")"_s, __LINE__);
+}
+
+void PrivateTalk::status(const QString &text)
+{
+    if (m.showStatus)
+        m.showStatus(text);
 }
 
 void PrivateTalk::onNote(qint32 FromID, qint32 ToID, const QString &Message)
@@ -150,8 +157,38 @@ void PrivateTalk::refusalReceived(qint32 FromID)
     }
     m_asked = 0;
     m_askTimer.stop();
-    m.prompter.show({QString(), tr("%1拒绝和你语音密谈").arg(nickOf(FromID)),
-        Global::PromptIcon::Information, Global::PromptButtons::Ok});
+    const QString refused = tr("%1拒绝和你语音密谈").arg(nickOf(FromID));
+    status(refused);
+    m.prompter.show(
+        {QString(), refused, Global::PromptIcon::Information, Global::PromptButtons::Ok});
+}
+
+void PrivateTalk::requestLapsed()
+{
+    m_asked = 0;
+    status(tr("%1没有回答你的语音密谈请求").arg(m_askedNick));
+}
+
+void PrivateTalk::userLeft(qint32 UserID)
+{
+    if (UserID <= 0 || UserID == ownID())
+        return;
+    if (UserID == m_asked) {
+        m_asked = 0;
+        m_askTimer.stop();
+        status(tr("%1离开了课堂，语音密谈请求已取消").arg(m_askedNick));
+    }
+    if (UserID == m_accepted) {
+        m_accepted = 0;
+        m_acceptTimer.stop();
+    }
+    if (UserID == m_partner) {
+        const QString nick = m_partnerNick;
+        // Nobody is left to tell: the end is this side's alone.
+        m_partner = 0;
+        endOfTalk();
+        status(tr("%1离开了课堂，语音密谈结束").arg(nick));
+    }
 }
 
 void PrivateTalk::endReceived(qint32 FromID)
@@ -166,19 +203,23 @@ void PrivateTalk::endReceived(qint32 FromID)
         refuse(FromID, u"end of a private talk with somebody else"_s);
         return;
     }
+    const QString nick = m_partnerNick;
     m_partner = 0;
     endOfTalk();
+    status(tr("%1结束了语音密谈").arg(nick));
 }
 
 void PrivateTalk::startTalk(qint32 partner, const QString &ip, const QString &port)
 {
     m_partner = partner;
+    m_partnerNick = nickOf(partner);
+    m.users.setbInPrivateTalk(true);
     // The engine takes datagrams only from its listen address when that is
     // another machine's; a partner on this machine (own loopback address
     // each) sends to the student's own address instead.
     const QString listenIP = IsThisMachine(ip) ? m.remote.LocalIP() : ip;
     m.voice.PointAt(listenIP, ip, port);
-    Q_EMIT talkChanged(partner);
+    status(tr("正在和%1语音密谈").arg(m_partnerNick));
 }
 
 void PrivateTalk::OnSendUserVoice(qint32 UserID, const QString & /*UserNick*/)
@@ -192,7 +233,9 @@ void PrivateTalk::OnSendUserVoice(qint32 UserID, const QString & /*UserNick*/)
     }
     send(UserID, Request);
     m_asked = UserID;
+    m_askedNick = nickOf(UserID);
     m_askTimer.start(m_limits.answerMs);
+    status(tr("已请求和%1语音密谈，正在等待对方回答……").arg(m_askedNick));
 }
 
 void PrivateTalk::OnEndUserVoice(qint32 /*UserID*/, const QString & /*UserNick*/)
@@ -216,15 +259,28 @@ void PrivateTalk::endOfTalk()
     m_partner = 0;
     m.users.SetUserPrepareStatus(own);
     m.users.SetUserVoiceStatus(own, false);
+    m.users.setbInPrivateTalk(false);
     ReportOwnStatus(m.remote, m.users);
-    Q_EMIT talkChanged(0);
+    status(tr("语音密谈已结束"));
+}
+
+void PrivateTalk::leave()
+{
+    if (m_partner > 0)
+        endOfTalk();
+    reset();
 }
 
 void PrivateTalk::reset()
 {
+    m.users.setbInPrivateTalk(false);
+    // Nothing of a talk is left to tell once the class is gone.
+    status(QString());
     m_partner = 0;
     m_asked = 0;
     m_accepted = 0;
+    m_partnerNick.clear();
+    m_askedNick.clear();
     m_askTimer.stop();
     m_acceptTimer.stop();
 }

@@ -35,6 +35,10 @@ class VoicePort;
 // accepted, an end from the current partner. A named address must be a
 // unicast IPv4 address with a port from 1024 up. Anything else is logged
 // and changes nothing.
+//
+// The user list's bInPrivateTalk follows the talk (it offers "结束语音密谈"
+// only during one). A partner, or the user asked, who leaves the class ends
+// the talk or the request here, as an end received would.
 class PrivateTalk : public QObject
 {
     Q_OBJECT
@@ -50,6 +54,9 @@ public:
         // Where the engine listens and speaks in class: the local relays.
         std::function<quint16()> classListenPort;
         std::function<quint16()> classSpeakPort;
+        // Where the student reads how the talk stands (asked, waiting,
+        // talking, ended); may be empty.
+        std::function<void(const QString &)> showStatus = {};
     };
     struct Limits {
         // How long a request sent, or an acceptance given, waits for its
@@ -75,12 +82,12 @@ public Q_SLOTS:
     void OnSendUserVoice(qint32 UserID, const QString &UserNick);
     // The user list's "结束语音密谈" command.
     void OnEndUserVoice(qint32 UserID, const QString &UserNick);
-    // The connection ended: no talk survives it.
+    // The student leaves the class while still connected: a talk on is
+    // ended and the partner told, a request or an acceptance still open is
+    // dropped.
+    void leave();
+    // The connection ended: no talk survives it, and nobody can be told.
     void reset();
-
-Q_SIGNALS:
-    // A talk began (the partner's ID) or ended (0).
-    void talkChanged(qint32 TalkPartnerID);
 
 private:
     void onNote(qint32 FromID, qint32 ToID, const QString &Message);
@@ -89,16 +96,22 @@ private:
     void addressReplyReceived(qint32 FromID, const QString &Message);
     void refusalReceived(qint32 FromID);
     void endReceived(qint32 FromID);
+    void userLeft(qint32 UserID);
+    void requestLapsed();
     void startTalk(qint32 partner, const QString &ip, const QString &port);
     void endOfTalk();
     void send(qint32 ToID, const QString &text);
     void refuse(qint32 FromID, const QString &why);
+    void status(const QString &text);
     qint32 ownID() const;
     QString nickOf(qint32 UserID) const;
 
     Deps m;
     Limits m_limits;
     qint32 m_partner = 0;
+    // Kept from the start: a partner who left is gone from the roster.
+    QString m_partnerNick;
+    QString m_askedNick;
     qint32 m_asked = 0; // request sent, no answer yet
     qint32 m_accepted = 0; // request accepted, address reply not yet in
     QTimer m_askTimer;

@@ -144,6 +144,20 @@ public:
             5000);
     }
 
+    // The "command" event of `line` after the first `from` lines, with its
+    // result ("done" or "refused").
+    bool commandAnswered(qsizetype from, const QString &line, const QString &result)
+    {
+        return run->waitFrom(
+            from,
+            [&](const QJsonObject &l) {
+                return l.value(u"event"_s).toString() == u"command"_s
+                    && l.value(u"command"_s).toString() == line
+                    && l.value(u"result"_s).toString() == result;
+            },
+            5000);
+    }
+
     std::unique_ptr<ProgramRun> run;
 
 private:
@@ -281,6 +295,27 @@ TEST_F(ClassroomE2e, TwoStudentsShareOneLesson)
             = board.pixelColor(qRound(board.width() * 0.9), qRound(board.height() * 0.6));
         EXPECT_TRUE(IsSlideGreen(background)) << background.name().toStdString();
     }
+
+    // The teacher's question over the picture: each student clicks an
+    // answer button where the bar shows it; a button the question does not
+    // offer cannot be pressed.
+    teacher(u"yesno 看懂了吗？"_s);
+    settle({&demo, &guest});
+    qsizetype asked = guest.run->lineCount();
+    guest.run->send(u"answer ok"_s);
+    EXPECT_TRUE(guest.commandAnswered(asked, u"answer ok"_s, u"refused"_s))
+        << transcripts({&guest});
+    demo.run->send(u"answer yes"_s);
+    guest.run->send(u"answer no"_s);
+    for (const auto &[id, yes] : {std::pair{1001, true}, std::pair{1004, false}}) {
+        EXPECT_TRUE(sim->program().waitFor([id, yes](const QJsonObject &l) {
+            return l.value(u"sim"_s).toString() == u"answer"_s && l.value(u"UserID"_s).toInt() == id
+                && l.value(u"boolYes"_s).toBool() == yes;
+        })) << transcripts({&demo, &guest});
+    }
+    asked = demo.run->lineCount();
+    demo.run->send(u"answer yes"_s);
+    EXPECT_TRUE(demo.commandAnswered(asked, u"answer yes"_s, u"refused"_s));
 
     // The notes switch: guest's send command is off until it is on again.
     teacher(u"notes off"_s);

@@ -5,6 +5,7 @@
 #include "client/shell/form1.h"
 #include "client/shell/frminput.h"
 #include "client/shell/runreporter.h"
+#include "client/shell/scriptcommands.h"
 #include "client/shell/shellcommands.h"
 #include "client/shell/startoptions.h"
 #include "client/shell/whiteboardinput.h"
@@ -18,6 +19,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -268,4 +270,32 @@ TEST(RunReporterTest, UnattendedPromptsAreAnsweredReportedAndPictured)
     EXPECT_TRUE(lines.contains("\"event\":\"prompt\""));
     EXPECT_TRUE(lines.contains("问题"));
     EXPECT_TRUE(lines.contains("\"event\":\"picture\""));
+}
+
+TEST(ScriptCommandsTest, AButtonIsPressedWhereItIsShownAndACoverTakesTheClick)
+{
+    using namespace Qt::StringLiterals;
+    QWidget window;
+    window.resize(200, 100);
+    auto *button = new QPushButton(u"press"_s, &window);
+    button->setGeometry(10, 10, 80, 30);
+    auto *cover = new QWidget(&window);
+    cover->setObjectName(u"cover"_s);
+    cover->setGeometry(0, 0, 100, 50);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    int clicks = 0;
+    QObject::connect(button, &QPushButton::clicked, [&clicks] { ++clicks; });
+
+    const QString refused = ScriptCommands::clickAt(button, u"the button"_s);
+    EXPECT_EQ(refused, u"the button did not take the click; under the pointer: cover"_s);
+    EXPECT_EQ(clicks, 0);
+
+    cover->lower();
+    EXPECT_EQ(ScriptCommands::clickAt(button, u"the button"_s), QString());
+    EXPECT_EQ(clicks, 1);
+    button->setEnabled(false);
+    EXPECT_EQ(
+        ScriptCommands::clickAt(button, u"the button"_s), u"the button cannot be pressed now"_s);
+    EXPECT_EQ(clicks, 1);
 }

@@ -282,9 +282,17 @@ TEST_F(VoiceE2e, APrivateTalkGoesPeerToPeerAndForgedCommandsMoveNothing)
     EXPECT_FALSE(trap.hasPendingDatagrams());
     EXPECT_FALSE(ann->hasEvent(u"prompt"_s, {}));
 
-    // Ann ends; Bob is told and goes back to the class.
+    // Ann ends through her user list's menu; Bob is told and goes back to
+    // the class. With the talk over the menu offers no end any more.
     ASSERT_TRUE(command(*ann, u"endtalk"_s));
     EXPECT_TRUE(QTest::qWaitFor([&] { return sim->hasNote(Ann, Bob, u"[结束密谈]"_s); }, 10000));
+    const qsizetype before = ann->lineCount();
+    ann->process().write("endtalk\n");
+    EXPECT_TRUE(ann->waitFrom(before, [](const QJsonObject &l) {
+        return l.value(u"event"_s).toString() == u"command"_s
+            && l.value(u"result"_s).toString() == u"refused"_s
+            && l.value(u"reason"_s).toString().contains(u"disabled"_s);
+    })) << transcript(*ann).toStdString();
 }
 
 TEST_F(VoiceE2e, DisconnectWhileHoldingTheFloorStopsTheVoiceAndEmptiesTheClass)

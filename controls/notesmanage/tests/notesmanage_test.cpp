@@ -225,6 +225,48 @@ private Q_SLOTS:
         QVERIFY(!panel.RemoveAllUsers());
     }
 
+    // A second panel (the detached window) follows the first: one list of
+    // recipients, the leader's own ID and permission, its own history.
+    void aFollowerSendsAsItsLeader()
+    {
+        NotesManage leader;
+        leader.setMyID(7);
+        leader.AddUser(9, u"Zhang"_s);
+        leader.AddUser(10, u"Li"_s);
+        NotesManage follower;
+        follower.follow(&leader);
+        QCOMPARE(items(follower), items(leader));
+        QCOMPARE(follower.MyID(), 7);
+        // A note for someone who left goes to everybody, in either panel.
+        follower.SelectUser(9);
+        leader.RemoveUser(9);
+        QCOMPARE(follower.SelectedUserID(), 0);
+        leader.AddUser(9, u"Zhang"_s);
+        QVERIFY(!follower.SendEnabled());
+        QVERIFY(!sendBox(follower)->isEnabled());
+        leader.setSendEnabled(true);
+        QVERIFY(sendBox(follower)->isEnabled());
+        // Its own choice of recipient, kept while the leader's list changes.
+        follower.SelectUser(10);
+        leader.AddUser(11, u"Wang"_s);
+        leader.RemoveUser(9);
+        QCOMPARE(items(follower), QStringList({u"所有人"_s, u"Li"_s, u"Wang"_s}));
+        QCOMPARE(follower.SelectedUserID(), 10);
+        QCOMPARE(leader.SelectedUserID(), 0);
+        // Recipients are the leader's host's to change.
+        QVERIFY(!follower.AddUser(12, u"Zhao"_s));
+        QCOMPARE(recipients(leader)->count(), 3);
+
+        QSignalSpy sent(&follower, &NotesManage::SentNoteMessage);
+        follower.SetSendText(u"hi Li"_s);
+        QTest::keyClick(sendBox(follower), Qt::Key_Return);
+        QCOMPARE(sent.size(), 1);
+        QCOMPARE(sent.at(0), QVariantList({7, 10, u"hi Li"_s}));
+        follower.AddNoteMessage(7, 10, u"hi Li"_s);
+        QCOMPARE(follower.Export(), u"你对Li说：hi Li\r\n"_s);
+        QCOMPARE(leader.Export(), QString());
+    }
+
     void setSendText()
     {
         NotesManage panel;

@@ -7,6 +7,8 @@
 #include "sim/core/voicerelay.h"
 #include "voice/wire/voicewire.h"
 
+#include <QAbstractItemView>
+#include <QMenu>
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 
@@ -301,6 +303,146 @@ TEST_F(VoiceClass, PrivateTalkNeedsConsentAndForgedCommandsChangeNothing)
     // After the talk the floor can be asked for again.
     Q_EMIT ann->volume->OnMicStart();
     EXPECT_EQ(ann->window.panelText.value(2), u"申请话筒"_s);
+}
+
+namespace {
+
+// Right-clicks the row of `UserID` in `client`'s user list where the pointer
+// would be, and answers the menu that opened (null when none did).
+QMenu *menuOnRow(VoiceClient &client, qint32 UserID)
+{
+    QAbstractItemView *view = nullptr;
+    for (QAbstractItemView *candidate : client.users->findChildren<QAbstractItemView *>())
+        if (candidate->model() && candidate->isVisibleTo(client.users))
+            view = candidate;
+    qint32 position = 0;
+    for (qint32 i = 1; i <= client.users->Count(); ++i)
+        if (client.users->GetUserIDByIndex(i) == UserID)
+            position = i;
+    if (!view || position == 0)
+        return nullptr;
+    const QModelIndex row = view->model()->index(position - 1, 0);
+    const QPoint at = view->viewport()->mapTo(&client.top, view->visualRect(row).center());
+    QTest::mousePress(client.top.windowHandle(), Qt::RightButton, {}, at);
+    QTest::mouseRelease(client.top.windowHandle(), Qt::RightButton, {}, at);
+    for (QMenu *menu : client.users->findChildren<QMenu *>())
+        if (menu->isVisible())
+            return menu;
+    return nullptr;
+}
+
+QAction *entryOf(QMenu *menu, const QString &caption)
+{
+    for (QAction *action : menu->actions())
+        if (action->text() == caption)
+            return action;
+    return nullptr;
+}
+
+// Clicks `caption` in the menu that a right-click on `UserID`'s row opens;
+// false when the entry is missing or disabled (the menu is closed then).
+bool chooseOnRow(VoiceClient &client, qint32 UserID, const QString &caption)
+{
+    QMenu *menu = menuOnRow(client, UserID);
+    if (!menu)
+        return false;
+    QAction *entry = entryOf(menu, caption);
+    if (!entry || !entry->isEnabled()) {
+        menu->close();
+        return false;
+    }
+    const QPoint at = menu->actionGeometry(entry).center();
+    QTest::mouseMove(menu->windowHandle(), at);
+    QTest::mouseClick(menu->windowHandle(), Qt::LeftButton, {}, at);
+    return !menu->isVisible();
+}
+
+} // namespace
+
+TEST_F(VoiceClass, TheListsMenuEndsATalkAndAPartnerWhoLeavesEndsItToo)
+{
+    auto ann = enter(11, u"pw-ann"_s);
+    auto bob = enter(12, u"pw-bob"_s);
+    bob->prompter.answers
+        = {Global::PromptAnswer::Yes, Global::PromptAnswer::Yes, Global::PromptAnswer::Yes};
+    const QString endTalk = u"结束语音密谈"_s;
+    const QString askTalk = u"语音密谈 (&C)"_s;
+    const auto endsSent = [&] {
+        int count = 0;
+        for (const QJsonObject &note : logOf(u"note"_s))
+            if (note.value(u"Message"_s).toString() == u"[结束密谈]"_s)
+                ++count;
+        return count;
+    };
+
+    // Outside a talk the end is not offered.
+    EXPECT_FALSE(chooseOnRow(*ann, 12, endTalk));
+    ASSERT_TRUE(chooseOnRow(*ann, 12, askTalk));
+    EXPECT_EQ(ann->talkStatus.value(0), u"已请求和bob语音密谈，正在等待对方回答……"_s);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return ann->talk->TalkPartnerID() == 12 && bob->talk->TalkPartnerID() == 11; },
+        5000));
+    EXPECT_TRUE(ann->users->bInPrivateTalk());
+    EXPECT_TRUE(bob->users->bInPrivateTalk());
+    EXPECT_EQ(ann->talkStatus.last(), u"正在和bob语音密谈"_s);
+
+    // Bob ends it from his list; Ann is told and both are back in class.
+    ASSERT_TRUE(chooseOnRow(*bob, 11, endTalk));
+    EXPECT_EQ(bob->talk->TalkPartnerID(), 0);
+    EXPECT_FALSE(bob->users->bInPrivateTalk());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ann->talk->TalkPartnerID() == 0; }, 5000));
+    EXPECT_EQ(endsSent(), 1);
+    EXPECT_FALSE(ann->users->bInPrivateTalk());
+    EXPECT_TRUE(ann->users->CheckUserPrepareStatus(11));
+    EXPECT_EQ(ann->talkStatus.last(), u"bob结束了语音密谈"_s);
+    EXPECT_FALSE(chooseOnRow(*ann, 12, endTalk));
+
+    // A second talk, once Ann's list shows Bob out of any talk, which Ann leaves
+    // the class in the middle of: Bob is told while she still can.
+    const auto bobAvailable = [&] {
+        return QTest::qWaitFor([&] { return ann->users->CheckUserPrepareStatus(12); }, 5000);
+    };
+    ASSERT_TRUE(bobAvailable());
+    ASSERT_TRUE(chooseOnRow(*ann, 12, askTalk));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bob->talk->TalkPartnerID() == 11; }, 5000));
+    ann->talk->leave();
+    EXPECT_EQ(ann->talk->TalkPartnerID(), 0);
+    EXPECT_FALSE(ann->users->bInPrivateTalk());
+    EXPECT_EQ(ann->talkStatus.last(), QString());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bob->talk->TalkPartnerID() == 0; }, 5000));
+    EXPECT_EQ(endsSent(), 2);
+
+    // A third talk, and Bob's client is gone in the middle of it.
+    ASSERT_TRUE(bobAvailable());
+    ASSERT_TRUE(chooseOnRow(*ann, 12, askTalk));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ann->talk->TalkPartnerID() == 12; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ann->users->CheckUserFreeStatus(12); }, 5000));
+    bob.reset();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ann->talk->TalkPartnerID() == 0; }, 5000));
+    EXPECT_FALSE(ann->users->bInPrivateTalk());
+    EXPECT_TRUE(ann->users->CheckUserPrepareStatus(11));
+    EXPECT_FALSE(ann->users->CheckUserVoiceStatus(11));
+    EXPECT_EQ(ann->voice.calls.last(),
+        u"listen 127.0.0.1:%1 speak 127.0.0.1:%2"_s.arg(ann->relays->LocalListenPort())
+            .arg(ann->relays->LocalSpeakPort()));
+    EXPECT_EQ(ann->talkStatus.last(), u"bob离开了课堂，语音密谈结束"_s);
+    settle(*ann);
+    EXPECT_EQ(endsSent(), 2); // nobody was left to tell
+}
+
+TEST_F(VoiceClass, ARequestEndsWhenTheOneAskedLeavesBeforeAnswering)
+{
+    auto ann = enter(11, u"pw-ann"_s);
+    auto bob = enter(12, u"pw-bob"_s);
+    ASSERT_TRUE(chooseOnRow(*ann, 12, u"语音密谈 (&C)"_s));
+    ASSERT_EQ(ann->talk->askedID(), 12);
+    // Gone before his client could read the request.
+    bob.reset();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ann->talk->askedID() == 0; }, 5000));
+    EXPECT_EQ(ann->talkStatus.last(), u"bob离开了课堂，语音密谈请求已取消"_s);
+    EXPECT_TRUE(ann->prompter.shown.isEmpty());
+    EXPECT_EQ(ann->talk->TalkPartnerID(), 0);
+    EXPECT_EQ(ann->voice.calls.size(), 1); // the listening of class entry
 }
 
 TEST_F(VoiceClass, AnAnswerCountsOnlyFromTheOneAskedAndOnlyWhileTheRequestIsPending)

@@ -59,6 +59,7 @@ public:
         ole = new WhiteBoardOLE(board);
         sign = new WhiteBoardSign(board);
         users = new UserList(&top);
+        users->setGeometry(600, 0, 200, 400);
         notes = new NotesManage(&top);
         notes->setPrompter(&prompter);
         course = new Manage(&top);
@@ -78,7 +79,8 @@ public:
             ClassroomVoice::PrivateTalk::Deps{remote, live->gate(), *users, prompter, voice,
                 [] { return QStringLiteral(" 2001 "); },
                 [this] { return relays->LocalListenPort(); },
-                [this] { return relays->LocalSpeakPort(); }},
+                [this] { return relays->LocalSpeakPort(); },
+                [this](const QString &text) { talkStatus << text; }},
             talkLimits);
         floor = std::make_unique<ClassroomVoice::FloorUnit>(
             ClassroomVoice::FloorUnit::Deps{remote, live->gate(), session, window, *users, *volume,
@@ -123,6 +125,8 @@ public:
     ClassLive::ClassLiveState state;
     Global::ScriptedPrompter prompter;
     LiveTest::FakeWindow window;
+    // What the private talk told the student, in order.
+    QStringList talkStatus;
     RecordingVoice voice;
     LiveTest::FakeFetch fetch;
     LiveTest::FakeFonts fonts;

@@ -1,0 +1,234 @@
+// The main window as the student uses it in class, wired as the program
+// wires it, against the local classroom server: the teacher's questions
+// answered with the mouse where the buttons are shown (over the board and
+// over a picture the teacher plays), heard by screen readers, and 发消息
+// opening the notes window whose notes go out through the class.
+#include "client/classroom/live/answerbar.h"
+#include "client/classroom/live/liveclass.h"
+#include "client/classroom/live/tests/coursefixture.h"
+#include "client/session/sessionstate.h"
+#include "client/shell/form1.h"
+#include "client/shell/frmnotes.h"
+#include "client/shell/startoptions.h"
+#include "client/shell/wiring.h"
+#include "common/apppaths.h"
+#include "common/prompter.h"
+#include "common/settingsstore.h"
+#include "controls/notesmanage/notesmanage.h"
+#include "controls/whiteboardole/whiteboardole.h"
+#include "protocol/clsremotesync.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A left click delivered to `widget`'s window where the pointer would be
+// over the widget's middle: whatever lies on top there takes it.
+void clickInWindow(QWidget *widget)
+{
+    QWidget *top = widget->window();
+    QTest::mouseClick(
+        top->windowHandle(), Qt::LeftButton, {}, widget->mapTo(top, widget->rect().center()));
+}
+
+bool isRed(const QColor &c)
+{
+    return c.red() > 200 && c.green() < 60 && c.blue() < 60;
+}
+
+class ClassWindow : public LiveTest::ClassFixture
+{
+protected:
+    void SetUp() override
+    {
+        ClassFixture::SetUp();
+        ASSERT_TRUE(QDir().mkpath(Global::CourseFolder()));
+        ASSERT_TRUE(QFile::copy(coursePath, Global::CourseFolder() + u"one.lsn"_s));
+        Global::WriteFirstRun(u"False"_s);
+        form = std::make_unique<Form1>(prompter);
+        form->setCompanionProgram(QDir::tempPath() + u"/lumo-missing-castagent"_s);
+        WireUnits(*form, StartOptions{});
+        form->Load();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    }
+
+    void TearDown() override { form.reset(); }
+
+    // Logs in to the classroom as the campus road would after booking, and
+    // waits until class entry is over.
+    void enterAs(qint32 id, const QString &password)
+    {
+        SessionState &session = form->session();
+        session.MyID = id;
+        session.UserID = QString::number(id);
+        session.CurrentCourse.CategoryID = 7;
+        session.CurrentCourse.CourseID = 12;
+        session.CurrentCoursewareFile = u"one.lsn"_s;
+        clsRemoteSync &remote = form->RemoteSync();
+        remote.setMyID(id);
+        QObject::connect(&remote, &clsRemoteSync::Connected, &remote,
+            [&remote, password] { remote.Login(1, password); });
+        remote.Connect(u"127.0.0.1"_s, QString::number(server->port()));
+        auto *live = form->unitOwner()->findChild<ClassLive::LiveClass *>(
+            QString(), Qt::FindDirectChildrenOnly);
+        ASSERT_NE(live, nullptr);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [live] { return live->entry().state() == ClassLive::ClassEntry::State::InClass; },
+            10000));
+    }
+
+    // The answers the server received, as "kind yes|no".
+    QStringList answers() const
+    {
+        QStringList out;
+        for (const QJsonObject &entry : logOf(u"answer"_s))
+            out << entry.value(u"kind"_s).toString() + u' '
+                    + (entry.value(u"boolYes"_s).toBool() ? u"yes"_s : u"no"_s);
+        return out;
+    }
+
+    // Whether the server passed on that note.
+    bool sentNote(qint32 FromID, qint32 ToID, const QString &text) const
+    {
+        for (const QJsonObject &note : logOf(u"note"_s))
+            if (note.value(u"FromID"_s).toInt() == FromID && note.value(u"ToID"_s).toInt() == ToID
+                && note.value(u"Message"_s).toString() == text)
+                return true;
+        return false;
+    }
+
+    Global::ScriptedPrompter prompter;
+    std::unique_ptr<Form1> form;
+};
+
+} // namespace
+
+TEST_F(ClassWindow, QuestionsAreAnsweredWithTheMouseOverTheBoardAndOverAPlayedPicture)
+{
+    enterAs(11, u"pw-ann"_s);
+    auto *bar = form->findChild<ClassLive::AnswerBar *>();
+    ASSERT_NE(bar, nullptr);
+
+    teacher(u"yesno Ready?"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->isVisible(); }, 5000));
+    // Along the bottom of the board, inside it, and what the pointer finds
+    // there is the bar's button, not the drawing layer.
+    const QRect board = form->WhiteBoard()->geometry();
+    EXPECT_TRUE(board.contains(bar->geometry()));
+    EXPECT_EQ(bar->geometry().bottom(), board.bottom());
+    const auto under = [&](QWidget *widget) {
+        return form->childAt(widget->mapTo(form.get(), widget->rect().center()));
+    };
+    EXPECT_EQ(under(bar->yesButton()), bar->yesButton());
+    // A screen reader reads the question from the bar, its text and its
+    // buttons.
+    auto *text = bar->findChild<QLabel *>(u"answerQuestion"_s);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(text)->text(QAccessible::Name), u"Ready?"_s);
+    EXPECT_EQ(
+        QAccessible::queryAccessibleInterface(bar)->text(QAccessible::Description), u"Ready?"_s);
+    EXPECT_TRUE(QAccessible::queryAccessibleInterface(bar->yesButton())
+                    ->text(QAccessible::Description)
+                    .contains(u"Ready?"_s));
+
+    clickInWindow(bar->yesButton());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers().size() == 1; }, 5000));
+    EXPECT_EQ(answers(), QStringList({u"yesno yes"_s}));
+    EXPECT_FALSE(bar->isVisible());
+
+    // The teacher shows a picture: the presentation raises it inside the
+    // board, and the next question still lies on top of it.
+    teacher(u"play 2"_s);
+    WhiteBoardOLE *ole = form->whiteBoardOLE();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QImage shown = ole->grab().toImage();
+            return isRed(shown.pixelColor(shown.width() / 2, shown.height() / 4));
+        },
+        5000));
+    teacher(u"yesno Again?"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->isVisible(); }, 5000));
+    EXPECT_EQ(under(bar->noButton()), bar->noButton());
+    clickInWindow(bar->noButton());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers().size() == 2; }, 5000));
+    EXPECT_EQ(answers().last(), u"yesno no"_s);
+
+    // A window resize lays the board stack out again (the layer raised
+    // over the presentation); the OK question is still on top.
+    form->resize(form->width() + 10, form->height());
+    teacher(u"ok Done?"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->okButton()->isVisible(); }, 5000));
+    EXPECT_FALSE(bar->yesButton()->isVisible());
+    EXPECT_EQ(under(bar->okButton()), bar->okButton());
+    clickInWindow(bar->okButton());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers().size() == 3; }, 5000));
+    EXPECT_EQ(answers().last(), u"ok yes"_s);
+    EXPECT_FALSE(bar->isVisible());
+}
+
+TEST_F(ClassWindow, TheSendNotesButtonOpensTheNotesWindowWhoseNotesGoThroughTheClass)
+{
+    enterAs(11, u"pw-ann"_s);
+    auto *bob = new clsRemoteSync(form.get());
+    bob->setMyID(12);
+    QObject::connect(bob, &clsRemoteSync::Connected, bob, [bob] { bob->Login(1, u"pw-bob"_s); });
+    bob->Connect(u"127.0.0.1"_s, QString::number(server->port()));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return form->notesManage()->SelectUser(12)
+                && form->notesManage()->SelectedUserID() == 12;
+        },
+        5000));
+
+    clickInWindow(form->cmdSendNotes());
+    FrmNotes *window = form->frmNotes();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    NotesManage *panel = window->notesManage();
+    // The class's recipients and permission; the window's own history.
+    auto *recipients = panel->findChild<QComboBox *>(u"cmbList"_s);
+    auto *mainRecipients = form->notesManage()->findChild<QComboBox *>(u"cmbList"_s);
+    ASSERT_EQ(recipients->count(), mainRecipients->count());
+    const int bobItem = recipients->findText(u"bob"_s);
+    ASSERT_GT(bobItem, 0);
+    EXPECT_TRUE(panel->SendEnabled());
+    recipients->setCurrentIndex(bobItem);
+    auto *box = panel->findChild<QLineEdit *>(u"txtSend"_s);
+    QTest::keyClicks(box, u"hello bob"_s);
+    QTest::keyClick(box, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sentNote(11, 12, u"hello bob"_s); }, 5000));
+    EXPECT_TRUE(panel->Export().contains(u"hello bob"_s));
+    EXPECT_FALSE(form->notesManage()->Export().contains(u"hello bob"_s));
+
+    // In the main window Alt+S belongs to the 系统(&S) menu alone: it opens
+    // the menu and sends nothing. Ctrl+Enter sends from the panel.
+    QApplication::setActiveWindow(form.get());
+    auto *mainBox = form->notesManage()->findChild<QLineEdit *>(u"txtSend"_s);
+    mainBox->setFocus();
+    QTest::keyClicks(mainBox, u"by keys"_s);
+    QTest::keyClick(mainBox, Qt::Key_S, Qt::AltModifier);
+    QMenu *system = form->menuBar()->actions().constFirst()->menu();
+    ASSERT_NE(system, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return system->isVisible(); }, 2000));
+    system->close();
+    EXPECT_EQ(mainBox->text(), u"by keys"_s);
+    QTest::keyClick(mainBox, Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sentNote(11, 12, u"by keys"_s); }, 5000));
+    EXPECT_EQ(mainBox->text(), QString());
+
+    // The teacher switches notes off: the window's panel follows at once.
+    teacher(u"notes off"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->notesManage()->SendEnabled(); }, 5000));
+    EXPECT_FALSE(panel->SendEnabled());
+    EXPECT_FALSE(box->isEnabled());
+}
