@@ -81,10 +81,10 @@ void ClassLifecycle::classEnded(StudentSession::Exit /*how*/, bool connectionUp)
     m.relays.setSpeakOpen(false);
     // 2. A private talk ends; the partner hears of it while the
     //    connection still carries a note.
-    if (m.talk.TalkPartnerID() != 0 && connectionUp)
-        m.talk.OnEndUserVoice(m.talk.TalkPartnerID(), QString());
-    m.talk.reset();
-    m.form.ListViewUserList()->setbInPrivateTalk(false);
+    if (connectionUp)
+        m.talk.leave();
+    else
+        m.talk.reset();
     // 3. The engine stops speaking and listening (it is not loaded for
     //    this when no class ever started it), then the relays stop.
     if (Classroom::frmVizeRazav *voice = m.form.existingVoiceWindow()) {

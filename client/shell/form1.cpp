@@ -186,8 +186,7 @@ FrmInput *Form1::frmInput()
 FrmNotes *Form1::frmNotes()
 {
     if (!m_frmNotes)
-        m_frmNotes = new FrmNotes(
-            *m_remoteSync, [this] { return m_closing; }, this);
+        m_frmNotes = new FrmNotes([this] { return m_closing; }, this);
     return m_frmNotes;
 }
 

@@ -16,10 +16,6 @@ FrmNotes::FrmNotes(std::function<bool()> isClosing, QWidget *parent)
     m_notes->setGeometry(rect());
 }
 
-FrmNotes::FrmNotes(clsRemoteSync &, std::function<bool()> isClosing, QWidget *parent)
-    : FrmNotes(std::move(isClosing), parent)
-{ }
-
 void FrmNotes::AddNotes(qint32 FromID, qint32 ToID, const QString &Message)
 {
     m_notes->AddNoteMessage(FromID, ToID, Message);

@@ -5,7 +5,6 @@
 #include <functional>
 
 class NotesManage;
-class clsRemoteSync;
 
 // The detached notes window ("发消息"): one notes panel filling the window.
 // A note written in its panel is raised by the panel (SentNoteMessage); the
@@ -18,9 +17,6 @@ class FrmNotes : public QWidget
 public:
     // `isClosing` tells whether the program is ending.
     explicit FrmNotes(std::function<bool()> isClosing, QWidget *parent = nullptr);
-    // Kept for the main window until it makes the window without the
-    // protocol object, which the window no longer uses.
-    FrmNotes(clsRemoteSync &remote, std::function<bool()> isClosing, QWidget *parent = nullptr);
 
     void AddNotes(qint32 FromID, qint32 ToID, const QString &Message);
     NotesManage *notesManage() const { return m_notes; }
