@@ -226,6 +226,31 @@ TEST_F(VoiceClass, TakingAwayTheOwnVoicePermissionClosesTheMicrophoneAtOnce)
     EXPECT_TRUE(QTest::qWaitFor([&] { return !logOf(u"floor-returned"_s).isEmpty(); }, 3000));
 }
 
+TEST_F(VoiceClass, AClassmatesChangeLeavesARequestStandingAndAGiveBackClearsTheOwnRow)
+{
+    auto ann = enter(11, u"pw-ann"_s);
+    auto bob = enter(12, u"pw-bob"_s);
+    // Asking; the class changes around her (a classmate's permission).
+    Q_EMIT ann->volume->OnMicStart();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server->floorQueue().contains(11); }, 3000));
+    teacher(u"permit 12 whiteboard on"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bob->users->CheckUserWhiteBoardStatus(12); }, 3000));
+    settle(*ann);
+    EXPECT_EQ(ann->floor->floor(), FloorUnit::Floor::Asking);
+    EXPECT_EQ(ann->window.panelText.value(2), u"申请话筒"_s);
+    // So the grant makes her a speaker here as on the server.
+    teacher(u"grant 11"_s);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return ann->floor->floor() == FloorUnit::Floor::Speaking; }, 3000));
+    EXPECT_TRUE(ann->users->CheckUserSpeakingStatus(11));
+    // Given back with the microphone button: her row stops saying she
+    // speaks at once, and nothing more reaches the class.
+    Q_EMIT ann->volume->OnMicStart();
+    EXPECT_FALSE(ann->users->CheckUserSpeakingStatus(11));
+    EXPECT_FALSE(ann->relays->isSpeakOpen());
+    EXPECT_FALSE(ann->voice.speaking);
+}
+
 TEST_F(VoiceClass, RaisedHandIsNotedToTheTeacherAndLoweredByASecondPress)
 {
     auto ann = enter(11, u"pw-ann"_s);
