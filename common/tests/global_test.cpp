@@ -81,27 +81,32 @@ TEST(ErrorLogDeathTest, PendingCountIsWrittenAtExit)
             + FormatErrorLogEntry(u"M"_s, u"P"_s, u"the entry above repeated 2 times"_s, 0));
 }
 
-TEST(ErrorLog, RotatesIntoOneOlderFile)
+TEST(ErrorLog, RotationKeepsTheFirstEntriesAndTheNewest)
 {
     TestHome home;
     SetErrorLogMaxSize(1000);
     QByteArray all;
+    // A source of its own for each entry: none is held back by the rate.
     for (int i = 0; i < 200; ++i) {
-        WriteErrorLog(u"Module"_s, u"Procedure"_s, u"distinct"_s, i);
-        all += FormatErrorLogEntry(u"Module"_s, u"Procedure"_s, u"distinct"_s, i);
+        const QString procedure = u"Procedure%1"_s.arg(i);
+        WriteErrorLog(u"Module"_s, procedure, u"distinct"_s, i);
+        all += FormatErrorLogEntry(u"Module"_s, procedure, u"distinct"_s, i);
     }
     SetErrorLogMaxSize(0); // back to the default
     QFile older(home.errorLogPath() + u".1"_s);
     ASSERT_TRUE(older.open(QIODevice::ReadOnly));
+    const QByteArray first = older.readAll();
     const QByteArray current = home.errorLog();
-    const QByteArray kept = older.readAll() + current;
     EXPECT_LE(current.size(), 1000);
-    EXPECT_GT(current.size(), 0);
-    EXPECT_LE(older.size(), 1000);
-    EXPECT_GT(older.size(), 1000 - all.size() / 200); // full but for less than one entry
-    // Whole entries only, the newest last, nothing between the two files lost.
-    EXPECT_TRUE(current.startsWith("Module\r\n"));
-    EXPECT_TRUE(all.endsWith(kept));
+    EXPECT_LE(first.size(), 1000);
+    EXPECT_GT(first.size(), 1000 - all.size() / 200); // full but for less than one entry
+    // The older file keeps the first entries whole; the current one says
+    // what was dropped between and ends with the newest.
+    EXPECT_TRUE(all.startsWith(first));
+    ASSERT_TRUE(current.startsWith("ErrorLog\r\nRotate\r\n")) << current.left(80).toStdString();
+    const QByteArray newest = current.mid(current.indexOf("Module\r\n"));
+    EXPECT_GT(newest.size(), 0);
+    EXPECT_TRUE(all.endsWith(newest));
     EXPECT_FALSE(QFile::exists(home.errorLogPath() + u".2"_s));
 }
 
