@@ -104,8 +104,8 @@ void MessageBoxPrompter::show(const Prompt &prompt, std::function<void(PromptAns
     QObject::connect(box, &QMessageBox::finished, box,
         [box, boxes, kind, title = prompt.title, text = prompt.text, done = std::move(done)](int) {
             auto *clicked = box->clickedButton();
-            const PromptAnswer answer = toAnswer(
-                clicked ? int(box->standardButton(clicked)) : int(QMessageBox::Cancel));
+            const PromptAnswer answer
+                = toAnswer(clicked ? int(box->standardButton(clicked)) : int(QMessageBox::Cancel));
             // Taken out before any callback runs: a callback may show the
             // same prompt again, which then opens a new box.
             OpenBoxes::Box repeats;

@@ -90,7 +90,8 @@ void NotesManagePrivate::appendToHistory(const QString &text)
     trimHistory();
     if (!viewUpdateQueued) {
         viewUpdateQueued = true;
-        QMetaObject::invokeMethod(q, [this] { updateView(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            q, [this] { updateView(); }, Qt::QueuedConnection);
     }
 }
 
