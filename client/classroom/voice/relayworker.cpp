@@ -8,7 +8,9 @@
 #include <QTimer>
 #include <QUdpSocket>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include <dirent.h>
 #include <unistd.h>
@@ -29,10 +31,14 @@ constexpr qint64 EngineRecheckMs = 250;
 constexpr qint64 RefusedRecheckMs = 1000;
 constexpr int MaxLookupsPerSecond = 40;
 
-// The socket inodes bound to `port` in one of /proc/net/udp{,6}; false when
-// the table cannot be read.
+// The socket inodes in one of /proc/net/udp{,6} that could send from
+// 127.0.0.1:port (bound to it, to the wildcard address, or to its IPv6
+// form); false when the table cannot be read.
 bool socketsOnPort(const QString &table, quint16 port, QSet<quint64> &inodes)
 {
+    // Addresses as the tables write them: 32-bit words in host order.
+    static const QByteArray senders[] = {"0100007F", "00000000", "00000000000000000000000000000000",
+        "0000000000000000FFFF00000100007F"};
     QFile file(table);
     if (!file.open(QIODevice::ReadOnly))
         return false;
@@ -42,6 +48,9 @@ bool socketsOnPort(const QString &table, quint16 port, QSet<quint64> &inodes)
         const QList<QByteArray> fields = lines[i].simplified().split(' ');
         // sl local_address rem_address st tx:rx tr:when retrnsmt uid timeout inode
         if (fields.size() < 10 || !fields[1].endsWith(wanted))
+            continue;
+        const QByteArray address = fields[1].chopped(wanted.size());
+        if (std::find(std::begin(senders), std::end(senders), address) == std::end(senders))
             continue;
         bool ok = false;
         const quint64 inode = fields[9].toULongLong(&ok);
@@ -65,7 +74,7 @@ std::optional<bool> OwnedByThisProcess(quint16 port)
     DIR *dir = opendir("/proc/self/fd");
     if (!dir)
         return std::nullopt;
-    qsizetype ours = 0;
+    QSet<quint64> ours;
     while (const dirent *entry = readdir(dir)) {
         char path[300];
         char target[64];
@@ -76,12 +85,12 @@ std::optional<bool> OwnedByThisProcess(quint16 port)
         target[n] = 0;
         unsigned long long inode = 0;
         if (std::sscanf(target, "socket:[%llu]", &inode) == 1 && onPort.contains(inode))
-            ++ours;
+            ours.insert(inode);
     }
     closedir(dir);
     // A socket of another program sharing the port could speak as the
     // engine: then none is taken.
-    return ours == onPort.size();
+    return ours.size() == onPort.size();
 }
 
 namespace {
