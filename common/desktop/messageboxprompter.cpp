@@ -89,7 +89,10 @@ void MessageBoxPrompter::show(const Prompt &prompt, std::function<void(PromptAns
     if (open != m_open->byKind.end()) {
         if (open->box) {
             ++open->repeats;
-            open->waiting.push_back(std::move(done));
+            // Only callbacks are kept: a flood of plain information boxes
+            // costs a counter, not memory.
+            if (done)
+                open->waiting.push_back(std::move(done));
             return;
         }
         // Destroyed with its parent, never answered: a new box stands in.
@@ -123,10 +126,8 @@ void MessageBoxPrompter::show(const Prompt &prompt, std::function<void(PromptAns
                     __LINE__);
             if (done)
                 done(answer);
-            for (const auto &waiting : repeats.waiting) {
-                if (waiting)
-                    waiting(answer);
-            }
+            for (const auto &waiting : repeats.waiting)
+                waiting(answer);
         });
     box->open();
 }
