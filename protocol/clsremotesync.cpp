@@ -4,6 +4,7 @@
 #include "protocol/framecodec.h"
 #include "protocol/messages.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QPointer>
 #include <QTcpSocket>
@@ -43,13 +44,20 @@ const Wire::Failure NotConnected{
 clsRemoteSync::clsRemoteSync(QObject *parent)
     : QObject(parent)
     , m_buffer(std::make_unique<FrameAssembler>())
+    , m_nextSlice(std::make_unique<QTimer>())
 {
+    m_nextSlice->setSingleShot(true);
+    m_nextSlice->setInterval(0);
+    connect(m_nextSlice.get(), &QTimer::timeout, this, &clsRemoteSync::dispatchSlice);
     attachSocket();
 }
 
 void clsRemoteSync::attachSocket()
 {
     m_socket = std::make_unique<QTcpSocket>();
+    // Qt's own buffer would otherwise take in all the socket has; past it the
+    // kernel's window closes and the server has to wait.
+    m_socket->setReadBufferSize(ReadAheadLimit);
     connect(m_socket.get(), &QTcpSocket::readyRead, this, &clsRemoteSync::onReadyRead);
     connect(m_socket.get(), &QTcpSocket::connected, this, &clsRemoteSync::onConnected);
     connect(m_socket.get(), &QTcpSocket::disconnected, this, &clsRemoteSync::onDisconnected);
@@ -134,8 +142,9 @@ bool clsRemoteSync::Connect(const QString &RemoteIP, const QString &RemotePort)
     m_RemoteIP = RemoteIP.isEmpty() ? DefaultRemoteIP : RemoteIP;
     m_RemotePort = RemotePort.isEmpty() ? DefaultRemotePort : RemotePort;
     closeSocket();
-    // A frame cut short by the last connection must not prefix the new stream.
-    m_buffer->clear();
+    // A frame cut short by the last connection must not prefix the new
+    // stream, nor may its undispatched frames follow the new Connected.
+    dropPendingFrames();
     bool ok = false;
     const uint port = m_RemotePort.trimmed().toUInt(&ok);
     if (!ok || port == 0 || port > 65535) {
@@ -163,6 +172,8 @@ void clsRemoteSync::Disconnect()
         ? m_socket->peerAddress().toString()
         : m_lastRemoteAddress;
     closeSocket();
+    // What the server sent before belongs to the connection just ended.
+    dropPendingFrames();
     Q_EMIT DisConnected(address);
 }
 
@@ -262,6 +273,14 @@ void clsRemoteSync::onDisconnected()
 {
     if (m_closingByUs)
         return;
+    // Frames still waiting for their slice came before the close: they are
+    // dispatched first and DisConnected follows them.
+    if (m_nextSlice->isActive() || m_socket->bytesAvailable() > 0) {
+        m_peerClosed = true;
+        if (!m_nextSlice->isActive())
+            m_nextSlice->start();
+        return;
+    }
     Q_EMIT DisConnected(m_lastRemoteAddress);
 }
 
@@ -278,14 +297,49 @@ void clsRemoteSync::onErrorOccurred()
 
 void clsRemoteSync::onReadyRead()
 {
-    const qint64 available = m_socket->bytesAvailable();
-    if (available < 1)
-        return;
+    readSocket();
+    // While a slice is due, the timer runs it: dispatching here as well
+    // would let a busy socket starve the window all the same.
+    if (!m_nextSlice->isActive())
+        dispatchSlice();
+}
+
+void clsRemoteSync::readSocket()
+{
     // Read and cut even while disabled: only whole frames are dropped, so a
     // frame split across a switch of bEnabled never corrupts the stream.
-    const qint64 got = m_socket->read(m_buffer->reserveTail(available), available);
+    const qint64 count = qMin(m_socket->bytesAvailable(), ReadAheadLimit - m_buffer->pending());
+    if (count < 1)
+        return;
+    const qint64 got = m_socket->read(m_buffer->reserveTail(count), count);
     m_buffer->commit(qMax<qint64>(got, 0));
-    processBuffer();
+}
+
+void clsRemoteSync::dispatchSlice()
+{
+    const QPointer<clsRemoteSync> alive(this);
+    const Drain drained = processBuffer(SliceBudgetMs);
+    if (drained == Drain::Gone || !alive)
+        return;
+    // Room was made: what the socket holds back is taken in now, since no
+    // new readyRead comes for bytes already in its buffer.
+    const qsizetype before = m_buffer->pending();
+    readSocket();
+    if (drained == Drain::BudgetSpent || m_buffer->pending() != before) {
+        m_nextSlice->start();
+        return;
+    }
+    if (m_peerClosed) {
+        m_peerClosed = false;
+        Q_EMIT DisConnected(m_lastRemoteAddress);
+    }
+}
+
+void clsRemoteSync::dropPendingFrames()
+{
+    m_nextSlice->stop();
+    m_peerClosed = false;
+    m_buffer->clear();
 }
 
 void clsRemoteSync::ReceiveBytes(QByteArrayView bytes)
@@ -301,9 +355,12 @@ qsizetype clsRemoteSync::PendingBytes() const
     return m_buffer->pending();
 }
 
-void clsRemoteSync::processBuffer()
+clsRemoteSync::Drain clsRemoteSync::processBuffer(int budgetMs)
 {
     const QPointer<clsRemoteSync> alive(this);
+    QElapsedTimer clock;
+    if (budgetMs >= 0)
+        clock.start();
     // Frames up to this size are decoded from the stack; the copy keeps each
     // frame intact while its handlers run, even if they feed more bytes in.
     constexpr qsizetype StackFrame = 2048;
@@ -311,7 +368,9 @@ void clsRemoteSync::processBuffer()
         QByteArrayView whole;
         const FrameCodec::CutStatus status = m_buffer->peek(&whole);
         if (status == FrameCodec::CutStatus::Incomplete)
-            return;
+            return Drain::Done;
+        if (budgetMs >= 0 && clock.hasExpired(budgetMs))
+            return Drain::BudgetSpent;
         if (status == FrameCodec::CutStatus::Refused) {
             // No frame can start here and nothing tells where the next one
             // starts: waiting would leave the client deaf for good.
@@ -320,10 +379,11 @@ void clsRemoteSync::processBuffer()
             Q_EMIT SystemLog(u"[Error] Frame header refused (first byte "_s + QString::number(p[0])
                 + u", type "_s + QString::number(p[4]) + u"); "_s + QString::number(rest.size())
                 + u" buffered bytes dropped, connection closed."_s);
+            if (!alive)
+                return Drain::Gone;
             m_buffer->clear();
-            if (alive)
-                Disconnect();
-            return;
+            Disconnect();
+            return alive ? Drain::Done : Drain::Gone;
         }
 
         if (!m_bEnabled) {
@@ -353,11 +413,11 @@ void clsRemoteSync::processBuffer()
             Q_EMIT SystemLog(u"Error in ConvertToMessage ["_s + QString::number(failure.number)
                 + u']' + failure.description);
             if (!alive)
-                return;
+                return Drain::Gone;
         }
         dispatch(frame);
         if (!alive)
-            return;
+            return Drain::Gone;
     }
 }
 

@@ -12,6 +12,7 @@
 #include <memory>
 
 class QTcpSocket;
+class QTimer;
 class FrameAssembler;
 
 namespace FrameCodec {
@@ -24,6 +25,14 @@ struct FrameView;
 // Events are emitted synchronously: a handler runs to its end before the
 // next frame is cut. A handler may call any operation of this class,
 // Disconnect and Connect included, and may even delete the object.
+//
+// Frames from the socket are dispatched in slices of at most SliceBudgetMs;
+// what is left waits for the next turn of the event loop, so a flood from
+// the server never freezes the window. Order is kept; Connect and
+// Disconnect drop what waits. At most ReadAheadLimit bytes are taken from
+// the socket ahead of dispatch: past it the server is slowed down by TCP
+// instead of filling memory. The peer's close is reported after the frames
+// it sent before closing.
 class AULIX_REMOTESYNCDLL_EXPORT clsRemoteSync : public QObject
 {
     Q_OBJECT
@@ -48,6 +57,10 @@ public:
     static inline const QString DefaultRemotePort = QStringLiteral("2001");
     // What may wait to be written; past it Send fails instead of queueing.
     static constexpr qint64 MaxPendingWrite = qint64(8) << 20;
+    // Time one slice of dispatch may take before the window gets its turn.
+    static constexpr int SliceBudgetMs = 8;
+    // Bytes read from the socket and not yet dispatched, at most.
+    static constexpr qint64 ReadAheadLimit = qint64(4) << 20;
 
     bool bEnabled() const { return m_bEnabled; }
     void setbEnabled(bool value) { m_bEnabled = value; }
@@ -138,8 +151,8 @@ public:
     Q_INVOKABLE void SendCampusLogOutMsg();
 
     // The receive path without a socket: appends `bytes` as if they had just
-    // arrived and dispatches every whole frame (drops it while bEnabled is
-    // false). For tests and benchmarks.
+    // arrived and dispatches every whole frame at once, with no slices
+    // (drops it while bEnabled is false). For tests and benchmarks.
     void ReceiveBytes(QByteArrayView bytes);
     // Bytes received and not yet cut into frames.
     qsizetype PendingBytes() const;
@@ -189,7 +202,13 @@ private:
     void onConnected();
     void onDisconnected();
     void onErrorOccurred();
-    void processBuffer();
+    enum class Drain { Done, BudgetSpent, Gone };
+    // Dispatches whole frames until none is left or, with a budget, until
+    // it is spent. Gone: a handler deleted the object.
+    Drain processBuffer(int budgetMs = -1);
+    void readSocket();
+    void dispatchSlice();
+    void dropPendingFrames();
     void closeSocket();
     void dispatch(const FrameCodec::FrameView &frame);
     // Sends a frame built by a send operation and reports as its table row says.
@@ -214,6 +233,8 @@ private:
     void attachSocket();
     std::unique_ptr<QTcpSocket> m_socket;
     std::unique_ptr<FrameAssembler> m_buffer;
+    std::unique_ptr<QTimer> m_nextSlice; // zero-time: the next turn of the event loop
+    bool m_peerClosed = false; // DisConnected waits for the frames sent before the close
     bool m_closingByUs = false;
     bool m_inError = false;
     QString m_lastRemoteAddress;

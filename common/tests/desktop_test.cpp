@@ -1,5 +1,7 @@
 #include "common/desktop/fallbacks.h"
+#include "common/desktop/messageboxprompter.h"
 #include "common/desktop/shellopen.h"
+#include "common/errorlog.h"
 #include "common/prompter.h"
 #include "common/testsupport/testhome.h"
 
@@ -8,6 +10,7 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -87,4 +90,76 @@ TEST(Fallbacks, PrompterSlotUsesTheHostsOrMessageBoxes)
     EXPECT_EQ(answer, PromptAnswer::Yes);
     ASSERT_EQ(host.shown.size(), 1);
     EXPECT_EQ(host.shown[0].text, u"second"_s);
+}
+
+// A server repeating a command must not stack a box per repeat: one box per
+// kind, every caller answered with what the student chose, the repeats
+// counted in the log.
+TEST(MessageBoxes, OneBoxPerKindAnswersEveryRepeat)
+{
+    TestHome home;
+    int argc = 1;
+    char name[] = "desktop_tests";
+    char *argv[] = {name, nullptr};
+    std::unique_ptr<QApplication> app;
+    if (!qApp)
+        app = std::make_unique<QApplication>(argc, argv);
+
+    QWidget window;
+    window.resize(400, 300);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    MessageBoxPrompter prompter(&window);
+    const Prompt invalid{u"Lumo Class"_s, u"当前播放节点无效！"_s, PromptIcon::Information};
+    const Prompt question{
+        u"Lumo Class"_s, u"同意吗？"_s, PromptIcon::Question, PromptButtons::YesNo};
+    const auto openBoxes = [&window] {
+        int open = 0;
+        for (QMessageBox *box : window.findChildren<QMessageBox *>())
+            open += box->isVisible() ? 1 : 0;
+        return open;
+    };
+
+    QList<PromptAnswer> informed;
+    for (int i = 0; i < 2000; ++i)
+        prompter.show(invalid, [&informed](PromptAnswer a) { informed << a; });
+    prompter.inform(invalid.title, invalid.text); // no callback at all
+    QList<PromptAnswer> answered;
+    for (int i = 0; i < 3; ++i)
+        prompter.show(question, [&answered](PromptAnswer a) { answered << a; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return openBoxes() == 2; }, 2000));
+    QTest::qWait(50);
+    EXPECT_EQ(openBoxes(), 2);
+    EXPECT_TRUE(informed.isEmpty());
+
+    const auto boxSaying = [&window](const QString &text) -> QMessageBox * {
+        for (QMessageBox *box : window.findChildren<QMessageBox *>())
+            if (box->isVisible() && box->text() == text)
+                return box;
+        return nullptr;
+    };
+    QMessageBox *box = boxSaying(question.text);
+    ASSERT_NE(box, nullptr);
+    QAbstractButton *no = box->button(QMessageBox::No);
+    QTest::mouseClick(no, Qt::LeftButton, {}, no->rect().center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answered.size() == 3; }, 2000));
+    EXPECT_EQ(answered, QList<PromptAnswer>(3, PromptAnswer::No));
+
+    box = boxSaying(invalid.text);
+    ASSERT_NE(box, nullptr);
+    QAbstractButton *ok = box->button(QMessageBox::Ok);
+    QTest::mouseClick(ok, Qt::LeftButton, {}, ok->rect().center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return informed.size() == 2000; }, 2000));
+    EXPECT_EQ(informed.count(PromptAnswer::Ok), 2000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return openBoxes() == 0; }, 2000));
+    FlushErrorLog();
+    const QString log = QString::fromUtf8(home.errorLog());
+    EXPECT_TRUE(log.contains(u"shown once for 2000 more requests while it was open: "_s
+        + invalid.title + u": "_s + invalid.text))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains(u"shown once for 2 more requests"_s));
+
+    // Once answered, the same prompt opens a box again.
+    prompter.show(invalid);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return openBoxes() == 1; }, 2000));
 }

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <thread>
 
 #include <unistd.h>
 
@@ -81,27 +82,84 @@ TEST(ErrorLogDeathTest, PendingCountIsWrittenAtExit)
             + FormatErrorLogEntry(u"M"_s, u"P"_s, u"the entry above repeated 2 times"_s, 0));
 }
 
-TEST(ErrorLog, RotatesIntoOneOlderFile)
+// Entries that differ in every copy (alternating kinds, a byte count) from
+// one source, written by two threads: the first entries stay, the rest is
+// counted, and the file stays small. Another source is not held back.
+TEST(ErrorLog, EachSourceIsRateLimitedAndKeepsTheStartOfItsRun)
+{
+    TestHome home;
+    constexpr int PerThread = 5000;
+    const auto flood = [](int thread) {
+        for (int i = 0; i < PerThread; ++i)
+            WriteErrorLog(u"WhiteBoard"_s, u"GetMsgWhiteBoard"_s,
+                (i % 2 ? u"sign kind 3 refused, %1 bytes"_s : u"sign kind 7 refused, %1 bytes"_s)
+                    .arg(thread * PerThread + i),
+                42);
+    };
+    WriteErrorLog(u"Form1"_s, u"Before"_s);
+    std::thread first(flood, 0);
+    std::thread second(flood, 1);
+    first.join();
+    second.join();
+    WriteErrorLog(u"Form1"_s, u"During"_s); // another source: written at once
+
+    const QByteArray log = home.errorLog();
+    const qsizetype oneEntry = FormatErrorLogEntry(
+        u"WhiteBoard"_s, u"GetMsgWhiteBoard"_s, u"sign kind 3 refused, 12345 bytes"_s, 42)
+                                   .size();
+    EXPECT_LT(log.size(), (ErrorLogBurst + 4) * oneEntry);
+    EXPECT_TRUE(log.startsWith(FormatErrorLogEntry(u"Form1"_s, u"Before"_s, {}, 0)));
+    EXPECT_TRUE(log.endsWith(FormatErrorLogEntry(u"Form1"_s, u"During"_s, {}, 0)));
+    // The start of the run, whole: the burst of the source, nothing torn.
+    EXPECT_EQ(log.count("WhiteBoard\r\nGetMsgWhiteBoard\r\nsign kind "), ErrorLogBurst);
+    EXPECT_EQ(log.count("\r\nLine: 42\r\n\r\n"), ErrorLogBurst);
+
+    // A second on, the source's next entry comes after the count of what
+    // was left out; at most one count a second.
+    QTest::qSleep(1100);
+    WriteErrorLog(u"WhiteBoard"_s, u"GetMsgWhiteBoard"_s, u"sign kind 3 refused, 1 bytes"_s, 42);
+    WriteErrorLog(u"WhiteBoard"_s, u"GetMsgWhiteBoard"_s, u"sign kind 7 refused, 2 bytes"_s, 42);
+    FlushErrorLog();
+    const QByteArray later = home.errorLog().mid(log.size());
+    const QByteArray counted = FormatErrorLogEntry(u"WhiteBoard"_s, u"GetMsgWhiteBoard"_s,
+        u"%1 more entries from this source left out in the last 2 s"_s.arg(
+            2 * PerThread - ErrorLogBurst),
+        0);
+    EXPECT_TRUE(later.startsWith(counted)) << later.toStdString();
+    EXPECT_TRUE(later.contains("sign kind 3 refused, 1 bytes"));
+    // The one entry the second refilled went out; the next one is counted
+    // and written at the flush.
+    EXPECT_FALSE(later.contains("sign kind 7 refused, 2 bytes"));
+    EXPECT_TRUE(later.endsWith(FormatErrorLogEntry(u"WhiteBoard"_s, u"GetMsgWhiteBoard"_s,
+        u"1 more entries from this source left out in the last 1 s"_s, 0)));
+}
+
+TEST(ErrorLog, RotationKeepsTheFirstEntriesAndTheNewest)
 {
     TestHome home;
     SetErrorLogMaxSize(1000);
     QByteArray all;
+    // A source of its own for each entry: none is held back by the rate.
     for (int i = 0; i < 200; ++i) {
-        WriteErrorLog(u"Module"_s, u"Procedure"_s, u"distinct"_s, i);
-        all += FormatErrorLogEntry(u"Module"_s, u"Procedure"_s, u"distinct"_s, i);
+        const QString procedure = u"Procedure%1"_s.arg(i);
+        WriteErrorLog(u"Module"_s, procedure, u"distinct"_s, i);
+        all += FormatErrorLogEntry(u"Module"_s, procedure, u"distinct"_s, i);
     }
     SetErrorLogMaxSize(0); // back to the default
     QFile older(home.errorLogPath() + u".1"_s);
     ASSERT_TRUE(older.open(QIODevice::ReadOnly));
+    const QByteArray first = older.readAll();
     const QByteArray current = home.errorLog();
-    const QByteArray kept = older.readAll() + current;
     EXPECT_LE(current.size(), 1000);
-    EXPECT_GT(current.size(), 0);
-    EXPECT_LE(older.size(), 1000);
-    EXPECT_GT(older.size(), 1000 - all.size() / 200); // full but for less than one entry
-    // Whole entries only, the newest last, nothing between the two files lost.
-    EXPECT_TRUE(current.startsWith("Module\r\n"));
-    EXPECT_TRUE(all.endsWith(kept));
+    EXPECT_LE(first.size(), 1000);
+    EXPECT_GT(first.size(), 1000 - all.size() / 200); // full but for less than one entry
+    // The older file keeps the first entries whole; the current one says
+    // what was dropped between and ends with the newest.
+    EXPECT_TRUE(all.startsWith(first));
+    ASSERT_TRUE(current.startsWith("ErrorLog\r\nRotate\r\n")) << current.left(80).toStdString();
+    const QByteArray newest = current.mid(current.indexOf("Module\r\n"));
+    EXPECT_GT(newest.size(), 0);
+    EXPECT_TRUE(all.endsWith(newest));
     EXPECT_FALSE(QFile::exists(home.errorLogPath() + u".2"_s));
 }
 

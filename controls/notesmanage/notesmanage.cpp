@@ -46,6 +46,8 @@ public:
     }
     void appendToHistory(const QString &text);
     void trimHistory();
+    void dropFromView(qsizetype count);
+    void updateView();
     void showSendState();
     qint32 chosenRecipient() const
     {
@@ -68,6 +70,12 @@ public:
     QLineEdit *txtSend = nullptr;
     QPushButton *cmdSend = nullptr;
     QString history;
+    // The view follows the history once per turn of the event loop: a flood
+    // of notes costs one insertion and one trim per frame, not per note.
+    QString viewPending; // shown text not yet in the view
+    qsizetype viewTrim = 0; // characters to drop from the view's start
+    qsizetype viewChars = 0; // characters in the view
+    bool viewUpdateQueued = false;
     qint32 myID = 0;
     qint32 minHeight = 2115;
     qint32 minWidth = 3630;
@@ -85,17 +93,13 @@ QString shownText(const QString &text)
 
 void NotesManagePrivate::appendToHistory(const QString &text)
 {
-    QScrollBar *bar = txtNotes->verticalScrollBar();
-    // A reader scrolled up stays where he reads; one at the bottom follows.
-    const bool following = bar->value() >= bar->maximum();
     history += text;
-    QTextCursor end(txtNotes->document());
-    end.movePosition(QTextCursor::End);
-    end.insertText(shownText(text));
+    viewPending += shownText(text);
     trimHistory();
-    if (following) {
-        txtNotes->moveCursor(QTextCursor::End);
-        bar->setValue(bar->maximum());
+    if (!viewUpdateQueued) {
+        viewUpdateQueued = true;
+        QMetaObject::invokeMethod(
+            q, [this] { updateView(); }, Qt::QueuedConnection);
     }
 }
 
@@ -113,19 +117,52 @@ void NotesManagePrivate::trimHistory()
     cut = cut < 0 ? end : cut + 1;
     if (cut >= end)
         cut = keepFrom; // the newest line alone is too long: keep its end
-    const QString removed = history.left(cut);
+    dropFromView(shownText(history.left(cut)).size());
     history.remove(0, cut);
+}
 
+void NotesManagePrivate::dropFromView(qsizetype count)
+{
+    viewTrim += count;
+    // What the view does not hold yet is dropped before it gets there.
+    if (viewTrim > viewChars) {
+        viewPending.remove(0, qMin(viewTrim - viewChars, viewPending.size()));
+        viewTrim = viewChars;
+    }
+}
+
+void NotesManagePrivate::updateView()
+{
+    viewUpdateQueued = false;
+    if (viewTrim == 0 && viewPending.isEmpty())
+        return;
     QScrollBar *bar = txtNotes->verticalScrollBar();
+    // A reader scrolled up stays where he reads; one at the bottom follows.
+    const bool following = bar->value() >= bar->maximum();
     const int value = bar->value();
     const int blocksBefore = txtNotes->document()->blockCount();
-    QTextCursor start(txtNotes->document());
-    start.movePosition(QTextCursor::Start);
-    start.movePosition(
-        QTextCursor::NextCharacter, QTextCursor::KeepAnchor, int(shownText(removed).size()));
-    start.removeSelectedText();
-    // Keep the lines a reader is looking at in place.
-    bar->setValue(qMax(0, value - (blocksBefore - txtNotes->document()->blockCount())));
+    if (viewTrim > 0) {
+        QTextCursor start(txtNotes->document());
+        start.movePosition(QTextCursor::Start);
+        start.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor, int(viewTrim));
+        start.removeSelectedText();
+        viewTrim = 0;
+    }
+    const int blocksRemoved = blocksBefore - txtNotes->document()->blockCount();
+    if (!viewPending.isEmpty()) {
+        QTextCursor end(txtNotes->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(viewPending);
+        viewPending.clear();
+    }
+    viewChars = txtNotes->document()->characterCount() - 1;
+    if (following) {
+        txtNotes->moveCursor(QTextCursor::End);
+        bar->setValue(bar->maximum());
+    } else {
+        // Keep the lines a reader is looking at in place.
+        bar->setValue(qMax(0, value - blocksRemoved));
+    }
 }
 
 void NotesManagePrivate::showSendState()
@@ -360,6 +397,9 @@ bool NotesManage::RemoveAllUsers()
 bool NotesManage::ClearText()
 {
     d->history.clear();
+    d->viewPending.clear();
+    d->viewTrim = 0;
+    d->viewChars = 0;
     d->txtNotes->clear();
     return false;
 }

@@ -2,6 +2,9 @@
 
 #include "protocol/clsremotesync.h"
 
+#include <QElapsedTimer>
+#include <QPointer>
+
 namespace ClassLive {
 
 template <typename... A>
@@ -19,6 +22,9 @@ void ClassEventGate::pass(
 ClassEventGate::ClassEventGate(clsRemoteSync &remote, QObject *parent)
     : QObject(parent)
 {
+    m_nextSlice.setSingleShot(true);
+    m_nextSlice.setInterval(0);
+    connect(&m_nextSlice, &QTimer::timeout, this, &ClassEventGate::handOnSlice);
     pass(remote, &clsRemoteSync::GetNoteMessage, &ClassEventGate::GetNoteMessage);
     pass(remote, &clsRemoteSync::GetMsgLogOut, &ClassEventGate::GetMsgLogOut);
     pass(remote, &clsRemoteSync::GetMsgWhiteBoard, &ClassEventGate::GetMsgWhiteBoard);
@@ -57,10 +63,24 @@ void ClassEventGate::hold()
 void ClassEventGate::release()
 {
     m_holding = false;
+    handOnSlice();
+}
+
+void ClassEventGate::handOnSlice()
+{
+    const QPointer<ClassEventGate> alive(this);
+    QElapsedTimer clock;
+    clock.start();
     while (!m_holding && m_next < m_queue.size()) {
+        if (clock.hasExpired(clsRemoteSync::SliceBudgetMs)) {
+            m_nextSlice.start();
+            return;
+        }
         // Moved out first: the handler may drop the queue under us.
         std::function<void()> event = std::move(m_queue[m_next++]);
         event();
+        if (!alive)
+            return;
     }
     if (m_next >= m_queue.size()) {
         m_queue.clear();
@@ -70,6 +90,7 @@ void ClassEventGate::release()
 
 void ClassEventGate::drop()
 {
+    m_nextSlice.stop();
     m_holding = false;
     m_queue.clear();
     m_next = 0;

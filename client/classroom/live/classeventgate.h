@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <tuple>
@@ -26,7 +27,9 @@ public:
     explicit ClassEventGate(clsRemoteSync &remote, QObject *parent = nullptr);
 
     void hold();
-    // Hands on everything held, oldest first. A handler may hold again (the
+    // Hands on everything held, oldest first: as much as fits in one slice
+    // at once, the rest on the following turns of the event loop, so a
+    // large backlog never freezes the window. A handler may hold again (the
     // rest stays held) or drop.
     void release();
     void drop();
@@ -59,10 +62,12 @@ private:
     void pass(
         clsRemoteSync &remote, void (clsRemoteSync::*from)(A...), void (ClassEventGate::*to)(A...));
     void deliver(std::function<void()> event);
+    void handOnSlice();
 
     std::vector<std::function<void()>> m_queue;
     size_t m_next = 0; // first event of m_queue not yet handed on
     bool m_holding = false;
+    QTimer m_nextSlice; // zero-time: the rest of a release
 };
 
 } // namespace ClassLive

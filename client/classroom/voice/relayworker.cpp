@@ -3,8 +3,17 @@
 #include "common/errorlog.h"
 #include "voice/wire/voicewire.h"
 
+#include <QFile>
+#include <QSet>
 #include <QTimer>
 #include <QUdpSocket>
+
+#include <algorithm>
+#include <cstdio>
+#include <iterator>
+
+#include <dirent.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -17,6 +26,74 @@ const QString TraceModule = u"User Form"_s;
 // A datagram of a header or less carries no voice: every party drops it.
 constexpr qint64 MinimumDatagram = VoiceWire::HeaderSize + 1;
 constexpr qsizetype MaxDatagram = 65536;
+
+constexpr qint64 EngineRecheckMs = 250;
+constexpr qint64 RefusedRecheckMs = 1000;
+constexpr int MaxLookupsPerSecond = 40;
+
+// The socket inodes in one of /proc/net/udp{,6} that could send from
+// 127.0.0.1:port (bound to it, to the wildcard address, or to its IPv6
+// form); false when the table cannot be read.
+bool socketsOnPort(const QString &table, quint16 port, QSet<quint64> &inodes)
+{
+    // Addresses as the tables write them: 32-bit words in host order.
+    static const QByteArray senders[] = {"0100007F", "00000000", "00000000000000000000000000000000",
+        "0000000000000000FFFF00000100007F"};
+    QFile file(table);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray wanted = ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QList<QByteArray> fields = lines[i].simplified().split(' ');
+        // sl local_address rem_address st tx:rx tr:when retrnsmt uid timeout inode
+        if (fields.size() < 10 || !fields[1].endsWith(wanted))
+            continue;
+        const QByteArray address = fields[1].chopped(wanted.size());
+        if (std::find(std::begin(senders), std::end(senders), address) == std::end(senders))
+            continue;
+        bool ok = false;
+        const quint64 inode = fields[9].toULongLong(&ok);
+        if (ok && inode != 0)
+            inodes.insert(inode);
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<bool> OwnedByThisProcess(quint16 port)
+{
+    QSet<quint64> onPort;
+    const bool v4 = socketsOnPort(u"/proc/net/udp"_s, port, onPort);
+    const bool v6 = socketsOnPort(u"/proc/net/udp6"_s, port, onPort);
+    if (!v4 && !v6)
+        return std::nullopt;
+    if (onPort.isEmpty())
+        return false;
+    DIR *dir = opendir("/proc/self/fd");
+    if (!dir)
+        return std::nullopt;
+    QSet<quint64> ours;
+    while (const dirent *entry = readdir(dir)) {
+        char path[300];
+        char target[64];
+        std::snprintf(path, sizeof path, "/proc/self/fd/%s", entry->d_name);
+        const ssize_t n = readlink(path, target, sizeof target - 1);
+        if (n <= 0)
+            continue;
+        target[n] = 0;
+        unsigned long long inode = 0;
+        if (std::sscanf(target, "socket:[%llu]", &inode) == 1 && onPort.contains(inode))
+            ours.insert(inode);
+    }
+    closedir(dir);
+    // A socket of another program sharing the port could speak as the
+    // engine: then none is taken.
+    return ours.size() == onPort.size();
+}
+
+namespace {
 
 bool isLocalHost(const QHostAddress &address)
 {
@@ -38,7 +115,9 @@ std::unique_ptr<QUdpSocket> boundSocket(const QHostAddress &address, quint16 por
 RelayWorker::RelayWorker(int keepAliveMs, QObject *parent)
     : QObject(parent)
     , m_keepAliveMs(keepAliveMs)
-{ }
+{
+    m_clock.start();
+}
 
 RelayWorker::~RelayWorker() = default;
 
@@ -175,16 +254,44 @@ void RelayWorker::readServer()
 void RelayWorker::readSpeak()
 {
     if (m_speak)
-        forwardToServer(*m_speak, true);
+        forwardToServer(*m_speak);
 }
 
 void RelayWorker::readLocal()
 {
+    // The engine only listens on the far side of this relay; whatever comes
+    // back passes the same gate and the same sender check as the microphone.
     if (m_local)
-        forwardToServer(*m_local, false);
+        forwardToServer(*m_local);
 }
 
-void RelayWorker::forwardToServer(QUdpSocket &socket, bool gated)
+bool RelayWorker::fromEngine(quint16 port)
+{
+    const qint64 now = m_clock.elapsed();
+    if (port == m_enginePort && now - m_engineCheckedAt < EngineRecheckMs)
+        return true;
+    if (port == m_refusedPort && now - m_refusedAt < RefusedRecheckMs)
+        return false;
+    if (now - m_lookupWindow >= 1000) {
+        m_lookupWindow = now;
+        m_lookups = 0;
+    }
+    if (++m_lookups > MaxLookupsPerSecond)
+        return false;
+    std::optional<bool> owned = OwnedByThisProcess(port);
+    if (!owned)
+        owned = m_enginePort == 0 || port == m_enginePort;
+    if (*owned) {
+        m_enginePort = port;
+        m_engineCheckedAt = now;
+        return true;
+    }
+    m_refusedPort = port;
+    m_refusedAt = now;
+    return false;
+}
+
+void RelayWorker::forwardToServer(QUdpSocket &socket)
 {
     QHostAddress from;
     quint16 fromPort = 0;
@@ -194,9 +301,18 @@ void RelayWorker::forwardToServer(QUdpSocket &socket, bool gated)
             counters.refused.fetch_add(1, std::memory_order_relaxed);
             return;
         }
-        if (size < MinimumDatagram || !m_remote
-            || (gated && !speakOpen.load(std::memory_order_relaxed))) {
+        const bool open = speakOpen.load(std::memory_order_relaxed);
+        if (open != m_gateWasOpen) {
+            m_gateWasOpen = open;
+            if (open)
+                m_enginePort = 0; // a new microphone socket may speak now
+        }
+        if (size < MinimumDatagram || !m_remote || !open) {
             counters.dropped.fetch_add(1, std::memory_order_relaxed);
+            return;
+        }
+        if (!fromEngine(fromPort)) {
+            counters.refused.fetch_add(1, std::memory_order_relaxed);
             return;
         }
         // A failed send loses the datagram, as UDP would.

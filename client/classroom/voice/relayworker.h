@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 
 #include <atomic>
 #include <memory>
+#include <optional>
 
 class QTimer;
 class QUdpSocket;
@@ -16,7 +18,7 @@ namespace ClassroomVoice {
 struct RelayCounters {
     std::atomic<quint64> toEngine{0}; // packets passed to the engine
     std::atomic<quint64> toServer{0}; // datagrams passed to the server
-    std::atomic<quint64> refused{0}; // datagrams from a sender not allowed
+    std::atomic<quint64> refused{0}; // datagrams from a sender not allowed (not the engine)
     std::atomic<quint64> dropped{0}; // too short, cut short, closed microphone
 };
 
@@ -28,6 +30,12 @@ struct RelayCounters {
 //   server  <-> remote (any address, ephemeral port; reads only the server)
 //   remote   -> local (127.0.0.1, ephemeral) -> engine at 127.0.0.1:listenPort
 //   engine  -> speak (127.0.0.1:speakPort)   -> remote -> server
+//
+// Nothing reaches the server from the local relays unless the microphone
+// gate is open, and then only from the engine's own socket: the engine runs
+// inside this program, so the sender's port must belong to a socket of this
+// process (and to no other program's). Any other program on the machine is
+// refused, gate or no gate.
 class RelayWorker : public QObject
 {
     Q_OBJECT
@@ -62,7 +70,9 @@ private:
     void readServer();
     void readSpeak();
     void readLocal();
-    void forwardToServer(QUdpSocket &from, bool gated);
+    void forwardToServer(QUdpSocket &from);
+    // Whether a datagram from 127.0.0.1:port comes from the engine.
+    bool fromEngine(quint16 port);
     void keepAlive();
     // The datagram that raised the arrival signal into m_datagram: its
     // size, or -1 when the read failed.
@@ -78,6 +88,25 @@ private:
     QByteArray m_registration;
     quint16 m_listenPort = 0;
     QByteArray m_datagram; // reused for every read
+
+    // The engine's port, checked again every EngineRecheckMs; a refused
+    // port is not looked up again for a second, and at most
+    // MaxLookupsPerSecond look-ups are made, so a flood of strangers costs
+    // the relay thread next to nothing.
+    QElapsedTimer m_clock;
+    quint16 m_enginePort = 0;
+    qint64 m_engineCheckedAt = 0;
+    quint16 m_refusedPort = 0;
+    qint64 m_refusedAt = 0;
+    qint64 m_lookupWindow = 0;
+    int m_lookups = 0;
+    // Where the system cannot tell which process owns a port: the first
+    // sender after the gate opened is taken for the engine.
+    bool m_gateWasOpen = false;
 };
+
+// Whether every UDP socket bound to `port` belongs to this process (and at
+// least one does). Empty when the system does not tell.
+std::optional<bool> OwnedByThisProcess(quint16 port);
 
 } // namespace ClassroomVoice

@@ -11,6 +11,12 @@
 #include <QTest>
 #include <QUdpSocket>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -55,6 +61,31 @@ QList<QNetworkDatagram> receiveVoice(QUdpSocket &socket, int count, int ms = 100
         },
         ms));
     return got;
+}
+
+// Another program on this machine: `count` datagrams to 127.0.0.1:port
+// from a process of its own.
+void sendFromAnotherProgram(quint16 port, const QByteArray &datagram, int count)
+{
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Only system calls here: the parent's threads are not in the child.
+        const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(port);
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        for (int i = 0; i < count; ++i) {
+            sendto(fd, datagram.constData(), size_t(datagram.size()), 0,
+                reinterpret_cast<const sockaddr *>(&to), sizeof to);
+            if (i % 50 == 49)
+                usleep(2000); // within the relay socket's receive buffer
+        }
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
 }
 
 class Relays : public testing::Test
@@ -172,6 +203,52 @@ TEST_F(Relays, TheMicrophoneReachesTheServerOnlyWhileTheFloorIsOpen)
     speak(packet(5, 'x'));
     EXPECT_TRUE(receiveVoice(server, 1, 300).isEmpty());
     EXPECT_EQ(relays->datagramsToServer(), 1u);
+}
+
+TEST_F(Relays, OnlyTheEnginesOwnSocketReachesTheServerAndOnlyWhileTheFloorIsOpen)
+{
+    // The local relay's port: where the engine's packets come from.
+    fromServer(packet(3, 'k'));
+    const QList<QNetworkDatagram> toEngine = receive(engine, 1);
+    ASSERT_EQ(toEngine.size(), 1);
+    const quint16 localRelay = quint16(toEngine.first().senderPort());
+    const quint16 speakRelay = relays->LocalSpeakPort();
+
+    QUdpSocket microphone; // the engine's socket: this process, kept open
+    const auto speak = [&](int count, char fill) {
+        for (int i = 0; i < count; ++i)
+            microphone.writeDatagram(packet(20, fill), QHostAddress::LocalHost, speakRelay);
+    };
+    const auto refusedAtLeast = [&](quint64 count) {
+        return QTest::qWaitFor([&] { return relays->datagramsRefused() >= count; }, 3000);
+    };
+
+    // Floor closed: neither the engine nor another program is heard.
+    speak(5, 'c');
+    sendFromAnotherProgram(localRelay, packet(20, 'x'), 200);
+    sendFromAnotherProgram(speakRelay, packet(20, 'x'), 200);
+    EXPECT_TRUE(receiveVoice(server, 1, 300).isEmpty());
+
+    // Floor open: another program is refused on both local relays, the
+    // engine passes.
+    relays->setSpeakOpen(true);
+    const quint64 refusedBefore = relays->datagramsRefused();
+    sendFromAnotherProgram(localRelay, packet(20, 'y'), 200);
+    sendFromAnotherProgram(speakRelay, packet(20, 'y'), 200);
+    EXPECT_TRUE(refusedAtLeast(refusedBefore + 300)); // a few may be lost on the way
+    speak(5, 'o');
+    QList<QNetworkDatagram> got = receiveVoice(server, 5);
+    // Strangers' datagrams still queued would show up here.
+    got += receiveVoice(server, 1, 300);
+    ASSERT_EQ(got.size(), 5);
+    for (const QNetworkDatagram &d : got)
+        EXPECT_EQ(d.data(), packet(20, 'o'));
+
+    // Floor closed again: the engine is not heard any more.
+    relays->setSpeakOpen(false);
+    speak(5, 'z');
+    EXPECT_TRUE(receiveVoice(server, 1, 300).isEmpty());
+    EXPECT_EQ(relays->datagramsToServer(), 5u);
 }
 
 TEST_F(Relays, KeepAliveRegistersAgainUntilTheConnectionEnds)

@@ -12,6 +12,8 @@
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 
+#include <map>
+
 using namespace Qt::StringLiterals;
 using ClassroomVoice::FloorUnit;
 using VoiceTest::VoiceClient;
@@ -56,11 +58,15 @@ protected:
         return socket;
     }
 
-    // The client's engine speaks one packet to its speak relay.
-    static void speak(VoiceClient &client, char fill)
+    // The client's engine speaks one packet to its speak relay, from one
+    // socket that stays open as the engine's does: the relay takes only a
+    // socket of this process that still exists.
+    void speak(VoiceClient &client, char fill)
     {
-        QUdpSocket microphone;
-        microphone.writeDatagram(
+        auto &microphone = m_microphones[&client];
+        if (!microphone)
+            microphone = std::make_unique<QUdpSocket>();
+        microphone->writeDatagram(
             voicePacket(fill), QHostAddress::LocalHost, client.relays->LocalSpeakPort());
     }
 
@@ -79,6 +85,7 @@ protected:
     }
 
     int m_markers = 0;
+    std::map<const VoiceClient *, std::unique_ptr<QUdpSocket>> m_microphones;
 };
 
 TEST_F(VoiceClass, GivenTheFloorAStudentIsHeardUntilTheTeacherTakesItBack)
