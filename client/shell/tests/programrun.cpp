@@ -119,7 +119,8 @@ QString ProgramRun::transcript() const
         + QString::fromUtf8(m_stderr.right(3000));
 }
 
-SimRun::SimRun(const QString &folder, const QByteArray &configJson, bool console)
+SimRun::SimRun(
+    const QString &folder, const QByteArray &configJson, bool console, const SimRun *samePortsAs)
 {
     const QString configPath = folder + QStringLiteral("/sim.json");
     QFile file(configPath);
@@ -130,6 +131,11 @@ SimRun::SimRun(const QString &folder, const QByteArray &configJson, bool console
         QStringLiteral("never")};
     if (!console)
         arguments << QStringLiteral("--no-console");
+    if (samePortsAs)
+        arguments << QStringLiteral("--web-port") << QString::number(samePortsAs->web())
+                  << QStringLiteral("--campus-port") << QString::number(samePortsAs->campus())
+                  << QStringLiteral("--classroom-port")
+                  << QString::number(samePortsAs->classroom());
     m_run = std::make_unique<ProgramRun>(QStringLiteral("lumo-classroom-sim"), arguments);
     m_run->waitFor([this](const QJsonObject &line) {
         if (!line.contains(QStringLiteral("campus")))
@@ -166,38 +172,17 @@ QByteArray SimRun::DemoConfig(
 
 ConsoleSim::ConsoleSim(
     const QString &folder, const QByteArray &configJson, const ConsoleSim *samePortsAs)
-{
-    const QString configPath = folder + QStringLiteral("/sim.json");
-    QFile file(configPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(configJson) != configJson.size())
-        return;
-    file.close();
-    QStringList arguments{QStringLiteral("--config"), configPath, QStringLiteral("--script-start"),
-        QStringLiteral("never")};
-    if (samePortsAs)
-        arguments << QStringLiteral("--web-port") << QString::number(samePortsAs->web())
-                  << QStringLiteral("--campus-port") << QString::number(samePortsAs->campus())
-                  << QStringLiteral("--classroom-port")
-                  << QString::number(samePortsAs->classroom());
-    m_run = std::make_unique<ProgramRun>(QStringLiteral("lumo-classroom-sim"), arguments);
-    m_run->waitFor([this](const QJsonObject &line) {
-        if (!line.contains(QStringLiteral("campus")))
-            return false;
-        m_web = line.value(QStringLiteral("web")).toInt();
-        m_campus = line.value(QStringLiteral("campus")).toInt();
-        m_classroom = line.value(QStringLiteral("classroom")).toInt();
-        return true;
-    });
-}
+    : SimRun(folder, configJson, true, samePortsAs)
+{ }
 
 void ConsoleSim::command(const QString &line)
 {
-    m_run->process().write((line + QLatin1Char('\n')).toUtf8());
+    program().process().write((line + QLatin1Char('\n')).toUtf8());
 }
 
 bool ConsoleSim::waitFor(const QString &what, qint32 id, int timeoutMs)
 {
-    return m_run->waitFor(
+    return program().waitFor(
         [&](const QJsonObject &l) {
             return l.value(QStringLiteral("sim")).toString() == what
                 && (id == 0 || l.value(QStringLiteral("UserID")).toInt() == id);
@@ -205,9 +190,9 @@ bool ConsoleSim::waitFor(const QString &what, qint32 id, int timeoutMs)
         timeoutMs);
 }
 
-bool ConsoleSim::hasNote(qint32 from, qint32 to, const QString &text) const
+bool ConsoleSim::hasNote(qint32 from, qint32 to, const QString &text)
 {
-    for (const QJsonObject &l : m_run->lines())
+    for (const QJsonObject &l : program().lines())
         if (l.value(QStringLiteral("sim")).toString() == QStringLiteral("note")
             && l.value(QStringLiteral("FromID")).toInt() == from
             && l.value(QStringLiteral("ToID")).toInt() == to
@@ -218,10 +203,10 @@ bool ConsoleSim::hasNote(qint32 from, qint32 to, const QString &text) const
 
 qint64 ConsoleSim::relayReceived(qint32 id)
 {
-    const qsizetype before = m_run->lineCount();
+    const qsizetype before = program().lineCount();
     command(QStringLiteral("relay"));
     qint64 count = -1;
-    m_run->waitFrom(before, [&](const QJsonObject &l) {
+    program().waitFrom(before, [&](const QJsonObject &l) {
         if (l.value(QStringLiteral("sim")).toString() != QStringLiteral("relay"))
             return false;
         count

@@ -59,8 +59,10 @@ class SimRun
 public:
     // `configJson` may name "courseFolder" relative to `folder`. With
     // `console` the servers read teacher commands from standard input
-    // (ProgramRun::send on program()).
-    SimRun(const QString &folder, const QByteArray &configJson, bool console = false);
+    // (ProgramRun::send on program()). With `samePortsAs`, the servers
+    // listen where that run's did (a restart).
+    SimRun(const QString &folder, const QByteArray &configJson, bool console = false,
+        const SimRun *samePortsAs = nullptr);
     bool ready() const { return m_web > 0 && m_campus > 0; }
     int web() const { return m_web; }
     int campus() const { return m_campus; }
@@ -80,31 +82,17 @@ private:
 
 // The simulator with its console on standard input: the teacher's commands,
 // a classmate who forges notes, the voice relay's counters.
-class ConsoleSim
+class ConsoleSim : public SimRun
 {
 public:
-    // With `samePortsAs`, the servers listen where that run's did (a
-    // restart).
     ConsoleSim(const QString &folder, const QByteArray &configJson,
         const ConsoleSim *samePortsAs = nullptr);
-
-    bool ready() const { return m_web > 0 && m_campus > 0; }
-    int web() const { return m_web; }
-    int campus() const { return m_campus; }
-    int classroom() const { return m_classroom; }
-    ProgramRun &program() { return *m_run; }
 
     void command(const QString &line);
     // Log line `what` about `id` (any "UserID" when 0).
     bool waitFor(const QString &what, qint32 id, int timeoutMs);
-    bool hasNote(qint32 from, qint32 to, const QString &text) const;
+    bool hasNote(qint32 from, qint32 to, const QString &text);
     // Voice datagrams the relay has received from `id` so far; -1 when the
     // console did not answer.
     qint64 relayReceived(qint32 id);
-
-private:
-    std::unique_ptr<ProgramRun> m_run;
-    int m_web = 0;
-    int m_campus = 0;
-    int m_classroom = 0;
 };
