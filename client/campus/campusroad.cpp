@@ -25,6 +25,7 @@ using namespace Qt::StringLiterals;
 namespace {
 const QString UserForm = u"User Form"_s;
 constexpr qint16 ConnectionRefused = 10061;
+constexpr qint16 HostNotFound = 11001;
 
 // Title of the campus road's message boxes.
 QString systemTitle()
@@ -69,8 +70,21 @@ CampusRoad::CampusRoad(Dependencies deps, QObject *parent)
         }
         // A socket error may be followed by the socket's close: the
         // reconnect it scheduled goes on.
-        if (m_state != State::ReconnectPause && m_state != State::Idle)
-            Disconnect();
+        if (m_state == State::ReconnectPause || m_state == State::Idle || m_disconnecting)
+            return;
+        // The server closed the connection while the road waited on it:
+        // say so, the status bar alone is easily missed.
+        const bool onServer = m_state == State::ConnectingCampus || m_state == State::CampusLogin
+            || m_state == State::AwaitingCourses || m_state == State::AwaitingCategories
+            || m_state == State::Pausing || m_state == State::Booking
+            || m_state == State::FetchingCourseware || m_state == State::ConnectingClassroom;
+        if (onServer) {
+            Global::WriteErrorLog(u"Form1"_s, u"RemoteSync_DisConnected"_s,
+                u"the server closed the connection in "_s + stateName(m_state), 0);
+            fail(systemTitle(), tr("服务器断开了连接，请稍后再试一次"));
+            return;
+        }
+        Disconnect();
     });
     connect(&remote, &clsRemoteSync::SocketError, this,
         [this](qint16 number, const QString &description, qint32, const QString &) {
@@ -252,6 +266,7 @@ void CampusRoad::onBalance(const QString &address, bool fromFallback, const QStr
         Disconnect();
         return;
     }
+    m_listTimer.start(m_timing.connectLimitMs);
     status(m_reconnecting ? tr("连接服务器") : tr("连接校园"));
 }
 
@@ -266,7 +281,9 @@ void CampusRoad::onConnected()
         session.bCampusPhase = false;
         m_deps.tip.SetDisplayString(tr("正在登录校园..."));
         setState(State::CampusLogin);
+        m_listTimer.start(m_timing.listLimitMs);
     } else if (m_state == State::ConnectingClassroom && !session.bCampusPhase) {
+        m_listTimer.stop();
         session.MyID = session.UserID.toInt();
         remote.setMyID(session.MyID);
         remote.Login(1, session.Password);
@@ -280,6 +297,7 @@ void CampusRoad::onCampusLogIn(bool result)
 {
     if (m_state != State::CampusLogin)
         return;
+    m_listTimer.stop();
     if (!result) {
         fail(tr("登录错误提示："), tr("失败信息: 密码错误或您无权参加本次语音交流活动。   "));
         return;
@@ -293,7 +311,7 @@ void CampusRoad::onCampusLogIn(bool result)
     m_deps.remote.SendCampusCourseListMsg(mvSTUDENTLIST);
     trace(u"RemoteSync_GetMsgCampusLogIn,RemoteSync.SendCampusCourseListMsg mvALLLIST"_s);
     m_deps.remote.SendCampusCourseListMsg(mvALLLIST);
-    m_listTimer.start();
+    m_listTimer.start(m_timing.listLimitMs);
 }
 
 void CampusRoad::onCourseList(qint32 count, const QString &text, qint32 verb)
@@ -344,7 +362,7 @@ void CampusRoad::onCourseList(qint32 count, const QString &text, qint32 verb)
     m_deps.tip.SetDisplayString(tr("正在获取分类列表..."));
     setState(State::AwaitingCategories);
     m_deps.remote.SendCampusListMsg();
-    m_listTimer.start();
+    m_listTimer.start(m_timing.listLimitMs);
 }
 
 void CampusRoad::onCategoryList(qint32 count, const QString &text)
@@ -536,6 +554,7 @@ void CampusRoad::enterChosenCourse()
         Disconnect();
         return;
     }
+    m_listTimer.start(m_timing.connectLimitMs);
     status(tr("正在连接"));
     Q_EMIT enteringClassroom(course);
 }
@@ -557,6 +576,16 @@ void CampusRoad::onSocketError(qint16 number, const QString &description)
     }
     if (m_socketErrorBusy)
         return;
+    // An address nobody knows stays unknown however often it is tried:
+    // say what happened instead of reconnecting.
+    if (number == HostNotFound) {
+        Global::WriteErrorLog(u"Form1"_s, u"RemoteSync_SocketError"_s,
+            u"%1 (%2): %3"_s.arg(description).arg(number).arg(m_deps.remote.RemoteIP()), 0);
+        fail(systemTitle(),
+            tr("找不到服务器地址“%1”，请检查服务器设置或稍后再试一次")
+                .arg(m_deps.remote.RemoteIP().trimmed()));
+        return;
+    }
     m_socketErrorBusy = true;
     // A refused connection leaves the socket in its error state, so a second
     // error while the message or the options dialog is open is ignored.
@@ -609,13 +638,26 @@ void CampusRoad::onSocketError(qint16 number, const QString &description)
     m_socketErrorBusy = false;
 }
 
+// The one timer of the road's server waits: the connection, the login
+// answer and each list.
 void CampusRoad::onListTimeout()
 {
-    if (m_state != State::AwaitingCourses && m_state != State::AwaitingCategories)
-        return;
+    QString text;
+    switch (m_state) {
+    case State::ConnectingCampus:
+        text = tr("连接校园服务器（%1）超时，请检查网络或服务器设置后再试一次").arg(m_campusAddress);
+        break;
+    case State::CampusLogin: text = tr("校园服务器没有回答登录，请稍后再试一次"); break;
+    case State::AwaitingCourses:
+    case State::AwaitingCategories:
+        text = tr("校园服务器没有送来课程列表，请稍后再试一次");
+        break;
+    case State::ConnectingClassroom: text = tr("连接教室服务器超时，请稍后再试一次"); break;
+    default: return;
+    }
     Global::WriteErrorLog(u"Form1"_s, u"RemoteSync_GetMsgCampusLogIn"_s,
-        u"no list reply within %1 ms"_s.arg(m_timing.listLimitMs), 0);
-    fail(systemTitle(), tr("校园服务器没有送来课程列表，请稍后再试一次"));
+        u"no answer in %1 within %2 ms"_s.arg(stateName(m_state)).arg(m_listTimer.interval()), 0);
+    fail(systemTitle(), text);
 }
 
 void CampusRoad::fail(const QString &title, const QString &text)

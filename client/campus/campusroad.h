@@ -78,7 +78,8 @@ public:
 
     struct Timing {
         int bookingPauseMs = 3000; // before the booking dialog shows
-        int listLimitMs = 15000; // for each campus list reply
+        int listLimitMs = 15000; // for the login answer and each campus list reply
+        int connectLimitMs = 15000; // for a connection to be made
         int pageLimitMs = 10000; // for each account page
         int reconnectPauseMs = 1000; // doubled at each further try
         int reconnectTries = 3; // in a row, then Disconnect

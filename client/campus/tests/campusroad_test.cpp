@@ -364,23 +364,74 @@ TEST_F(Road, AccountPageFailuresFallBackOrSaySo)
     EXPECT_EQ(road->state(), State::Idle);
 }
 
-TEST_F(Road, OtherSocketErrorsReconnectThreeTimesThenGiveUp)
+// A campus server that does something odd with each connection: holds it
+// without a word, closes it at once, or resets it once the login is in.
+class OddCampus : public QObject
+{
+public:
+    enum class Way { Silent, Close, Reset };
+    explicit OddCampus(Way way)
+    {
+        server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&server, &QTcpServer::newConnection, this, [this, way] {
+            while (QTcpSocket *socket = server.nextPendingConnection()) {
+                ++connections;
+                if (way == Way::Close)
+                    socket->disconnectFromHost();
+                else if (way == Way::Reset)
+                    QObject::connect(
+                        socket, &QTcpSocket::readyRead, socket, [socket] { socket->abort(); });
+            }
+        });
+    }
+    QTcpServer server;
+    int connections = 0;
+};
+
+TEST_F(Road, EveryWaitOnTheCampusServerEndsWithAMessageThatSaysWhatHappened)
 {
     ASSERT_NO_FATAL_FAILURE(start());
-    // The address page names a host that cannot be looked up: every
-    // connection fails with an error other than "refused".
+    CampusRoad::Timing timing;
+    timing.bookingPauseMs = 0;
+    timing.listLimitMs = 1500;
+    timing.connectLimitMs = 1500;
+    timing.pageLimitMs = 3000;
+    timing.reconnectPauseMs = 20;
+    road->setTiming(timing);
     RawHttpServer pages;
     pages.answers["/askdesk/balance/getuserid.asp"] = {RawHttpServer::ok("text/plain", "11")};
-    pages.answers["/askdesk/balance/"] = {RawHttpServer::ok("text/plain", "no-such-host.invalid")};
+    pages.answers["/askdesk/balance/"] = {RawHttpServer::ok("text/plain", "127.0.0.1")};
     webHost = pages.host();
+    const auto attempt = [&](OddCampus::Way way) {
+        OddCampus campus(way);
+        settings.CampusServerPort = QString::number(campus.server.serverPort());
+        prompter.shown.clear();
+        road->ConnectAs(u"ann"_s, u"pw"_s);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.isEmpty(); }, 10000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return road->state() == State::Idle; }, 3000));
+        EXPECT_FALSE(tip.isVisible());
+        return campus.connections;
+    };
+    // Accepted and never answered: the login wait ends at its limit.
+    attempt(OddCampus::Way::Silent);
+    EXPECT_EQ(promptTexts(), QStringList{u"校园服务器没有回答登录，请稍后再试一次"_s});
+    // Accepted and closed at once: said, not only shown in the status bar.
+    attempt(OddCampus::Way::Close);
+    EXPECT_EQ(promptTexts(), QStringList{u"服务器断开了连接，请稍后再试一次"_s});
+    // Reset once the login is in: the same, and no second connection.
+    EXPECT_EQ(attempt(OddCampus::Way::Reset), 1);
+    EXPECT_EQ(promptTexts(), QStringList{u"服务器断开了连接，请稍后再试一次"_s});
+
+    // An address nobody knows is named, and not looked up again and again.
+    pages.answers["/askdesk/balance/"] = {RawHttpServer::ok("text/plain", "no-such-host.invalid")};
+    pages.requests.clear();
+    prompter.shown.clear();
     road->ConnectAs(u"ann"_s, u"pw"_s);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !prompter.shown.isEmpty(); }, 15000));
+    EXPECT_EQ(promptTexts(),
+        QStringList{u"找不到服务器地址“no-such-host.invalid”，请检查服务器设置或稍后再试一次"_s});
     EXPECT_EQ(road->state(), State::Idle);
-    int addressLookups = 0;
-    for (const QByteArray &request : pages.requests)
-        addressLookups += request == "/askdesk/balance/" ? 1 : 0;
-    EXPECT_EQ(addressLookups, 4); // the first try and three more
-    EXPECT_EQ(prompter.shown.size(), 1);
+    EXPECT_EQ(pages.requests.count("/askdesk/balance/"), 1);
 }
 
 TEST_F(Road, RedownloadReplacesTheFileOnlyWhenComplete)

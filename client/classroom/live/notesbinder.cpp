@@ -3,6 +3,7 @@
 #include "client/classroom/live/classeventgate.h"
 #include "client/classroom/live/classlivestate.h"
 #include "common/desktop/shellopen.h"
+#include "common/errorlog.h"
 #include "controls/notesmanage/notesmanage.h"
 #include "protocol/clsremotesync.h"
 
@@ -56,8 +57,26 @@ void NotesBinder::onNote(qint32 FromID, qint32 ToID, const QString &Message)
 
 void NotesBinder::send(NotesManage &from, qint32 FromID, qint32 ToID, const QString &strMessage)
 {
-    from.AddNoteMessage(FromID, ToID, strMessage);
+    // The protocol object reports a note that was not written (no
+    // connection, or a server that stopped reading) through SystemLog,
+    // during the call: its reasons, then its own closing line.
+    QString failure;
+    bool notSent = false;
+    const QMetaObject::Connection watch = connect(&m.remote, &clsRemoteSync::SystemLog, this,
+        [&failure, &notSent](const QString &line) {
+            failure += line + u' ';
+            notSent = notSent || line == u"Error in SendNotMessage."_s;
+        });
     m.remote.SendNoteMessage(FromID, ToID, strMessage);
+    disconnect(watch);
+    if (!notSent) {
+        from.AddNoteMessage(FromID, ToID, strMessage);
+        return;
+    }
+    // Never shown as sent when it was not: the student can send it again.
+    Global::WriteErrorLog(u"Form1"_s, u"SentNoteMessage"_s,
+        u"note to %1 not sent: %2"_s.arg(ToID).arg(failure.simplified()), __LINE__);
+    from.AddMessage(tr("[短消息没有发出：%1]").arg(strMessage) + u"\r\n"_s);
 }
 
 void NotesBinder::sendMail()

@@ -116,6 +116,11 @@ TEST_F(LiveClass, TwoStudentsSeeEachOtherComeAndGoAndNotesReachOnlyTheirRecipien
     bob->remote.Disconnect();
     ASSERT_TRUE(QTest::qWaitFor([&] { return ann->history().contains(u"[bob走了]"_s); }, 5000));
     EXPECT_EQ(ann->users->Count(), 2);
+    // A note that cannot go out is never shown as sent: bob is told.
+    Q_EMIT bob->notes->SentNoteMessage(12, 0, u"lost words"_s);
+    EXPECT_EQ(bob->history().count(u"lost words"_s), 1) << bob->history().toStdString();
+    EXPECT_TRUE(bob->history().contains(u"[短消息没有发出：lost words]"_s))
+        << bob->history().toStdString();
 }
 
 TEST_F(LiveClass, WhatTheTeacherSendsDuringEntryIsHandledInOrderAfterIt)
