@@ -27,6 +27,34 @@
 <context>
     <name>CampusRoad</name>
     <message>
+        <source>正在下载这堂课的课件，下载完就进入教室...</source>
+        <translation>Downloading this class's courseware; the class opens when it is done...</translation>
+    </message>
+    <message>
+        <source>这堂课的课件下载失败（%1），请稍后再按“进入”</source>
+        <translation>The courseware of this class could not be downloaded (%1). Please press Enter again later.</translation>
+    </message>
+    <message>
+        <source>连接校园服务器（%1）超时，请检查网络或服务器设置后再试一次</source>
+        <translation>Connecting to the campus server (%1) timed out. Please check the network or the server settings and try again.</translation>
+    </message>
+    <message>
+        <source>校园服务器没有回答登录，请稍后再试一次</source>
+        <translation>The campus server did not answer the login. Please try again later.</translation>
+    </message>
+    <message>
+        <source>连接教室服务器超时，请稍后再试一次</source>
+        <translation>Connecting to the classroom server timed out. Please try again later.</translation>
+    </message>
+    <message>
+        <source>服务器断开了连接，请稍后再试一次</source>
+        <translation>The server closed the connection. Please try again later.</translation>
+    </message>
+    <message>
+        <source>找不到服务器地址“%1”，请检查服务器设置或稍后再试一次</source>
+        <translation>The server address "%1" cannot be found. Please check the server settings or try again later.</translation>
+    </message>
+    <message>
         <source>LumoUser 系统提示：</source>
         <translation>LumoUser system message:</translation>
     </message>

@@ -61,6 +61,10 @@
 <context>
     <name>ClassLive::NotesBinder</name>
     <message>
+        <source>[短消息没有发出：%1]</source>
+        <translation>[Note not sent: %1]</translation>
+    </message>
+    <message>
         <source>[老师%1来了]</source>
         <translation>[Teacher %1 has arrived]</translation>
     </message>

@@ -263,4 +263,46 @@
         <translation>Please enter a valid port number (1024 - 9999)</translation>
     </message>
 </context>
+<context>
+    <name>ClassLifecycle</name>
+    <message>
+        <source>进入教室后才能使用</source>
+        <translation>Available once you are in a class</translation>
+    </message>
+</context>
+<context>
+    <name>SessionNotices</name>
+    <message>
+        <source>连接中断，正在重新连接…</source>
+        <translation>Connection lost, reconnecting…</translation>
+    </message>
+    <message>
+        <source>已重新连接</source>
+        <translation>Reconnected</translation>
+    </message>
+    <message>
+        <source>离开了 %1</source>
+        <translation>away for %1</translation>
+    </message>
+    <message>
+        <source>没能重新连接</source>
+        <translation>Could not reconnect</translation>
+    </message>
+    <message>
+        <source>LumoUser 系统提示：</source>
+        <translation>LumoUser system message:</translation>
+    </message>
+    <message>
+        <source>与教室的连接中断了 %1，没能重新连接。请检查网络后再连接</source>
+        <translation>The connection to the classroom was lost for %1 and could not be made again. Please check the network, then connect.</translation>
+    </message>
+    <message>
+        <source>%1 秒</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>%1 分 %2 秒</source>
+        <translation>%1 min %2 s</translation>
+    </message>
+</context>
 </TS>
