@@ -68,10 +68,8 @@ void ClassLifecycle::classBegan()
     m.form.cmdRaiseHand()->setEnabled(true);
     m.form.cmdRaiseHand()->setToolTip(m_tips.value(m.form.cmdRaiseHand()));
     m.form.volumeControl()->SetCmdEnabled(true);
-    for (QWidget *control : {static_cast<QWidget *>(m.form.cmdSendNotes()), m.form.Frame3()}) {
-        if (control->isEnabled())
-            control->setToolTip(m_tips.value(control));
-    }
+    for (QWidget *control : {static_cast<QWidget *>(m.form.cmdSendNotes()), m.form.Frame3()})
+        control->setToolTip(m_tips.value(control));
 }
 
 void ClassLifecycle::classEnded(StudentSession::Exit /*how*/, bool connectionUp)
