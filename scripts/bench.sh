@@ -19,7 +19,7 @@ build_dir=${LUMO_BENCH_BUILD_DIR:-build-release}
 json_dir=$build_dir/bench-json
 log_dir=$build_dir/bench-logs
 # Programs that other benchmarks start; they are built, not run.
-helpers=(presentation_probe)
+helpers=(presentation_probe startup_probe_minimal startup_probe_student)
 # Seconds a program may take before it counts as hung.
 limit=${LUMO_BENCH_TIMEOUT:-1200}
 

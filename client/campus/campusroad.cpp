@@ -645,13 +645,12 @@ void CampusRoad::onListTimeout()
     QString text;
     switch (m_state) {
     case State::ConnectingCampus:
-        text = tr("连接校园服务器（%1）超时，请检查网络或服务器设置后再试一次").arg(m_campusAddress);
+        text
+            = tr("连接校园服务器（%1）超时，请检查网络或服务器设置后再试一次").arg(m_campusAddress);
         break;
     case State::CampusLogin: text = tr("校园服务器没有回答登录，请稍后再试一次"); break;
     case State::AwaitingCourses:
-    case State::AwaitingCategories:
-        text = tr("校园服务器没有送来课程列表，请稍后再试一次");
-        break;
+    case State::AwaitingCategories: text = tr("校园服务器没有送来课程列表，请稍后再试一次"); break;
     case State::ConnectingClassroom: text = tr("连接教室服务器超时，请稍后再试一次"); break;
     default: return;
     }

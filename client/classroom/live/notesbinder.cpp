@@ -62,8 +62,8 @@ void NotesBinder::send(NotesManage &from, qint32 FromID, qint32 ToID, const QStr
     // during the call: its reasons, then its own closing line.
     QString failure;
     bool notSent = false;
-    const QMetaObject::Connection watch = connect(&m.remote, &clsRemoteSync::SystemLog, this,
-        [&failure, &notSent](const QString &line) {
+    const QMetaObject::Connection watch = connect(
+        &m.remote, &clsRemoteSync::SystemLog, this, [&failure, &notSent](const QString &line) {
             failure += line + u' ';
             notSent = notSent || line == u"Error in SendNotMessage."_s;
         });
