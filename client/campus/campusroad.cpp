@@ -166,8 +166,16 @@ void CampusRoad::Connect()
 void CampusRoad::Return()
 {
     if (m_state != State::Idle || m_deps.session.UserName.isEmpty()
-        || m_deps.session.CurrentCourse.CourseID == 0)
+        || m_deps.session.CurrentCourse.CourseID == 0) {
+        // No road to take now: the try ends as a failed one would, so the
+        // return goes on to its next.
+        Global::WriteErrorLog(u"Form1"_s, u"Return"_s,
+            u"no return from "_s + stateName(m_state) + u" for course "_s
+                + QString::number(m_deps.session.CurrentCourse.CourseID),
+            0);
+        QTimer::singleShot(0, this, [this] { Q_EMIT disconnected(); });
         return;
+    }
     m_silent = true;
     m_reconnectTries = 0;
     m_reconnecting = false;
