@@ -31,7 +31,6 @@ void LineReader::readAvailable()
         const QByteArray last = std::exchange(m_pending, {});
         if (!m_discarding && !last.trimmed().isEmpty())
             Q_EMIT lineRead(QString::fromUtf8(last));
-        Q_EMIT finished();
         return;
     }
     m_pending.append(buffer, count);

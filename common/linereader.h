@@ -27,7 +27,6 @@ public:
 
 Q_SIGNALS:
     void lineRead(const QString &line);
-    void finished();
 
 private:
     void readAvailable();

@@ -90,5 +90,4 @@ void Agent::next()
         return;
     }
     m_running = false;
-    Q_EMIT passDone();
 }

@@ -21,15 +21,14 @@ public:
 
     // Passes run every `intervalMs` (and at once).
     void start(int intervalMs);
-    // One pass now; passDone() follows when nothing is left to fetch.
+    // One pass now (none while one runs); it runs until nothing is left
+    // to fetch.
     void pass();
+    bool passRunning() const { return m_running; }
 
     // The file name a "List" URL names, as written in the URL; empty when
     // it is not a courseware URL of the usual form.
     static QString coursewareFileName(const QString &url);
-
-Q_SIGNALS:
-    void passDone();
 
 private:
     void next();

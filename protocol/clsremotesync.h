@@ -158,6 +158,9 @@ public:
     qsizetype PendingBytes() const;
 
 Q_SIGNALS:
+    // Diagnostics: unrecognised messages, decoding failures, failed sends,
+    // a refused frame header that closed the connection. Most have no
+    // error-log entry of their own; the student client writes each one.
     void SystemLog(const QString &strDebugMessage);
     void SocketError(
         qint16 Number, const QString &Description, qint32 Scode, const QString &Source);
@@ -177,8 +180,11 @@ Q_SIGNALS:
     void GetMsgEnable(qint32 UserStatus);
     void GetMsgURL(qint32 lngLength, const QString &strURL);
     void GetMsgYESNOPrompt(qint32 lngLength, const QString &strMessage);
+    // Raised for a teacher's host, which reads the students' answers; the
+    // student client only answers (SendAnswerMsg) and offers no questions.
     void GetMsgYESNOAnswer(qint32 UserID, bool boolYes);
     void GetMsgOKPrompt(qint32 lngLength, const QString &strMessage);
+    // Raised for a teacher's host, as GetMsgYESNOAnswer.
     void GetMsgOKAnswer(qint32 UserID, bool boolYes);
     void GetMsgUserList(qint32 Count, const QString &strUserList, qint16 CmdVerb);
     void GetMsgMicroPhoneRelease();
@@ -189,11 +195,20 @@ Q_SIGNALS:
     void GetMsgGlobalWhiteBoardStatus(bool boolValue);
     void GetMsgClientKey(const QByteArray &UserClientKey, qint32 KeyLength);
     void GetMsgCampusLogIn(bool Result);
+    // The answer to SendCampusLogOutMsg, for hosts that log out of the
+    // campus; the student client never sends it (it leaves by closing the
+    // connection), so it gets no answer to act on.
     void GetMsgCampusLogOut(bool Result);
     void GetMsgCampusCourseList(qint32 Count, const QString &strCourseList, qint32 CmdVerb);
     void GetMsgCampusList(qint32 Count, const QString &strCampusList);
+    // The answer to SendCampusChooseCourseMsg, for hosts that wait for it.
+    // The student client leaves the campus server right after choosing and
+    // lets the classroom login decide; the answers to its cancels change
+    // nothing it shows.
     void GetMsgCampusChooseCourse(bool Result);
     void GetMsgCampusSetCourse(bool Result); // never raised
+    // Raised for a teacher's host, which creates courses and uploads their
+    // courseware; the student client offers neither.
     void GetMsgCampusNewCourse(bool Result, qint32 NewCourseID);
     void GetMsgCampusUploadComplete(bool Result);
 

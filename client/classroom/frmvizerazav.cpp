@@ -149,7 +149,6 @@ void frmVizeRazav::setSoundBarValue(int value)
 {
     if (m_soundBar)
         m_soundBar->setValue(value);
-    Q_EMIT soundBarChanged(value);
 }
 
 void frmVizeRazav::HookLevelMeter(bool on)

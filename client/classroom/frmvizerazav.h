@@ -41,8 +41,8 @@ public:
 
     // Not owned. With none: message boxes over the window.
     void setPrompter(Global::Prompter *prompter);
-    // The main window's level bar; not owned. Optional: soundBarChanged
-    // carries the same values.
+    // The main window's level bar; not owned. It shows the microphone level
+    // (0..100) while speaking and 0 when speaking starts or stops.
     void setSoundBar(QProgressBar *soundBar);
 
     void SpeakStart();
@@ -63,11 +63,6 @@ public:
 
     // The number that stands for this window in the engine's level reports.
     int levelTarget() const { return m_levelTarget; }
-
-Q_SIGNALS:
-    // The level bar's value, 0..100: the microphone level while speaking,
-    // 0 when speaking starts or stops.
-    void soundBarChanged(int value);
 
 private:
     void buildUi();

@@ -6,6 +6,7 @@
 #include "client/shell/form1.h"
 #include "client/shell/sessionnotices.h"
 #include "client/shell/startoptions.h"
+#include "common/errorlog.h"
 #include "common/prompter.h"
 #include "protocol/clsremotesync.h"
 
@@ -108,6 +109,13 @@ WiredUnits WireUnits(Form1 &form, const StartOptions &options)
     ClassLive::ClassWindow *classWindow = nullptr;
 
     // --- main window ---
+    // The protocol's diagnostics (a refused frame header that closed the
+    // connection, a message of no known kind, a send that failed) mostly
+    // have no record but this one; the log bounds a server's flood of them.
+    QObject::connect(&remote, &clsRemoteSync::SystemLog, owner, [](const QString &line) {
+        Global::WriteErrorLog(
+            QStringLiteral("Form1"), QStringLiteral("RemoteSync_SystemLog"), line);
+    });
     auto *whiteBoardInput = new WhiteBoardInput(
         {remote, session, form.whiteBoardSign(), form.WhiteBoard(), form.whiteBoardOLE(),
             [&form] { return form.frmInput(); }, [&form] { return form.whiteBoardOLE()->grab(); }},

@@ -313,10 +313,8 @@ TEST(Lines, ReaderJoinsPiecesDropsOverlongLinesAndKeepsTheLastOne)
     ASSERT_EQ(::pipe(fds), 0);
     Global::LineReader reader;
     QStringList lines;
-    bool finished = false;
     QObject::connect(&reader, &Global::LineReader::lineRead,
         [&lines](const QString &line) { lines.append(line); });
-    QObject::connect(&reader, &Global::LineReader::finished, [&finished] { finished = true; });
     reader.listen(fds[0]);
     const auto put = [&](const QByteArray &bytes) {
         for (qsizetype done = 0; done < bytes.size();) {
@@ -334,7 +332,8 @@ TEST(Lines, ReaderJoinsPiecesDropsOverlongLinesAndKeepsTheLastOne)
     put(QByteArray(Global::LineReader::LineLimit + 10, 'x'));
     put("\ntakeback");
     ::close(fds[1]);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return finished; }, 3000));
+    // Only the end of input lets the unterminated last line count.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lines.size() == 3; }, 3000));
     ::close(fds[0]);
     EXPECT_EQ(lines, QStringList({u"grant 11"_s, u"note 你好"_s, u"takeback"_s}));
 }

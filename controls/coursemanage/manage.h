@@ -137,11 +137,12 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void OnPlay(qint32 id, const QString &FileName, qint16 FileType);
+    // Answers PlayAd. The student client plays the teacher's commands
+    // through Play (OnPlay) and never calls PlayAd, so it gets none.
     void OnplayAd(qint32 id, const QString &FileName, qint16 FileType);
     void OnPlayInvalid(qint32 id);
     // A load ended; bOpened tells whether a course is now shown.
     void CourseFileLoaded(bool bOpened);
-    void CourseFileSaved(bool ok);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

@@ -198,7 +198,6 @@ void ManagePrivate::SaveCourseFile(const QString &path, std::function<void(bool)
                         + result->error,
                     Global::PromptIcon::Warning);
             }
-            Q_EMIT q->CourseFileSaved(result->ok);
             if (after)
                 after(result->ok);
             afterWork();

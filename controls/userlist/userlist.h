@@ -91,16 +91,25 @@ public:
     bool SetUserPrepareStatus(qint32 UserID);
 
 Q_SIGNALS:
+    // The teacher menu's permission commands, raised for a teacher's host;
+    // the student client offers no permission commands (its list is a
+    // student-side one, whose menu has none).
     void OnSetUserVoiceStatus(qint32 UserID, const QString &UserNick, bool boolValue);
     void OnSetUserNoteStatus(qint32 UserID, const QString &UserNick, bool boolValue);
     void OnSetUserWhiteBoardStatus(qint32 UserID, const QString &UserNick, bool boolValue);
     // Declared for hosts that listen to it; the control never raises it.
     void OnUserStatusChanged(qint32 UserID, quint8 UserStatus);
+    // Teacher menu "查看他的信息 (&I)", raised for a teacher's host; the
+    // student client offers no such command.
     void OnCheckUserInfo(qint32 UserID, const QString &UserNick, quint8 UserStatus);
     void OnSendUserNoteMessage(qint32 UserID, const QString &UserNick);
     void OnSendUserVoice(qint32 UserID, const QString &UserNick);
     void OnEndUserVoice(qint32 UserID, const QString &UserNick);
+    // Raised only by a teacher-side list; the student client's list stays
+    // in the plain list view.
     void OnViewTypeChanged(ListViewType vtViewType);
+    // Teacher menu "远程调节音量", raised for a teacher's host; the student
+    // client offers no remote volume.
     void OnRemoteVolume(qint32 UserID, const QString &UserNick);
     void OnRefreshUserList(bool booltrue);
 

@@ -176,7 +176,6 @@ void VolumeControlPrivate::onMixerReady()
         q->Change();
     }
     updateSliderEnabled();
-    Q_EMIT q->mixerStateChanged();
 }
 
 void VolumeControlPrivate::onMixerUnavailable(const QString &reason)
@@ -191,7 +190,6 @@ void VolumeControlPrivate::onMixerUnavailable(const QString &reason)
         Global::WriteErrorLog(ModuleName, u"GetControlIDs初始化错误！"_s, reason, __LINE__);
     }
     updateSliderEnabled();
-    Q_EMIT q->mixerStateChanged();
 }
 
 void VolumeControlPrivate::onMixerChanged()

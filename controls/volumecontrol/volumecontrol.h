@@ -71,12 +71,12 @@ public:
     int buttonPicture() const;
 
 Q_SIGNALS:
+    // Remote mode only, raised for a teacher's host (its list of students);
+    // the student client's control is local: its sliders drive the mixer.
     void VolumeChanged(qint16 MicVol, qint16 SpkVol);
     void OnMicStart();
     // Part of the control's interface; the control itself never raises it.
     void OnMicStop();
-    // The mixer answered: sliders placed (or disabled when there is none).
-    void mixerStateChanged();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -64,6 +64,10 @@ public:
     QString placeholderText() const;
 
 Q_SIGNALS:
+    // "Playing", "Paused" or "Stopped", once per change. Raised for a
+    // teacher's host, whose player leads the class (it sends the position
+    // on); the student client follows the teacher's play commands and
+    // has nothing to do on it: the control closes its own playback window.
     void GetPlayState(const QString &strplaystate);
 
 protected:

@@ -93,6 +93,9 @@ Q_SIGNALS:
         qint16 LineWidth, const QString &Text, const QString &FontName, qint16 FontSize);
     void OnClean();
     void OnArrowMove(qint16 x, qint16 y);
+    // After every pointer move while armed, for hosts that want a notice
+    // of it; the student client needs none (the arrow's moves go out
+    // through OnArrowMove, the finished sign through OnEndPaint).
     void IDLE();
 
 protected:

@@ -199,8 +199,9 @@ void WhiteBoardRelay::armText()
 
 void WhiteBoardRelay::setArmed(bool armed)
 {
+    // While armed the board takes no mouse: it reaches the main window's
+    // whiteboard input, which hands it to the layer.
     m.board.setEnabled(!armed);
-    Q_EMIT armedChanged(armed);
 }
 
 void WhiteBoardRelay::captureBoard()

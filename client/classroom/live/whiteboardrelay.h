@@ -54,11 +54,6 @@ public:
 
     explicit WhiteBoardRelay(Deps deps, QObject *parent = nullptr);
 
-Q_SIGNALS:
-    // A tool is armed (the board stops taking the mouse, which then reaches
-    // the main window's whiteboard input) or not.
-    void armedChanged(bool armed);
-
 private:
     void onWhiteBoard(qint32 ShapeType, qint32 x1, qint32 y1, qint32 x2, qint32 y2,
         qint32 LineWidth, qint32 Color, const QString &strMessage, qint16 FontSize,

@@ -1,6 +1,6 @@
 // The main window's own units: mouse forwarding to the drawing layer, the
 // board refresh, help and links, the export, the command line, the run
-// reports.
+// reports, the protocol's diagnostics.
 #include "client/session/sessionstate.h"
 #include "client/shell/form1.h"
 #include "client/shell/frminput.h"
@@ -9,6 +9,7 @@
 #include "client/shell/shellcommands.h"
 #include "client/shell/startoptions.h"
 #include "client/shell/whiteboardinput.h"
+#include "client/shell/wiring.h"
 #include "common/prompter.h"
 #include "common/testsupport/testhome.h"
 #include "controls/notesmanage/notesmanage.h"
@@ -298,4 +299,29 @@ TEST(ScriptCommandsTest, AButtonIsPressedWhereItIsShownAndACoverTakesTheClick)
     EXPECT_EQ(
         ScriptCommands::clickAt(button, u"the button"_s), u"the button cannot be pressed now"_s);
     EXPECT_EQ(clicks, 1);
+}
+
+// The protocol's diagnostics reach the error log in the wired program: a
+// message of no known kind, and a frame header that closes the connection,
+// which would otherwise leave no trace of why the class was lost.
+TEST(ProtocolDiagnosticsTest, ReachTheErrorLog)
+{
+    using namespace Qt::StringLiterals;
+    TestHome home;
+    Global::ScriptedPrompter prompter;
+    Form1 form(prompter);
+    form.setCompanionProgram(QDir::tempPath() + u"/lumo-missing-castagent"_s);
+    WireUnits(form, StartOptions{});
+    form.Load();
+    QByteArray unknown(16, '\0');
+    unknown[0] = 9; // version 1, language 1
+    unknown[4] = 11; // a type with no message
+    QByteArray refused = unknown;
+    refused[4] = 13; // only clients send it: no frame from a server starts so
+    form.RemoteSync().ReceiveBytes(unknown + refused);
+    const QString log = QString::fromUtf8(home.errorLog());
+    EXPECT_TRUE(log.contains(u"Form1\r\nRemoteSync_SystemLog\r\n接收到的消息类型无法识别 11\r\n"_s))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains(u"Form1\r\nRemoteSync_SystemLog\r\n[Error] Frame header refused"_s))
+        << log.toStdString();
 }
