@@ -137,7 +137,9 @@ for path in "${packaged[@]}"; do
       [ -d "$path" ] && continue
       ;;
   esac
-  [ ! -e "$path" ] && [ ! -L "$path" ] || fail "$path is left"
+  if [ -e "$path" ] || [ -L "$path" ]; then
+    fail "$path is left"
+  fi
 done
 $SUDO apt-get purge -y -qq lumostudent >/dev/null
 if dpkg-query -W lumostudent >/dev/null 2>&1; then

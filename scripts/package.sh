@@ -11,6 +11,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build_dir=${LUMO_PACKAGE_DIR:-build-package}
+bash scripts/install-deps.sh
 if [ ! -f "$build_dir/build.ninja" ] || [ $# -gt 0 ]; then
   # The same compiler flags as build/, so a warm ccache serves both.
   cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMO_WERROR=ON \
