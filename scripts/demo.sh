@@ -22,7 +22,11 @@ cd "$(dirname "$0")/.."
 build_dir=${LUMO_BUILD_DIR:-build}
 if [ -z "${LUMO_DEMO_NO_BUILD:-}" ]; then
   bash scripts/install-deps.sh
-  LUMO_BUILD_DIR=$build_dir bash scripts/build.sh
+  # What the demo runs, not the tests and benchmarks: the window and what it
+  # starts or loads (its libraries, castagent, the voice engine, the web view
+  # plugin), the servers, the command-line student and the demo course.
+  LUMO_TARGETS="LumoStudent castagent Vocana lumo-classroom-sim lumo-cli
+    lumo_sim_demo_config lumo_sim_demo_course" LUMO_BUILD_DIR=$build_dir bash scripts/build.sh
 fi
 sim=$build_dir/bin/lumo-classroom-sim
 cli=$build_dir/bin/lumo-cli

@@ -14,6 +14,7 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
   fonts-noto-cjk fonts-dejavu-core
   dbus dbus-x11 at-spi2-core gir1.2-atspi-2.0 python3-gi curl
+  file  # CPack reads the package's files with it (scripts/package.sh)
 )
 
 # One query for all packages: asking dpkg once per package costs about a

@@ -99,6 +99,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("LumoStudent"));
     QApplication::setApplicationVersion(QStringLiteral(LUMO_VERSION));
+    // The desktop pairs the windows with the installed menu entry (and its
+    // icon) by this name.
+    QApplication::setDesktopFileName(QStringLiteral("org.lumoclass.LumoStudent"));
     // Chinese text in Simplified-Chinese glyph forms whatever the locale;
     // the interface in the environment's language when it is translated.
     Global::InstallChineseFonts();
