@@ -41,8 +41,7 @@ void SignCanvas::setDevicePixelRatio(qreal ratio)
         return;
     m_ratio = ratio;
     m_image = QImage();
-    m_below = QImage();
-    m_split = 0;
+    forgetLayers();
     m_drawn = 0;
     forgetUnder();
 }
@@ -69,6 +68,14 @@ QRect SignCanvas::toPixels(const QRect &device) const
     return {left, top, right - left, bottom - top};
 }
 
+void SignCanvas::forgetLayers()
+{
+    for (Layer &layer : m_layers) {
+        layer.image = QImage();
+        layer.split = 0;
+    }
+}
+
 void SignCanvas::forgetUnder()
 {
     m_underId = -1;
@@ -79,8 +86,7 @@ void SignCanvas::ensureImage()
 {
     if (m_size.isEmpty()) {
         m_image = QImage();
-        m_below = QImage();
-        m_split = 0;
+        forgetLayers();
         m_drawn = 0;
         forgetUnder();
         return;
@@ -94,8 +100,7 @@ void SignCanvas::ensureImage()
     next.fill(Qt::transparent);
     if (m_image.isNull()) {
         m_image = std::move(next);
-        m_below = QImage();
-        m_split = 0;
+        forgetLayers();
         m_drawn = 0; // the fill starts from the first sign
         return;
     }
@@ -108,9 +113,8 @@ void SignCanvas::ensureImage()
     }
     const QRegion fresh = QRegion(next.rect()).subtracted(m_image.rect());
     m_image = std::move(next);
-    m_below = QImage();
-    m_split = 0;
-    renderDeviceArea(m_image, fresh, {}, 0, m_drawn);
+    forgetLayers();
+    renderDeviceArea(m_image, nullptr, fresh, {}, 0, m_drawn);
     keepBelow();
 }
 
@@ -118,26 +122,29 @@ void SignCanvas::keepBelow()
 {
     if (m_image.isNull())
         return;
-    if (m_below.isNull()) {
-        if (!complete())
-            return;
-        m_below = m_image.copy();
-        m_split = m_drawn;
-        return;
-    }
-    if (m_drawn - m_split <= 2 * kLag)
-        return;
-    QPainter painter(&m_below);
-    painter.scale(m_ratio, m_ratio);
-    for (; m_split < m_drawn - kLag; ++m_split) {
-        const Sign &sign = m_model.sign(m_split);
-        if (sign.alive)
-            PaintSign(painter, sign);
+    for (Layer &layer : m_layers) {
+        if (layer.image.isNull()) {
+            if (!complete())
+                return;
+            // Shared with the image until either is painted.
+            layer.image = m_image;
+            layer.split = m_drawn;
+            continue;
+        }
+        if (m_drawn - layer.split <= layer.lag)
+            continue;
+        QPainter painter(&layer.image);
+        painter.scale(m_ratio, m_ratio);
+        for (; layer.split < m_drawn - layer.lag; ++layer.split) {
+            const Sign &sign = m_model.sign(layer.split);
+            if (sign.alive)
+                PaintSign(painter, sign);
+        }
     }
 }
 
-void SignCanvas::renderDeviceArea(
-    QImage &image, const QRegion &device, const std::vector<QRect> &pieces, int from, int limit)
+void SignCanvas::renderDeviceArea(QImage &image, const QImage *source, const QRegion &device,
+    const std::vector<QRect> &pieces, int from, int limit)
 {
     if (device.isEmpty())
         return;
@@ -145,8 +152,8 @@ void SignCanvas::renderDeviceArea(
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     // Starting above the board below: its pixels, else clear ones.
     for (const QRect &part : device) {
-        if (from > 0)
-            painter.drawImage(part.topLeft(), m_below, part);
+        if (source)
+            painter.drawImage(part.topLeft(), *source, part);
         else
             painter.fillRect(part, Qt::transparent);
     }
@@ -157,12 +164,7 @@ void SignCanvas::renderDeviceArea(
     painter.setClipRegion(device);
     painter.scale(m_ratio, m_ratio);
     const QRect area = PixelsToTwips(toPixels(device.boundingRect()));
-    for (const int id : m_model.signsIn(area)) {
-        if (id < from)
-            continue;
-        if (id >= limit)
-            break; // in drawing order
-        const Sign &sign = m_model.sign(id);
+    const auto paintIfMeets = [&](const Sign &sign) {
         const bool meets = pieces.empty()
             ? InkMeets(sign, area)
             : std::any_of(pieces.begin(), pieces.end(), [&](const QRect &piece) {
@@ -170,6 +172,23 @@ void SignCanvas::renderDeviceArea(
               });
         if (meets)
             PaintSign(painter, sign);
+    };
+    // Above a board below, the few newer signs are tried one by one: the
+    // index would gather the whole area's signs of every age first.
+    if (limit - from <= 2 * kDeepLag) {
+        for (int id = from; id < limit; ++id) {
+            const Sign &sign = m_model.sign(id);
+            if (sign.alive && sign.bounds.intersects(area))
+                paintIfMeets(sign);
+        }
+        return;
+    }
+    for (const int id : m_model.signsIn(area)) {
+        if (id < from)
+            continue;
+        if (id >= limit)
+            break; // in drawing order
+        paintIfMeets(m_model.sign(id));
     }
 }
 
@@ -199,7 +218,7 @@ void SignCanvas::signRemoved(int id, const QRect &twips)
         return; // never drawn; the fill passes over it
     // The kept pixels are right only while nothing was painted after the
     // sign: it must be the newest sign of all, and the last one painted.
-    if (id == m_underId && id == m_model.size() - 1 && id >= m_split) {
+    if (id == m_underId && id == m_model.size() - 1 && id >= m_layers[1].split) {
         QPainter painter(&m_image);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.drawImage(m_underAt.topLeft(), m_under);
@@ -220,23 +239,30 @@ void SignCanvas::signRemoved(int id, const QRect &twips)
         piece = PixelsToTwips(toPixels(grown));
     }
     std::erase_if(pieces, [](const QRect &piece) { return piece.isEmpty(); });
-    if (m_below.isNull()) {
-        renderDeviceArea(m_image, device, pieces, 0, m_drawn);
-        return;
+    // The nearest board below the sign does not hold it and stays; each
+    // one above, then the image, is mended from the one below it.
+    const QImage *source = nullptr;
+    int from = 0;
+    for (Layer &layer : m_layers) {
+        if (layer.image.isNull())
+            break;
+        if (layer.split <= id) {
+            source = &layer.image;
+            from = layer.split;
+            continue;
+        }
+        renderDeviceArea(layer.image, source, device, pieces, from, layer.split);
+        source = &layer.image;
+        from = layer.split;
     }
-    // An older sign leaves the board below first; then the newer signs
-    // are painted over that again.
-    if (id < m_split)
-        renderDeviceArea(m_below, device, pieces, 0, m_split);
-    renderDeviceArea(m_image, device, pieces, m_split, m_drawn);
+    renderDeviceArea(m_image, source, device, pieces, from, m_drawn);
 }
 
 void SignCanvas::clear()
 {
     forgetUnder();
     m_drawn = 0;
-    m_below = QImage();
-    m_split = 0;
+    forgetLayers();
     if (!m_image.isNull())
         m_image.fill(Qt::transparent);
 }

@@ -27,13 +27,16 @@ class SignModel;
 //
 // A new sign lies above every other, so it is painted onto the image as it
 // comes. Removing a sign renders again only the pieces along its ink, from
-// the signs whose ink meets them. A second image keeps the board without
-// its newest signs (all but the last kLag or so): removing one of those
-// newest signs (ClearLastSign removes the newest of a kind) takes the
-// pieces from it and paints again only the few newer signs there, however
-// crowded the board. Removing the sign that was just drawn (a sign refused
-// right after the user drew it) puts back the pixels it covered, kept from
-// before it was painted.
+// the signs whose ink meets them. Two more images keep the board without
+// its newest signs: one without the last kLag, one without the last
+// kDeepLag. Removing one of those newest signs (ClearLastSign removes the
+// newest of a kind, which may lie under hundreds of other kinds) takes the
+// pieces from the nearest image below it and paints again only the newer
+// signs there, however crowded the board; the images above it are mended
+// the same way, each from the one below. Each image follows the board one
+// sign per added sign, so no add pays for catching up. Removing the sign
+// that was just drawn (a sign refused right after the user drew it) puts
+// back the pixels it covered, kept from before it was painted.
 class AULIX_WHITEBOARDSIGN_EXPORT SignCanvas
 {
 public:
@@ -42,8 +45,9 @@ public:
     // a paint show less).
     static constexpr int kPaintBudgetMs = 25;
     static constexpr int kSliceBudgetMs = 12;
-    // How many of the newest signs the board below them leaves out.
+    // How many of the newest signs each board below them leaves out.
     static constexpr int kLag = 128;
+    static constexpr int kDeepLag = 1024;
 
     explicit SignCanvas(const SignModel &model);
 
@@ -75,14 +79,23 @@ public:
 
 private:
     void ensureImage();
-    // Renders `device` (device pixels) from the signs below `limit` whose
-    // ink meets one of `pieces` (twips), or that lie in the area when
-    // `pieces` is empty.
-    void renderDeviceArea(QImage &image, const QRegion &device, const std::vector<QRect> &pieces,
-        int from, int limit);
-    // Starts the board below the newest signs once the image holds every
-    // sign; keeps it at most 2 * kLag signs behind.
+    // The board without its newest signs: every sign below `split`.
+    struct Layer {
+        QImage image; // null until the image is complete
+        int split = 0;
+        int lag = 0;
+    };
+
+    // Renders `device` (device pixels) of `image`: the pixels of `source`
+    // (clear ones when null), then the signs from `from` below `limit`
+    // whose ink meets one of `pieces` (twips), or that lie in the area
+    // when `pieces` is empty.
+    void renderDeviceArea(QImage &image, const QImage *source, const QRegion &device,
+        const std::vector<QRect> &pieces, int from, int limit);
+    // Starts the boards below the newest signs once the image holds every
+    // sign; then keeps each its lag behind.
     void keepBelow();
+    void forgetLayers();
     QRect toDevice(const QRect &pixels) const;
     QRect toPixels(const QRect &device) const;
     void forgetUnder();
@@ -92,8 +105,8 @@ private:
     QSize m_size;
     qreal m_ratio = 1.0;
     int m_drawn = 0; // the signs below this id are in the image
-    QImage m_below; // the signs below m_split (null until the image is complete)
-    int m_split = 0;
+    // The deepest first; their splits never decrease along the array.
+    Layer m_layers[2] = {{{}, 0, kDeepLag}, {{}, 0, kLag}};
     // The pixels under the newest painted sign, from before it was painted.
     QImage m_under;
     QRect m_underAt; // device pixels

@@ -87,6 +87,8 @@ class SignCanvasTest : public QObject
 private Q_SLOTS:
     void removingAnySignMatchesAFreshRender_data();
     void removingAnySignMatchesAFreshRender();
+    void removingASignDeepUnderOthersMatchesAFreshRender_data();
+    void removingASignDeepUnderOthersMatchesAFreshRender();
     void fillingInSlicesMatchesOneRender();
     void signsDrawnAtTwiceTheDensityAreAsSharpAsQtsOwn();
     void widgetShowsEverySignOnceFilled();
@@ -148,6 +150,67 @@ void SignCanvasTest::removingAnySignMatchesAFreshRender()
     }
     const QImage expected = Rendered(model, ratio);
     QCOMPARE(canvas.image().size(), expected.size());
+    QVERIFY2(canvas.image() == expected, qPrintable(FirstDifference(canvas.image(), expected)));
+}
+
+void SignCanvasTest::removingASignDeepUnderOthersMatchesAFreshRender_data()
+{
+    QTest::addColumn<int>("above");
+    QTest::addColumn<qreal>("ratio");
+    // Under the nearest board below, between the two, under both.
+    QTest::newRow("few above") << 5 << 1.0;
+    QTest::newRow("between the boards below") << SignCanvas::kLag + 60 << 1.5;
+    QTest::newRow("under every board below") << SignCanvas::kDeepLag + 60 << 1.0;
+}
+
+// The newest rectangle under many lines: it is in one or both boards
+// below the newest signs, and each must be mended, or a later removal
+// brings the rectangle back from them.
+void SignCanvasTest::removingASignDeepUnderOthersMatchesAFreshRender()
+{
+    QFETCH(int, above);
+    QFETCH(qreal, ratio);
+    SignModel model;
+    FillRandom(model, 300, 41);
+    SignCanvas canvas(model);
+    canvas.setSize(kBoard);
+    canvas.setDevicePixelRatio(ratio);
+    canvas.rebuild();
+    QRandomGenerator random(43);
+    const auto addLines = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            SignRequest line;
+            line.shape = stLine;
+            line.start = QPoint(random.bounded(0, 9000), random.bounded(0, 5500));
+            line.end = line.start + QPoint(random.bounded(15, 2500), random.bounded(15, 2500));
+            line.color = random.generate() & 0xFFFFFF;
+            line.lineWidth = qint16(random.bounded(1, 6));
+            canvas.signAdded(model.add(line).id);
+        }
+    };
+    // Both boards below move up past the first signs.
+    addLines(SignCanvas::kDeepLag + SignCanvas::kLag);
+    for (int round = 0; round < 2; ++round) {
+        SignRequest box;
+        box.shape = stRectangle;
+        box.start = QPoint(1500 + round * 600, 1200);
+        box.end = QPoint(7000, 5000 - round * 600);
+        box.color = 0x00A651;
+        box.lineWidth = 5;
+        canvas.signAdded(model.add(box).id);
+        addLines(above);
+        const RemoveResult removed = model.removeLast(stRectangle);
+        QVERIFY(removed.id >= 0);
+        canvas.signRemoved(removed.id, removed.dirty);
+        QVERIFY2(canvas.image() == Rendered(model, ratio),
+            qPrintable(FirstDifference(canvas.image(), Rendered(model, ratio))));
+    }
+    // An old label leaves every board below, mended over what the rectangles left.
+    addLines(SignCanvas::kDeepLag);
+    const RemoveResult label = model.removeLast(stText);
+    QVERIFY(label.id >= 0 && label.id < 300);
+    canvas.signRemoved(label.id, label.dirty);
+    const QImage expected = Rendered(model, ratio);
     QVERIFY2(canvas.image() == expected, qPrintable(FirstDifference(canvas.image(), expected)));
 }
 
