@@ -42,9 +42,11 @@ class AULIX_WHITEBOARDSIGN_EXPORT SignCanvas
 public:
     // How long a paint may render, and one renderPending() slice, in
     // milliseconds of this thread's CPU time (a busy machine does not make
-    // a paint show less).
-    static constexpr int kPaintBudgetMs = 25;
-    static constexpr int kSliceBudgetMs = 12;
+    // a paint show less). Each is well under a frame (16 ms): a slice of
+    // received messages or a paint may run beside it in one turn of the
+    // event loop.
+    static constexpr int kPaintBudgetMs = 6;
+    static constexpr int kSliceBudgetMs = 6;
     // How many of the newest signs each board below them leaves out.
     static constexpr int kLag = 128;
     static constexpr int kDeepLag = 1024;
