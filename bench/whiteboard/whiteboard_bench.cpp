@@ -257,8 +257,8 @@ void BM_RemoveOlderSignUntilVisible_Widget(benchmark::State &state)
 }
 
 // Removing the newest rectangle when 300 lines were drawn after it: it is
-// part of the board below the newest signs, which is rendered again there
-// from every sign that meets its ink.
+// part of the nearest board below the newest signs, which is mended along
+// its ink from the deeper one and the few hundred signs between them.
 void BM_RemoveDeepSignUntilVisible_Widget(benchmark::State &state)
 {
     QRandomGenerator random(31);
