@@ -47,8 +47,10 @@ done
 
 # Keep going past a program that does not build: the table says so.
 targets=()
+# Read once: grep -q closing the pipe early would fail the pipeline.
+known=$(cmake --build "$build_dir" --target help 2>/dev/null || true)
 for p in "${run[@]}" "${helpers[@]}"; do
-  cmake --build "$build_dir" --target help 2>/dev/null | grep -q "^$p:" && targets+=("$p")
+  grep -q "^$p:" <<<"$known" && targets+=("$p")
 done
 if ((${#targets[@]})); then
   echo "building ${targets[*]}" >&2
