@@ -23,8 +23,13 @@ qint32 clsNoteUserList::AddUser(qint32 UserID, const QString &UserNick)
         return 0;
     const Slot slot = Slot(m_entries.size());
     idSlot = slot;
-    std::set<Slot> &holders = m_slotsByNick[UserNick];
-    holders.insert(holders.end(), slot);
+    Slot &first = m_firstSlotByNick[UserNick];
+    if (first == 0) {
+        first = slot;
+    } else {
+        std::set<Slot> &later = m_moreHoldersByNick[UserNick];
+        later.insert(later.end(), slot);
+    }
     m_entries.push_back({UserNick, UserID});
     m_ranks.appended(qsizetype(m_entries.size()));
     return Count();
@@ -36,14 +41,11 @@ qint32 clsNoteUserList::RemoveUser(qint32 UserID)
     if (position == 0)
         return 0;
     const Slot slot = m_slotByID.take(UserID);
-    const auto holders = m_slotsByNick.find(m_entries[slot].nick);
-    holders->erase(slot);
-    if (holders->empty())
-        m_slotsByNick.erase(holders);
+    forgetNick(m_entries[slot].nick, slot);
     if (slot == m_entries.size() - 1) {
         // The last one leaves no hole: nobody after it moves.
         m_entries.pop_back();
-        m_ranks.droppedLast();
+        m_ranks.droppedLast(qsizetype(slot));
     } else {
         m_entries[slot] = Entry{};
         m_ranks.punched(qsizetype(slot), qsizetype(m_entries.size()),
@@ -52,6 +54,26 @@ qint32 clsNoteUserList::RemoveUser(qint32 UserID)
     if (m_ranks.holes() > Count())
         closeHoles();
     return position;
+}
+
+void clsNoteUserList::forgetNick(const QString &nick, Slot slot)
+{
+    const auto more = m_moreHoldersByNick.find(nick);
+    if (more == m_moreHoldersByNick.end()) {
+        m_firstSlotByNick.remove(nick);
+        return;
+    }
+    std::set<Slot> &later = more.value();
+    Slot &first = m_firstSlotByNick[nick];
+    if (first == slot) {
+        // The next holder in roster order answers for the nick now.
+        first = *later.begin();
+        later.erase(later.begin());
+    } else {
+        later.erase(slot);
+    }
+    if (later.empty())
+        m_moreHoldersByNick.erase(more);
 }
 
 void clsNoteUserList::closeHoles()
@@ -67,13 +89,21 @@ void clsNoteUserList::closeHoles()
         ++next;
     }
     m_entries.resize(next);
+    // Going through a table costs its capacity, which never shrinks by
+    // itself: after a flood it would dwarf the class and every later close.
+    if (m_slotByID.capacity() > 8 * m_slotByID.size()) {
+        m_slotByID.squeeze();
+        m_firstSlotByNick.squeeze();
+    }
     for (Slot &slot : m_slotByID)
         slot = moved[slot];
-    for (std::set<Slot> &holders : m_slotsByNick) {
+    for (Slot &slot : m_firstSlotByNick)
+        slot = moved[slot];
+    for (std::set<Slot> &later : m_moreHoldersByNick) {
         std::set<Slot> renamed;
-        for (const Slot slot : holders)
+        for (const Slot slot : later)
             renamed.insert(renamed.end(), moved[slot]);
-        holders.swap(renamed);
+        later.swap(renamed);
     }
     m_ranks.reset();
 }
@@ -85,7 +115,8 @@ bool clsNoteUserList::RemoveAllUsers()
     m_entries.resize(1);
     m_ranks.reset();
     m_slotByID.clear();
-    m_slotsByNick.clear();
+    m_firstSlotByNick.clear();
+    m_moreHoldersByNick.clear();
     return true;
 }
 
@@ -95,8 +126,7 @@ qint32 clsNoteUserList::GetUserByName(const QString &UserNick) const
     // miss.
     if (UserNick == EveryoneNick)
         return 0;
-    const auto holders = m_slotsByNick.constFind(UserNick);
-    return holders == m_slotsByNick.cend() ? 0 : m_entries[*holders->begin()].id;
+    return m_entries[m_firstSlotByNick.value(UserNick)].id;
 }
 
 QString clsNoteUserList::GetUserByID(qint32 UserID) const

@@ -45,6 +45,7 @@ private:
     };
 
     Slot slotAt(qint32 Index) const;
+    void forgetNick(const QString &nick, Slot slot);
     // Closes the holes; the indexes follow the recipients to their slots.
     void closeHoles();
 
@@ -53,6 +54,8 @@ private:
     std::vector<Entry> m_entries;
     LiveRanks m_ranks;
     QHash<qint32, Slot> m_slotByID;
-    // Every holder of each nick in roster order; the first one answers.
-    QHash<QString, std::set<Slot>> m_slotsByNick;
+    // The first holder of each nick answers for it; nicks seldom repeat,
+    // so the further holders sit in a table of their own.
+    QHash<QString, Slot> m_firstSlotByNick;
+    QHash<QString, std::set<Slot>> m_moreHoldersByNick;
 };

@@ -123,7 +123,7 @@ bool clsUserList::RemoveUser(qint32 UserID)
     if (slot == m_slots.size() - 1) {
         // The last one leaves no hole: nobody after it moves.
         m_slots.pop_back();
-        m_ranks.droppedLast();
+        m_ranks.droppedLast(qsizetype(slot));
     } else {
         m_slots[slot] = utUser{};
         m_ranks.punched(qsizetype(slot), qsizetype(m_slots.size()),
@@ -147,6 +147,12 @@ void clsUserList::closeHoles()
         ++next;
     }
     m_slots.resize(next);
+    // Going through a table costs its capacity, which never shrinks by
+    // itself: after a flood it would dwarf the class and every later close.
+    if (m_slotByID.capacity() > 8 * m_slotByID.size()) {
+        m_slotByID.squeeze();
+        m_firstSlotByNick.squeeze();
+    }
     for (Slot &slot : m_slotByID)
         slot = moved[slot];
     for (Slot &slot : m_firstSlotByNick)

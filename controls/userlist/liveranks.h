@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+#include <bit>
 #include <vector>
 
 // Positions over an append-only array of slots in which removals leave
@@ -9,11 +10,12 @@
 // including it. Slot 0 is reserved and never counts.
 //
 // While there is no hole a position is its slot, and nothing is kept. The
-// first hole builds a Fenwick tree of the live counts (linear), after which
-// a position and its inverse cost O(log n). The owner closes the holes when
-// they outnumber the live slots and then calls reset(), so a flood of
-// removals costs O(log n) each, amortised, and memory stays within twice the
-// live count.
+// first hole builds (in linear time) one bit per slot and a Fenwick tree of
+// the live counts of each word of 64 bits; a position and its inverse then
+// cost O(log n), and the tree is small enough to stay in the cache even for
+// a large class. The owner closes the holes when they outnumber the live
+// slots and then calls reset(), so a flood of removals costs O(log n) each,
+// amortised, and memory stays within twice the live count.
 class LiveRanks
 {
 public:
@@ -22,85 +24,124 @@ public:
     // A live slot was appended; slotCount counts the slots with slot 0.
     void appended(qsizetype slotCount)
     {
-        if (m_tree.empty())
+        if (m_bits.empty())
             return;
-        // The new node sums its own count and the nodes it covers.
         const qsizetype slot = slotCount - 1;
-        qint32 sum = 1;
-        for (qsizetype j = slot - 1; j > slot - lowBit(slot); j -= lowBit(j))
-            sum += m_tree[size_t(j)];
-        m_tree.push_back(sum);
+        const size_t word = size_t(slot / WordBits);
+        if (word == m_bits.size()) {
+            m_bits.push_back(0);
+            appendNode();
+        }
+        m_bits[word] |= bitOf(slot);
+        addToWord(word, 1);
     }
 
-    // The last slot was dropped from the array (no hole is left).
-    void droppedLast()
+    // The last slot (live until now) was dropped from the array; no hole is
+    // left.
+    void droppedLast(qsizetype slot)
     {
-        // No node after the last one covers it, so nothing else changes.
-        if (!m_tree.empty())
+        if (m_bits.empty())
+            return;
+        const size_t word = size_t(slot / WordBits);
+        m_bits[word] &= ~bitOf(slot);
+        addToWord(word, -1);
+        // No node after the last one covers it, so it can go with its word.
+        if (slot % WordBits == 0) {
+            m_bits.pop_back();
             m_tree.pop_back();
+        }
     }
 
     // The slot has just become a hole; isLive(slot) tells the state of
-    // every slot, that one included, and is used only to build the tree.
+    // every slot, that one included, and is used only to build the index.
     template <typename IsLive> void punched(qsizetype slot, qsizetype slotCount, IsLive isLive)
     {
         ++m_holes;
-        if (!m_tree.empty()) {
-            for (qsizetype i = slot; i < qsizetype(m_tree.size()); i += lowBit(i))
-                --m_tree[size_t(i)];
+        if (!m_bits.empty()) {
+            const size_t word = size_t(slot / WordBits);
+            m_bits[word] &= ~bitOf(slot);
+            addToWord(word, -1);
             return;
         }
-        m_tree.assign(size_t(slotCount), 0);
+        const size_t words = size_t((slotCount + WordBits - 1) / WordBits);
+        m_bits.assign(words, 0);
         for (qsizetype i = 1; i < slotCount; ++i) {
-            m_tree[size_t(i)] += isLive(i) ? 1 : 0;
-            const qsizetype parent = i + lowBit(i);
-            if (parent < slotCount)
-                m_tree[size_t(parent)] += m_tree[size_t(i)];
+            if (isLive(i))
+                m_bits[size_t(i / WordBits)] |= bitOf(i);
+        }
+        m_tree.assign(words + 1, 0);
+        for (size_t node = 1; node <= words; ++node) {
+            m_tree[node] += std::popcount(m_bits[node - 1]);
+            const size_t parent = node + lowBit(node);
+            if (parent <= words)
+                m_tree[parent] += m_tree[node];
         }
     }
 
     // No holes any more (the owner closed them or emptied the array).
     void reset()
     {
-        m_tree.clear();
-        m_tree.shrink_to_fit();
+        m_bits = {};
+        m_tree = {};
         m_holes = 0;
     }
 
     // The position of a live slot.
     qsizetype positionOf(qsizetype slot) const
     {
-        if (m_tree.empty())
+        if (m_bits.empty())
             return slot;
+        const size_t word = size_t(slot / WordBits);
         qsizetype position = 0;
-        for (qsizetype i = slot; i > 0; i -= lowBit(i))
-            position += m_tree[size_t(i)];
-        return position;
+        for (size_t node = word; node > 0; node -= lowBit(node))
+            position += m_tree[node];
+        const quint64 upTo = ~quint64(0) >> (WordBits - 1 - slot % WordBits);
+        return position + std::popcount(m_bits[word] & upTo);
     }
 
     // The slot at a position from 1 to the live count.
     qsizetype slotAt(qsizetype position) const
     {
-        if (m_tree.empty())
+        if (m_bits.empty())
             return position;
-        const qsizetype size = qsizetype(m_tree.size());
-        qsizetype step = 1;
-        while (step * 2 < size)
-            step *= 2;
-        qsizetype slot = 0;
+        // The words before the one holding the position, by the tree.
+        const size_t nodes = m_tree.size() - 1;
+        size_t step = std::bit_floor(nodes);
+        size_t word = 0;
         for (; step > 0; step /= 2) {
-            const qsizetype next = slot + step;
-            if (next < size && m_tree[size_t(next)] < position) {
-                slot = next;
-                position -= m_tree[size_t(next)];
+            const size_t next = word + step;
+            if (next <= nodes && m_tree[next] < position) {
+                word = next;
+                position -= m_tree[next];
             }
         }
-        return slot + 1;
+        quint64 bits = m_bits[word];
+        for (; position > 1; --position)
+            bits &= bits - 1;
+        return qsizetype(word) * WordBits + std::countr_zero(bits);
     }
 
 private:
-    static qsizetype lowBit(qsizetype i) { return i & -i; }
+    static constexpr qsizetype WordBits = 64;
+    static quint64 bitOf(qsizetype slot) { return quint64(1) << (slot % WordBits); }
+    static size_t lowBit(size_t node) { return node & (~node + 1); }
 
-    std::vector<qint32> m_tree; // m_tree[0] unused
+    // The tree node of a new last word, empty: it sums the nodes it covers.
+    void appendNode()
+    {
+        const size_t node = m_tree.size();
+        qint32 sum = 0;
+        for (size_t child = node - 1; child > node - lowBit(node); child -= lowBit(child))
+            sum += m_tree[child];
+        m_tree.push_back(sum);
+    }
+    void addToWord(size_t word, qint32 delta)
+    {
+        for (size_t node = word + 1; node < m_tree.size(); node += lowBit(node))
+            m_tree[node] += delta;
+    }
+
+    std::vector<quint64> m_bits; // bit s % 64 of word s / 64: slot s is live
+    std::vector<qint32> m_tree; // live counts of the words; m_tree[0] unused
     qsizetype m_holes = 0;
 };
