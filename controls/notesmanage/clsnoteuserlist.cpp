@@ -6,23 +6,106 @@ const QString clsNoteUserList::EveryoneNick = u"所有人"_s;
 
 clsNoteUserList::clsNoteUserList()
 {
-    m_entries.append({EveryoneNick, 0});
+    m_entries.push_back({EveryoneNick, 0});
+}
+
+clsNoteUserList::Slot clsNoteUserList::slotAt(qint32 Index) const
+{
+    return Index < 1 || Index > Count() ? 0 : Slot(m_ranks.slotAt(Index));
 }
 
 qint32 clsNoteUserList::AddUser(qint32 UserID, const QString &UserNick)
 {
-    if (UserID <= 0 || FindUserByID(UserID) != 0)
+    if (UserID <= 0)
         return 0;
-    m_entries.append({UserNick, UserID});
+    Slot &idSlot = m_slotByID[UserID];
+    if (idSlot != 0)
+        return 0;
+    const Slot slot = Slot(m_entries.size());
+    idSlot = slot;
+    Slot &first = m_firstSlotByNick[UserNick];
+    if (first == 0) {
+        first = slot;
+    } else {
+        std::set<Slot> &later = m_moreHoldersByNick[UserNick];
+        later.insert(later.end(), slot);
+    }
+    m_entries.push_back({UserNick, UserID});
+    m_ranks.appended(qsizetype(m_entries.size()));
     return Count();
 }
 
 qint32 clsNoteUserList::RemoveUser(qint32 UserID)
 {
     const qint32 position = FindUserByID(UserID);
-    if (position > 0)
-        m_entries.removeAt(position);
+    if (position == 0)
+        return 0;
+    const Slot slot = m_slotByID.take(UserID);
+    forgetNick(m_entries[slot].nick, slot);
+    if (slot == m_entries.size() - 1) {
+        // The last one leaves no hole: nobody after it moves.
+        m_entries.pop_back();
+        m_ranks.droppedLast(qsizetype(slot));
+    } else {
+        m_entries[slot] = Entry{};
+        m_ranks.punched(qsizetype(slot), qsizetype(m_entries.size()),
+            [this](qsizetype i) { return m_entries[size_t(i)].id != 0; });
+    }
+    if (m_ranks.holes() > Count())
+        closeHoles();
     return position;
+}
+
+void clsNoteUserList::forgetNick(const QString &nick, Slot slot)
+{
+    const auto more = m_moreHoldersByNick.find(nick);
+    if (more == m_moreHoldersByNick.end()) {
+        m_firstSlotByNick.remove(nick);
+        return;
+    }
+    std::set<Slot> &later = more.value();
+    Slot &first = m_firstSlotByNick[nick];
+    if (first == slot) {
+        // The next holder in roster order answers for the nick now.
+        first = *later.begin();
+        later.erase(later.begin());
+    } else {
+        later.erase(slot);
+    }
+    if (later.empty())
+        m_moreHoldersByNick.erase(more);
+}
+
+void clsNoteUserList::closeHoles()
+{
+    std::vector<Slot> moved(m_entries.size(), 0);
+    Slot next = 1;
+    for (size_t slot = 1; slot < m_entries.size(); ++slot) {
+        if (m_entries[slot].id == 0)
+            continue;
+        moved[slot] = next;
+        if (next != slot)
+            m_entries[next] = std::move(m_entries[slot]);
+        ++next;
+    }
+    m_entries.resize(next);
+    // Going through a table costs its capacity, which never shrinks by
+    // itself: after a flood it would dwarf the class and every later close.
+    if (m_slotByID.capacity() > 8 * m_slotByID.size()) {
+        m_slotByID.squeeze();
+        m_firstSlotByNick.squeeze();
+    }
+    for (Slot &slot : m_slotByID)
+        slot = moved[slot];
+    for (Slot &slot : m_firstSlotByNick)
+        slot = moved[slot];
+    for (std::set<Slot> &later : m_moreHoldersByNick) {
+        std::set<Slot> renamed;
+        for (const Slot slot : later)
+            renamed.insert(renamed.end(), moved[slot]);
+        later.swap(renamed);
+    }
+    m_ranks.reset();
 }
 
 bool clsNoteUserList::RemoveAllUsers()
@@ -30,37 +113,43 @@ bool clsNoteUserList::RemoveAllUsers()
     if (Count() == 0)
         return false;
     m_entries.resize(1);
+    m_ranks.reset();
+    m_slotByID.clear();
+    m_firstSlotByNick.clear();
+    m_moreHoldersByNick.clear();
     return true;
 }
 
 qint32 clsNoteUserList::GetUserByName(const QString &UserNick) const
 {
-    // The scan starts at the everybody entry, which answers like a miss.
-    for (const Entry &entry : m_entries)
-        if (entry.nick == UserNick)
-            return entry.id;
-    return 0;
+    // A scan would meet the everybody entry first, which answers like a
+    // miss.
+    if (UserNick == EveryoneNick)
+        return 0;
+    return m_entries[m_firstSlotByNick.value(UserNick)].id;
 }
 
 QString clsNoteUserList::GetUserByID(qint32 UserID) const
 {
-    return GetUserNick(FindUserByID(UserID));
+    const Slot slot = UserID <= 0 ? 0 : m_slotByID.value(UserID);
+    return slot == 0 ? QString() : m_entries[slot].nick;
 }
 
 qint32 clsNoteUserList::GetUserID(qint32 Index) const
 {
-    return Index < 1 || Index > Count() ? 0 : m_entries.at(Index).id;
+    return m_entries[slotAt(Index)].id;
 }
 
 QString clsNoteUserList::GetUserNick(qint32 Index) const
 {
-    return Index < 1 || Index > Count() ? QString() : m_entries.at(Index).nick;
+    const Slot slot = slotAt(Index);
+    return slot == 0 ? QString() : m_entries[slot].nick;
 }
 
 qint32 clsNoteUserList::FindUserByID(qint32 UserID) const
 {
-    for (qsizetype position = 0; position < m_entries.size(); ++position)
-        if (m_entries.at(position).id == UserID)
-            return qint32(position);
-    return 0;
+    if (UserID <= 0)
+        return 0;
+    const Slot slot = m_slotByID.value(UserID);
+    return slot == 0 ? 0 : qint32(m_ranks.positionOf(slot));
 }

@@ -2,8 +2,13 @@
 
 #include "controls/notesmanage/lumonoteuserlist_export.h"
 
-#include <QList>
+#include "controls/userlist/liveranks.h"
+
+#include <QHash>
 #include <QString>
+
+#include <set>
+#include <vector>
 
 // The recipients of the notes panel. Position 0 is the "everybody" entry
 // (ID 0, nick "所有人"); recipients follow at positions 1 to Count in the
@@ -17,7 +22,7 @@ public:
 
     static const QString EveryoneNick;
 
-    qint32 Count() const { return qint32(m_entries.size() - 1); }
+    qint32 Count() const { return qint32(m_entries.size() - 1 - size_t(m_ranks.holes())); }
     // The new position, or 0 for an ID of 0 or less or one already present.
     qint32 AddUser(qint32 UserID, const QString &UserNick);
     // The position the user had, 0 when absent.
@@ -31,10 +36,26 @@ public:
     qint32 FindUserByID(qint32 UserID) const;
 
 private:
+    // A slot of m_entries; 0 is the everybody entry and means "none" in
+    // the indexes.
+    using Slot = quint32;
     struct Entry {
         QString nick;
-        qint32 id;
+        qint32 id = 0; // 0 in a hole left by a removal
     };
-    // A class holds tens of people: a scan is cheaper than an index here.
-    QList<Entry> m_entries;
+
+    Slot slotAt(qint32 Index) const;
+    void forgetNick(const QString &nick, Slot slot);
+    // Closes the holes; the indexes follow the recipients to their slots.
+    void closeHoles();
+
+    // A flood of departures from a large class must not cost a scan each:
+    // a removal leaves a hole, and a position is the rank of a live slot.
+    std::vector<Entry> m_entries;
+    LiveRanks m_ranks;
+    QHash<qint32, Slot> m_slotByID;
+    // The first holder of each nick answers for it; nicks seldom repeat,
+    // so the further holders sit in a table of their own.
+    QHash<QString, Slot> m_firstSlotByNick;
+    QHash<QString, std::set<Slot>> m_moreHoldersByNick;
 };

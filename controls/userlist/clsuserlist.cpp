@@ -24,26 +24,26 @@ QString cutNick(const QString &nick)
 
 } // namespace
 
-clsUserList::clsUserList() = default;
+clsUserList::clsUserList()
+    : m_slots(1) // the reserved entry
+{ }
+
 clsUserList::~clsUserList() = default;
 
-qsizetype clsUserList::slotOfStamp(quint64 stamp) const
-{
-    const auto it = std::lower_bound(m_users.begin(), m_users.end(), stamp,
-        [](const Entry &entry, quint64 value) { return entry.stamp < value; });
-    if (it == m_users.end() || it->stamp != stamp)
-        return -1;
-    return it - m_users.begin();
-}
-
-qsizetype clsUserList::slotOfID(qint32 UserID) const
+clsUserList::Slot clsUserList::slotOfID(qint32 UserID) const
 {
     // IDs of 0 or less are never added; ID 0 would only find the reserved
     // entry, which answers like a miss.
     if (UserID <= 0)
-        return -1;
-    const auto it = m_stampByID.constFind(UserID);
-    return it == m_stampByID.cend() ? -1 : slotOfStamp(it.value());
+        return 0;
+    return m_slotByID.value(UserID);
+}
+
+clsUserList::Slot clsUserList::slotAt(qint32 Index) const
+{
+    if (Index < 1 || Index > Count())
+        return 0;
+    return Slot(m_ranks.slotAt(Index));
 }
 
 qint32 clsUserList::AddUser(
@@ -51,29 +51,32 @@ qint32 clsUserList::AddUser(
 {
     if (UserID <= 0)
         return 0;
-    // One probe per index: a stamp of 0 is a slot just made, not a user.
-    quint64 &idSlot = m_stampByID[UserID];
+    // One probe per index: a slot of 0 is an entry just made, not a user.
+    Slot &idSlot = m_slotByID[UserID];
     if (idSlot != 0)
         return 0;
     const QString stored = cutNick(UserNick);
     // The duplicate test compares the uncut nick with the stored ones; an
     // uncut nick longer than any stored nick can equal none of them.
     const bool cut = stored.size() != UserNick.size();
-    quint64 &nickSlot = m_firstStampByNick[stored];
+    Slot &nickSlot = m_firstSlotByNick[stored];
     if (nickSlot != 0 && !cut) {
-        m_stampByID.remove(UserID);
+        m_slotByID.remove(UserID);
         return 0;
     }
 
-    const quint64 stamp = m_nextStamp++;
-    idSlot = stamp;
+    const Slot slot = Slot(m_slots.size());
+    idSlot = slot;
     if (nickSlot == 0)
-        nickSlot = stamp;
-    else
-        ++m_moreHoldersByNick[stored];
+        nickSlot = slot;
+    else {
+        std::set<Slot> &later = m_moreHoldersByNick[stored];
+        later.insert(later.end(), slot);
+    }
     if (UserType == ccutTeacher)
-        m_teacherStamps.insert(stamp);
-    m_users.push_back(Entry{stamp, utUser{stored, UserID, UserStatus, AulixUserType(UserType)}});
+        m_teacherSlots.insert(m_teacherSlots.end(), slot);
+    m_slots.push_back(utUser{stored, UserID, UserStatus, AulixUserType(UserType)});
+    m_ranks.appended(qsizetype(m_slots.size()));
     return Count();
 }
 
@@ -84,66 +87,111 @@ void clsUserList::ReserveUsers(qint32 UserCount)
     const qsizetype room = std::clamp<qsizetype>(UserCount, 0, 1 << 20);
     if (room <= Count())
         return;
-    m_users.reserve(size_t(room));
-    m_stampByID.reserve(room);
-    m_firstStampByNick.reserve(room);
+    m_slots.reserve(size_t(room) + 1 + size_t(m_ranks.holes()));
+    m_slotByID.reserve(room);
+    m_firstSlotByNick.reserve(room);
 }
 
-void clsUserList::forgetNick(const QString &nick, qsizetype slot)
+void clsUserList::forgetNick(const QString &nick, Slot slot)
 {
-    const quint64 stamp = m_users[size_t(slot)].stamp;
     const auto more = m_moreHoldersByNick.find(nick);
     if (more == m_moreHoldersByNick.end()) {
-        m_firstStampByNick.remove(nick);
+        m_firstSlotByNick.remove(nick);
         return;
     }
-    if (--*more == 0)
+    std::set<Slot> &later = more.value();
+    Slot &first = m_firstSlotByNick[nick];
+    if (first == slot) {
+        // The first holder leaves: the next one in roster order takes over.
+        first = *later.begin();
+        later.erase(later.begin());
+    } else {
+        later.erase(slot);
+    }
+    if (later.empty())
         m_moreHoldersByNick.erase(more);
-    if (m_firstStampByNick.value(nick) != stamp)
-        return;
-    // The first holder leaves: the next one in roster order takes over.
-    for (auto it = m_users.begin() + slot + 1; it != m_users.end(); ++it) {
-        if (it->user.UserNick == nick) {
-            m_firstStampByNick.insert(nick, it->stamp);
-            return;
-        }
-    }
 }
 
 bool clsUserList::RemoveUser(qint32 UserID)
 {
-    const qsizetype slot = slotOfID(UserID);
-    if (slot < 0)
+    const Slot slot = slotOfID(UserID);
+    if (slot == 0)
         return false;
-    const Entry &entry = m_users[size_t(slot)];
-    m_stampByID.remove(UserID);
-    forgetNick(entry.user.UserNick, slot);
-    m_teacherStamps.erase(entry.stamp);
-    m_users.erase(m_users.begin() + slot);
+    m_slotByID.remove(UserID);
+    forgetNick(m_slots[slot].UserNick, slot);
+    m_teacherSlots.erase(slot);
+    if (slot == m_slots.size() - 1) {
+        // The last one leaves no hole: nobody after it moves.
+        m_slots.pop_back();
+        m_ranks.droppedLast(qsizetype(slot));
+    } else {
+        m_slots[slot] = utUser{};
+        m_ranks.punched(qsizetype(slot), qsizetype(m_slots.size()),
+            [this](qsizetype i) { return m_slots[size_t(i)].UserID != 0; });
+    }
+    if (m_ranks.holes() > Count())
+        closeHoles();
     return true;
+}
+
+void clsUserList::closeHoles()
+{
+    std::vector<Slot> moved(m_slots.size(), 0);
+    Slot next = 1;
+    for (size_t slot = 1; slot < m_slots.size(); ++slot) {
+        if (m_slots[slot].UserID == 0)
+            continue;
+        moved[slot] = next;
+        if (next != slot)
+            m_slots[next] = std::move(m_slots[slot]);
+        ++next;
+    }
+    m_slots.resize(next);
+    // Going through a table costs its capacity, which never shrinks by
+    // itself: after a flood it would dwarf the class and every later close.
+    if (m_slotByID.capacity() > 8 * m_slotByID.size()) {
+        m_slotByID.squeeze();
+        m_firstSlotByNick.squeeze();
+    }
+    for (Slot &slot : m_slotByID)
+        slot = moved[slot];
+    for (Slot &slot : m_firstSlotByNick)
+        slot = moved[slot];
+    for (std::set<Slot> &later : m_moreHoldersByNick) {
+        std::set<Slot> renamed;
+        for (const Slot slot : later)
+            renamed.insert(renamed.end(), moved[slot]);
+        later.swap(renamed);
+    }
+    std::set<Slot> teachers;
+    for (const Slot slot : m_teacherSlots)
+        teachers.insert(teachers.end(), moved[slot]);
+    m_teacherSlots.swap(teachers);
+    m_ranks.reset();
 }
 
 bool clsUserList::RemoveAllUsers()
 {
-    if (m_users.empty())
+    if (Count() == 0)
         return false;
     // The next full user list is usually about as long as this one: keep
     // the room, so refilling neither rehashes nor reallocates.
-    const qsizetype room = m_stampByID.size();
-    m_users.clear();
-    m_stampByID.clear();
-    m_stampByID.reserve(room);
-    m_firstStampByNick.clear();
-    m_firstStampByNick.reserve(room);
+    const qsizetype room = m_slotByID.size();
+    m_slots.resize(1);
+    m_ranks.reset();
+    m_slotByID.clear();
+    m_slotByID.reserve(room);
+    m_firstSlotByNick.clear();
+    m_firstSlotByNick.reserve(room);
     m_moreHoldersByNick.clear();
-    m_teacherStamps.clear();
+    m_teacherSlots.clear();
     return true;
 }
 
 qint32 clsUserList::FindUserByID(qint32 UserID) const
 {
-    const qsizetype slot = slotOfID(UserID);
-    return slot < 0 ? 0 : qint32(slot + 1);
+    const Slot slot = slotOfID(UserID);
+    return slot == 0 ? 0 : positionOf(slot);
 }
 
 qint32 clsUserList::FindUserByName(const QString &UserNick) const
@@ -151,11 +199,8 @@ qint32 clsUserList::FindUserByName(const QString &UserNick) const
     // A scan meets the reserved entry first.
     if (UserNick == EveryoneNick)
         return 0;
-    const auto it = m_firstStampByNick.constFind(UserNick);
-    if (it == m_firstStampByNick.cend())
-        return 0;
-    const qsizetype slot = slotOfStamp(it.value());
-    return slot < 0 ? 0 : qint32(slot + 1);
+    const Slot slot = m_firstSlotByNick.value(UserNick);
+    return slot == 0 ? 0 : positionOf(slot);
 }
 
 qint32 clsUserList::GetUserIDByName(const QString &UserNick) const
@@ -165,50 +210,43 @@ qint32 clsUserList::GetUserIDByName(const QString &UserNick) const
 
 QString clsUserList::GetUserNameByID(qint32 UserID) const
 {
-    return GetUserNick(FindUserByID(UserID));
+    return m_slots[slotOfID(UserID)].UserNick;
 }
 
 qint32 clsUserList::GetUserID(qint32 Index) const
 {
-    if (Index < 1 || Index > Count())
-        return 0;
-    return m_users[size_t(Index - 1)].user.UserID;
+    return m_slots[slotAt(Index)].UserID;
 }
 
 QString clsUserList::GetUserNick(qint32 Index) const
 {
-    if (Index < 1 || Index > Count())
-        return {};
-    return m_users[size_t(Index - 1)].user.UserNick;
+    return m_slots[slotAt(Index)].UserNick;
 }
 
 utUser clsUserList::GetUser(qint32 Index) const
 {
-    if (Index < 1 || Index > Count())
-        return {};
-    return m_users[size_t(Index - 1)].user;
+    return m_slots[slotAt(Index)];
 }
 
 bool clsUserList::SetUserStatus(qint32 UserID, quint8 UserStatus)
 {
-    const qsizetype slot = slotOfID(UserID);
-    if (slot < 0)
+    const Slot slot = slotOfID(UserID);
+    if (slot == 0)
         return false;
-    m_users[size_t(slot)].user.UserStatus = UserStatus;
+    m_slots[slot].UserStatus = UserStatus;
     return true;
 }
 
 bool clsUserList::SetUserType(qint32 UserID, quint8 UserType)
 {
-    const qsizetype slot = slotOfID(UserID);
-    if (slot < 0)
+    const Slot slot = slotOfID(UserID);
+    if (slot == 0)
         return false;
-    Entry &entry = m_users[size_t(slot)];
-    entry.user.UserType = AulixUserType(UserType);
+    m_slots[slot].UserType = AulixUserType(UserType);
     if (UserType == ccutTeacher)
-        m_teacherStamps.insert(entry.stamp);
+        m_teacherSlots.insert(slot);
     else
-        m_teacherStamps.erase(entry.stamp);
+        m_teacherSlots.erase(slot);
     return true;
 }
 
@@ -219,40 +257,35 @@ std::optional<bool> clsUserList::SetUserStatusEx(
     // whether or not the user is present, so it cannot go unnoticed.
     if (MaskType < mtRaise || MaskType > mtPrepareBusyFree)
         return std::nullopt;
-    const qsizetype slot = slotOfID(UserID);
-    if (slot < 0)
+    const Slot slot = slotOfID(UserID);
+    if (slot == 0)
         return false;
-    quint8 &status = m_users[size_t(slot)].user.UserStatus;
+    quint8 &status = m_slots[slot].UserStatus;
     status = *SetBitStatus(status, MaskType, Value);
     return true;
 }
 
 quint8 clsUserList::GetUserStatus(qint32 UserID) const
 {
-    const qsizetype slot = slotOfID(UserID);
-    return slot < 0 ? 0 : m_users[size_t(slot)].user.UserStatus;
+    return m_slots[slotOfID(UserID)].UserStatus;
 }
 
 quint8 clsUserList::GetUserType(qint32 UserID) const
 {
-    const qsizetype slot = slotOfID(UserID);
-    return slot < 0 ? 0 : quint8(m_users[size_t(slot)].user.UserType);
+    return quint8(m_slots[slotOfID(UserID)].UserType);
 }
 
 StatusResultType clsUserList::GetUserStatusEx(qint32 UserID, UserStatusMaskType MaskType) const
 {
-    const qsizetype slot = slotOfID(UserID);
-    if (slot < 0)
+    const Slot slot = slotOfID(UserID);
+    if (slot == 0)
         return StatusResultType(0);
-    return CheckStatus(MaskType, m_users[size_t(slot)].user.UserStatus);
+    return CheckStatus(MaskType, m_slots[slot].UserStatus);
 }
 
 qint32 clsUserList::FindTeacherID() const
 {
-    if (m_teacherStamps.empty())
-        return 0;
-    const qsizetype slot = slotOfStamp(*m_teacherStamps.begin());
-    return slot < 0 ? 0 : m_users[size_t(slot)].user.UserID;
+    return m_teacherSlots.empty() ? 0 : m_slots[*m_teacherSlots.begin()].UserID;
 }
 
 StatusResultType clsUserList::CheckStatus(UserStatusMaskType MaskType, quint8 Status)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controls/userlist/liveranks.h"
 #include "controls/userlist/lumouserlistroster_export.h"
 #include "controls/userlist/userstatus.h"
 #include "controls/userlist/utuser.h"
@@ -17,8 +18,9 @@
 // A search that lands on the reserved entry answers like a miss (0).
 //
 // The searches answer exactly as a scan from position 0 would, but through
-// indexes: each user carries an ever-growing stamp, so a position is the rank
-// of a stamp in the ordered array, and removals need not renumber anything.
+// indexes: each user keeps the slot it was appended to, a removal leaves a
+// hole instead of moving the later users, and a position is the rank of a
+// slot among the live ones. A flood of departures thus costs O(log n) each.
 class LUMOUSERLISTROSTER_EXPORT clsUserList
 {
 public:
@@ -44,7 +46,7 @@ public:
     void setViewType(qint16 value) { m_viewType = value; }
     qint32 Language() const { return m_language; }
     void setLanguage(qint32 value) { m_language = value; }
-    qint32 Count() const { return qint32(m_users.size()); }
+    qint32 Count() const { return qint32(m_slots.size() - 1 - size_t(m_ranks.holes())); }
 
     // The new user's position (the new Count), or 0 when the ID is not
     // positive, the ID is present, or the uncut nick equals a stored nick.
@@ -86,25 +88,27 @@ public:
         quint8 Status, UserStatusMaskType MaskType, cStatus Value);
 
 private:
-    struct Entry {
-        quint64 stamp;
-        utUser user;
-    };
+    // A slot of m_slots; 0 is the reserved entry and means "none" in the
+    // indexes.
+    using Slot = quint32;
 
-    // Index into m_users of a stamp, -1 when absent.
-    qsizetype slotOfStamp(quint64 stamp) const;
-    qsizetype slotOfID(qint32 UserID) const;
-    void forgetNick(const QString &nick, qsizetype slot);
+    Slot slotOfID(qint32 UserID) const;
+    Slot slotAt(qint32 Index) const;
+    qint32 positionOf(Slot slot) const { return qint32(m_ranks.positionOf(slot)); }
+    void forgetNick(const QString &nick, Slot slot);
+    // Closes the holes; every index follows its users to their new slots.
+    void closeHoles();
 
-    std::vector<Entry> m_users; // position p lives at m_users[p - 1]
-    QHash<qint32, quint64> m_stampByID;
+    // A removed user leaves a hole (UserID 0) until the holes are closed.
+    std::vector<utUser> m_slots;
+    LiveRanks m_ranks;
+    QHash<qint32, Slot> m_slotByID;
     // The first holder of each stored nick. Stored nicks may repeat (two
     // long nicks can share their first 16 characters); that is rare, so the
-    // further holders are only counted and looked for when the first leaves.
-    QHash<QString, quint64> m_firstStampByNick;
-    QHash<QString, int> m_moreHoldersByNick;
-    std::set<quint64> m_teacherStamps;
-    quint64 m_nextStamp = 1;
+    // further holders sit in a table of their own.
+    QHash<QString, Slot> m_firstSlotByNick;
+    QHash<QString, std::set<Slot>> m_moreHoldersByNick;
+    std::set<Slot> m_teacherSlots;
 
     qint32 m_myID = 0;
     qint32 m_hostType = ccutTeacher;

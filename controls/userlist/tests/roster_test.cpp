@@ -315,6 +315,10 @@ public:
             m_users[size_t(p)].UserType = AulixUserType(type);
     }
     qint32 count() const { return qint32(m_users.size() - 1); }
+    qint32 idAt(qint32 position) const
+    {
+        return position < 1 || position > count() ? 0 : m_users[size_t(position)].UserID;
+    }
 
 private:
     std::vector<utUser> m_users;
@@ -359,7 +363,49 @@ TEST(Roster, IndexesAnswerLikeAScan)
         ASSERT_EQ(roster.FindUserByName(nick.left(16)), reference.findByName(nick.left(16)))
             << step;
         ASSERT_EQ(roster.FindTeacherID(), reference.teacher()) << step;
+        const qint32 position = qint32(random.bounded(reference.count() + 2));
+        ASSERT_EQ(roster.GetUserID(position), reference.idAt(position)) << step;
+        ASSERT_EQ(roster.GetUserIDByName(nick), reference.idAt(reference.findByName(nick))) << step;
     }
+}
+
+// Departures in any order from a large class, with arrivals in between:
+// every position still names the right user, ranks and lookups agree, and
+// the reserved entry stays out of reach.
+TEST(Roster, DepartureFloodKeepsPositions)
+{
+    clsUserList roster;
+    std::vector<qint32> order;
+    for (qint32 id = 1; id <= 3000; ++id) {
+        ASSERT_EQ(roster.AddUser(id, u"U%1"_s.arg(id), 0, id % 500 == 7 ? 2 : 1), id);
+        order.push_back(id);
+    }
+    QRandomGenerator random(7);
+    qint32 nextID = 5000;
+    while (order.size() > 1) {
+        const size_t at = random.bounded(quint32(order.size()));
+        const qint32 gone = order[at];
+        ASSERT_TRUE(roster.RemoveUser(gone));
+        order.erase(order.begin() + qsizetype(at));
+        if (random.bounded(4) == 0) {
+            ASSERT_EQ(roster.AddUser(nextID, u"U%1"_s.arg(gone), 0, 1), qint32(order.size() + 1));
+            order.push_back(nextID++);
+        }
+        ASSERT_EQ(roster.Count(), qint32(order.size()));
+        if (order.size() % 97 == 0) {
+            for (size_t i = 0; i < order.size(); ++i) {
+                ASSERT_EQ(roster.GetUserID(qint32(i + 1)), order[i]) << i;
+                ASSERT_EQ(roster.FindUserByID(order[i]), qint32(i + 1)) << i;
+            }
+        }
+    }
+    EXPECT_EQ(roster.GetUserID(0), 0);
+    EXPECT_EQ(roster.GetUserID(2), 0);
+    EXPECT_EQ(roster.FindUserByName(u"所有人"_s), 0);
+    EXPECT_EQ(roster.FindUserByID(order.front()), 1);
+    EXPECT_TRUE(roster.RemoveUser(order.front()));
+    EXPECT_EQ(roster.Count(), 0);
+    EXPECT_EQ(roster.AddUser(1, u"U1"_s, 0, 1), 1);
 }
 
 } // namespace
