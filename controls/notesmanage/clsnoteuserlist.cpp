@@ -78,33 +78,9 @@ void clsNoteUserList::forgetNick(const QString &nick, Slot slot)
 
 void clsNoteUserList::closeHoles()
 {
-    std::vector<Slot> moved(m_entries.size(), 0);
-    Slot next = 1;
-    for (size_t slot = 1; slot < m_entries.size(); ++slot) {
-        if (m_entries[slot].id == 0)
-            continue;
-        moved[slot] = next;
-        if (next != slot)
-            m_entries[next] = std::move(m_entries[slot]);
-        ++next;
-    }
-    m_entries.resize(next);
-    // Going through a table costs its capacity, which never shrinks by
-    // itself: after a flood it would dwarf the class and every later close.
-    if (m_slotByID.capacity() > 8 * m_slotByID.size()) {
-        m_slotByID.squeeze();
-        m_firstSlotByNick.squeeze();
-    }
-    for (Slot &slot : m_slotByID)
-        slot = moved[slot];
-    for (Slot &slot : m_firstSlotByNick)
-        slot = moved[slot];
-    for (std::set<Slot> &later : m_moreHoldersByNick) {
-        std::set<Slot> renamed;
-        for (const Slot slot : later)
-            renamed.insert(renamed.end(), moved[slot]);
-        later.swap(renamed);
-    }
+    const std::vector<Slot> moved
+        = LiveSlots::closeHoles(m_entries, [](const auto &entry) { return entry.id != 0; });
+    LiveSlots::rename(m_slotByID, m_firstSlotByNick, m_moreHoldersByNick, moved);
     m_ranks.reset();
 }
 

@@ -136,37 +136,10 @@ bool clsUserList::RemoveUser(qint32 UserID)
 
 void clsUserList::closeHoles()
 {
-    std::vector<Slot> moved(m_slots.size(), 0);
-    Slot next = 1;
-    for (size_t slot = 1; slot < m_slots.size(); ++slot) {
-        if (m_slots[slot].UserID == 0)
-            continue;
-        moved[slot] = next;
-        if (next != slot)
-            m_slots[next] = std::move(m_slots[slot]);
-        ++next;
-    }
-    m_slots.resize(next);
-    // Going through a table costs its capacity, which never shrinks by
-    // itself: after a flood it would dwarf the class and every later close.
-    if (m_slotByID.capacity() > 8 * m_slotByID.size()) {
-        m_slotByID.squeeze();
-        m_firstSlotByNick.squeeze();
-    }
-    for (Slot &slot : m_slotByID)
-        slot = moved[slot];
-    for (Slot &slot : m_firstSlotByNick)
-        slot = moved[slot];
-    for (std::set<Slot> &later : m_moreHoldersByNick) {
-        std::set<Slot> renamed;
-        for (const Slot slot : later)
-            renamed.insert(renamed.end(), moved[slot]);
-        later.swap(renamed);
-    }
-    std::set<Slot> teachers;
-    for (const Slot slot : m_teacherSlots)
-        teachers.insert(teachers.end(), moved[slot]);
-    m_teacherSlots.swap(teachers);
+    const std::vector<Slot> moved
+        = LiveSlots::closeHoles(m_slots, [](const utUser &user) { return user.UserID != 0; });
+    LiveSlots::rename(m_slotByID, m_firstSlotByNick, m_moreHoldersByNick, moved);
+    LiveSlots::rename(m_teacherSlots, moved);
     m_ranks.reset();
 }
 

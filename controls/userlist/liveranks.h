@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QHash>
+#include <QString>
 #include <QtGlobal>
 
 #include <bit>
+#include <set>
 #include <vector>
 
 // Positions over an append-only array of slots in which removals leave
@@ -145,3 +148,58 @@ private:
     std::vector<qint32> m_tree; // live counts of the words; m_tree[0] unused
     qsizetype m_holes = 0;
 };
+
+// Closing the holes of a slot array, for the owners of a LiveRanks (the
+// roster and the note recipients keep the same indexes over their slots).
+namespace LiveSlots {
+
+using Slot = quint32;
+
+// Moves the live entries down over the holes (slot 0 stays where it is);
+// returns each old slot's new one (0 for a hole).
+template <typename Entry, typename IsLive>
+std::vector<Slot> closeHoles(std::vector<Entry> &slots, IsLive isLive)
+{
+    std::vector<Slot> moved(slots.size(), 0);
+    Slot next = 1;
+    for (size_t slot = 1; slot < slots.size(); ++slot) {
+        if (!isLive(slots[slot]))
+            continue;
+        moved[slot] = next;
+        if (next != slot)
+            slots[next] = std::move(slots[slot]);
+        ++next;
+    }
+    slots.resize(next);
+    return moved;
+}
+
+// A set of slots, renamed after closeHoles().
+inline void rename(std::set<Slot> &slots, const std::vector<Slot> &moved)
+{
+    std::set<Slot> renamed;
+    for (const Slot slot : slots)
+        renamed.insert(renamed.end(), moved[slot]);
+    slots.swap(renamed);
+}
+
+// The indexes by ID and by nick (its first holder, and the later ones),
+// renamed after closeHoles().
+inline void rename(QHash<qint32, Slot> &byID, QHash<QString, Slot> &firstByNick,
+    QHash<QString, std::set<Slot>> &moreByNick, const std::vector<Slot> &moved)
+{
+    // Going through a table costs its capacity, which never shrinks by
+    // itself: after a flood it would dwarf the class and every later close.
+    if (byID.capacity() > 8 * byID.size()) {
+        byID.squeeze();
+        firstByNick.squeeze();
+    }
+    for (Slot &slot : byID)
+        slot = moved[slot];
+    for (Slot &slot : firstByNick)
+        slot = moved[slot];
+    for (std::set<Slot> &later : moreByNick)
+        rename(later, moved);
+}
+
+} // namespace LiveSlots
