@@ -31,6 +31,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QToolBar>
 
 namespace {
@@ -70,9 +71,16 @@ Form1::Form1(Global::Prompter &prompter, QWidget *parent)
     // The logo and the link label lead to the web site.
     m_ui.picLogo->installEventFilter(this);
     m_ui.lblWebLink->installEventFilter(this);
+    // The controls follow the client area, which also changes without the
+    // window doing so (the status bar or the toolbar taking other heights).
+    m_ui.central->installEventFilter(this);
 
-    // The fixed size: the client area below the menu bar is 792 x 554.
-    setFixedSize(Form1InnerWidth, Form1InnerHeight + menuBar()->sizeHint().height());
+    // Opens with a client area of 792 x 554 below the menu bar; the student
+    // may resize and maximise it down to what keeps every control in view.
+    const int menu = menuBar()->sizeHint().height();
+    resize(Form1InnerWidth, Form1InnerHeight + menu);
+    const QSize least = Form1MinimumClientSize(m_ui);
+    setMinimumSize(least.width(), least.height() + menu);
     // Placed now, not first at showing: the wiring lays its own widgets out
     // against these rectangles before the window is shown.
     layout()->activate();
@@ -95,7 +103,9 @@ void Form1::Load()
     // 2.-6. Program state, hosted controls, status bar, roster view.
     ResetProgramState();
     PrepareControls();
-    // 7.
+    // 7. A screen smaller than the opening size (a laptop, a scale factor
+    //    of 2) gets a window that fits on it.
+    FitToScreen();
     show();
     // 8. Settings held for the run, unless the command line already set
     //    them for this run.
@@ -118,6 +128,25 @@ void Form1::Load()
     m_ui.cmdSendMail->setIcon(ShellPictures::ImageListHand(3));
     m_ui.picLogo->setPixmap(ShellPictures::Logo());
     Q_EMIT loaded();
+}
+
+void Form1::FitToScreen()
+{
+    const QScreen *shownOn = screen();
+    if (!shownOn)
+        return;
+    const QRect available = shownOn->availableGeometry();
+    // The frame the window manager adds is not known before the first
+    // showing; the usual title bar and borders are kept free.
+    const QSize frameExtra(16, 40);
+    const QSize room = available.size() - frameExtra;
+    const QSize fitted = size().boundedTo(room).expandedTo(minimumSize());
+    if (fitted != size())
+        resize(fitted);
+    if (!available.contains(QRect(pos(), fitted + frameExtra)))
+        move(available.topLeft()
+            + QPoint(std::max(0, (available.width() - fitted.width() - frameExtra.width()) / 2),
+                std::max(0, (available.height() - fitted.height() - frameExtra.height()) / 2)));
 }
 
 void Form1::ResetProgramState()
@@ -218,6 +247,10 @@ void Form1::showAbout()
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_ui.central && event->type() == QEvent::Resize) {
+        PlaceForm1Controls(m_ui, width());
+        return false;
+    }
     if (event->type() == QEvent::MouseButtonRelease
         && (watched == m_ui.picLogo || watched == m_ui.lblWebLink)) {
         Q_EMIT webLinkRequested();
@@ -245,10 +278,4 @@ void Form1::changeEvent(QEvent *event)
         }
     }
     QMainWindow::changeEvent(event);
-}
-
-void Form1::resizeEvent(QResizeEvent *event)
-{
-    QMainWindow::resizeEvent(event);
-    PlaceForm1Controls(m_ui, width());
 }

@@ -111,10 +111,11 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void ResetProgramState();
+    // Shrinks (and moves) the window onto its screen's free area.
+    void FitToScreen();
     void PrepareControls();
 
     Global::Prompter &m_prompter;

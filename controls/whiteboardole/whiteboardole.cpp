@@ -94,6 +94,7 @@ public:
     // it into events.
     QString playerState;
     qint32 playerPosition = 0;
+    qreal zoom = 1.0;
 
     PictureArea *picture = nullptr;
     QWidget *web = nullptr;
@@ -195,6 +196,7 @@ bool WhiteBoardOLEPrivate::showWeb(const QString &method)
         });
         if (!web)
             return fail(method, u"web view not created"_s, __LINE__);
+        web->setProperty("zoomFactor", zoom);
     }
     web->setGeometry(areaStartX, areaStartY, areaEndX, areaEndY);
     picture->hide();
@@ -480,6 +482,16 @@ QString WhiteBoardOLE::PlayState() const
 void WhiteBoardOLE::setPollInterval(int milliseconds)
 {
     d->poll.setInterval(milliseconds);
+}
+
+void WhiteBoardOLE::setZoom(qreal zoom)
+{
+    if (!(zoom > 0) || qFuzzyCompare(zoom, d->zoom))
+        return;
+    d->zoom = zoom;
+    // The engine's own bounds (0.25-5) hold the factor.
+    if (d->web)
+        d->web->setProperty("zoomFactor", zoom);
 }
 
 PictureArea *WhiteBoardOLE::pictureArea() const

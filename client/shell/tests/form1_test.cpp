@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabBar>
@@ -31,6 +32,8 @@
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -117,22 +120,13 @@ TEST(Form1Test, SettingsAreHeldForTheRunAndWrittenBackAtTheEnd)
     form.reset();
 }
 
-TEST(Form1Test, FixedClientAreaAndBoardStack)
+namespace {
+
+// Every control in view and in its place, at the window's present size.
+void CheckWindowLayout(Form1 &form, const char *when)
 {
-    TestHome home;
-    Global::ScriptedPrompter prompter;
-    auto owned = MakeForm(prompter);
-    Form1 &form = *owned;
-    // The wiring places its widgets against the board before the window
-    // is shown: the rectangle is final from construction on.
-    const QRect boardBeforeShow = form.WhiteBoard()->geometry();
-    EXPECT_GT(boardBeforeShow.width(), 300);
-    form.Load();
-    form.resize(1000, 700);
-    QApplication::processEvents();
-    const int menu = form.menuWidget()->height();
-    EXPECT_EQ(form.width(), Form1InnerWidth);
-    EXPECT_EQ(form.height() - menu, Form1InnerHeight);
+    SCOPED_TRACE(when);
+    QWidget *central = form.ui().central;
     // The presentation and the layer lie exactly on the board's inner
     // rectangle, the layer on top, and the play area matches its size.
     const QRect inner = form.WhiteBoard()->contentsRect().translated(form.WhiteBoard()->pos());
@@ -140,10 +134,40 @@ TEST(Form1Test, FixedClientAreaAndBoardStack)
     EXPECT_EQ(form.whiteBoardOLE()->geometry(), inner);
     EXPECT_EQ(form.whiteBoardOLE()->AreaEndPosX(), QString::number(inner.width()));
     EXPECT_EQ(form.whiteBoardOLE()->AreaEndPosY(), QString::number(inner.height()));
-    const QObjectList siblings = form.ui().central->children();
+    // One factor for both directions: the board keeps its proportions.
+    const qreal zoom = form.whiteBoardSign()->zoom();
+    EXPECT_NEAR(inner.width(), Form1BoardDesignSize.width() * zoom, 1.0);
+    EXPECT_NEAR(inner.height(), Form1BoardDesignSize.height() * zoom, 1.0);
+    const QObjectList siblings = central->children();
     EXPECT_GT(siblings.indexOf(form.whiteBoardSign()), siblings.indexOf(form.whiteBoardOLE()));
-    EXPECT_EQ(form.WhiteBoard()->geometry(), boardBeforeShow);
-    // The hosted controls' own buttons fit in the columns given to them.
+    // Every control inside the client area, none over another, no
+    // caption cut (the English ones are the longest).
+    const QList<QWidget *> children = central->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    for (QWidget *child : children) {
+        if (!child->isVisibleTo(&form))
+            continue;
+        EXPECT_TRUE(central->rect().contains(child->geometry()))
+            << child->objectName().toStdString();
+        if (auto *button = qobject_cast<QPushButton *>(child)) {
+            EXPECT_GE(button->width(), button->sizeHint().width())
+                << child->objectName().toStdString();
+        }
+        if (auto *label = qobject_cast<QLabel *>(child)) {
+            EXPECT_GE(label->width(), label->sizeHint().width())
+                << child->objectName().toStdString();
+        }
+        for (QWidget *other : children) {
+            const bool stacked = child == form.WhiteBoard() || other == form.WhiteBoard()
+                || child == form.whiteBoardOLE() || child == form.whiteBoardSign();
+            if (other != child && !stacked && other->isVisibleTo(&form)) {
+                EXPECT_FALSE(child->geometry().intersects(other->geometry()))
+                    << child->objectName().toStdString() << " / "
+                    << other->objectName().toStdString();
+            }
+        }
+    }
+    // The hosted controls' own buttons fit in the columns given to them,
+    // and the notes' send box holds a line of text.
     for (QWidget *control :
         {static_cast<QWidget *>(form.CourseManage()), static_cast<QWidget *>(form.notesManage())}) {
         for (QPushButton *button : control->findChildren<QPushButton *>()) {
@@ -151,13 +175,176 @@ TEST(Form1Test, FixedClientAreaAndBoardStack)
                 << button->text().toStdString();
         }
     }
-    // Every control stays inside the client area.
-    for (QWidget *child : form.ui().central->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
-        if (child->isVisibleTo(&form)) {
-            EXPECT_TRUE(form.ui().central->rect().contains(child->geometry()))
-                << child->objectName().toStdString();
-        }
+    auto *sendBox = form.notesManage()->findChild<QLineEdit *>(u"txtSend"_s);
+    ASSERT_NE(sendBox, nullptr);
+    EXPECT_GE(
+        sendBox->width(), sendBox->fontMetrics().horizontalAdvance(u"一行短消息：十二个字"_s));
+}
+
+// Opening size, grown, maximised, smallest.
+void ResizeAndCheck(Form1 &form)
+{
+    // The wiring places its widgets against the board before the window
+    // is shown: the rectangle is final from construction on.
+    const QRect boardBeforeShow = form.WhiteBoard()->geometry();
+    EXPECT_GT(boardBeforeShow.width(), 300);
+    form.Load();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    EXPECT_EQ(form.WhiteBoard()->geometry(), boardBeforeShow);
+    const int menu = form.menuWidget()->height();
+    EXPECT_EQ(form.width(), Form1InnerWidth);
+    EXPECT_EQ(form.height() - menu, Form1InnerHeight);
+    // Small enough for a 1366 x 768 screen, and for a 1000-pixel-high one
+    // at scale 2 (500 pixels less a title bar and a panel).
+    EXPECT_LE(form.minimumWidth(), 700);
+    EXPECT_LE(form.minimumHeight(), 440);
+    CheckWindowLayout(form, "opening size");
+
+    // Grown: the board and the notes take the room.
+    const int notesWidth = form.notesManage()->width();
+    form.resize(1400, 900);
+    ASSERT_TRUE(QTest::qWaitFor([&form] { return form.width() == 1400; }, 2000));
+    EXPECT_GT(form.whiteBoardSign()->zoom(), 1.4);
+    EXPECT_GT(form.notesManage()->width(), notesWidth);
+    CheckWindowLayout(form, "grown");
+    form.showMaximized();
+    ASSERT_TRUE(QTest::qWaitFor([&form] { return form.isMaximized(); }, 2000));
+    CheckWindowLayout(form, "maximised");
+    form.showNormal();
+    form.resize(form.minimumSize());
+    ASSERT_TRUE(QTest::qWaitFor([&form] { return form.size() == form.minimumSize(); }, 2000));
+    CheckWindowLayout(form, "smallest");
+}
+
+} // namespace
+
+TEST(Form1Test, OpensAtItsSizeResizesAndKeepsEveryControlInView)
+{
+    TestHome home;
+    Global::ScriptedPrompter prompter;
+    Global::WriteFirstRun(u"False"_s);
+    {
+        auto form = MakeForm(prompter);
+        ResizeAndCheck(*form);
     }
+    // English captions are longer: they take another row, never get cut.
+    ASSERT_FALSE(Global::InstallTranslators(QLocale(u"en_GB"_s)).isEmpty());
+    {
+        auto form = MakeForm(prompter);
+        EXPECT_EQ(form->cmdDownload()->text(), u"Download Courseware"_s);
+        ResizeAndCheck(*form);
+    }
+    Global::RemoveTranslators();
+}
+
+// The teacher's rectangle drawn round a spot of the courseware picture
+// stays round it whatever size the window is shown at.
+TEST(Form1Test, BoardAndCoursewareScaleTogether)
+{
+    TestHome home;
+    Global::ScriptedPrompter prompter;
+    auto owned = MakeForm(prompter);
+    Form1 &form = *owned;
+    form.Load();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+
+    // A page of another shape than the board (so it is letterboxed), with
+    // a blue spot in it.
+    QImage page(600, 300, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    const QRect spot(400, 120, 40, 40);
+    QPainter(&page).fillRect(spot, QColor(0, 0, 255));
+    const QString file = home.path() + u"/page.png"_s;
+    ASSERT_TRUE(page.save(file));
+    WhiteBoardOLE *ole = form.whiteBoardOLE();
+    ole->setFileType(u"1"_s);
+    ole->setFileSource(file);
+    ASSERT_TRUE(ole->Play_OLE()) << ole->ErrorText().toStdString();
+
+    const auto boxOf = [](const QImage &image, auto matches) {
+        QRect box;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (matches(image.pixelColor(x, y)))
+                    box |= QRect(x, y, 1, 1);
+        return box;
+    };
+    const auto isBlue
+        = [](const QColor &c) { return c.blue() > 200 && c.red() < 60 && c.green() < 60; };
+    const auto isRed
+        = [](const QColor &c) { return c.red() > 200 && c.blue() < 60 && c.green() < 60; };
+    const auto boardPicture = [&form] {
+        QWidget *sign = form.whiteBoardSign();
+        return form.ui().central->grab(sign->geometry()).toImage();
+    };
+
+    // The teacher draws in design pixels: 6 pixels round the spot as it
+    // shows at the opening size.
+    QImage shown = boardPicture();
+    const qreal zoom1 = form.whiteBoardSign()->zoom();
+    const QRect spot1 = boxOf(shown, isBlue);
+    ASSERT_FALSE(spot1.isEmpty());
+    const QRect design(qRound(spot1.x() / zoom1) - 6, qRound(spot1.y() / zoom1) - 6,
+        qRound(spot1.width() / zoom1) + 12, qRound(spot1.height() / zoom1) + 12);
+    WhiteBoardSign *sign = form.whiteBoardSign();
+    sign->setShape(WhiteBoard::stRectangle);
+    sign->setColor(0x0000FF); // red, as the wire gives colours
+    sign->setLineWidth(2);
+    sign->setStartPosX(qint16(design.left() * 15));
+    sign->setStartPosY(qint16(design.top() * 15));
+    sign->setEndPosX(qint16((design.right() + 1) * 15));
+    sign->setEndPosY(qint16((design.bottom() + 1) * 15));
+    sign->setIfDraw(true);
+    ASSERT_TRUE(sign->AddNewSign());
+
+    // The gaps between spot and rectangle (left, top, right, bottom) at the
+    // opening size: 6 design pixels and the pen.
+    struct Gaps {
+        int left, top, right, bottom;
+    };
+    std::optional<Gaps> opening;
+    const auto checkRegister = [&](const char *when) {
+        SCOPED_TRACE(when);
+        const qreal zoom = sign->zoom();
+        QImage picture;
+        QRect spotBox, mark;
+        // The layer fills in within a few turns of the event loop.
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                picture = boardPicture();
+                spotBox = boxOf(picture, isBlue);
+                mark = boxOf(picture, isRed);
+                return !spotBox.isEmpty() && mark.contains(spotBox);
+            },
+            2000));
+        const Gaps gaps{spotBox.left() - mark.left(), spotBox.top() - mark.top(),
+            mark.right() - spotBox.right(), mark.bottom() - spotBox.bottom()};
+        if (!opening) {
+            for (int gap : {gaps.left, gaps.top, gaps.right, gaps.bottom}) {
+                EXPECT_GE(gap, 6);
+                EXPECT_LE(gap, 8);
+            }
+            opening = gaps;
+        }
+        // Spot and rectangle grow by the same factor: the gaps scale with
+        // the board, a pixel or two of rounding aside.
+        const qreal factor = zoom / zoom1;
+        EXPECT_NEAR(gaps.left, opening->left * factor, 2.0);
+        EXPECT_NEAR(gaps.top, opening->top * factor, 2.0);
+        EXPECT_NEAR(gaps.right, opening->right * factor, 2.0);
+        EXPECT_NEAR(gaps.bottom, opening->bottom * factor, 2.0);
+        EXPECT_NEAR(spotBox.width(), spot1.width() * factor, 2.0);
+        EXPECT_NEAR(spotBox.height(), spot1.height() * factor, 2.0);
+    };
+    checkRegister("opening size");
+    form.resize(1500, 950);
+    ASSERT_TRUE(QTest::qWaitFor([&form] { return form.width() == 1500; }, 2000));
+    ASSERT_GT(sign->zoom(), 1.5);
+    checkRegister("grown");
+    form.resize(form.minimumSize());
+    ASSERT_TRUE(QTest::qWaitFor([&form] { return form.size() == form.minimumSize(); }, 2000));
+    ASSERT_LT(sign->zoom(), zoom1);
+    checkRegister("smallest");
 }
 
 TEST(OptionsTest, PortRuleRows)
