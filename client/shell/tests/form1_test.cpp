@@ -243,6 +243,43 @@ TEST(Form1Test, OpensAtItsSizeResizesAndKeepsEveryControlInView)
     Global::RemoveTranslators();
 }
 
+// The login dialog opens over the middle of the main window; in a dark
+// theme the whiteboard's ground is dark, not white.
+TEST(Form1Test, LoginOverTheWindowAndBoardFollowsTheTheme)
+{
+    TestHome home;
+    Global::ScriptedPrompter prompter;
+    Global::WriteFirstRun(u"False"_s);
+    auto owned = MakeForm(prompter);
+    Form1 &form = *owned;
+    form.Load();
+    form.move(300, 200);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    frmLogin login(prompter, &form);
+    login.open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&login));
+    const QPoint offset = login.frameGeometry().center() - form.frameGeometry().center();
+    EXPECT_LE(offset.manhattanLength(), 4) << offset.x() << "," << offset.y();
+    login.reject();
+
+    const QPalette saved = QApplication::palette();
+    QPalette dark = saved;
+    dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
+    dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+    dark.setColor(QPalette::Text, Qt::white);
+    dark.setColor(QPalette::WindowText, Qt::white);
+    QApplication::setPalette(dark);
+    // The change reaches the widgets through posted events.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&form] { return form.WhiteBoard()->palette().color(QPalette::Base).lightness() < 64; },
+        2000));
+    const QImage board = form.ui().central->grab(form.WhiteBoard()->geometry()).toImage();
+    QApplication::setPalette(saved);
+    // Away from the frame and the placeholder text in the middle.
+    for (const QPoint p : {QPoint(10, 10), QPoint(board.width() - 10, board.height() - 10)})
+        EXPECT_LT(qGray(board.pixel(p)), 64) << p.x() << "," << p.y();
+}
+
 // The teacher's rectangle drawn round a spot of the courseware picture
 // stays round it whatever size the window is shown at.
 TEST(Form1Test, BoardAndCoursewareScaleTogether)
