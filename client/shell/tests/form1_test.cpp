@@ -14,6 +14,7 @@
 #include "common/testsupport/testhome.h"
 #include "controls/coursemanage/manage.h"
 #include "controls/notesmanage/notesmanage.h"
+#include "controls/volumecontrol/volumecontrol.h"
 #include "controls/whiteboardole/whiteboardole.h"
 #include "controls/whiteboardsign/whiteboardsign.h"
 
@@ -28,6 +29,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTabBar>
 #include <QTest>
 #include <QTreeWidget>
@@ -278,6 +282,43 @@ TEST(Form1Test, LoginOverTheWindowAndBoardFollowsTheTheme)
     // Away from the frame and the placeholder text in the middle.
     for (const QPoint p : {QPoint(10, 10), QPoint(board.width() - 10, board.height() - 10)})
         EXPECT_LT(qGray(board.pixel(p)), 64) << p.x() << "," << p.y();
+}
+
+// The loudspeaker slider where the student finds it: a drag of its handle
+// with the mouse sets the level (loudest at the right end).
+TEST(Form1Test, VolumeSliderDragsInTheWindow)
+{
+    TestHome home;
+    Global::ScriptedPrompter prompter;
+    Global::WriteFirstRun(u"False"_s);
+    auto owned = MakeForm(prompter);
+    Form1 &form = *owned;
+    form.Load();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QSlider *slider = form.volumeControl()->Ctr_Speaker();
+    if (!QTest::qWaitFor([slider] { return slider->isEnabled(); }, 5000))
+        GTEST_SKIP() << "no sound server (run the tests through scripts/test-env.sh)";
+    slider->setValue(5);
+    QStyleOptionSlider option;
+    option.initFrom(slider);
+    option.orientation = slider->orientation();
+    option.minimum = slider->minimum();
+    option.maximum = slider->maximum();
+    option.sliderPosition = slider->sliderPosition();
+    option.sliderValue = slider->value();
+    option.tickPosition = slider->tickPosition();
+    const QRect handle = slider->style()->subControlRect(
+        QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
+    // A track to drag along, not a sliver.
+    ASSERT_GE(slider->width(), 80);
+    ASSERT_GE(slider->height(), handle.height());
+    const QPoint from = handle.center();
+    const QPoint to(slider->width() - 1, from.y());
+    QTest::mousePress(slider, Qt::LeftButton, {}, from);
+    for (int i = 1; i <= 8; ++i)
+        QTest::mouseMove(slider, from + (to - from) * i / 8);
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, to);
+    EXPECT_EQ(slider->value(), 10);
 }
 
 // The teacher's rectangle drawn round a spot of the courseware picture
