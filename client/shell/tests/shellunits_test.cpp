@@ -78,20 +78,23 @@ struct CountingServer {
 TEST(WhiteBoardInputTest, PositionsBecomeTwipsAndReleaseOutsideIsNotPassed)
 {
     BoardFixture f;
+    // A grown window: the board is shown larger than its design size.
+    f.form->resize(1400, 900);
+    ASSERT_TRUE(QTest::qWaitFor([&f] { return f.form->whiteBoardSign()->zoom() > 1.3; }, 2000));
     const QPoint origin = f.board().topLeft();
     f.armRectangle();
     f.input->MouseDown(1, 0, origin + QPoint(10, 20));
     f.input->MouseMove(1, 0, origin + QPoint(30, 40));
     f.input->MouseUp(1, 0, origin + QPoint(30, 40));
     ASSERT_EQ(f.signs(), 1);
-    // Twips of the board's design size: 15 to a pixel at zoom 1, more
-    // when the board is shown smaller (a small screen), fewer when larger.
+    // Twips of the board's design size: 15 to a pixel at zoom 1, fewer to
+    // a pixel of a board shown larger.
     const QRect box = f.form->whiteBoardSign()->model().sign(0).box;
     const double zoom = f.form->whiteBoardSign()->zoom();
     EXPECT_NEAR(box.left(), 150 / zoom, 1);
     EXPECT_NEAR(box.top(), 300 / zoom, 1);
-    EXPECT_NEAR(box.right(), 450 / zoom, 1);
-    EXPECT_NEAR(box.bottom(), 600 / zoom, 1);
+    EXPECT_NEAR(box.x() + box.width(), 450 / zoom, 1);
+    EXPECT_NEAR(box.y() + box.height(), 600 / zoom, 1);
 
     // Released outside the board: the layer never hears of it.
     f.armRectangle();
