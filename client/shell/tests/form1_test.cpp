@@ -35,6 +35,7 @@
 #include <QTabBar>
 #include <QTest>
 #include <QTreeWidget>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -319,6 +320,59 @@ TEST(Form1Test, VolumeSliderDragsInTheWindow)
         QTest::mouseMove(slider, from + (to - from) * i / 8);
     QTest::mouseRelease(slider, Qt::LeftButton, {}, to);
     EXPECT_EQ(slider->value(), 10);
+}
+
+namespace {
+
+class SurfaceEvents : public QObject
+{
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        count += event->type() == QEvent::PlatformSurface ? 1 : 0;
+        return false;
+    }
+};
+
+} // namespace
+
+// The first web page the teacher plays keeps the main window as it is:
+// the same native window, no surface made anew, the same place.
+TEST(Form1Test, FirstWebItemKeepsTheMainWindow)
+{
+    if (QGuiApplication::platformName() == u"offscreen"_s)
+        GTEST_SKIP() << "the browser engine needs a display (QT_QPA_PLATFORM=xcb)";
+    TestHome home;
+    Global::ScriptedPrompter prompter;
+    Global::WriteFirstRun(u"False"_s);
+    auto owned = MakeForm(prompter);
+    Form1 &form = *owned;
+    form.Load();
+    form.move(120, 80);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QDir().mkpath(Global::TempFolder());
+    QFile page(Global::TempFolder() + u"welcome.html"_s);
+    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+    page.write("<html><head><title>Welcome</title></head><body><h1>Hello</h1></body></html>");
+    page.close();
+
+    const WId before = form.winId();
+    const QPoint placed = form.pos();
+    SurfaceEvents surface;
+    form.windowHandle()->installEventFilter(&surface);
+    WhiteBoardOLE *ole = form.whiteBoardOLE();
+    ole->setFileType(u"2"_s);
+    ole->setFileSource(page.fileName());
+    ASSERT_TRUE(ole->Play_OLE()) << home.errorLog().toStdString();
+    ASSERT_NE(ole->webView(), nullptr);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [ole] { return ole->webView()->property("title").toString() == u"Welcome"_s; }, 20000));
+    EXPECT_EQ(form.winId(), before);
+    EXPECT_EQ(surface.count, 0);
+    EXPECT_EQ(form.pos(), placed);
 }
 
 // The teacher's rectangle drawn round a spot of the courseware picture
