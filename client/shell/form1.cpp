@@ -9,6 +9,7 @@
 #include "client/shell/frmoptions.h"
 #include "client/shell/frmstatus.h"
 #include "client/shell/shellpictures.h"
+#include "client/shell/soundpage.h"
 #include "client/shell/statuspanels.h"
 #include "common/apppaths.h"
 #include "common/desktop/shellopen.h"
@@ -18,6 +19,7 @@
 #include "controls/notesmanage/notesmanage.h"
 #include "controls/toolbar/toolbar.h"
 #include "controls/userlist/userlist.h"
+#include "controls/volumecontrol/sounddevices.h"
 #include "controls/volumecontrol/volumecontrol.h"
 #include "controls/whiteboardsign/whiteboardsign.h"
 #include "protocol/clsremotesync.h"
@@ -32,7 +34,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QToolBar>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 constexpr auto kProductTitle = "LumoStudent";
@@ -114,6 +119,10 @@ void Form1::Load()
         m_session->WebHost = Global::LoadWebHost(Global::StudentAppName);
         m_session->bSettingsLoaded = true;
     }
+    // A kept choice of sound devices takes hold once the window is up, off
+    // the path to it.
+    if (SoundPage::HasSaved())
+        QTimer::singleShot(0, this, [this] { soundDevices(); });
     // 9. The courseware folder; errors from here on are ignored.
     const QString courseFolder = Global::CourseFolder();
     Global::SaveCoursePath(courseFolder, Global::StudentAppName);
@@ -231,10 +240,26 @@ void Form1::showOptions()
     if (!m_frmOptions) {
         m_frmOptions = new frmOptions(m_session->Options, m_session->WebHost, m_prompter, this);
         m_frmOptions->setWindowModality(Qt::ApplicationModal);
+        auto *soundPage = new SoundPage(soundDevices());
+        m_frmOptions->addPage(tr("声音"), soundPage);
+        connect(m_frmOptions, &frmOptions::closedWith, soundPage, &SoundPage::finish);
         connect(m_frmOptions, &frmOptions::closedWith, this, &Form1::optionsClosed);
     }
     m_frmOptions->Reload();
     m_frmOptions->open();
+}
+
+SoundDevices &Form1::soundDevices()
+{
+    if (!m_soundDevices) {
+        m_soundDevices = new SoundDevices(this);
+        SoundPage::ApplySaved(*m_soundDevices);
+        connect(m_soundDevices, &SoundDevices::deviceLost, this, [this](const QString &device) {
+            m_ui.NotesManage1->AddMessage(
+                u"["_s + tr("声音设备“%1”已不在，改用默认设备").arg(device) + u"]\r\n"_s);
+        });
+    }
+    return *m_soundDevices;
 }
 
 void Form1::showAbout()

@@ -14,6 +14,7 @@ class FrmInput;
 class FrmNotes;
 class FrmStatus;
 class frmOptions;
+class SoundDevices;
 class frmAbout;
 struct Form1Menus;
 
@@ -87,6 +88,9 @@ public:
 
     // The options dialog, window-modal; optionsClosed() reports its end.
     void showOptions();
+    // The sound server's devices and the student's choice, made at the
+    // first need (the options, or a kept choice once the window shows).
+    SoundDevices &soundDevices();
     void showAbout();
 
     bool isClosing() const { return m_closing; }
@@ -129,6 +133,7 @@ private:
     QPointer<FrmNotes> m_frmNotes;
     QPointer<FrmStatus> m_frmStatus;
     QPointer<frmOptions> m_frmOptions;
+    SoundDevices *m_soundDevices = nullptr;
     QPointer<frmAbout> m_frmAbout;
     QString m_companionProgram;
     int m_windowState = 0; // 0 normal, 1 minimized

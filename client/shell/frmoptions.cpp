@@ -89,6 +89,15 @@ frmOptions::frmOptions(
     Reload();
 }
 
+void frmOptions::addPage(const QString &title, QWidget *page)
+{
+    page->setParent(m_pages);
+    m_pages->addWidget(page);
+    page->setEnabled(false);
+    m_tbsOptions->addTab(title);
+    setFixedSize(std::max(width(), 420), std::max(height(), 260));
+}
+
 bool frmOptions::IsValidPort(const QString &text)
 {
     const QString port = text.trimmed();

@@ -35,6 +35,9 @@ public:
     // Fills the boxes from the held settings and centres the dialog.
     void Reload();
 
+    // A page of another part of the program, behind a tab of its own.
+    void addPage(const QString &title, QWidget *page);
+
 Q_SIGNALS:
     // OK with a valid port (saved) or Cancel (not saved).
     void closedWith(bool saved);
