@@ -153,7 +153,7 @@ TEST(ShellCommandsTest, HelpOpensTheWebPageElseTheShippedPage)
             opened << url;
             return browserWorks;
         },
-        {}});
+        {}, {}});
     commands.Help();
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(
@@ -184,7 +184,7 @@ TEST(ShellCommandsTest, ExportAppendsHeaderAndHistoryAndCancelWritesNothing)
     QWidget window;
     QString answer;
     ShellCommands commands(
-        {session, prompter, &notes, &window, {}, [&](auto done) { done(answer); }});
+        {session, prompter, &notes, &window, {}, [&](auto done) { done(answer); }, {}});
     const QString path = home.path() + QStringLiteral("/notes.txt");
 
     commands.ExportNotes(); // cancelled
