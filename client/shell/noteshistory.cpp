@@ -313,11 +313,31 @@ void NotesHistory::boardWiped()
     m_boardUsed = false;
 }
 
+namespace {
+
+// An empty board (nothing painted yet, a web page or video the capture
+// cannot see) is no page worth keeping.
+bool isBlank(const QImage &image)
+{
+    const QImage pixels = image.convertToFormat(QImage::Format_RGB32);
+    const QRgb first = pixels.pixel(0, 0);
+    for (int y = 0; y < pixels.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(pixels.constScanLine(y));
+        for (int x = 0; x < pixels.width(); ++x) {
+            if (line[x] != first)
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 void NotesHistory::commitPage(const QImage &page)
 {
     // A board shown again unchanged (the page replayed after a return) is
     // not a new page.
-    if (page.isNull() || page == m_lastKept || m_key.isEmpty())
+    if (page.isNull() || m_key.isEmpty() || page == m_lastKept || isBlank(page))
         return;
     if (m_pages >= MaxPages) {
         if (m_pages++ == MaxPages)

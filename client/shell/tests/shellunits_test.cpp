@@ -334,7 +334,12 @@ TEST(NotesHistoryTest, AClassRecordIsShownAgainExportedAsPdfAndBounded)
     TestHome home;
     const QString folder = home.path() + QStringLiteral("/History");
     QImage board(160, 120, QImage::Format_RGB32);
-    board.fill(Qt::blue);
+    // A page with a sign on it; an empty board is no page.
+    const auto show = [&board](Qt::GlobalColor page) {
+        board.fill(page);
+        board.setPixel(10, 10, qRgb(255, 255, 0));
+    };
+    board.fill(Qt::white);
     const auto capture = [&board] { return board; };
     const QString odd = QStringLiteral("带\\反斜杠\r和\n换行\r\n");
     {
@@ -345,11 +350,15 @@ TEST(NotesHistoryTest, AClassRecordIsShownAgainExportedAsPdfAndBounded)
         panel.AddMessage(QStringLiteral("老师说：第一句\r\n"));
         detached.AddMessage(QStringLiteral("你说：窗口里写的\r\n"));
         panel.AddMessage(odd);
-        // Nothing shown yet: no page. Then a picture, drawn on, replaced.
+        // Nothing shown yet: no page; an empty board neither. Then a
+        // picture, drawn on, replaced.
         history.pageChanging();
         history.boardDrawn();
         history.pageChanging();
-        board.fill(Qt::red);
+        EXPECT_EQ(history.pageFiles().size(), 0);
+        show(Qt::blue);
+        history.pageChanging();
+        show(Qt::red);
         history.keepPage();
         history.pageChanging();
         history.keepPage(); // the same board again: no new page
