@@ -58,6 +58,7 @@
 #include "client/shell/noteshistory.h"
 #include "controls/whiteboardsign/whiteboardsign.h"
 
+#include <QDate>
 #include <QPainter>
 // --- end includes: notes history and desktop notifications ---
 
@@ -404,9 +405,9 @@ WiredUnits WireUnits(Form1 &form, const StartOptions &options)
     {
         StudentSession *student = units.session;
         ClassLive::LiveClass *live = units.live;
-        // A class is the student's course at its time on a campus server;
-        // entering it again (after a crash, a restart, a return) finds its
-        // record.
+        // A class is one day's lesson of the student's course (its class
+        // time is a weekly slot) on a campus server; entering it again that
+        // day (after a crash, a restart, a return) finds its record.
         QObject::connect(student, &StudentSession::stageChanged, history,
             [history, &session](StudentSession::Stage stage) {
                 if (stage != StudentSession::Stage::Entering)
@@ -415,7 +416,7 @@ WiredUnits WireUnits(Form1 &form, const StartOptions &options)
                     QStringList{session.Options.CampusServerIP, QString::number(session.MyID),
                         QString::number(session.CurrentCourse.CategoryID),
                         QString::number(session.CurrentCourse.CourseID),
-                        session.CurrentCourse.ClassTime}
+                        session.CurrentCourse.ClassTime, QDate::currentDate().toString(Qt::ISODate)}
                         .join(u'|'));
             });
         QObject::connect(road, &CampusRoad::connectStarted, history, &NotesHistory::panelCleared);
