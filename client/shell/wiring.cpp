@@ -142,7 +142,7 @@ WiredUnits WireUnits(Form1 &form, const StartOptions &options)
     // kept on disk (joined to the session below).
     auto *history = new NotesHistory(
         {*form.notesManage(), form.frmNotes()->notesManage(),
-            Global::DataFolder() + QStringLiteral("/History"),
+            Global::WithTrailingSeparator(Global::DataFolder()) + QStringLiteral("History"),
             [&form] {
                 // The page as shown, the signs over it.
                 WhiteBoardOLE &ole = *form.whiteBoardOLE();

@@ -186,8 +186,14 @@ TEST(ShellCommandsTest, ExportAppendsHeaderAndHistoryAndCancelWritesNothing)
     notes.AddMessage(QStringLiteral("老师: 大家好"));
     QWidget window;
     QString answer;
+    QStringList pdfs;
+    bool pdfWorks = true;
     ShellCommands commands(
-        {session, prompter, &notes, &window, {}, [&](auto done) { done(answer); }, {}});
+        {session, prompter, &notes, &window, {}, [&](auto done) { done(answer); },
+            [&](const QString &pdf) {
+                pdfs << pdf;
+                return pdfWorks;
+            }});
     const QString path = home.path() + QStringLiteral("/notes.txt");
 
     commands.ExportNotes(); // cancelled
@@ -208,6 +214,16 @@ TEST(ShellCommandsTest, ExportAppendsHeaderAndHistoryAndCancelWritesNothing)
     commands.ExportNotes();
     ASSERT_EQ(prompter.shown.size(), 1);
     EXPECT_EQ(prompter.shown.first().text, QStringLiteral("打开指定文件出错！"));
+
+    // A PDF name writes the class's record instead; its failure is told.
+    answer = home.path() + QStringLiteral("/class.PDF");
+    commands.ExportNotes();
+    EXPECT_EQ(pdfs, QStringList{answer});
+    EXPECT_FALSE(QFile::exists(answer));
+    pdfWorks = false;
+    commands.ExportNotes();
+    ASSERT_EQ(prompter.shown.size(), 2);
+    EXPECT_EQ(prompter.shown.last().text, QStringLiteral("打开指定文件出错！"));
 }
 
 TEST(StartOptionsTest, ScriptedRunOptionsAndTheirFaults)
