@@ -172,12 +172,11 @@ void NotesHistory::open(const QString &key)
     m_boardUsed = false;
     m_lastKept = QImage();
     m_snapshot = QImage();
+    m_file.setFileName(QDir(m.folder).filePath(keyFileName(key)) + u".notes"_s);
     if (!QDir().mkpath(m.folder)) {
         logFailure(u"open"_s, u"cannot make "_s + m.folder);
         return;
     }
-    const QString base = QDir(m.folder).filePath(keyFileName(key));
-    m_file.setFileName(base + u".notes"_s);
     // Unbuffered: each line goes to the system in one write, so a killed
     // program loses at most the line being written.
     if (!m_file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
@@ -259,7 +258,7 @@ void NotesHistory::compact()
 
 QStringList NotesHistory::texts() const
 {
-    if (m_file.fileName().isEmpty())
+    if (m_key.isEmpty())
         return {};
     QFile file(m_file.fileName());
     if (!file.open(QIODevice::ReadOnly))
@@ -270,7 +269,7 @@ QStringList NotesHistory::texts() const
 
 QStringList NotesHistory::pageFiles() const
 {
-    if (m_file.fileName().isEmpty())
+    if (m_key.isEmpty())
         return {};
     QDir pages(m_file.fileName().chopped(6) + u".pages"_s);
     QStringList files;

@@ -269,6 +269,7 @@ TEST_F(ClassWindow, TheClassCallsThroughTheDesktopOnlyWhileTheWindowIsInTheBackg
         GTEST_SKIP() << "dbus-daemon not installed";
     ASSERT_TRUE(QTest::qWaitFor([&] { return bus.canReadLine(); }, 5000));
     const QString address = QString::fromUtf8(bus.readLine()).trimmed();
+    const QByteArray before = qgetenv("DBUS_SESSION_BUS_ADDRESS");
     qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
     NotificationListener listener;
     {
@@ -333,6 +334,7 @@ TEST_F(ClassWindow, TheClassCallsThroughTheDesktopOnlyWhileTheWindowIsInTheBackg
     EXPECT_EQ(listener.replaced.last(), 2u);
 
     QDBusConnection::disconnectFromBus(u"listener"_s);
+    qputenv("DBUS_SESSION_BUS_ADDRESS", before);
     bus.kill();
     bus.waitForFinished(5000);
 }
