@@ -272,7 +272,7 @@
     </message>
     <message>
         <source>窗口在后台时用桌面通知提醒我</source>
-        <translation>Tell me through desktop notifications while the window is in the background</translation>
+        <translation>Desktop notifications while in the background</translation>
     </message>
     <message>
         <source>老师给你话筒、提问、有人请求语音密谈、收到给你的短消息或与教室的连接中断时</source>
