@@ -422,6 +422,7 @@ void NotesManage::AddMessage(const QString &strMessage)
     if (strMessage.trimmed().isEmpty())
         return;
     d->appendToHistory(strMessage);
+    Q_EMIT HistoryAppended(strMessage);
 }
 
 void NotesManage::AddNoteMessage(qint32 FromID, qint32 ToID, const QString &strMessage)

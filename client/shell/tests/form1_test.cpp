@@ -19,6 +19,7 @@
 #include "controls/whiteboardsign/whiteboardsign.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFormLayout>
 #include <QKeyEvent>
@@ -557,6 +558,11 @@ TEST(OptionsTest, CtrlTabWrapsAndOnlyTheShownPageIsEnabled)
     EXPECT_EQ(dialog.currentPage(), 1);
     EXPECT_TRUE(dialog.txtWebHost()->isEnabled());
     EXPECT_FALSE(dialog.txtServerPort()->isEnabled());
+    EXPECT_FALSE(dialog.chkNotifications()->isEnabled());
+    QTest::keyClick(&dialog, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(dialog.currentPage(), 2);
+    EXPECT_TRUE(dialog.chkNotifications()->isEnabled());
+    EXPECT_FALSE(dialog.txtWebHost()->isEnabled());
     QTest::keyClick(&dialog, Qt::Key_Tab, Qt::ControlModifier);
     EXPECT_EQ(dialog.currentPage(), 0);
 }
