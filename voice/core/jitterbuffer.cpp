@@ -1,6 +1,8 @@
 #include "voice/core/jitterbuffer.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <limits>
 
 namespace Voice {
 
@@ -43,13 +45,31 @@ void JitterBuffer::updateTarget(qint64 extendedSequence, qint64 arrivalMs)
     const auto [lo, hi] = std::minmax_element(m_transits.begin(), m_transits.end());
     const qint64 spread = *hi - *lo;
     m_targetDepth = int(std::clamp<qint64>(1 + spread / FrameMs, m_minDepth, m_maxDepth));
+    m_fastestTransit = *lo;
+    m_lateAllowance
+        = std::clamp<qint64>(spread, (m_minDepth - 1) * FrameMs, (m_maxDepth - 1) * FrameMs);
+}
+
+qint64 JitterBuffer::deadline(qint64 extendedSequence) const
+{
+    return extendedSequence * FrameMs + m_fastestTransit + m_lateAllowance;
 }
 
 void JitterBuffer::push(quint16 sequence, const QByteArray &payload, qint64 arrivalMs)
 {
+    const qint64 before = m_highest;
+    const bool first = !m_haveSequence;
     const qint64 extended = unwrap(sequence);
     ++m_stats.received;
+    m_lastArrivalMs = arrivalMs;
+    // A restarted sender's times say nothing about the old stream's.
+    if (!first && std::abs(extended - before) > ResyncGap)
+        m_transits.clear();
     if (m_playing && extended < m_next) {
+        // Its time still counts: leaving the late ones out of the spread
+        // would keep the buffer too shallow for them for good.
+        if (extended >= m_next - ResyncGap)
+            updateTarget(extended, arrivalMs);
         ++m_stats.late;
         return;
     }
@@ -79,7 +99,13 @@ PlayoutFrame JitterBuffer::pop()
         m_playing = true;
         m_next = m_packets.begin()->first;
         m_emptyTicks = 0;
-        m_surplusTicks = 0;
+        m_windowTicks = 0;
+        m_windowMinExcess = std::numeric_limits<qint64>::max();
+        // Ticks come every frame on the caller's clock, the one arrivals
+        // are stamped with: the newest arrival is "now" to within a frame.
+        m_clockMs = m_lastArrivalMs;
+    } else {
+        m_clockMs += FrameMs;
     }
 
     if (m_packets.empty()) {
@@ -89,6 +115,7 @@ PlayoutFrame JitterBuffer::pop()
             return {};
         }
         ++m_stats.concealed;
+        noteExcess(std::numeric_limits<qint64>::min());
         return {PlayoutAction::Conceal, {}};
     }
     m_emptyTicks = 0;
@@ -97,9 +124,19 @@ PlayoutFrame JitterBuffer::pop()
     if (first->first - m_next > ResyncGap) {
         m_next = first->first;
     }
+    // How much later than its slot's latest plausible arrival this slot
+    // plays: the delay the buffer has beyond what the jitter needs.
+    const qint64 excess = m_clockMs - deadline(m_next);
+    noteExcess(excess);
     if (first->first != m_next) {
-        // Later packets are waiting, so this one is lost.
         ++m_stats.concealed;
+        if (excess < 0) {
+            // Later packets overtook this one, but the spread of arrivals
+            // says it may still come: wait for it one frame longer.
+            return {PlayoutAction::Conceal, {}};
+        }
+        // Past the latest time it could have come: lost on the way.
+        ++m_stats.lost;
         ++m_next;
         PlayoutFrame frame{PlayoutAction::Conceal, {}};
         if (first->first == m_next)
@@ -110,18 +147,28 @@ PlayoutFrame JitterBuffer::pop()
     PlayoutFrame frame{PlayoutAction::Decode, std::move(first->second)};
     m_packets.erase(first);
     ++m_next;
+    ++m_stats.decoded;
 
-    if (int(m_packets.size()) > m_targetDepth) {
-        if (++m_surplusTicks >= SurplusTicksBeforeShrink && m_packets.begin()->first == m_next) {
-            m_packets.erase(m_packets.begin());
-            ++m_next;
-            ++m_stats.discarded;
-            m_surplusTicks = 0;
-        }
-    } else {
-        m_surplusTicks = 0;
+    if (m_shrinkDue && !m_packets.empty() && m_packets.begin()->first == m_next) {
+        // A second in which every slot played at least a frame after its
+        // latest plausible arrival: a frame of delay more than the jitter
+        // needs (a sender whose clock runs fast, or a network that calmed).
+        m_shrinkDue = false;
+        m_packets.erase(m_packets.begin());
+        ++m_next;
+        ++m_stats.discarded;
     }
     return frame;
+}
+
+void JitterBuffer::noteExcess(qint64 excess)
+{
+    m_windowMinExcess = std::min(m_windowMinExcess, excess);
+    if (++m_windowTicks < SurplusTicksBeforeShrink)
+        return;
+    m_shrinkDue = m_windowMinExcess >= FrameMs;
+    m_windowTicks = 0;
+    m_windowMinExcess = std::numeric_limits<qint64>::max();
 }
 
 } // namespace Voice

@@ -1,0 +1,172 @@
+// Speech across a poor network on a simulated clock: loss, jitter and
+// reordering as the local classroom server's relay makes them, the sender's
+// clock running fast or slow against the listener's.
+#include "voice/core/jitterbuffer.h"
+#include "voice/core/networkimpairment.h"
+#include "voice/core/voiceencoder.h"
+#include "voice/core/wavreader.h"
+#include "voice/tests/impairedcall.h"
+#include "voice/tests/testspeech.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iostream>
+#include <map>
+#include <vector>
+
+using namespace Voice;
+
+namespace {
+
+constexpr int EnvelopeBlock = 480; // 10 ms
+
+QList<qint16> Sentence()
+{
+    static const QList<qint16> speech = [] {
+        QTemporaryDir dir;
+        QString error;
+        const QString path = dir.filePath(QStringLiteral("speech.wav"));
+        if (!TestSpeech::Make(path, &error))
+            return QList<qint16>();
+        const QList<qint16> once = LoadWavAs48kMono(path, &error);
+        // A second of silence first, as when the floor is granted before
+        // the student starts talking; three times over, long enough for the
+        // loss figure to settle.
+        return QList<qint16>(SampleRate, 0) + once + once + once;
+    }();
+    return speech;
+}
+
+struct Heard {
+    double correlation = 0; // whole sentence, one lag
+    double segmented = 0; // one second at a time, each at its own lag
+};
+
+Heard Compare(const QList<qint16> &sent, const QList<qint16> &heard)
+{
+    const QList<double> a = TestSpeech::Envelope(sent, EnvelopeBlock);
+    const QList<double> b = TestSpeech::Envelope(heard, EnvelopeBlock);
+    const TestSpeech::Alignment at = TestSpeech::Align(a, b, 60);
+    return {at.correlation, TestSpeech::SegmentedCorrelation(a, b, at.lagBlocks, 100, 6)};
+}
+
+} // namespace
+
+TEST(ImpairedNetwork, SpeechKeepsItsShapeThroughLossJitterAndReordering)
+{
+    const QList<qint16> speech = Sentence();
+    ASSERT_GT(speech.size(), 3 * SampleRate);
+
+    const ImpairedCall::Result clean = ImpairedCall::Run(speech, {});
+    const ImpairedCall::Result poor = ImpairedCall::Run(speech, {5, 150, 5, 7});
+    const Heard cleanMatch = Compare(speech, clean.heard);
+    const Heard poorMatch = Compare(speech, poor.heard);
+    std::cout << "clean " << cleanMatch.correlation << " / " << cleanMatch.segmented
+              << "; 5 % loss, 150 ms jitter, 5 % reordered " << poorMatch.correlation << " / "
+              << poorMatch.segmented << "; " << poor.payloadKbits << " kbit/s, expected loss "
+              << poor.lastExpectedLoss << " %\n";
+    EXPECT_GT(cleanMatch.correlation, 0.9);
+    EXPECT_GE(poorMatch.correlation, 0.8);
+    EXPECT_GE(poorMatch.segmented, 0.8);
+    EXPECT_LE(poor.payloadKbits, 40);
+    // The speaker's redundancy follows what the listener measured.
+    EXPECT_GE(poor.lastExpectedLoss, 3);
+    EXPECT_LE(poor.lastExpectedLoss, 9);
+    EXPECT_EQ(clean.lastExpectedLoss, 0);
+
+    // Nothing but loss and reordering of every packet: what is heard is
+    // concealment, never a crash or noise louder than the speech.
+    const ImpairedCall::Result dead = ImpairedCall::Run(speech, {100, 0, 0, 7});
+    const auto loudest = [](const QList<qint16> &s) {
+        int peak = 0;
+        for (const qint16 v : s)
+            peak = std::max(peak, std::abs(int(v)));
+        return peak;
+    };
+    EXPECT_EQ(loudest(dead.heard), 0);
+    const ImpairedCall::Result shuffled = ImpairedCall::Run(speech, {0, 0, 100, 7});
+    EXPECT_GE(Compare(speech, shuffled.heard).correlation, 0.9);
+}
+
+TEST(ImpairedNetwork, SameSeedSameDecisionsAndTheSharesAsSet)
+{
+    NetworkImpairment a({5, 150, 10, 42}), b({5, 150, 10, 42}), other({5, 150, 10, 43});
+    int lost = 0, held = 0, differ = 0, maxDelay = 0;
+    for (int i = 0; i < 20000; ++i) {
+        const std::optional<int> x = a.delayFor();
+        const std::optional<int> y = b.delayFor();
+        ASSERT_EQ(x, y);
+        differ += other.delayFor() != x;
+        lost += !x;
+        if (x) {
+            held += *x > 150;
+            maxDelay = std::max(maxDelay, *x);
+        }
+    }
+    EXPECT_NEAR(lost, 1000, 150);
+    EXPECT_NEAR(held, 20000 * 0.95 * 0.10 * 0.27, 150); // reordered and jittered past 150
+    EXPECT_LE(maxDelay, 150 + NetworkImpairment::ReorderMs);
+    EXPECT_GT(differ, 10000);
+}
+
+namespace {
+
+// Plays `minutes` of a stream whose sender's clock runs `skew` fast (or
+// slow, when negative) through the network into a jitter buffer; the
+// median delay from send to play of each minute, in ms.
+std::vector<double> DelayByMinute(double skew, const ImpairmentSettings &impairment, int minutes)
+{
+    JitterBuffer buffer;
+    NetworkImpairment network(impairment);
+    std::multimap<double, qint64> inFlight;
+    const double period = FrameMs / (1 + skew);
+    qint64 sent = 0;
+    std::vector<double> medians;
+    std::vector<double> delays;
+    const qint64 ticks = qint64(minutes) * 60 * 1000 / FrameMs;
+    for (qint64 tick = 0; tick < ticks; ++tick) {
+        const double now = double(tick * FrameMs);
+        for (; sent * period <= now; ++sent) {
+            if (const std::optional<int> delay = network.delayFor())
+                inFlight.emplace(sent * period + 10 + *delay, sent);
+        }
+        while (!inFlight.empty() && inFlight.begin()->first <= now) {
+            const qint64 index = inFlight.begin()->second;
+            buffer.push(quint16(index), QByteArray::number(index), qint64(inFlight.begin()->first));
+            inFlight.erase(inFlight.begin());
+        }
+        const PlayoutFrame frame = buffer.pop();
+        if (frame.action == PlayoutAction::Decode)
+            delays.push_back(now - frame.payload.toLongLong() * period);
+        if ((tick + 1) % (60 * 1000 / FrameMs) == 0) {
+            std::nth_element(
+                delays.begin(), delays.begin() + qsizetype(delays.size() / 2), delays.end());
+            medians.push_back(delays.empty() ? 0 : delays[delays.size() / 2]);
+            delays.clear();
+        }
+    }
+    return medians;
+}
+
+} // namespace
+
+TEST(ImpairedNetwork, DelayHoldsStillForAnHourWhateverTheSendersClock)
+{
+    // A sound card's clock is off by a few hundred parts per million; a
+    // tenth of a percent is an hour's 3.6 s either way.
+    for (const double skew : {0.001, -0.001, 0.0}) {
+        const std::vector<double> medians = DelayByMinute(skew, {5, 150, 5, 3}, 60);
+        ASSERT_EQ(medians.size(), 60u);
+        const auto [lo, hi] = std::minmax_element(medians.begin() + 1, medians.end());
+        std::cout << "clock skew " << skew * 100 << " %: delay " << medians[1]
+                  << " ms after a minute, " << medians.back() << " ms after an hour (" << *lo
+                  << ".." << *hi << ")\n";
+        EXPECT_LE(std::abs(medians.back() - medians[1]), 100) << "skew " << skew;
+        EXPECT_LE(*hi - *lo, 100) << "skew " << skew;
+        // The delay the jitter asks for, not seconds of backlog.
+        EXPECT_LE(*hi, 400) << "skew " << skew;
+    }
+}
