@@ -14,7 +14,10 @@ constexpr std::size_t MaxPackets = 128;
 constexpr int MaxConcealedEmptyTicks = 5;
 // A hole wider than this (1 s) is a restart of the sender, not loss.
 constexpr qint64 ResyncGap = 50;
-constexpr std::size_t TransitWindow = 50;
+// Three seconds of arrivals: a packet held up now and then (a reordered
+// one) must stay in the spread until the next comes, or the delay swings
+// down and up again between them.
+constexpr std::size_t TransitWindow = 150;
 constexpr int SurplusTicksBeforeShrink = 50;
 } // namespace
 
@@ -137,6 +140,7 @@ PlayoutFrame JitterBuffer::pop()
         }
         // Past the latest time it could have come: lost on the way.
         ++m_stats.lost;
+        m_lostInWindow = true;
         ++m_next;
         PlayoutFrame frame{PlayoutAction::Conceal, {}};
         if (first->first == m_next)
@@ -166,7 +170,13 @@ void JitterBuffer::noteExcess(qint64 excess)
     m_windowMinExcess = std::min(m_windowMinExcess, excess);
     if (++m_windowTicks < SurplusTicksBeforeShrink)
         return;
-    m_shrinkDue = m_windowMinExcess >= FrameMs;
+    // While packets are being lost, a frame of delay beyond the jitter's
+    // is kept: with it, the next packet's redundancy is there in time to
+    // rebuild the lost one.
+    const int keep = m_lostInWindow || m_lostBefore ? 2 : 1;
+    m_shrinkDue = m_windowMinExcess >= keep * FrameMs;
+    m_lostBefore = m_lostInWindow;
+    m_lostInWindow = false;
     m_windowTicks = 0;
     m_windowMinExcess = std::numeric_limits<qint64>::max();
 }

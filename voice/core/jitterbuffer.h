@@ -35,16 +35,17 @@ struct JitterBufferStats {
 // Adaptive jitter buffer for one stream of 20 ms frames, ordered by a 16-bit
 // wrapping sequence number. It waits for `targetDepth()` frames (or as many
 // ticks) before it starts playing; the target follows the spread of arrival
-// times seen over the last second (at least `minDepth`, at most `maxDepth`
-// frames). Each slot has a latest plausible arrival: its send slot plus the
-// fastest transit and the spread of the last second. A frame missing after
+// times seen over the last three seconds (at least `minDepth`, at most
+// `maxDepth` frames). Each slot has a latest plausible arrival: its send
+// slot plus the fastest transit and that spread. A frame missing after
 // that time is lost and concealed (with the next packet's redundancy when
 // it is there); missing before it, or with nothing behind it, it is late:
 // the buffer conceals and holds its place, which lengthens the delay by one
 // frame. A second in which every slot played a frame or more after its
 // latest plausible arrival gives a frame up, so a sender whose clock runs
 // fast, or a network that calmed down, does not leave the delay higher than
-// the jitter needs.
+// the jitter needs (while packets are lost, a frame more is kept, so that
+// the redundancy in the next packet arrives in time to rebuild a lost one).
 class LUMOVOICECORE_EXPORT JitterBuffer
 {
 public:
@@ -81,11 +82,13 @@ private:
     int m_windowTicks = 0;
     qint64 m_windowMinExcess = 0;
     bool m_shrinkDue = false;
+    bool m_lostInWindow = false;
+    bool m_lostBefore = false; // in the window before
     qint64 m_lastArrivalMs = 0;
     qint64 m_clockMs = 0; // the caller's clock, advanced a frame a tick while playing
     qint64 m_fastestTransit = 0; // arrival minus send slot, least of the last second
     qint64 m_lateAllowance = 0; // how much slower than the fastest a packet may come
-    std::deque<qint64> m_transits; // arrival minus send slot, last second
+    std::deque<qint64> m_transits; // arrival minus send slot, last three seconds
     JitterBufferStats m_stats;
 };
 

@@ -6,6 +6,7 @@
 // follows the listener's statistics, as an engine's does from the class
 // stream it hears. Shared by the unit tests and the benchmark so that both
 // measure the same thing.
+#include "voice/core/jitterbuffer.h"
 #include "voice/core/networkimpairment.h"
 #include "voice/core/streammixer.h"
 #include "voice/core/voiceencoder.h"
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <map>
+#include <vector>
 
 namespace ImpairedCall {
 
@@ -69,6 +71,44 @@ inline Result Run(
     }
     result.payloadKbits = bytes * 8.0 / (frames * Voice::FrameMs);
     return result;
+}
+
+// Plays `minutes` of a stream whose sender's clock runs `skew` fast (or
+// slow, when negative) through the network into a jitter buffer; the
+// median delay from send to play of each minute, in ms.
+inline std::vector<double> DelayByMinute(
+    double skew, const Voice::ImpairmentSettings &impairment, int minutes)
+{
+    Voice::JitterBuffer buffer;
+    Voice::NetworkImpairment network(impairment);
+    std::multimap<double, qint64> inFlight;
+    const double period = Voice::FrameMs / (1 + skew);
+    qint64 sent = 0;
+    std::vector<double> medians;
+    std::vector<double> delays;
+    const qint64 ticks = qint64(minutes) * 60 * 1000 / Voice::FrameMs;
+    for (qint64 tick = 0; tick < ticks; ++tick) {
+        const double now = double(tick * Voice::FrameMs);
+        for (; sent * period <= now; ++sent) {
+            if (const std::optional<int> delay = network.delayFor())
+                inFlight.emplace(sent * period + BaseDelayMs + *delay, sent);
+        }
+        while (!inFlight.empty() && inFlight.begin()->first <= now) {
+            const qint64 index = inFlight.begin()->second;
+            buffer.push(quint16(index), QByteArray::number(index), qint64(inFlight.begin()->first));
+            inFlight.erase(inFlight.begin());
+        }
+        const Voice::PlayoutFrame frame = buffer.pop();
+        if (frame.action == Voice::PlayoutAction::Decode)
+            delays.push_back(now - frame.payload.toLongLong() * period);
+        if ((tick + 1) % (60 * 1000 / Voice::FrameMs) == 0) {
+            std::nth_element(
+                delays.begin(), delays.begin() + qsizetype(delays.size() / 2), delays.end());
+            medians.push_back(delays.empty() ? 0 : delays[delays.size() / 2]);
+            delays.clear();
+        }
+    }
+    return medians;
 }
 
 } // namespace ImpairedCall
