@@ -2,6 +2,7 @@
 
 #include "client/shell/shellpictures.h"
 #include "client/shell/statuspanels.h"
+#include "client/shell/talkindicator.h"
 #include "controls/coursemanage/manage.h"
 #include "controls/notesmanage/notesmanage.h"
 #include "controls/toolbar/toolbar.h"
@@ -99,6 +100,7 @@ Form1Ui BuildForm1Ui(QMainWindow *window)
     ui.VolumeControl1 = new VolumeControl(c);
     ui.VolumeControl1->setObjectName(QStringLiteral("VolumeControl1"));
 
+    ui.talkIndicator = new TalkIndicator(c);
     ui.cmdRaiseHand = new QPushButton(QCoreApplication::translate("Form1", "举手"), c);
     ui.cmdRaiseHand->setObjectName(QStringLiteral("cmdRaiseHand"));
     ui.cmdSendNotes = new QPushButton(QCoreApplication::translate("Form1", "发消息"), c);
@@ -183,7 +185,10 @@ void PlaceForm1Controls(Form1Ui &ui, int windowWidth)
     const int secondRow = bottom - kButtonHeight;
     const int buttonsTop = secondRow - kMargin - kButtonHeight;
     const int volumeTop = buttonsTop - kMargin - kVolumeHeight;
-    ui.NotesManage1->setGeometry(rightLeft, kMargin, kRightWidth, volumeTop - 2 * kMargin);
+    // Who hears the student, just above the microphone button.
+    const int indicatorTop = volumeTop - kMargin - kFieldHeight;
+    ui.NotesManage1->setGeometry(rightLeft, kMargin, kRightWidth, indicatorTop - 2 * kMargin);
+    ui.talkIndicator->setGeometry(rightLeft, indicatorTop, kRightWidth, kFieldHeight);
     ui.VolumeControl1->setGeometry(rightLeft, volumeTop, kRightWidth, kVolumeHeight);
     const int half = (kRightWidth - kMargin) / 2;
     ui.cmdRaiseHand->setGeometry(rightLeft, buttonsTop, half, kButtonHeight);

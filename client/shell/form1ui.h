@@ -19,6 +19,8 @@ class StatusPanels;
 
 // The widgets of the main window, placed on its fixed 792 x 554 client area.
 // All are children of the window; the struct only points at them.
+class TalkIndicator;
+
 struct Form1Ui {
     QWidget *central = nullptr;
     // The whiteboard picture box; the presentation and the drawing layer lie
@@ -43,6 +45,7 @@ struct Form1Ui {
     QLabel *lblWebLink = nullptr;
     StatusPanels *StatusBar = nullptr;
     QProgressBar *SoundBar = nullptr;
+    TalkIndicator *talkIndicator = nullptr;
 };
 
 // Client area of the main window in pixels.

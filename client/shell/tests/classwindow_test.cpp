@@ -6,20 +6,25 @@
 #include "client/classroom/live/answerbar.h"
 #include "client/classroom/live/liveclass.h"
 #include "client/classroom/live/tests/coursefixture.h"
+#include "client/classroom/voice/voicerelays.h"
 #include "client/session/sessionstate.h"
 #include "client/shell/form1.h"
 #include "client/shell/frmnotes.h"
 #include "client/shell/startoptions.h"
+#include "client/shell/talkindicator.h"
 #include "client/shell/wiring.h"
 #include "common/apppaths.h"
 #include "common/prompter.h"
 #include "common/settingsstore.h"
 #include "controls/notesmanage/notesmanage.h"
+#include "controls/userlist/userlist.h"
+#include "controls/volumecontrol/volumecontrol.h"
 #include "controls/whiteboardole/whiteboardole.h"
 #include "protocol/clsremotesync.h"
 
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -231,4 +236,70 @@ TEST_F(ClassWindow, TheSendNotesButtonOpensTheNotesWindowWhoseNotesGoThroughTheC
     ASSERT_TRUE(QTest::qWaitFor([&] { return !form->notesManage()->SendEnabled(); }, 5000));
     EXPECT_FALSE(panel->SendEnabled());
     EXPECT_FALSE(box->isEnabled());
+}
+
+TEST_F(ClassWindow, TheIndicatorBesideTheMicrophoneSaysWhoHearsAndTheTalkKeyOpensTheMicrophone)
+{
+    // No sound devices here: the engine is not loaded; the floor and the
+    // relays' gate do not need it.
+    qputenv("LUMO_VOICE_ENGINE", QDir::tempPath().toUtf8() + "/lumo-no-voice-engine.so");
+    enterAs(11, u"pw-ann"_s);
+    TalkIndicator *indicator = form->talkIndicator();
+    auto *relays = form->unitOwner()->findChild<ClassroomVoice::VoiceRelays *>(
+        QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_NE(relays, nullptr);
+    ASSERT_TRUE(indicator->isVisible());
+    const auto shown = [indicator] { return indicator->stateLabel()->text(); };
+    EXPECT_EQ(shown(), u"话筒关闭"_s);
+
+    // The teacher lets the student speak, the microphone button asks, the
+    // teacher grants at the server's desk.
+    teacher(u"permit 11 speak on"_s);
+    QAbstractButton *mic = form->volumeControl()->cmdSpeaker();
+    ASSERT_TRUE(QTest::qWaitFor([mic] { return mic->isEnabled(); }, 5000));
+    clickInWindow(mic);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server->floorQueue().contains(11); }, 5000));
+    teacher(u"grant 11"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown() == u"全班在听"_s; }, 5000))
+        << qPrintable(shown());
+    EXPECT_TRUE(relays->isSpeakOpen());
+
+    // Push-to-talk, switched on with the mouse: the class hears only while
+    // the key is held, wherever the focus is in the window.
+    clickInWindow(indicator->pushToTalkBox());
+    ASSERT_TRUE(indicator->pushToTalkBox()->isChecked());
+    EXPECT_EQ(shown(), u"话筒关闭"_s);
+    EXPECT_FALSE(relays->isSpeakOpen());
+    QWidget *focus = form->ListViewUserList();
+    focus->setFocus();
+    QTest::keyPress(focus, TalkIndicator::TalkKey);
+    EXPECT_EQ(shown(), u"全班在听"_s);
+    EXPECT_TRUE(relays->isSpeakOpen());
+    // A held key repeats: the repeats change nothing.
+    QTest::simulateEvent(focus, true, TalkIndicator::TalkKey, {}, {}, true);
+    QTest::simulateEvent(focus, false, TalkIndicator::TalkKey, {}, {}, true);
+    EXPECT_TRUE(relays->isSpeakOpen());
+    QTest::keyRelease(focus, TalkIndicator::TalkKey);
+    EXPECT_EQ(shown(), u"话筒关闭"_s);
+    EXPECT_FALSE(relays->isSpeakOpen());
+
+    // Held while the window loses the focus: released, never stuck open.
+    QTest::keyPress(focus, TalkIndicator::TalkKey);
+    EXPECT_TRUE(relays->isSpeakOpen());
+    QEvent deactivate(QEvent::WindowDeactivate);
+    QApplication::sendEvent(form.get(), &deactivate);
+    EXPECT_FALSE(relays->isSpeakOpen());
+    EXPECT_EQ(shown(), u"话筒关闭"_s);
+    // Its release, coming later elsewhere, opens nothing.
+    QTest::keyRelease(focus, TalkIndicator::TalkKey);
+    EXPECT_FALSE(relays->isSpeakOpen());
+
+    // Off again: the floor alone decides; the teacher's take-back closes it.
+    clickInWindow(indicator->pushToTalkBox());
+    EXPECT_EQ(shown(), u"全班在听"_s);
+    EXPECT_TRUE(relays->isSpeakOpen());
+    teacher(u"takeback"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown() == u"话筒关闭"_s; }, 5000));
+    EXPECT_FALSE(relays->isSpeakOpen());
+    qunsetenv("LUMO_VOICE_ENGINE");
 }
