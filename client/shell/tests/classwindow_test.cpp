@@ -32,6 +32,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
@@ -251,6 +252,16 @@ TEST_F(ClassWindow, TheIndicatorBesideTheMicrophoneSaysWhoHearsAndTheTalkKeyOpen
     ASSERT_TRUE(indicator->isVisible());
     const auto shown = [indicator] { return indicator->stateLabel()->text(); };
     EXPECT_EQ(shown(), u"话筒关闭"_s);
+
+    // The level bar moving as the engine reports speech, with neither floor
+    // nor talk: the hint bubble over the indicator, not a message box.
+    EXPECT_FALSE(indicator->hintBubble()->isVisible());
+    for (const int level : {30, 45, 38, 52, 41, 47})
+        form->SoundBar()->setValue(level);
+    EXPECT_TRUE(indicator->hintBubble()->isVisible());
+    EXPECT_EQ(indicator->hintBubble()->text(), u"你现在没有话筒，举手或申请话筒"_s);
+    EXPECT_LT(indicator->hintBubble()->geometry().bottom(), indicator->geometry().top());
+    form->SoundBar()->setValue(0);
 
     // The teacher lets the student speak, the microphone button asks, the
     // teacher grants at the server's desk.
