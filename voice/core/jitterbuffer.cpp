@@ -19,6 +19,9 @@ constexpr qint64 ResyncGap = 50;
 // down and up again between them.
 constexpr std::size_t TransitWindow = 150;
 constexpr int SurplusTicksBeforeShrink = 50;
+// The frame clock takes this fraction of its distance to the caller's time
+// each tick (about a second and a half to follow a step).
+constexpr double ClockPull = 64;
 } // namespace
 
 JitterBuffer::JitterBuffer(int minDepth, int maxDepth)
@@ -87,7 +90,7 @@ void JitterBuffer::push(quint16 sequence, const QByteArray &payload, qint64 arri
     }
 }
 
-PlayoutFrame JitterBuffer::pop()
+PlayoutFrame JitterBuffer::pop(std::optional<qint64> nowMs)
 {
     if (!m_playing) {
         // A talk spurt shorter than the target depth must not wait for the
@@ -104,11 +107,16 @@ PlayoutFrame JitterBuffer::pop()
         m_emptyTicks = 0;
         m_windowTicks = 0;
         m_windowMinExcess = std::numeric_limits<qint64>::max();
-        // Ticks come every frame on the caller's clock, the one arrivals
-        // are stamped with: the newest arrival is "now" to within a frame.
-        m_clockMs = m_lastArrivalMs;
+        // Without the caller's time the newest arrival is "now" to within
+        // a frame.
+        m_clockMs = double(nowMs.value_or(m_lastArrivalMs));
     } else {
         m_clockMs += FrameMs;
+        // Ticks come in bursts when a sound card pulls several frames at
+        // once, so the clock only leans towards the caller's a little each
+        // tick: the bursts average out, a card's slow drift does not.
+        if (nowMs)
+            m_clockMs += (double(*nowMs) - m_clockMs) / ClockPull;
     }
 
     if (m_packets.empty()) {
@@ -129,7 +137,7 @@ PlayoutFrame JitterBuffer::pop()
     }
     // How much later than its slot's latest plausible arrival this slot
     // plays: the delay the buffer has beyond what the jitter needs.
-    const qint64 excess = m_clockMs - deadline(m_next);
+    const qint64 excess = qint64(m_clockMs) - deadline(m_next);
     noteExcess(excess);
     if (first->first != m_next) {
         ++m_stats.concealed;

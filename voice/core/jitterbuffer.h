@@ -6,6 +6,7 @@
 
 #include <deque>
 #include <map>
+#include <optional>
 
 namespace Voice {
 
@@ -54,7 +55,11 @@ public:
     explicit JitterBuffer(int minDepth = 1, int maxDepth = 10);
 
     void push(quint16 sequence, const QByteArray &payload, qint64 arrivalMs);
-    PlayoutFrame pop();
+    // One frame's worth, a frame after the last. `nowMs`, on the clock the
+    // arrivals are stamped with, keeps the buffer's own frame clock in step
+    // with it: a sound card playing a little slow or fast must not make the
+    // delay creep. Without it the frames are taken to come on time.
+    PlayoutFrame pop(std::optional<qint64> nowMs = std::nullopt);
 
     bool isPlaying() const { return m_playing; }
     bool isEmpty() const { return m_packets.empty(); }
@@ -85,7 +90,7 @@ private:
     bool m_lostInWindow = false;
     bool m_lostBefore = false; // in the window before
     qint64 m_lastArrivalMs = 0;
-    qint64 m_clockMs = 0; // the caller's clock, advanced a frame a tick while playing
+    double m_clockMs = 0; // the arrivals' clock as the ticks keep it while playing
     qint64 m_fastestTransit = 0; // arrival minus send slot, least of the last second
     qint64 m_lateAllowance = 0; // how much slower than the fastest a packet may come
     std::deque<qint64> m_transits; // arrival minus send slot, last three seconds

@@ -37,7 +37,7 @@ void StreamMixer::mixFrame(qint16 *out, qint64 nowMs)
     qint16 decoded[FrameSamples];
     for (auto it = m_streams.begin(); it != m_streams.end();) {
         Stream &stream = *it->second;
-        const PlayoutFrame frame = stream.buffer.pop();
+        const PlayoutFrame frame = stream.buffer.pop(nowMs);
         bool audible = true;
         switch (frame.action) {
         case PlayoutAction::Decode: stream.decoder.decode(frame.payload, decoded); break;

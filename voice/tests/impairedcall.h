@@ -73,35 +73,38 @@ inline Result Run(
     return result;
 }
 
-// Plays `minutes` of a stream whose sender's clock runs `skew` fast (or
-// slow, when negative) through the network into a jitter buffer; the
-// median delay from send to play of each minute, in ms.
-inline std::vector<double> DelayByMinute(
-    double skew, const Voice::ImpairmentSettings &impairment, int minutes)
+// Plays `minutes` of a stream through the network into a jitter buffer,
+// the speaker's clock running `speakerSkew` fast (slow when negative) and
+// the listener's playout `listenerSkew` fast, against true time; the median
+// delay from send to play of each minute, in ms of true time.
+inline std::vector<double> DelayByMinute(double speakerSkew,
+    const Voice::ImpairmentSettings &impairment, int minutes, double listenerSkew = 0)
 {
     Voice::JitterBuffer buffer;
     Voice::NetworkImpairment network(impairment);
     std::multimap<double, qint64> inFlight;
-    const double period = Voice::FrameMs / (1 + skew);
+    const double sendPeriod = Voice::FrameMs / (1 + speakerSkew);
+    const double playPeriod = Voice::FrameMs / (1 + listenerSkew);
     qint64 sent = 0;
     std::vector<double> medians;
     std::vector<double> delays;
     const qint64 ticks = qint64(minutes) * 60 * 1000 / Voice::FrameMs;
+    const qint64 ticksPerMinute = 60 * 1000 / Voice::FrameMs;
     for (qint64 tick = 0; tick < ticks; ++tick) {
-        const double now = double(tick * Voice::FrameMs);
-        for (; sent * period <= now; ++sent) {
+        const double now = double(tick) * playPeriod;
+        for (; sent * sendPeriod <= now; ++sent) {
             if (const std::optional<int> delay = network.delayFor())
-                inFlight.emplace(sent * period + BaseDelayMs + *delay, sent);
+                inFlight.emplace(sent * sendPeriod + BaseDelayMs + *delay, sent);
         }
         while (!inFlight.empty() && inFlight.begin()->first <= now) {
             const qint64 index = inFlight.begin()->second;
             buffer.push(quint16(index), QByteArray::number(index), qint64(inFlight.begin()->first));
             inFlight.erase(inFlight.begin());
         }
-        const Voice::PlayoutFrame frame = buffer.pop();
+        const Voice::PlayoutFrame frame = buffer.pop(qint64(now));
         if (frame.action == Voice::PlayoutAction::Decode)
-            delays.push_back(now - frame.payload.toLongLong() * period);
-        if ((tick + 1) % (60 * 1000 / Voice::FrameMs) == 0) {
+            delays.push_back(now - frame.payload.toLongLong() * sendPeriod);
+        if ((tick + 1) % ticksPerMinute == 0) {
             std::nth_element(
                 delays.begin(), delays.begin() + qsizetype(delays.size() / 2), delays.end());
             medians.push_back(delays.empty() ? 0 : delays[delays.size() / 2]);
