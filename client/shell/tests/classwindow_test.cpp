@@ -244,6 +244,9 @@ TEST_F(ClassWindow, TheIndicatorBesideTheMicrophoneSaysWhoHearsAndTheTalkKeyOpen
     // No sound devices here: the engine is not loaded; the floor and the
     // relays' gate do not need it.
     qputenv("LUMO_VOICE_ENGINE", QDir::tempPath().toUtf8() + "/lumo-no-voice-engine.so");
+    struct Restore {
+        ~Restore() { qunsetenv("LUMO_VOICE_ENGINE"); }
+    } restore;
     enterAs(11, u"pw-ann"_s);
     TalkIndicator *indicator = form->talkIndicator();
     auto *relays = form->unitOwner()->findChild<ClassroomVoice::VoiceRelays *>(
@@ -312,5 +315,4 @@ TEST_F(ClassWindow, TheIndicatorBesideTheMicrophoneSaysWhoHearsAndTheTalkKeyOpen
     teacher(u"takeback"_s);
     ASSERT_TRUE(QTest::qWaitFor([&] { return shown() == u"话筒关闭"_s; }, 5000));
     EXPECT_FALSE(relays->isSpeakOpen());
-    qunsetenv("LUMO_VOICE_ENGINE");
 }
