@@ -75,6 +75,7 @@ public:
     static constexpr const char *DefaultMailAddress = "mailto:";
     StatusPanels *StatusBar() const { return m_ui.StatusBar; }
     QProgressBar *SoundBar() const { return m_ui.SoundBar; }
+    TalkIndicator *talkIndicator() const { return m_ui.talkIndicator; }
 
     // The hidden voice window, created (and the voice engine loaded) at the
     // first call, so a start without a class does not pay for the engine.

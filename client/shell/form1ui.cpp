@@ -2,6 +2,7 @@
 
 #include "client/shell/shellpictures.h"
 #include "client/shell/statuspanels.h"
+#include "client/shell/talkindicator.h"
 #include "controls/coursemanage/manage.h"
 #include "controls/notesmanage/notesmanage.h"
 #include "controls/toolbar/toolbar.h"
@@ -104,6 +105,7 @@ Form1Ui BuildForm1Ui(QMainWindow *window)
     ui.VolumeControl1 = new VolumeControl(c);
     ui.VolumeControl1->setObjectName(QStringLiteral("VolumeControl1"));
 
+    ui.talkIndicator = new TalkIndicator(c);
     ui.cmdRaiseHand = new QPushButton(QCoreApplication::translate("Form1", "举手"), c);
     ui.cmdRaiseHand->setObjectName(QStringLiteral("cmdRaiseHand"));
     ui.cmdSendNotes = new QPushButton(QCoreApplication::translate("Form1", "发消息"), c);
@@ -267,6 +269,9 @@ void PlaceForm1Controls(Form1Ui &ui, int windowWidth)
     const int rightWidth = std::max(kRightWidth, w - kMargin - rightLeft);
     const int buttonsTop = PlaceButtonRows(ui, rightLeft, rightWidth, bottom);
     const int volumeTop = buttonsTop - kMargin - kVolumeHeight;
-    ui.NotesManage1->setGeometry(rightLeft, kMargin, rightWidth, volumeTop - 2 * kMargin);
+    // Who hears the student, just above the microphone button.
+    const int indicatorTop = volumeTop - kMargin - kFieldHeight;
+    ui.NotesManage1->setGeometry(rightLeft, kMargin, rightWidth, indicatorTop - 2 * kMargin);
+    ui.talkIndicator->setGeometry(rightLeft, indicatorTop, rightWidth, kFieldHeight);
     ui.VolumeControl1->setGeometry(rightLeft, volumeTop, rightWidth, kVolumeHeight);
 }

@@ -21,6 +21,8 @@ class StatusPanels;
 // The widgets of the main window, placed on its client area (792 x 554 when
 // it opens; it may be resized and maximised).
 // All are children of the window; the struct only points at them.
+class TalkIndicator;
+
 struct Form1Ui {
     QWidget *central = nullptr;
     // The whiteboard picture box; the presentation and the drawing layer lie
@@ -45,6 +47,7 @@ struct Form1Ui {
     QLabel *lblWebLink = nullptr;
     StatusPanels *StatusBar = nullptr;
     QProgressBar *SoundBar = nullptr;
+    TalkIndicator *talkIndicator = nullptr;
 };
 
 // Client area of the main window in pixels when it opens.

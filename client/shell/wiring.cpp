@@ -69,11 +69,14 @@
 #include "client/classroom/voice/privatetalk.h"
 #include "client/classroom/voice/voiceport.h"
 #include "client/classroom/voice/voicerelays.h"
+#include "client/classroom/voice/whohearsme.h"
 #include "client/shell/shellpictures.h"
 #include "client/shell/statuspanels.h"
+#include "client/shell/talkindicator.h"
 #include "controls/userlist/userlist.h"
 #include "controls/volumecontrol/volumecontrol.h"
 
+#include <QProgressBar>
 #include <QPushButton>
 // --- end includes: voice, floor and private talk ---
 
@@ -310,9 +313,29 @@ WiredUnits WireUnits(Form1 &form, const StartOptions &options)
                 *form.volumeControl(), ports->voice, [talk] { return talk->TalkPartnerID(); },
                 form.cmdRaiseHand()},
             owner);
-        // The microphone reaches the class only while the floor is held.
-        QObject::connect(floor, &ClassroomVoice::FloorUnit::floorChanged, relays,
+        // The microphone reaches the class only while the floor is held
+        // (and the talk key is down, with push-to-talk on); the indicator
+        // beside the microphone says who hears the student.
+        auto *hears = new ClassroomVoice::WhoHearsMe({}, owner);
+        TalkIndicator *indicator = form.talkIndicator();
+        QObject::connect(floor, &ClassroomVoice::FloorUnit::floorChanged, hears,
+            &ClassroomVoice::WhoHearsMe::setFloorHeld);
+        QObject::connect(talk, &ClassroomVoice::PrivateTalk::talkChanged, hears,
+            &ClassroomVoice::WhoHearsMe::setTalkPartner);
+        QObject::connect(hears, &ClassroomVoice::WhoHearsMe::gateChanged, relays,
             &ClassroomVoice::VoiceRelays::setSpeakOpen);
+        QObject::connect(indicator, &TalkIndicator::pushToTalkChanged, hears,
+            &ClassroomVoice::WhoHearsMe::setPushToTalk);
+        QObject::connect(
+            indicator, &TalkIndicator::talkKey, hears, &ClassroomVoice::WhoHearsMe::setTalkKey);
+        QObject::connect(
+            hears, &ClassroomVoice::WhoHearsMe::textChanged, indicator, &TalkIndicator::setText);
+        QObject::connect(
+            hears, &ClassroomVoice::WhoHearsMe::hint, indicator, &TalkIndicator::showHint);
+        // The level bar moves with the engine's level reports.
+        QObject::connect(form.SoundBar(), &QProgressBar::valueChanged, hears,
+            &ClassroomVoice::WhoHearsMe::levelReport);
+        indicator->setText(hears->text());
         // The student's own voice permission taken away ends a held floor
         // at once, after the roster has given the microphone back.
         QObject::connect(&live->roster(), &ClassLive::RosterBinder::ownVoiceWithdrawn, floor,

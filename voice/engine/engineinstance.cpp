@@ -64,6 +64,7 @@ int EngineInstance::startSpeak(const VocanaAddressRecord &record)
     onWorker([&] {
         m_speak.reset();
         m_speak = std::make_unique<SpeakChannel>(m_microphoneWav, m_noiseSuppression, levelSink);
+        m_speak->lossFigure = [this] { return m_listen ? m_listen->lossPercent() : -1; };
         result = m_speak->start(address, port);
         if (result != Ok)
             m_speak.reset();

@@ -30,6 +30,7 @@ public:
     // other address is where the voice comes from: the port is bound on all
     // interfaces and only that sender's datagrams are played.
     int start(const QHostAddress &address, quint16 port);
+    int lossPercent() const { return m_mixer.lossPercent(); }
 
 private:
     void readDatagrams();

@@ -34,6 +34,9 @@ public:
 
     // A Vocana::Result.
     int start(const QHostAddress &address, quint16 port);
+    // The share of packets lost on the way in, as this engine's listening
+    // side measures it (-1 unknown): the redundancy sent follows it.
+    std::function<int()> lossFigure;
 
 private:
     void readDevice();

@@ -7,16 +7,20 @@
 #include "client/classroom/live/answerbar.h"
 #include "client/classroom/live/liveclass.h"
 #include "client/classroom/live/tests/coursefixture.h"
+#include "client/classroom/voice/voicerelays.h"
 #include "client/session/sessionstate.h"
 #include "client/shell/form1.h"
 #include "client/shell/frmnotes.h"
 #include "client/shell/frmoptions.h"
 #include "client/shell/startoptions.h"
+#include "client/shell/talkindicator.h"
 #include "client/shell/wiring.h"
 #include "common/apppaths.h"
 #include "common/prompter.h"
 #include "common/settingsstore.h"
 #include "controls/notesmanage/notesmanage.h"
+#include "controls/userlist/userlist.h"
+#include "controls/volumecontrol/volumecontrol.h"
 #include "controls/whiteboardole/whiteboardole.h"
 #include "protocol/clsremotesync.h"
 
@@ -32,6 +36,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
@@ -340,3 +345,81 @@ TEST_F(ClassWindow, TheClassCallsThroughTheDesktopOnlyWhileTheWindowIsInTheBackg
 }
 
 #include "classwindow_test.moc"
+
+TEST_F(ClassWindow, TheIndicatorBesideTheMicrophoneSaysWhoHearsAndTheTalkKeyOpensTheMicrophone)
+{
+    // No sound devices here: the engine is not loaded; the floor and the
+    // relays' gate do not need it.
+    qputenv("LUMO_VOICE_ENGINE", QDir::tempPath().toUtf8() + "/lumo-no-voice-engine.so");
+    struct Restore {
+        ~Restore() { qunsetenv("LUMO_VOICE_ENGINE"); }
+    } restore;
+    enterAs(11, u"pw-ann"_s);
+    TalkIndicator *indicator = form->talkIndicator();
+    auto *relays = form->unitOwner()->findChild<ClassroomVoice::VoiceRelays *>(
+        QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_NE(relays, nullptr);
+    ASSERT_TRUE(indicator->isVisible());
+    const auto shown = [indicator] { return indicator->stateLabel()->text(); };
+    EXPECT_EQ(shown(), u"话筒关闭"_s);
+
+    // The level bar moving as the engine reports speech, with neither floor
+    // nor talk: the hint bubble over the indicator, not a message box.
+    EXPECT_FALSE(indicator->hintBubble()->isVisible());
+    for (const int level : {30, 45, 38, 52, 41, 47})
+        form->SoundBar()->setValue(level);
+    EXPECT_TRUE(indicator->hintBubble()->isVisible());
+    EXPECT_EQ(indicator->hintBubble()->text(), u"你现在没有话筒，举手或申请话筒"_s);
+    EXPECT_LT(indicator->hintBubble()->geometry().bottom(), indicator->geometry().top());
+    form->SoundBar()->setValue(0);
+
+    // The teacher lets the student speak, the microphone button asks, the
+    // teacher grants at the server's desk.
+    teacher(u"permit 11 speak on"_s);
+    QAbstractButton *mic = form->volumeControl()->cmdSpeaker();
+    ASSERT_TRUE(QTest::qWaitFor([mic] { return mic->isEnabled(); }, 5000));
+    clickInWindow(mic);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server->floorQueue().contains(11); }, 5000));
+    teacher(u"grant 11"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown() == u"全班在听"_s; }, 5000))
+        << qPrintable(shown());
+    EXPECT_TRUE(relays->isSpeakOpen());
+
+    // Push-to-talk, switched on with the mouse: the class hears only while
+    // the key is held, wherever the focus is in the window.
+    clickInWindow(indicator->pushToTalkBox());
+    ASSERT_TRUE(indicator->pushToTalkBox()->isChecked());
+    EXPECT_EQ(shown(), u"话筒关闭"_s);
+    EXPECT_FALSE(relays->isSpeakOpen());
+    QWidget *focus = form->ListViewUserList();
+    focus->setFocus();
+    QTest::keyPress(focus, TalkIndicator::TalkKey);
+    EXPECT_EQ(shown(), u"全班在听"_s);
+    EXPECT_TRUE(relays->isSpeakOpen());
+    // A held key repeats: the repeats change nothing.
+    QTest::simulateEvent(focus, true, TalkIndicator::TalkKey, {}, {}, true);
+    QTest::simulateEvent(focus, false, TalkIndicator::TalkKey, {}, {}, true);
+    EXPECT_TRUE(relays->isSpeakOpen());
+    QTest::keyRelease(focus, TalkIndicator::TalkKey);
+    EXPECT_EQ(shown(), u"话筒关闭"_s);
+    EXPECT_FALSE(relays->isSpeakOpen());
+
+    // Held while the window loses the focus: released, never stuck open.
+    QTest::keyPress(focus, TalkIndicator::TalkKey);
+    EXPECT_TRUE(relays->isSpeakOpen());
+    QEvent deactivate(QEvent::WindowDeactivate);
+    QApplication::sendEvent(form.get(), &deactivate);
+    EXPECT_FALSE(relays->isSpeakOpen());
+    EXPECT_EQ(shown(), u"话筒关闭"_s);
+    // Its release, coming later elsewhere, opens nothing.
+    QTest::keyRelease(focus, TalkIndicator::TalkKey);
+    EXPECT_FALSE(relays->isSpeakOpen());
+
+    // Off again: the floor alone decides; the teacher's take-back closes it.
+    clickInWindow(indicator->pushToTalkBox());
+    EXPECT_EQ(shown(), u"全班在听"_s);
+    EXPECT_TRUE(relays->isSpeakOpen());
+    teacher(u"takeback"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown() == u"话筒关闭"_s; }, 5000));
+    EXPECT_FALSE(relays->isSpeakOpen());
+}
