@@ -423,6 +423,13 @@ WiredUnits WireUnits(Form1 &form, const StartOptions &options)
         QObject::connect(&form, &Form1::loaded, lifecycle, &ClassLifecycle::showNoClass);
 
         new SessionNotices(*student, *form.StatusBar(), *form.notesManage(), prompter, owner);
+        // Web pages need the window ready for them before a class can play
+        // one; the cost of that is left out of the start.
+        QObject::connect(
+            student, &StudentSession::stageChanged, &form, [&form](StudentSession::Stage stage) {
+                if (stage == StudentSession::Stage::Entering)
+                    form.whiteBoardOLE()->prepareForWeb();
+            });
     }
     // --- end the session ---
 

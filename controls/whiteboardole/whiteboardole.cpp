@@ -298,19 +298,6 @@ WhiteBoardOLE::WhiteBoardOLE(QWidget *parent)
     : QWidget(parent)
     , d(std::make_unique<WhiteBoardOLEPrivate>(this))
 {
-    // The web view draws through OpenGL into its window. A window made
-    // without OpenGL is destroyed and made again when the first page shows
-    // (it goes black and the window manager places it anew); an OpenGL
-    // widget that never shows makes the host's window ready for the web
-    // view from the start. Made here, before the host is first shown. The
-    // windowless platforms (tests, pictures) show no web page and do not
-    // compose through OpenGL.
-    const QString platform = QGuiApplication::platformName();
-    if (platform != u"offscreen"_s && platform != u"minimal"_s) {
-        auto *ready = new QOpenGLWidget(this);
-        ready->setObjectName(u"webReady"_s);
-        ready->hide();
-    }
     d->picture = new PictureArea(this);
     d->picture->hide();
     d->picture->setAccessibleName(tr("课件图片"));
@@ -534,6 +521,33 @@ QString WhiteBoardOLE::PlayState() const
 void WhiteBoardOLE::setPollInterval(int milliseconds)
 {
     d->poll.setInterval(milliseconds);
+}
+
+void WhiteBoardOLE::prepareForWeb()
+{
+    // The web view draws through OpenGL into its window. A window made
+    // without OpenGL is destroyed and made again when the first page shows
+    // (it goes black and the window manager places it anew). OpenGL costs
+    // its driver at once (tens of megabytes, a good part of the start-up
+    // time with a software renderer), so the window is not made ready at
+    // start but here, before a class can play anything: a one-pixel OpenGL
+    // widget under everything makes the switch while nothing plays, the
+    // window keeping its place. The windowless platforms (tests, pictures)
+    // show no web page and do not compose through OpenGL.
+    const QString platform = QGuiApplication::platformName();
+    if (findChild<QOpenGLWidget *>(u"webReady"_s) || platform == u"offscreen"_s
+        || platform == u"minimal"_s)
+        return;
+    QWidget *top = window();
+    const QPoint placed = top->pos();
+    auto *ready = new QOpenGLWidget(this);
+    ready->setObjectName(u"webReady"_s);
+    ready->setAttribute(Qt::WA_TransparentForMouseEvents);
+    ready->setGeometry(0, 0, 1, 1);
+    ready->lower();
+    ready->show();
+    if (top->isVisible() && top->pos() != placed)
+        top->move(placed);
 }
 
 void WhiteBoardOLE::setZoom(qreal zoom)

@@ -57,6 +57,10 @@ public:
     // How much larger than its design size the area is shown: a web page
     // is zoomed alike, so the signs drawn over it stay on its text.
     void setZoom(qreal zoom);
+    // Makes the host window ready for web pages; called before a class can
+    // play one. The first page then shows without the window being made
+    // again.
+    void prepareForWeb();
 
     PictureArea *pictureArea() const;
     // Null until the first web item has been shown.

@@ -360,6 +360,12 @@ TEST(Form1Test, FirstWebItemKeepsTheMainWindow)
     page.write("<html><head><title>Welcome</title></head><body><h1>Hello</h1></body></html>");
     page.close();
 
+    // Made ready as a class is entered, keeping its place.
+    const QPoint atStart = form.pos();
+    form.whiteBoardOLE()->prepareForWeb();
+    QTest::qWait(500);
+    EXPECT_EQ(form.pos(), atStart);
+
     const WId before = form.winId();
     const QPoint placed = form.pos();
     SurfaceEvents surface;
