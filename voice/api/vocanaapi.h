@@ -26,11 +26,20 @@ struct VocanaWaveFiles {
     const char *playbackWav;
 };
 
+// The sound server's own figures for the device delay of the running
+// channels, in ms; -1 for a channel that is not running on the sound server
+// (stopped, sound files, or the fallback devices).
+struct VocanaDeviceDelay {
+    int32_t captureMs;
+    int32_t playbackMs;
+};
+
 // Every call takes the instance key first and one argument by reference.
 using VocanaTextCall = int32_t (*)(int32_t instance, const char *text);
 using VocanaRecordCall = int32_t (*)(int32_t instance, const VocanaAddressRecord *record);
 using VocanaNumberCall = int32_t (*)(int32_t instance, const int32_t *value);
 using VocanaWaveFilesCall = int32_t (*)(int32_t instance, const VocanaWaveFiles *files);
+using VocanaDeviceDelayCall = int32_t (*)(int32_t instance, VocanaDeviceDelay *delay);
 // The object whose signal WindowMessage(int hWnd, int message, int wParam,
 // int lParam) carries the level reports; it lives on the thread that made the
 // first InitDLL call, and every emission happens there.

@@ -1,5 +1,6 @@
 #include "voice/engine/engineinstance.h"
 
+#include "voice/engine/echoreference.h"
 #include "voice/engine/enginenotifier.h"
 #include "voice/engine/listenchannel.h"
 #include "voice/engine/speakchannel.h"
@@ -20,6 +21,7 @@ bool validTarget(const VocanaAddressRecord &record)
 EngineInstance::EngineInstance(EngineNotifier *notifier)
     : m_notifier(notifier)
     , m_context(new QObject)
+    , m_echo(std::make_shared<EchoReference>())
 {
     m_thread.setObjectName(QStringLiteral("Vocana"));
     m_context->moveToThread(&m_thread);
@@ -63,7 +65,7 @@ int EngineInstance::startSpeak(const VocanaAddressRecord &record)
     int result = Ok;
     onWorker([&] {
         m_speak.reset();
-        m_speak = std::make_unique<SpeakChannel>(m_microphoneWav, m_noiseSuppression, levelSink);
+        m_speak = std::make_unique<SpeakChannel>(m_microphoneWav, m_switches, m_echo, levelSink);
         result = m_speak->start(address, port);
         if (result != Ok)
             m_speak.reset();
@@ -87,7 +89,7 @@ int EngineInstance::startListen(const VocanaAddressRecord &record)
     onWorker([&] {
         // The old socket must be closed before the same port is bound again.
         m_listen.reset();
-        m_listen = std::make_unique<ListenChannel>(m_playbackWav);
+        m_listen = std::make_unique<ListenChannel>(m_playbackWav, m_echo);
         result = m_listen->start(address, port);
         if (result != Ok)
             m_listen.reset();
@@ -99,6 +101,19 @@ int EngineInstance::stopListen()
 {
     onWorker([this] { m_listen.reset(); });
     return Ok;
+}
+
+VocanaDeviceDelay EngineInstance::deviceDelay()
+{
+    VocanaDeviceDelay delay{-1, -1};
+    const auto ms = [](qint64 us) { return us < 0 ? -1 : int32_t((us + 500) / 1000); };
+    onWorker([&] {
+        if (m_speak)
+            delay.captureMs = ms(m_speak->deviceDelayUs());
+        if (m_listen)
+            delay.playbackMs = ms(m_listen->deviceDelayUs());
+    });
+    return delay;
 }
 
 } // namespace Vocana

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "voice/api/vocanaapi.h"
+#include "voice/core/audioprocessor.h"
 
 #include <QString>
 #include <QThread>
@@ -9,6 +10,7 @@
 
 namespace Vocana {
 
+class EchoReference;
 class EngineNotifier;
 class ListenChannel;
 class SpeakChannel;
@@ -27,7 +29,12 @@ public:
     EngineInstance &operator=(const EngineInstance &) = delete;
 
     void setWaveFiles(const QString &microphoneWav, const QString &playbackWav);
-    void setNoiseSuppression(bool on) { m_noiseSuppression = on; }
+    void setNoiseSuppression(bool on) { m_switches.noiseSuppression = on; }
+    void setEchoCancellation(bool on) { m_switches.echoCancellation = on; }
+    void setGainControl(bool on) { m_switches.gainControl = on; }
+    // The sound server's device delays of the running channels, ms; -1 for
+    // a channel not running on it.
+    VocanaDeviceDelay deviceDelay();
 
     // Each starts afresh when already running.
     int startSpeak(const VocanaAddressRecord &record);
@@ -41,11 +48,13 @@ private:
     EngineNotifier *const m_notifier;
     QThread m_thread;
     QObject *m_context; // lives on m_thread, deleted there when it ends
+    // What this instance plays is the echo its own microphone hears.
+    const std::shared_ptr<EchoReference> m_echo;
     std::unique_ptr<SpeakChannel> m_speak;
     std::unique_ptr<ListenChannel> m_listen;
     QString m_microphoneWav;
     QString m_playbackWav;
-    bool m_noiseSuppression = true;
+    Voice::AudioProcessor::Switches m_switches;
 };
 
 } // namespace Vocana

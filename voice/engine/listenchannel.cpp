@@ -4,6 +4,8 @@
 #include "voice/api/vocanaapi.h"
 #include "voice/core/playoutdevice.h"
 #include "voice/core/voiceformat.h"
+#include "voice/engine/echoreference.h"
+#include "voice/pulse/pulsestream.h"
 
 #include <QAudioSink>
 #include <QMediaDevices>
@@ -21,8 +23,9 @@ namespace {
 constexpr int MaxDatagramsPerRead = 100;
 } // namespace
 
-ListenChannel::ListenChannel(QString playbackWav)
+ListenChannel::ListenChannel(QString playbackWav, std::shared_ptr<EchoReference> echo)
     : m_playbackWav(std::move(playbackWav))
+    , m_echo(std::move(echo))
 {
     // One wake-up per frame, set for the moment the next frame falls due:
     // never more than a millisecond late, and a quarter of the wake-ups (and
@@ -35,6 +38,11 @@ ListenChannel::ListenChannel(QString playbackWav)
 
 ListenChannel::~ListenChannel()
 {
+    // First: the playback thread mixes from the members below.
+    if (m_pulse)
+        m_pulse->stop();
+    if (m_echo)
+        m_echo->stopped();
     if (m_sink)
         m_sink->stop();
     m_writer.close();
@@ -63,6 +71,28 @@ int ListenChannel::start(const QHostAddress &address, quint16 port)
         return Ok;
     }
 
+    m_pulse = std::make_unique<Voice::PulseStream>();
+    Voice::PulseStream::Options options;
+    options.direction = Voice::PulseStream::Direction::Playback;
+    options.bufferMs = Voice::PlaybackTargetMs;
+    options.streamName = "class voice";
+    QString why;
+    if (m_pulse->start(
+            options, {}, [this](qint16 *out, int count) { fillPlayback(out, count); },
+            [](const QString &failure) {
+                Global::WriteErrorLog(
+                    u"Vocana"_s, u"Loudspeaker"_s, u"playback stopped: "_s + failure, __LINE__);
+            },
+            &why))
+        return Ok;
+    m_pulse.reset();
+    Global::WriteErrorLog(u"Vocana"_s, u"StartListen"_s,
+        u"no sound server, trying the multimedia devices: "_s + why, __LINE__);
+    return startMultimedia();
+}
+
+int ListenChannel::startMultimedia()
+{
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull())
         return AudioUnavailable;
@@ -107,6 +137,7 @@ void ListenChannel::readDatagrams()
         const QNetworkDatagram datagram = m_socket.receiveDatagram();
         if (!m_acceptFrom.isNull() && !datagram.senderAddress().isEqual(m_acceptFrom))
             continue;
+        QMutexLocker lock(&m_mixerLock);
         m_mixer.receive(datagram.data(), m_clock.elapsed());
     }
 }
@@ -131,7 +162,33 @@ void ListenChannel::pumpFile()
 
 void ListenChannel::mixFrame(qint16 *out)
 {
+    QMutexLocker lock(&m_mixerLock);
     m_mixer.mixFrame(out, m_clock.elapsed());
+}
+
+qint64 ListenChannel::deviceDelayUs() const
+{
+    return m_pulse ? m_pulse->latencyUs() : -1;
+}
+
+void ListenChannel::fillPlayback(qint16 *out, int count)
+{
+    // Frames are mixed only when the server asks for their first sample, so
+    // the jitter buffers run on the loudspeaker's clock and nothing waits
+    // here but the rest of one frame.
+    int written = 0;
+    while (written < count) {
+        if (m_frameUsed == m_frame.size()) {
+            mixFrame(m_frame.data());
+            m_frameUsed = 0;
+        }
+        const int take = std::min(count - written, int(m_frame.size() - m_frameUsed));
+        std::copy_n(m_frame.data() + m_frameUsed, take, out + written);
+        m_frameUsed += std::size_t(take);
+        written += take;
+    }
+    if (m_echo)
+        m_echo->played(out, count, m_pulse ? m_pulse->latencyUs() : -1);
 }
 
 } // namespace Vocana

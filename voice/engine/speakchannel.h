@@ -1,5 +1,6 @@
 #pragma once
 
+#include "voice/core/audioprocessor.h"
 #include "voice/core/noisesuppressor.h"
 #include "voice/core/voiceencoder.h"
 
@@ -17,33 +18,52 @@
 class QAudioSource;
 class QIODevice;
 
+namespace Voice {
+class PulseStream;
+}
+
 namespace Vocana {
+
+class EchoReference;
 
 // The microphone side: 20 ms frames from the sound card (or from a sound
 // file, paced by the clock as a card would be), noise suppression, a level
 // report, Opus, one packet per datagram to the target. Lives on the engine's
-// worker thread.
+// worker thread. On the sound server the capture stream's own thread runs
+// the frames (echo cancellation, noise suppression and gain control against
+// the listening side's playback first); Qt Multimedia is the way in only
+// where no sound server answers.
 class SpeakChannel : public QObject
 {
     Q_OBJECT
 public:
     using LevelSink = std::function<void(int level)>;
 
-    SpeakChannel(QString microphoneWav, bool noiseSuppression, LevelSink levelSink);
+    SpeakChannel(QString microphoneWav, Voice::AudioProcessor::Switches switches,
+        std::shared_ptr<EchoReference> echo, LevelSink levelSink);
     ~SpeakChannel() override;
 
     // A Vocana::Result.
     int start(const QHostAddress &address, quint16 port);
+    // The capture side of the device delay in microseconds, -1 off the
+    // sound server.
+    qint64 deviceDelayUs() const;
 
 private:
+    int startMultimedia();
     void readDevice();
     void pumpFile();
+    void captured(const qint16 *samples, int count);
     void sendFrame(qint16 *frame);
 
     const QString m_microphoneWav;
+    const Voice::AudioProcessor::Switches m_switches;
+    const std::shared_ptr<EchoReference> m_echo;
     LevelSink m_levelSink;
     Voice::VoiceEncoder m_encoder;
     std::unique_ptr<Voice::NoiseSuppressor> m_noiseSuppressor;
+    // Bound at the start; frames go out through its descriptor from
+    // whichever thread makes them.
     QUdpSocket m_socket;
     QHostAddress m_address;
     quint16 m_port = 0;
@@ -59,7 +79,13 @@ private:
     QElapsedTimer m_clock;
     qint64 m_framesSent = 0;
 
-    // From the sound card.
+    // From the sound server.
+    std::unique_ptr<Voice::PulseStream> m_pulse;
+    std::unique_ptr<Voice::AudioProcessor> m_processor;
+    std::vector<qint16> m_chunk; // short of a 10 ms chunk
+    std::vector<qint16> m_frame; // short of a 20 ms frame
+
+    // From Qt Multimedia.
     std::unique_ptr<QAudioSource> m_source;
     QIODevice *m_input = nullptr;
     std::vector<qint16> m_pending;

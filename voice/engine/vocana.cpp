@@ -102,6 +102,8 @@ VOCANA_EXPORT int32_t InitDLL(int32_t instance, const char * /*empty*/)
     engine->setWaveFiles(
         qEnvironmentVariable("LUMO_VOICE_MIC_WAV"), qEnvironmentVariable("LUMO_VOICE_PLAY_WAV"));
     engine->setNoiseSuppression(qEnvironmentVariable("LUMO_VOICE_NOISE_SUPPRESSION") != u'0');
+    engine->setEchoCancellation(qEnvironmentVariable("LUMO_VOICE_ECHO_CANCELLATION") != u'0');
+    engine->setGainControl(qEnvironmentVariable("LUMO_VOICE_GAIN_CONTROL") != u'0');
     r.instances.emplace(instance, std::move(engine));
     return Vocana::Ok;
 }
@@ -148,8 +150,9 @@ VOCANA_EXPORT int32_t ReleaseDLL(int32_t instance, const int32_t * /*zero*/)
 }
 
 // Our own additions: sound files per instance (the environment variables
-// apply to every instance of the process), and the noise suppression switch.
-// Both take effect at the next start.
+// apply to every instance of the process), the switches of the microphone's
+// clean-up (noise suppression, echo cancellation, gain control; on by
+// default), all taking effect at the next start, and the device delay.
 VOCANA_EXPORT int32_t SetWaveFiles(int32_t instance, const VocanaWaveFiles *files)
 {
     if (!files)
@@ -166,6 +169,36 @@ VOCANA_EXPORT int32_t SetNoiseSuppression(int32_t instance, const int32_t *on)
         return Vocana::BadArgument;
     return withInstance(instance, [&](Vocana::EngineInstance &e) {
         e.setNoiseSuppression(*on != 0);
+        return Vocana::Ok;
+    });
+}
+
+VOCANA_EXPORT int32_t SetEchoCancellation(int32_t instance, const int32_t *on)
+{
+    if (!on)
+        return Vocana::BadArgument;
+    return withInstance(instance, [&](Vocana::EngineInstance &e) {
+        e.setEchoCancellation(*on != 0);
+        return Vocana::Ok;
+    });
+}
+
+VOCANA_EXPORT int32_t SetGainControl(int32_t instance, const int32_t *on)
+{
+    if (!on)
+        return Vocana::BadArgument;
+    return withInstance(instance, [&](Vocana::EngineInstance &e) {
+        e.setGainControl(*on != 0);
+        return Vocana::Ok;
+    });
+}
+
+VOCANA_EXPORT int32_t GetDeviceDelay(int32_t instance, VocanaDeviceDelay *delay)
+{
+    if (!delay)
+        return Vocana::BadArgument;
+    return withInstance(instance, [&](Vocana::EngineInstance &e) {
+        *delay = e.deviceDelay();
         return Vocana::Ok;
     });
 }

@@ -1,0 +1,322 @@
+#include "voice/pulse/pulsestream.h"
+
+#include "voice/core/voiceformat.h"
+#include "voice/pulse/lumovoicepulse_logging.h"
+
+#include <pulse/pulseaudio.h>
+
+#include <algorithm>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace Voice {
+
+namespace {
+// The device delay is logged once a stream has settled: the first reports
+// still include the buffers filling up.
+constexpr int LatencyReportsBeforeLog = 100;
+
+uint32_t bytesFor(int ms)
+{
+    return uint32_t(ms * SampleRate / 1000 * 2);
+}
+} // namespace
+
+// Everything here except `owner` and the handlers' captures belongs to the
+// loop thread, or to the starting thread while it holds the loop's lock.
+struct PulseStream::Private {
+    PulseStream *owner = nullptr;
+    Options options;
+    CaptureHandler capture;
+    PlaybackFiller playback;
+    FailureHandler failure;
+
+    pa_threaded_mainloop *loop = nullptr;
+    pa_context *context = nullptr;
+    pa_stream *stream = nullptr;
+    pa_time_event *deadline = nullptr;
+
+    bool ready = false; // the stream runs
+    bool failed = false; // before or after ready
+    bool timedOut = false;
+    bool failureReported = false;
+    QString why;
+    int latencyReports = 0;
+    std::vector<qint16> silence;
+
+    void fail(const QString &reason);
+    void openStream();
+    void noteLatency();
+};
+
+namespace {
+
+void onContextState(pa_context *context, void *userdata)
+{
+    auto *d = static_cast<PulseStream::Private *>(userdata);
+    switch (pa_context_get_state(context)) {
+    case PA_CONTEXT_READY:
+        if (!d->stream)
+            d->openStream();
+        break;
+    case PA_CONTEXT_FAILED:
+    case PA_CONTEXT_TERMINATED:
+        d->fail(u"sound server: "_s + QString::fromUtf8(pa_strerror(pa_context_errno(context))));
+        break;
+    default: break;
+    }
+}
+
+void onStreamState(pa_stream *stream, void *userdata)
+{
+    auto *d = static_cast<PulseStream::Private *>(userdata);
+    switch (pa_stream_get_state(stream)) {
+    case PA_STREAM_READY:
+        d->ready = true;
+        pa_threaded_mainloop_signal(d->loop, 0);
+        break;
+    case PA_STREAM_FAILED:
+    case PA_STREAM_TERMINATED:
+        d->fail(u"sound stream: "_s
+            + QString::fromUtf8(pa_strerror(pa_context_errno(pa_stream_get_context(stream)))));
+        break;
+    default: break;
+    }
+}
+
+void onRead(pa_stream *stream, size_t, void *userdata)
+{
+    auto *d = static_cast<PulseStream::Private *>(userdata);
+    while (pa_stream_readable_size(stream) > 0) {
+        const void *data = nullptr;
+        size_t bytes = 0;
+        if (pa_stream_peek(stream, &data, &bytes) < 0 || bytes == 0)
+            break;
+        const int count = int(bytes / 2);
+        if (data) {
+            d->capture(static_cast<const qint16 *>(data), count);
+        } else {
+            // A hole (an overrun on the server): the time it covers passes
+            // as silence, so the stream keeps its pace.
+            d->silence.assign(std::size_t(count), 0);
+            d->capture(d->silence.data(), count);
+        }
+        pa_stream_drop(stream);
+    }
+    d->noteLatency();
+}
+
+void onWrite(pa_stream *stream, size_t requested, void *userdata)
+{
+    auto *d = static_cast<PulseStream::Private *>(userdata);
+    while (requested >= 2) {
+        void *data = nullptr;
+        size_t bytes = requested & ~size_t(1);
+        if (pa_stream_begin_write(stream, &data, &bytes) < 0 || !data || bytes < 2)
+            break;
+        bytes &= ~size_t(1);
+        d->playback(static_cast<qint16 *>(data), int(bytes / 2));
+        if (pa_stream_write(stream, data, bytes, nullptr, 0, PA_SEEK_RELATIVE) < 0)
+            break;
+        requested -= bytes;
+    }
+    d->noteLatency();
+}
+
+void onDeadline(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *userdata)
+{
+    auto *d = static_cast<PulseStream::Private *>(userdata);
+    if (!d->ready) {
+        d->timedOut = true;
+        pa_threaded_mainloop_signal(d->loop, 0);
+    }
+}
+
+} // namespace
+
+void PulseStream::Private::fail(const QString &reason)
+{
+    if (failed)
+        return;
+    failed = true;
+    why = reason;
+    if (ready && failure && !failureReported) {
+        failureReported = true;
+        failure(reason);
+    }
+    pa_threaded_mainloop_signal(loop, 0);
+}
+
+void PulseStream::Private::openStream()
+{
+    const pa_sample_spec spec{PA_SAMPLE_S16LE, uint32_t(SampleRate), 1};
+    pa_proplist *props = pa_proplist_new();
+    pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "phone");
+    stream = pa_stream_new_with_proplist(
+        context, options.streamName.constData(), &spec, nullptr, props);
+    pa_proplist_free(props);
+    if (!stream) {
+        fail(u"sound stream: "_s + QString::fromUtf8(pa_strerror(pa_context_errno(context))));
+        return;
+    }
+    pa_stream_set_state_callback(stream, onStreamState, this);
+    // The server sizes its own device buffers to what we ask and keeps
+    // timing reports coming, so the latency read from it is current.
+    const auto flags = pa_stream_flags_t(
+        PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+    pa_buffer_attr attr;
+    attr.maxlength = uint32_t(-1);
+    attr.tlength = uint32_t(-1);
+    attr.prebuf = uint32_t(-1);
+    attr.minreq = uint32_t(-1);
+    attr.fragsize = uint32_t(-1);
+    const char *device = options.device.isEmpty() ? nullptr : options.device.constData();
+    int result = 0;
+    if (options.direction == Direction::Capture) {
+        attr.fragsize = bytesFor(options.bufferMs);
+        pa_stream_set_read_callback(stream, onRead, this);
+        result = pa_stream_connect_record(stream, device, &attr, flags);
+    } else {
+        attr.tlength = bytesFor(options.bufferMs);
+        // Requests of half the target: the filler is asked often enough
+        // that the buffer never runs down to nothing between two requests.
+        attr.minreq = bytesFor(std::max(5, options.bufferMs / 2));
+        pa_stream_set_write_callback(stream, onWrite, this);
+        result = pa_stream_connect_playback(stream, device, &attr, flags, nullptr, nullptr);
+    }
+    if (result < 0)
+        fail(u"sound stream: "_s + QString::fromUtf8(pa_strerror(pa_context_errno(context))));
+}
+
+void PulseStream::Private::noteLatency()
+{
+    pa_usec_t usec = 0;
+    int negative = 0;
+    if (pa_stream_get_latency(stream, &usec, &negative) < 0)
+        return;
+    const qint64 latency = negative ? 0 : qint64(usec);
+    owner->m_latencyUs.store(latency, std::memory_order_relaxed);
+    if (++latencyReports == LatencyReportsBeforeLog) {
+        qCInfo(lcVoicePulse, "%s device delay %.1f ms (%s)",
+            options.direction == Direction::Capture ? "capture" : "playback",
+            double(latency) / 1000,
+            pa_stream_get_device_name(stream) ? pa_stream_get_device_name(stream) : "?");
+    }
+}
+
+PulseStream::PulseStream()
+    : d(std::make_unique<Private>())
+{
+    d->owner = this;
+}
+
+PulseStream::~PulseStream()
+{
+    stop();
+}
+
+bool PulseStream::start(const Options &options, CaptureHandler capture, PlaybackFiller playback,
+    FailureHandler failure, QString *why, int timeoutMs)
+{
+    stop();
+    d = std::make_unique<Private>();
+    d->owner = this;
+    d->options = options;
+    d->capture = std::move(capture);
+    d->playback = std::move(playback);
+    d->failure = std::move(failure);
+    m_latencyUs.store(-1);
+    if ((options.direction == Direction::Capture && !d->capture)
+        || (options.direction == Direction::Playback && !d->playback)) {
+        if (why)
+            *why = u"no handler for the stream"_s;
+        return false;
+    }
+
+    d->loop = pa_threaded_mainloop_new();
+    if (!d->loop) {
+        if (why)
+            *why = u"sound server: no main loop"_s;
+        return false;
+    }
+    pa_threaded_mainloop_set_name(
+        d->loop, options.direction == Direction::Capture ? "VocanaCapture" : "VocanaPlayback");
+    pa_mainloop_api *api = pa_threaded_mainloop_get_api(d->loop);
+    d->context = pa_context_new(api, "LumoStudent");
+    bool started = false;
+    if (d->context) {
+        pa_context_set_state_callback(d->context, onContextState, d.get());
+        // No autospawn: a machine without a sound server falls back to the
+        // other audio path instead of growing a daemon of its own.
+        if (pa_context_connect(d->context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+            d->why = u"sound server: "_s
+                + QString::fromUtf8(pa_strerror(pa_context_errno(d->context)));
+        } else if (pa_threaded_mainloop_start(d->loop) >= 0) {
+            pa_threaded_mainloop_lock(d->loop);
+            d->deadline = pa_context_rttime_new(
+                d->context, pa_rtclock_now() + pa_usec_t(timeoutMs) * 1000, onDeadline, d.get());
+            // A state with three ends: the stream runs, something failed,
+            // or the deadline passed.
+            while (!d->ready && !d->failed && !d->timedOut)
+                pa_threaded_mainloop_wait(d->loop);
+            if (d->deadline) {
+                api->time_free(d->deadline);
+                d->deadline = nullptr;
+            }
+            started = d->ready && !d->failed;
+            if (d->timedOut && !started)
+                d->why = u"sound server: no answer in %1 ms"_s.arg(timeoutMs);
+            pa_threaded_mainloop_unlock(d->loop);
+        } else {
+            d->why = u"sound server: main loop did not start"_s;
+        }
+    } else {
+        d->why = u"sound server: no context"_s;
+    }
+    if (!started) {
+        if (why)
+            *why = d->why;
+        stop();
+        return false;
+    }
+    return true;
+}
+
+void PulseStream::stop()
+{
+    if (!d || !d->loop)
+        return;
+    pa_threaded_mainloop_lock(d->loop);
+    if (d->stream) {
+        pa_stream_set_state_callback(d->stream, nullptr, nullptr);
+        pa_stream_set_read_callback(d->stream, nullptr, nullptr);
+        pa_stream_set_write_callback(d->stream, nullptr, nullptr);
+        pa_stream_disconnect(d->stream);
+        pa_stream_unref(d->stream);
+        d->stream = nullptr;
+    }
+    if (d->context) {
+        pa_context_set_state_callback(d->context, nullptr, nullptr);
+        pa_context_disconnect(d->context);
+        pa_context_unref(d->context);
+        d->context = nullptr;
+    }
+    pa_threaded_mainloop_unlock(d->loop);
+    pa_threaded_mainloop_stop(d->loop);
+    pa_threaded_mainloop_free(d->loop);
+    d->loop = nullptr;
+    d->ready = false;
+}
+
+bool PulseStream::isRunning() const
+{
+    if (!d || !d->loop)
+        return false;
+    pa_threaded_mainloop_lock(d->loop);
+    const bool running = d->ready && !d->failed;
+    pa_threaded_mainloop_unlock(d->loop);
+    return running;
+}
+
+} // namespace Voice

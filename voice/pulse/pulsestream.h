@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+namespace Voice {
+
+// One capture or playback stream on the sound server (PulseAudio, or
+// PipeWire's pulse server), 48 kHz mono 16-bit, on a threaded main loop of
+// its own. The server's callbacks drive the audio: the capture handler gets
+// every fragment as it arrives, the playback filler is asked for exactly what
+// the server wants to keep its buffer at the target. Both run on the loop's
+// thread, never on the thread that started the stream.
+class PulseStream
+{
+public:
+    enum class Direction { Capture, Playback };
+
+    // Capture: `samples` of microphone, a hole in the stream as silence.
+    using CaptureHandler = std::function<void(const qint16 *samples, int count)>;
+    // Playback: write exactly `count` samples.
+    using PlaybackFiller = std::function<void(qint16 *out, int count)>;
+    // The stream or the server connection failed after the start (server
+    // gone, device removed). Called once, on the loop's thread.
+    using FailureHandler = std::function<void(const QString &why)>;
+
+    struct Options {
+        Direction direction = Direction::Capture;
+        // Null: the server's default device.
+        QByteArray device;
+        // Capture: the size of the fragments handed over. Playback: the
+        // buffer the server keeps filled ahead of the speaker.
+        int bufferMs = 10;
+        QByteArray streamName = "voice";
+    };
+
+    PulseStream();
+    ~PulseStream();
+    PulseStream(const PulseStream &) = delete;
+    PulseStream &operator=(const PulseStream &) = delete;
+
+    // Connects to the server and starts the stream; true once the stream
+    // runs. The wait ends on the stream's readiness, on any failure, or
+    // after `timeoutMs`; on false `why` says what went wrong.
+    bool start(const Options &options, CaptureHandler capture, PlaybackFiller playback,
+        FailureHandler failure, QString *why, int timeoutMs = 3000);
+    // Joins the loop's thread: no handler runs once it returns.
+    void stop();
+
+    bool isRunning() const;
+    // The server's own figure for this stream's device delay (capture: from
+    // the microphone to our read; playback: from our write to the
+    // speaker), in microseconds; -1 before the first report.
+    qint64 latencyUs() const { return m_latencyUs.load(std::memory_order_relaxed); }
+
+    struct Private;
+
+private:
+    std::unique_ptr<Private> d;
+    std::atomic<qint64> m_latencyUs{-1};
+};
+
+} // namespace Voice
