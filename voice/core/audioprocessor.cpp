@@ -46,9 +46,9 @@ AudioProcessor::AudioProcessor(Switches switches)
     m_apm->high_pass_filter()->Enable(true);
     webrtc::EchoCancellation *aec = m_apm->echo_cancellation();
     aec->enable_drift_compensation(false);
-    aec->set_suppression_level(webrtc::EchoCancellation::kModerateSuppression);
+    aec->set_suppression_level(webrtc::EchoCancellation::kLowSuppression);
     aec->Enable(m_switches.echoCancellation);
-    m_apm->noise_suppression()->set_level(webrtc::NoiseSuppression::kHigh);
+    m_apm->noise_suppression()->set_level(webrtc::NoiseSuppression::kModerate);
     m_apm->noise_suppression()->Enable(m_switches.noiseSuppression);
     webrtc::GainControl *agc = m_apm->gain_control();
     agc->set_mode(webrtc::GainControl::kAdaptiveDigital);
