@@ -14,8 +14,9 @@ namespace Voice {
 
 namespace {
 // The device delay is logged once a stream has settled: the first reports
-// still include the buffers filling up.
-constexpr int LatencyReportsBeforeLog = 100;
+// still include the buffers filling up (a monitor source wakes up late and
+// hands its first second over at once).
+constexpr qint64 SamplesBeforeLog = 2 * SampleRate;
 
 uint32_t bytesFor(int ms)
 {
@@ -42,7 +43,8 @@ struct PulseStream::Private {
     bool timedOut = false;
     bool failureReported = false;
     QString why;
-    int latencyReports = 0;
+    qint64 samples = 0;
+    bool latencyLogged = false;
     std::vector<qint16> silence;
 
     void fail(const QString &reason);
@@ -94,6 +96,7 @@ void onRead(pa_stream *stream, size_t, void *userdata)
         if (pa_stream_peek(stream, &data, &bytes) < 0 || bytes == 0)
             break;
         const int count = int(bytes / 2);
+        d->samples += count;
         if (data) {
             d->capture(static_cast<const qint16 *>(data), count);
         } else {
@@ -117,6 +120,7 @@ void onWrite(pa_stream *stream, size_t requested, void *userdata)
             break;
         bytes &= ~size_t(1);
         d->playback(static_cast<qint16 *>(data), int(bytes / 2));
+        d->samples += qint64(bytes / 2);
         if (pa_stream_write(stream, data, bytes, nullptr, 0, PA_SEEK_RELATIVE) < 0)
             break;
         requested -= bytes;
@@ -197,7 +201,8 @@ void PulseStream::Private::noteLatency()
         return;
     const qint64 latency = negative ? 0 : qint64(usec);
     owner->m_latencyUs.store(latency, std::memory_order_relaxed);
-    if (++latencyReports == LatencyReportsBeforeLog) {
+    if (!latencyLogged && samples >= SamplesBeforeLog) {
+        latencyLogged = true;
         qCInfo(lcVoicePulse, "%s device delay %.1f ms (%s)",
             options.direction == Direction::Capture ? "capture" : "playback",
             double(latency) / 1000,
