@@ -128,6 +128,11 @@ void onWrite(pa_stream *stream, size_t requested, void *userdata)
     d->noteLatency();
 }
 
+void onLatencyUpdate(pa_stream *, void *userdata)
+{
+    static_cast<PulseStream::Private *>(userdata)->noteLatency();
+}
+
 void onDeadline(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *userdata)
 {
     auto *d = static_cast<PulseStream::Private *>(userdata);
@@ -165,6 +170,7 @@ void PulseStream::Private::openStream()
         return;
     }
     pa_stream_set_state_callback(stream, onStreamState, this);
+    pa_stream_set_latency_update_callback(stream, onLatencyUpdate, this);
     // The server sizes its own device buffers to what we ask and keeps
     // timing reports coming, so the latency read from it is current.
     const auto flags = pa_stream_flags_t(
@@ -297,6 +303,7 @@ void PulseStream::stop()
         pa_stream_set_state_callback(d->stream, nullptr, nullptr);
         pa_stream_set_read_callback(d->stream, nullptr, nullptr);
         pa_stream_set_write_callback(d->stream, nullptr, nullptr);
+        pa_stream_set_latency_update_callback(d->stream, nullptr, nullptr);
         pa_stream_disconnect(d->stream);
         pa_stream_unref(d->stream);
         d->stream = nullptr;
