@@ -194,8 +194,8 @@ void echoFigures(BenchFigures &figures)
     std::printf("\nEcho return loss enhancement after 2 s (simulated room, noise suppression on, "
                 "gain control off): %.1f dB; with the canceller off %.1f dB; target 20 dB\n",
         on, off);
-    figures.add(u"voice/echo/return loss enhancement"_s, u"dB after 2 s"_s, on,
-        u"canceller off"_s, off, BenchFigures::Target::ValueAtLeast, 20);
+    figures.add(u"voice/echo/return loss enhancement"_s, u"dB after 2 s"_s, on, u"canceller off"_s,
+        off, BenchFigures::Target::ValueAtLeast, 20);
 }
 
 // ---- Delay: two engines on loopback, through their exported calls. ----
@@ -319,8 +319,8 @@ int main(int argc, char **argv)
         int capture;
         int playback;
     };
-    const Sizes engineSizes{Voice::CaptureFragmentMs, Voice::PlaybackTargetMs};
-    for (const Sizes sizes : {engineSizes, Sizes{10, 30}, Sizes{10, 40}, Sizes{20, 20}}) {
+    const Sizes engineSizes{Voice::CaptureLatencyMs, Voice::PlaybackTargetMs};
+    for (const Sizes sizes : {engineSizes, Sizes{10, 20}, Sizes{20, 30}, Sizes{20, 40}}) {
         const bool engine
             = sizes.capture == engineSizes.capture && sizes.playback == engineSizes.playback;
         const DeviceLoop loop = MeasurePulseLoop(sizes.capture, sizes.playback, 4);
@@ -334,8 +334,8 @@ int main(int argc, char **argv)
                     "%d clicks); engine share %.1f ms; target 60 ms: ratio %.2f\n",
             sizes.capture, sizes.playback, engine ? " (the engine's)" : "", loop.medianMs,
             loop.worstMs, loop.clicks, total, total / 60.0);
-        const QString path = u"voice/delay/sound server %1+%2 ms buffers"_s.arg(sizes.capture)
-                                 .arg(sizes.playback);
+        const QString path
+            = u"voice/delay/sound server %1+%2 ms buffers"_s.arg(sizes.capture).arg(sizes.playback);
         figures.add(path + u" (devices)"_s, u"device buffers, median ms"_s, loop.medianMs);
         if (engine)
             figures.add(u"voice/delay/sound server"_s, u"engine share of mouth-to-ear, median ms"_s,
@@ -376,7 +376,7 @@ int main(int argc, char **argv)
 
     // The whole process: engine threads, their timers, sockets and files.
     constexpr int Pairs = 2;
-    constexpr int Seconds = 5;
+    constexpr int Seconds = 6;
     const std::vector<qint16> longSpeech = speech(50 * (Seconds + 2));
     std::printf("\nCPU of the whole process (getrusage), %d speaking + listening pairs for %d s:\n",
         Pairs, Seconds);

@@ -12,11 +12,12 @@ inline constexpr int SampleRate = 48000;
 inline constexpr int FrameSamples = 960;
 inline constexpr int FrameMs = 20;
 
-// On the sound server: the capture fragments and the playback buffer the
-// server is asked to keep (it sizes its device buffers to them). Each
-// millisecond here is one of mouth-to-ear delay; less risks gaps when the
-// machine is busy.
-inline constexpr int CaptureFragmentMs = 10;
+// On the sound server: the capture latency (the server hands it over in
+// fragments of half of it, 10 ms) and the playback buffer the server is asked
+// to keep (it sizes its device buffers to them). Each millisecond here is one
+// of mouth-to-ear delay; less risks gaps when the machine is busy, and
+// smaller fragments cost wake-ups without shortening the 20 ms frames.
+inline constexpr int CaptureLatencyMs = 20;
 inline constexpr int PlaybackTargetMs = 20;
 
 // Through Qt Multimedia, where no sound server runs: its device buffers, in

@@ -93,7 +93,7 @@ int SpeakChannel::start(const QHostAddress &address, quint16 port)
     m_pulse = std::make_unique<Voice::PulseStream>();
     Voice::PulseStream::Options options;
     options.direction = Voice::PulseStream::Direction::Capture;
-    options.bufferMs = Voice::CaptureFragmentMs;
+    options.bufferMs = Voice::CaptureLatencyMs;
     options.streamName = "microphone";
     QString why;
     if (m_pulse->start(

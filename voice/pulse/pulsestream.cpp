@@ -184,6 +184,8 @@ void PulseStream::Private::openStream()
     const char *device = options.device.isEmpty() ? nullptr : options.device.constData();
     int result = 0;
     if (options.direction == Direction::Capture) {
+        // With the latency adjusted, the server runs the source at half the
+        // fragment size asked for, so the reads come at half of it too.
         attr.fragsize = bytesFor(options.bufferMs);
         pa_stream_set_read_callback(stream, onRead, this);
         result = pa_stream_connect_record(stream, device, &attr, flags);

@@ -32,9 +32,10 @@ public:
         Direction direction = Direction::Capture;
         // Null: the server's default device.
         QByteArray device;
-        // Capture: the size of the fragments handed over. Playback: the
-        // buffer the server keeps filled ahead of the speaker.
-        int bufferMs = 10;
+        // Capture: the latency asked for; the server hands the samples over
+        // in fragments of half of it. Playback: the buffer the server keeps
+        // filled ahead of the speaker.
+        int bufferMs = 20;
         QByteArray streamName = "voice";
     };
 

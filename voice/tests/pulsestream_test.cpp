@@ -155,7 +155,7 @@ TEST(PulseStreams, ClicksComeBackThroughTheMonitorAtTheServersPace)
     bool loud = true;
     PulseStream capture;
     ASSERT_TRUE(capture.start(
-        options(PulseStream::Direction::Capture, Voice::CaptureFragmentMs, "@DEFAULT_MONITOR@"),
+        options(PulseStream::Direction::Capture, Voice::CaptureLatencyMs, "@DEFAULT_MONITOR@"),
         [&](const qint16 *samples, int count) {
             captured += count;
             for (int i = 0; i < count; ++i) {
