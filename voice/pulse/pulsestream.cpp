@@ -43,13 +43,18 @@ struct PulseStream::Private {
     bool timedOut = false;
     bool failureReported = false;
     QString why;
-    qint64 samples = 0;
+    qint64 samples = 0; // handed over or dropped
     bool latencyLogged = false;
+    // Capture: samples that may still be handed over at once.
+    double budget = 0;
+    pa_usec_t lastUs = 0;
     std::vector<qint16> silence;
 
     void fail(const QString &reason);
     void openStream();
     void noteLatency();
+    bool tooOld(int count);
+    void noteDropped(int count) { owner->m_dropped.fetch_add(count, std::memory_order_relaxed); }
 };
 
 namespace {
@@ -96,7 +101,12 @@ void onRead(pa_stream *stream, size_t, void *userdata)
         if (pa_stream_peek(stream, &data, &bytes) < 0 || bytes == 0)
             break;
         const int count = int(bytes / 2);
-        d->samples += count;
+        if (d->tooOld(count)) {
+            d->noteDropped(count);
+            d->samples += count;
+            pa_stream_drop(stream);
+            continue;
+        }
         if (data) {
             d->capture(static_cast<const qint16 *>(data), count);
         } else {
@@ -105,6 +115,7 @@ void onRead(pa_stream *stream, size_t, void *userdata)
             d->silence.assign(std::size_t(count), 0);
             d->capture(d->silence.data(), count);
         }
+        d->samples += count;
         pa_stream_drop(stream);
     }
     d->noteLatency();
@@ -201,6 +212,28 @@ void PulseStream::Private::openStream()
         fail(u"sound stream: "_s + QString::fromUtf8(pa_strerror(pa_context_errno(context))));
 }
 
+bool PulseStream::Private::tooOld(int count)
+{
+    // A source hands its sound over at its own pace; more than that at
+    // once is a backlog (a thread held up, a source that woke up late and
+    // passes its buffer on in one go), and what is older than the limit
+    // goes. Counted as a budget that refills with the clock, a little faster
+    // than real time so that a source running slow against our clock never
+    // runs it dry, up to the limit and one fragment.
+    constexpr double RefillRate = 1.002;
+    const pa_usec_t now = pa_rtclock_now();
+    const double cap = double(options.maxCaptureBacklogMs) * SampleRate / 1000 + count;
+    if (lastUs == 0)
+        budget = cap;
+    else
+        budget = std::min(cap, budget + double(now - lastUs) * RefillRate * SampleRate / 1e6);
+    lastUs = now;
+    if (budget < count)
+        return true;
+    budget -= count;
+    return false;
+}
+
 void PulseStream::Private::noteLatency()
 {
     pa_usec_t usec = 0;
@@ -240,6 +273,7 @@ bool PulseStream::start(const Options &options, CaptureHandler capture, Playback
     d->playback = std::move(playback);
     d->failure = std::move(failure);
     m_latencyUs.store(-1);
+    m_dropped.store(0);
     if ((options.direction == Direction::Capture && !d->capture)
         || (options.direction == Direction::Playback && !d->playback)) {
         if (why)

@@ -37,6 +37,11 @@ public:
         // filled ahead of the speaker.
         int bufferMs = 20;
         QByteArray streamName = "voice";
+        // Capture: older samples than this are dropped, not handed over. A
+        // source that starts late (or a thread that was held up) hands its
+        // backlog over at once; passed on, that would sit in the listeners'
+        // buffers as delay for many seconds.
+        int maxCaptureBacklogMs = 80;
     };
 
     PulseStream();
@@ -53,6 +58,8 @@ public:
     void stop();
 
     bool isRunning() const;
+    // Capture: samples dropped as too old since the start.
+    qint64 droppedSamples() const { return m_dropped.load(std::memory_order_relaxed); }
     // The server's own figure for this stream's device delay (capture: from
     // the microphone to our read; playback: from our write to the
     // speaker), in microseconds; -1 before the first report.
@@ -63,6 +70,7 @@ public:
 private:
     std::unique_ptr<Private> d;
     std::atomic<qint64> m_latencyUs{-1};
+    std::atomic<qint64> m_dropped{0};
 };
 
 } // namespace Voice

@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -151,13 +152,20 @@ TEST(PulseStreams, ClicksComeBackThroughTheMonitorAtTheServersPace)
         GTEST_SKIP() << "no sound server: " << why.toStdString();
 
     std::atomic<qint64> captured{0};
+    std::atomic<qint64> aheadOfTheClock{0}; // the most handed over beyond real time, samples
+    qint64 firstNs = -1;
     std::vector<qint64> heardAt;
     bool loud = true;
     PulseStream capture;
     ASSERT_TRUE(capture.start(
         options(PulseStream::Direction::Capture, Voice::CaptureLatencyMs, "@DEFAULT_MONITOR@"),
         [&](const qint16 *samples, int count) {
+            const qint64 nowNs = clock.nsecsElapsed();
+            if (firstNs < 0)
+                firstNs = nowNs;
             captured += count;
+            const qint64 due = (nowNs - firstNs) * Voice::SampleRate / 1'000'000'000;
+            aheadOfTheClock = std::max<qint64>(aheadOfTheClock, captured - due);
             for (int i = 0; i < count; ++i) {
                 const bool now = std::abs(int(samples[i])) > 4000;
                 if (now && !loud) {
@@ -192,6 +200,11 @@ TEST(PulseStreams, ClicksComeBackThroughTheMonitorAtTheServersPace)
     // Both sides run on the server's clock: two seconds give two seconds
     // of samples, not a burst of buffered ones.
     const double capturedMs = double(capturedInSpan) * 1000 / Voice::SampleRate;
+    // No burst handed over: never more than the backlog limit and two
+    // fragments ahead of real time.
+    EXPECT_LT(aheadOfTheClock, (80 + 40) * Voice::SampleRate / 1000);
+    std::cout << "dropped as too old: " << capture.droppedSamples() * 1000 / Voice::SampleRate
+              << " ms\n";
     EXPECT_NEAR(capturedMs, spanMs, spanMs * 0.1);
     const double playedMs = double(written - writtenAtStart) * 1000 / Voice::SampleRate;
     EXPECT_NEAR(playedMs, spanMs, spanMs * 0.1);
@@ -215,6 +228,47 @@ TEST(PulseStreams, ClicksComeBackThroughTheMonitorAtTheServersPace)
     EXPECT_GE(playbackUs, 0);
     EXPECT_GE(captureUs, 0);
     EXPECT_LT(playbackUs, 4 * Voice::PlaybackTargetMs * 1000);
+}
+
+TEST(PulseStreams, AHeldUpCaptureDropsItsBacklogInsteadOfPassingItOn)
+{
+    QElapsedTimer clock;
+    clock.start();
+    std::atomic<qint64> captured{0};
+    std::atomic<qint64> aheadAfterHold{0};
+    qint64 firstNs = -1;
+    std::atomic<int> calls{0};
+    PulseStream capture;
+    QString why;
+    const bool started = capture.start(
+        options(PulseStream::Direction::Capture, 20),
+        [&](const qint16 *, int count) {
+            const qint64 nowNs = clock.nsecsElapsed();
+            if (firstNs < 0)
+                firstNs = nowNs;
+            captured += count;
+            if (++calls == 30) {
+                // A thread held up for 400 ms (a busy machine); the reads
+                // then start at a fresh origin.
+                QThread::msleep(400);
+                firstNs = clock.nsecsElapsed();
+                captured = 0;
+                return;
+            }
+            if (calls > 30) {
+                const qint64 due = (nowNs - firstNs) * Voice::SampleRate / 1'000'000'000;
+                aheadAfterHold = std::max<qint64>(aheadAfterHold, captured - due);
+            }
+        },
+        {}, {}, &why);
+    if (!started)
+        GTEST_SKIP() << "no sound server: " << why.toStdString();
+    EXPECT_TRUE(waitUntil([&] { return calls > 80; }, 5000));
+    capture.stop();
+    // Most of the 400 ms were dropped; what was handed over after the hold
+    // ran at most the limit and two fragments ahead of real time.
+    EXPECT_GT(capture.droppedSamples(), 200 * Voice::SampleRate / 1000);
+    EXPECT_LT(aheadAfterHold, (80 + 40) * Voice::SampleRate / 1000);
 }
 
 TEST(PulseStreams, NoServerFailsTheStartAtOnce)
