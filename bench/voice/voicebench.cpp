@@ -9,6 +9,7 @@
 #include "bench/report/figures.h"
 #include "bench/voice/deviceloop.h"
 #include "bench/voice/enginecalls.h"
+#include "bench/voice/engineloop.h"
 #include "bench/voice/processload.h"
 #include "bench/voice/speechsignal.h"
 #include "voice/api/vocanaapi.h"
@@ -359,6 +360,36 @@ int main(int argc, char **argv)
                 u"sound files"_s, median);
         } else {
             std::printf("  Qt Multimedia fallback: not measured (%s)\n", qPrintable(loop.why));
+        }
+    }
+
+    // Two engines on the sound server, a minute long: the delay in every
+    // three-second window from the first burst on, and how far it moves.
+    {
+        constexpr int LoopSeconds = 60;
+        const DeviceLoop bench
+            = MeasurePulseLoop(Voice::CaptureLatencyMs, Voice::PlaybackTargetMs, 3);
+        const EngineLoop loop = MeasureEngineLoop(c, LoopSeconds);
+        if (loop.ok && bench.ok) {
+            // The bench's own mouth and ear add one device loop of their own.
+            const double own = bench.medianMs;
+            std::printf("\nTwo engines on the sound server for %d s (%d bursts), the bench's own "
+                        "mouth and ear (%.1f ms) taken off: worst three-second window %.1f ms "
+                        "(target 150 ms: ratio %.2f), drift %.1f ms (target 60 ms)\n  windows:",
+                LoopSeconds, loop.bursts, own, loop.worstWindow - own,
+                (loop.worstWindow - own) / 150.0, loop.drift);
+            for (const double w : loop.windowMedians)
+                std::printf(" %.0f", w - own);
+            std::printf("\n");
+            figures.add(u"voice/delay/two engines on the sound server"_s,
+                u"worst 3 s window, median ms"_s, loop.worstWindow - own, u"sound files"_s, median,
+                BenchFigures::Target::ValueAtMost, 150);
+            figures.add(u"voice/delay/two engines on the sound server"_s,
+                u"drift over a minute, ms"_s, std::abs(loop.drift), {}, 0,
+                BenchFigures::Target::ValueAtMost, 60);
+        } else {
+            std::printf("\nTwo engines on the sound server: not measured (%s)\n",
+                qPrintable(loop.ok ? bench.why : loop.why));
         }
     }
 
