@@ -171,11 +171,10 @@ void PulseStream::Private::fail(const QString &reason)
 void PulseStream::Private::openStream()
 {
     const pa_sample_spec spec{PA_SAMPLE_S16LE, uint32_t(SampleRate), 1};
-    pa_proplist *props = pa_proplist_new();
-    pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "phone");
-    stream = pa_stream_new_with_proplist(
-        context, options.streamName.constData(), &spec, nullptr, props);
-    pa_proplist_free(props);
+    // No "phone" role: desktop servers answer it by pausing other players
+    // (the courseware's own sound among them) and by loading their own echo
+    // canceller in front of ours.
+    stream = pa_stream_new(context, options.streamName.constData(), &spec, nullptr);
     if (!stream) {
         fail(u"sound stream: "_s + QString::fromUtf8(pa_strerror(pa_context_errno(context))));
         return;
