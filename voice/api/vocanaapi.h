@@ -34,12 +34,32 @@ struct VocanaDeviceDelay {
     int32_t playbackMs;
 };
 
+// Sound-server devices by name (from GetAudioDevices); a null or empty
+// name is the server's default device.
+struct VocanaAudioDevices {
+    const char *microphone;
+    const char *loudspeaker;
+};
+
+// GetAudioDevices writes one line per device into `text`, UTF-8:
+// "in" or "out", TAB, the name, TAB, the description, TAB, "1" for the
+// default device else "0", LF; then a zero byte if there is room. `length`
+// gets the bytes the lines take (without the zero byte), also when
+// `capacity` is too small for them.
+struct VocanaDeviceList {
+    char *text;
+    int32_t capacity;
+    int32_t length;
+};
+
 // Every call takes the instance key first and one argument by reference.
 using VocanaTextCall = int32_t (*)(int32_t instance, const char *text);
 using VocanaRecordCall = int32_t (*)(int32_t instance, const VocanaAddressRecord *record);
 using VocanaNumberCall = int32_t (*)(int32_t instance, const int32_t *value);
 using VocanaWaveFilesCall = int32_t (*)(int32_t instance, const VocanaWaveFiles *files);
 using VocanaDeviceDelayCall = int32_t (*)(int32_t instance, VocanaDeviceDelay *delay);
+using VocanaAudioDevicesCall = int32_t (*)(int32_t instance, const VocanaAudioDevices *devices);
+using VocanaDeviceListCall = int32_t (*)(int32_t instance, VocanaDeviceList *list);
 // The object whose signal WindowMessage(int hWnd, int message, int wParam,
 // int lParam) carries the level reports; it lives on the thread that made the
 // first InitDLL call, and every emission happens there.
@@ -66,6 +86,7 @@ enum Result : int32_t {
     AudioUnavailable = -4,
     CodecFailed = -5,
     FileFailed = -6,
+    BufferTooSmall = -7,
     EngineMissing = -100, // the host could not load the library
 };
 

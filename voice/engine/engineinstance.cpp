@@ -65,7 +65,8 @@ int EngineInstance::startSpeak(const VocanaAddressRecord &record)
     int result = Ok;
     onWorker([&] {
         m_speak.reset();
-        m_speak = std::make_unique<SpeakChannel>(m_microphoneWav, m_switches, m_echo, levelSink);
+        m_speak = std::make_unique<SpeakChannel>(
+            m_microphoneWav, m_microphone, m_switches, m_echo, levelSink);
         result = m_speak->start(address, port);
         if (result != Ok)
             m_speak.reset();
@@ -89,7 +90,7 @@ int EngineInstance::startListen(const VocanaAddressRecord &record)
     onWorker([&] {
         // The old socket must be closed before the same port is bound again.
         m_listen.reset();
-        m_listen = std::make_unique<ListenChannel>(m_playbackWav, m_echo);
+        m_listen = std::make_unique<ListenChannel>(m_playbackWav, m_loudspeaker, m_echo);
         result = m_listen->start(address, port);
         if (result != Ok)
             m_listen.reset();
@@ -101,6 +102,23 @@ int EngineInstance::stopListen()
 {
     onWorker([this] { m_listen.reset(); });
     return Ok;
+}
+
+int EngineInstance::setAudioDevices(const QByteArray &microphone, const QByteArray &loudspeaker)
+{
+    int result = Ok;
+    onWorker([&] {
+        if (m_speak && microphone != m_microphone)
+            result = m_speak->useDevice(microphone);
+        if (m_listen && loudspeaker != m_loudspeaker) {
+            const int listened = m_listen->useDevice(loudspeaker);
+            if (result == Ok)
+                result = listened;
+        }
+        m_microphone = microphone;
+        m_loudspeaker = loudspeaker;
+    });
+    return result;
 }
 
 VocanaDeviceDelay EngineInstance::deviceDelay()

@@ -32,6 +32,9 @@ public:
     void setNoiseSuppression(bool on) { m_switches.noiseSuppression = on; }
     void setEchoCancellation(bool on) { m_switches.echoCancellation = on; }
     void setGainControl(bool on) { m_switches.gainControl = on; }
+    // Sound-server device names, empty for the defaults; running channels
+    // switch at once. A Vocana::Result.
+    int setAudioDevices(const QByteArray &microphone, const QByteArray &loudspeaker);
     // The sound server's device delays of the running channels, ms; -1 for
     // a channel not running on it.
     VocanaDeviceDelay deviceDelay();
@@ -55,6 +58,8 @@ private:
     QString m_microphoneWav;
     QString m_playbackWav;
     Voice::AudioProcessor::Switches m_switches;
+    QByteArray m_microphone;
+    QByteArray m_loudspeaker;
 };
 
 } // namespace Vocana

@@ -23,8 +23,10 @@ namespace {
 constexpr int MaxDatagramsPerRead = 100;
 } // namespace
 
-ListenChannel::ListenChannel(QString playbackWav, std::shared_ptr<EchoReference> echo)
+ListenChannel::ListenChannel(
+    QString playbackWav, QByteArray device, std::shared_ptr<EchoReference> echo)
     : m_playbackWav(std::move(playbackWav))
+    , m_deviceName(std::move(device))
     , m_echo(std::move(echo))
 {
     // One wake-up per frame, set for the moment the next frame falls due:
@@ -71,24 +73,78 @@ int ListenChannel::start(const QHostAddress &address, quint16 port)
         return Ok;
     }
 
+    QString why;
+    if (startPulse(m_deviceName, &why))
+        return Ok;
+    if (!m_deviceName.isEmpty()) {
+        Global::WriteErrorLog(u"Vocana"_s, u"StartListen"_s,
+            QString::fromUtf8(m_deviceName) + u": "_s + why
+                + u"; the default loudspeaker instead"_s,
+            __LINE__);
+        if (startPulse({}, &why))
+            return Ok;
+    }
+    m_pulse.reset();
+    Global::WriteErrorLog(u"Vocana"_s, u"StartListen"_s,
+        u"no sound server, trying the multimedia devices: "_s + why, __LINE__);
+    return startMultimedia();
+}
+
+bool ListenChannel::startPulse(const QByteArray &device, QString *why)
+{
     m_pulse = std::make_unique<Voice::PulseStream>();
     Voice::PulseStream::Options options;
     options.direction = Voice::PulseStream::Direction::Playback;
     options.bufferMs = Voice::PlaybackTargetMs;
     options.streamName = "class voice";
+    options.device = device;
+    options.moved = [device](const QByteArray &now) {
+        // The server took the stream off a loudspeaker that went away.
+        Global::WriteErrorLog(u"Vocana"_s, u"Loudspeaker"_s,
+            QString::fromUtf8(device.isEmpty() ? QByteArray("default") : device)
+                + u" gone, now on "_s + QString::fromUtf8(now),
+            __LINE__);
+    };
+    const bool started = m_pulse->start(
+        options, {}, [this](qint16 *out, int count) { fillPlayback(out, count); },
+        [this](const QString &failure) {
+            // On the playback thread: the channel answers on its own.
+            QMetaObject::invokeMethod(
+                this, [this, failure] { pulseFailed(failure); }, Qt::QueuedConnection);
+        },
+        why);
+    if (!started)
+        m_pulse.reset();
+    return started;
+}
+
+void ListenChannel::pulseFailed(const QString &failure)
+{
+    Global::WriteErrorLog(
+        u"Vocana"_s, u"Loudspeaker"_s, u"playback stopped: "_s + failure, __LINE__);
+    if (!m_pulse || m_deviceName.isEmpty())
+        return;
+    // A chosen loudspeaker that went away: the default one takes over.
+    m_pulse->stop();
     QString why;
-    if (m_pulse->start(
-            options, {}, [this](qint16 *out, int count) { fillPlayback(out, count); },
-            [](const QString &failure) {
-                Global::WriteErrorLog(
-                    u"Vocana"_s, u"Loudspeaker"_s, u"playback stopped: "_s + failure, __LINE__);
-            },
-            &why))
+    if (startPulse({}, &why))
+        Global::WriteErrorLog(u"Vocana"_s, u"Loudspeaker"_s,
+            QString::fromUtf8(m_deviceName) + u" gone, now on the default loudspeaker"_s, __LINE__);
+}
+
+int ListenChannel::useDevice(const QByteArray &device)
+{
+    m_deviceName = device;
+    if (!m_pulse)
+        return Ok; // taken at the next start
+    m_pulse->stop();
+    QString why;
+    if (startPulse(device, &why))
         return Ok;
-    m_pulse.reset();
-    Global::WriteErrorLog(u"Vocana"_s, u"StartListen"_s,
-        u"no sound server, trying the multimedia devices: "_s + why, __LINE__);
-    return startMultimedia();
+    Global::WriteErrorLog(u"Vocana"_s, u"Loudspeaker"_s,
+        QString::fromUtf8(device) + u": "_s + why + u"; the default loudspeaker instead"_s,
+        __LINE__);
+    return startPulse({}, &why) ? Ok : AudioUnavailable;
 }
 
 int ListenChannel::startMultimedia()

@@ -35,25 +35,33 @@ class ListenChannel : public QObject
 {
     Q_OBJECT
 public:
-    ListenChannel(QString playbackWav, std::shared_ptr<EchoReference> echo);
+    // `device`: the sound server's name of the loudspeaker, empty for the
+    // default one.
+    ListenChannel(QString playbackWav, QByteArray device, std::shared_ptr<EchoReference> echo);
     ~ListenChannel() override;
 
     // A Vocana::Result. An address of this machine is bound as given; any
     // other address is where the voice comes from: the port is bound on all
     // interfaces and only that sender's datagrams are played.
     int start(const QHostAddress &address, quint16 port);
+    // Another loudspeaker (empty: the default): at once on the sound
+    // server, else at the next start. A Vocana::Result.
+    int useDevice(const QByteArray &device);
     // The playback side of the device delay in microseconds, -1 off the
     // sound server.
     qint64 deviceDelayUs() const;
 
 private:
     int startMultimedia();
+    bool startPulse(const QByteArray &device, QString *why);
+    void pulseFailed(const QString &failure);
     void readDatagrams();
     void pumpFile();
     void mixFrame(qint16 *out);
     void fillPlayback(qint16 *out, int count);
 
     const QString m_playbackWav;
+    QByteArray m_deviceName;
     const std::shared_ptr<EchoReference> m_echo;
     QUdpSocket m_socket;
     QHostAddress m_acceptFrom;

@@ -28,9 +28,11 @@ namespace {
 constexpr qint64 MaxCatchUpFrames = 10;
 } // namespace
 
-SpeakChannel::SpeakChannel(QString microphoneWav, Voice::AudioProcessor::Switches switches,
-    std::shared_ptr<EchoReference> echo, LevelSink levelSink)
+SpeakChannel::SpeakChannel(QString microphoneWav, QByteArray device,
+    Voice::AudioProcessor::Switches switches, std::shared_ptr<EchoReference> echo,
+    LevelSink levelSink)
     : m_microphoneWav(std::move(microphoneWav))
+    , m_deviceName(std::move(device))
     , m_switches(switches)
     , m_echo(std::move(echo))
     , m_levelSink(std::move(levelSink))
@@ -90,22 +92,16 @@ int SpeakChannel::start(const QHostAddress &address, quint16 port)
         m_processor.reset();
     m_chunk.reserve(Voice::AudioProcessor::ChunkSamples * 2);
     m_frame.reserve(Voice::FrameSamples);
-    m_pulse = std::make_unique<Voice::PulseStream>();
-    Voice::PulseStream::Options options;
-    options.direction = Voice::PulseStream::Direction::Capture;
-    options.bufferMs = Voice::CaptureLatencyMs;
-    options.streamName = "microphone";
     QString why;
-    if (m_pulse->start(
-            options, [this](const qint16 *samples, int count) { captured(samples, count); }, {},
-            [](const QString &failure) {
-                // On the capture thread; the log takes any thread. The
-                // channel stays quiet until the host starts it again.
-                Global::WriteErrorLog(
-                    u"Vocana"_s, u"Microphone"_s, u"capture stopped: "_s + failure, __LINE__);
-            },
-            &why))
+    if (startPulse(m_deviceName, &why))
         return Ok;
+    if (!m_deviceName.isEmpty()) {
+        Global::WriteErrorLog(u"Vocana"_s, u"StartSpeak"_s,
+            QString::fromUtf8(m_deviceName) + u": "_s + why + u"; the default microphone instead"_s,
+            __LINE__);
+        if (startPulse({}, &why))
+            return Ok;
+    }
     m_pulse.reset();
     m_processor.reset();
     Global::WriteErrorLog(u"Vocana"_s, u"StartSpeak"_s,
@@ -113,6 +109,62 @@ int SpeakChannel::start(const QHostAddress &address, quint16 port)
     if (m_switches.noiseSuppression)
         m_noiseSuppressor = std::make_unique<Voice::NoiseSuppressor>();
     return startMultimedia();
+}
+
+bool SpeakChannel::startPulse(const QByteArray &device, QString *why)
+{
+    m_pulse = std::make_unique<Voice::PulseStream>();
+    Voice::PulseStream::Options options;
+    options.direction = Voice::PulseStream::Direction::Capture;
+    options.bufferMs = Voice::CaptureLatencyMs;
+    options.streamName = "microphone";
+    options.device = device;
+    options.moved = [device](const QByteArray &now) {
+        // The server took the stream off a microphone that went away.
+        Global::WriteErrorLog(u"Vocana"_s, u"Microphone"_s,
+            QString::fromUtf8(device.isEmpty() ? QByteArray("default") : device)
+                + u" gone, now on "_s + QString::fromUtf8(now),
+            __LINE__);
+    };
+    const bool started = m_pulse->start(
+        options, [this](const qint16 *samples, int count) { captured(samples, count); }, {},
+        [this](const QString &failure) {
+            // On the capture thread: the channel answers on its own.
+            QMetaObject::invokeMethod(
+                this, [this, failure] { pulseFailed(failure); }, Qt::QueuedConnection);
+        },
+        why);
+    if (!started)
+        m_pulse.reset();
+    return started;
+}
+
+void SpeakChannel::pulseFailed(const QString &failure)
+{
+    Global::WriteErrorLog(u"Vocana"_s, u"Microphone"_s, u"capture stopped: "_s + failure, __LINE__);
+    if (!m_pulse || m_deviceName.isEmpty())
+        return;
+    // A chosen microphone that went away: the default one takes over.
+    m_pulse->stop();
+    QString why;
+    if (startPulse({}, &why))
+        Global::WriteErrorLog(u"Vocana"_s, u"Microphone"_s,
+            QString::fromUtf8(m_deviceName) + u" gone, now on the default microphone"_s, __LINE__);
+}
+
+int SpeakChannel::useDevice(const QByteArray &device)
+{
+    m_deviceName = device;
+    if (!m_pulse)
+        return Ok; // taken at the next start
+    m_pulse->stop();
+    QString why;
+    if (startPulse(device, &why))
+        return Ok;
+    Global::WriteErrorLog(u"Vocana"_s, u"Microphone"_s,
+        QString::fromUtf8(device) + u": "_s + why + u"; the default microphone instead"_s,
+        __LINE__);
+    return startPulse({}, &why) ? Ok : AudioUnavailable;
 }
 
 int SpeakChannel::startMultimedia()

@@ -39,24 +39,32 @@ class SpeakChannel : public QObject
 public:
     using LevelSink = std::function<void(int level)>;
 
-    SpeakChannel(QString microphoneWav, Voice::AudioProcessor::Switches switches,
+    // `device`: the sound server's name of the microphone, empty for the
+    // default one.
+    SpeakChannel(QString microphoneWav, QByteArray device, Voice::AudioProcessor::Switches switches,
         std::shared_ptr<EchoReference> echo, LevelSink levelSink);
     ~SpeakChannel() override;
 
     // A Vocana::Result.
     int start(const QHostAddress &address, quint16 port);
+    // Another microphone (empty: the default): at once on the sound server,
+    // else at the next start. A Vocana::Result.
+    int useDevice(const QByteArray &device);
     // The capture side of the device delay in microseconds, -1 off the
     // sound server.
     qint64 deviceDelayUs() const;
 
 private:
     int startMultimedia();
+    bool startPulse(const QByteArray &device, QString *why);
+    void pulseFailed(const QString &failure);
     void readDevice();
     void pumpFile();
     void captured(const qint16 *samples, int count);
     void sendFrame(qint16 *frame);
 
     const QString m_microphoneWav;
+    QByteArray m_deviceName;
     const Voice::AudioProcessor::Switches m_switches;
     const std::shared_ptr<EchoReference> m_echo;
     LevelSink m_levelSink;

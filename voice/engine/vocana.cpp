@@ -7,6 +7,7 @@
 #include "voice/engine/engineinstance.h"
 #include "voice/engine/enginenotifier.h"
 #include "voice/engine/vocana_export.h"
+#include "voice/pulse/pulsestream.h"
 
 #include <QAudioDevice>
 #include <QCoreApplication>
@@ -14,6 +15,7 @@
 #include <QMutex>
 #include <QThread>
 
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -201,6 +203,51 @@ VOCANA_EXPORT int32_t GetDeviceDelay(int32_t instance, VocanaDeviceDelay *delay)
         *delay = e.deviceDelay();
         return Vocana::Ok;
     });
+}
+
+// The microphone and the loudspeaker by their sound-server names; running
+// channels switch at once, a device the server refuses gives way to the
+// default one (and the log says so).
+VOCANA_EXPORT int32_t SetAudioDevices(int32_t instance, const VocanaAudioDevices *devices)
+{
+    if (!devices)
+        return Vocana::BadArgument;
+    const QByteArray microphone(devices->microphone ? devices->microphone : "");
+    const QByteArray loudspeaker(devices->loudspeaker ? devices->loudspeaker : "");
+    return withInstance(instance,
+        [&](Vocana::EngineInstance &e) { return e.setAudioDevices(microphone, loudspeaker); });
+}
+
+// The sound server's devices as they are now (asked at each call, so a
+// device plugged in since shows up).
+VOCANA_EXPORT int32_t GetAudioDevices(int32_t instance, VocanaDeviceList *list)
+{
+    if (!list || list->capacity < 0 || (list->capacity > 0 && !list->text))
+        return Vocana::BadArgument;
+    {
+        QMutexLocker lock(&registry().mutex);
+        if (!registry().instances.count(instance))
+            return Vocana::NotInitialised;
+    }
+    // Not under the registry's lock: the server may take a moment.
+    QString why;
+    const QList<Voice::PulseDevice> devices = Voice::ListPulseDevices(&why);
+    if (devices.isEmpty() && !why.isEmpty())
+        return Vocana::AudioUnavailable;
+    QByteArray text;
+    for (const Voice::PulseDevice &d : devices) {
+        // Tabs and line ends inside a description would break the lines.
+        QString description = d.description;
+        description.replace(u'\t', u' ').replace(u'\n', u' ').replace(u'\r', u' ');
+        text += (d.capture ? "in\t" : "out\t") + d.name + '\t' + description.toUtf8() + '\t'
+            + (d.isDefault ? "1" : "0") + '\n';
+    }
+    list->length = int32_t(text.size());
+    if (text.size() >= list->capacity)
+        return text.size() == list->capacity && text.isEmpty() ? Vocana::Ok
+                                                               : Vocana::BufferTooSmall;
+    std::memcpy(list->text, text.constData(), std::size_t(text.size()) + 1);
+    return Vocana::Ok;
 }
 
 } // extern "C"

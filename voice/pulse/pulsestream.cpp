@@ -144,6 +144,17 @@ void onLatencyUpdate(pa_stream *, void *userdata)
     static_cast<PulseStream::Private *>(userdata)->noteLatency();
 }
 
+void onMoved(pa_stream *stream, void *userdata)
+{
+    auto *d = static_cast<PulseStream::Private *>(userdata);
+    const char *device = pa_stream_get_device_name(stream);
+    qCInfo(lcVoicePulse, "%s stream moved to %s",
+        d->options.direction == PulseStream::Direction::Capture ? "capture" : "playback",
+        device ? device : "?");
+    if (d->options.moved)
+        d->options.moved(QByteArray(device ? device : ""));
+}
+
 void onDeadline(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *userdata)
 {
     auto *d = static_cast<PulseStream::Private *>(userdata);
@@ -181,6 +192,7 @@ void PulseStream::Private::openStream()
     }
     pa_stream_set_state_callback(stream, onStreamState, this);
     pa_stream_set_latency_update_callback(stream, onLatencyUpdate, this);
+    pa_stream_set_moved_callback(stream, onMoved, this);
     // The server sizes its own device buffers to what we ask and keeps
     // timing reports coming, so the latency read from it is current.
     const auto flags = pa_stream_flags_t(
@@ -339,6 +351,7 @@ void PulseStream::stop()
         pa_stream_set_read_callback(d->stream, nullptr, nullptr);
         pa_stream_set_write_callback(d->stream, nullptr, nullptr);
         pa_stream_set_latency_update_callback(d->stream, nullptr, nullptr);
+        pa_stream_set_moved_callback(d->stream, nullptr, nullptr);
         pa_stream_disconnect(d->stream);
         pa_stream_unref(d->stream);
         d->stream = nullptr;
@@ -364,6 +377,145 @@ bool PulseStream::isRunning() const
     const bool running = d->ready && !d->failed;
     pa_threaded_mainloop_unlock(d->loop);
     return running;
+}
+
+namespace {
+
+struct DeviceQuery {
+    pa_threaded_mainloop *loop = nullptr;
+    QList<PulseDevice> devices;
+    QByteArray defaultSink;
+    QByteArray defaultSource;
+    int pending = 0; // answers still to come
+    bool ready = false;
+    bool failed = false;
+    bool timedOut = false;
+    QString why;
+};
+
+void onQueryDone(DeviceQuery *q)
+{
+    if (--q->pending == 0)
+        pa_threaded_mainloop_signal(q->loop, 0);
+}
+
+void onQueryServer(pa_context *, const pa_server_info *info, void *userdata)
+{
+    auto *q = static_cast<DeviceQuery *>(userdata);
+    if (info) {
+        q->defaultSink = info->default_sink_name ? info->default_sink_name : "";
+        q->defaultSource = info->default_source_name ? info->default_source_name : "";
+    }
+    onQueryDone(q);
+}
+
+void onQuerySink(pa_context *, const pa_sink_info *info, int eol, void *userdata)
+{
+    auto *q = static_cast<DeviceQuery *>(userdata);
+    if (eol) {
+        onQueryDone(q);
+        return;
+    }
+    q->devices.append({false, QByteArray(info->name), QString::fromUtf8(info->description), false});
+}
+
+void onQuerySource(pa_context *, const pa_source_info *info, int eol, void *userdata)
+{
+    auto *q = static_cast<DeviceQuery *>(userdata);
+    if (eol) {
+        onQueryDone(q);
+        return;
+    }
+    // A loudspeaker's monitor is no microphone.
+    if (info->monitor_of_sink == PA_INVALID_INDEX)
+        q->devices.append(
+            {true, QByteArray(info->name), QString::fromUtf8(info->description), false});
+}
+
+void onQueryContext(pa_context *context, void *userdata)
+{
+    auto *q = static_cast<DeviceQuery *>(userdata);
+    switch (pa_context_get_state(context)) {
+    case PA_CONTEXT_READY: {
+        q->ready = true;
+        q->pending = 3;
+        pa_operation *ops[] = {pa_context_get_server_info(context, onQueryServer, q),
+            pa_context_get_sink_info_list(context, onQuerySink, q),
+            pa_context_get_source_info_list(context, onQuerySource, q)};
+        for (pa_operation *op : ops) {
+            if (op)
+                pa_operation_unref(op);
+            else
+                onQueryDone(q);
+        }
+        break;
+    }
+    case PA_CONTEXT_FAILED:
+    case PA_CONTEXT_TERMINATED:
+        q->failed = true;
+        q->why = u"sound server: "_s + QString::fromUtf8(pa_strerror(pa_context_errno(context)));
+        pa_threaded_mainloop_signal(q->loop, 0);
+        break;
+    default: break;
+    }
+}
+
+void onQueryDeadline(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *userdata)
+{
+    auto *q = static_cast<DeviceQuery *>(userdata);
+    q->timedOut = true;
+    pa_threaded_mainloop_signal(q->loop, 0);
+}
+
+} // namespace
+
+QList<PulseDevice> ListPulseDevices(QString *why, int timeoutMs)
+{
+    DeviceQuery q;
+    q.loop = pa_threaded_mainloop_new();
+    if (!q.loop) {
+        if (why)
+            *why = u"sound server: no main loop"_s;
+        return {};
+    }
+    pa_mainloop_api *api = pa_threaded_mainloop_get_api(q.loop);
+    pa_context *context = pa_context_new(api, "LumoStudent");
+    bool answered = false;
+    if (context && pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
+        pa_context_set_state_callback(context, onQueryContext, &q);
+        if (pa_threaded_mainloop_start(q.loop) >= 0) {
+            pa_threaded_mainloop_lock(q.loop);
+            pa_time_event *deadline = pa_context_rttime_new(
+                context, pa_rtclock_now() + pa_usec_t(timeoutMs) * 1000, onQueryDeadline, &q);
+            // Ends on every answer in, a failure, or the deadline.
+            while (!(q.ready && q.pending == 0) && !q.failed && !q.timedOut)
+                pa_threaded_mainloop_wait(q.loop);
+            if (deadline)
+                api->time_free(deadline);
+            answered = q.ready && q.pending == 0 && !q.failed;
+            if (!answered && q.why.isEmpty())
+                q.why = u"sound server: no answer in %1 ms"_s.arg(timeoutMs);
+            pa_context_set_state_callback(context, nullptr, nullptr);
+            pa_context_disconnect(context);
+            pa_threaded_mainloop_unlock(q.loop);
+            pa_threaded_mainloop_stop(q.loop);
+        }
+    } else {
+        q.why = u"sound server: "_s
+            + (context ? QString::fromUtf8(pa_strerror(pa_context_errno(context)))
+                       : u"no context"_s);
+    }
+    if (context)
+        pa_context_unref(context);
+    pa_threaded_mainloop_free(q.loop);
+    if (!answered) {
+        if (why)
+            *why = q.why;
+        return {};
+    }
+    for (PulseDevice &device : q.devices)
+        device.isDefault = device.name == (device.capture ? q.defaultSource : q.defaultSink);
+    return q.devices;
 }
 
 } // namespace Voice

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <atomic>
@@ -37,6 +38,9 @@ public:
         // filled ahead of the speaker.
         int bufferMs = 20;
         QByteArray streamName = "voice";
+        // The server moved the stream to another device (the chosen one
+        // went away): its name. Called on the loop's thread.
+        std::function<void(const QByteArray &device)> moved;
         // Capture: older samples than this are dropped, not handed over. A
         // source that starts late (or a thread that was held up) hands its
         // backlog over at once; passed on, that would sit in the listeners'
@@ -72,5 +76,18 @@ private:
     std::atomic<qint64> m_latencyUs{-1};
     std::atomic<qint64> m_dropped{0};
 };
+
+// A sound device the server offers.
+struct PulseDevice {
+    bool capture = false; // a microphone; else a loudspeaker
+    QByteArray name; // what Options::device takes
+    QString description; // for people
+    bool isDefault = false;
+};
+
+// The server's microphones (monitors of loudspeakers left out) and
+// loudspeakers as they are now. Empty with `why` set when the server cannot
+// be asked; the wait ends on the answer, a failure or `timeoutMs`.
+QList<PulseDevice> ListPulseDevices(QString *why, int timeoutMs = 2000);
 
 } // namespace Voice

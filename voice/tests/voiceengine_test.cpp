@@ -617,3 +617,111 @@ TEST_F(VoiceEngine, WithoutASoundServerTheStartSaysSoAndFallsBack)
     EXPECT_TRUE(log.contains("no sound server, trying the multimedia devices"))
         << log.toStdString();
 }
+
+namespace {
+
+QString pactl(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(u"pactl"_s, arguments);
+    process.waitForFinished(5000);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// The index of the sink our playback stream ("class voice") plays on, or -1.
+int sinkOfOurPlayback()
+{
+    const QStringList blocks = pactl({u"list"_s, u"sink-inputs"_s}).split(u"Sink Input #"_s);
+    for (const QString &block : blocks) {
+        if (!block.contains(u"media.name = \"class voice\""_s))
+            continue;
+        for (const QString &line : block.split(u'\n')) {
+            const QString trimmed = line.trimmed();
+            if (trimmed.startsWith(u"Sink: "_s))
+                return trimmed.mid(6).toInt();
+        }
+    }
+    return -1;
+}
+
+int sinkIndex(const QString &name)
+{
+    for (const QString &line : pactl({u"list"_s, u"short"_s, u"sinks"_s}).split(u'\n')) {
+        const QStringList fields = line.split(u'\t');
+        if (fields.size() > 1 && fields[1] == name)
+            return fields[0].toInt();
+    }
+    return -1;
+}
+
+} // namespace
+
+TEST_F(VoiceEngine, LoudspeakerChosenSwitchedAndLostFallsBackToTheDefault)
+{
+    if (!haveSoundServer())
+        GTEST_SKIP() << "no sound server with an input and an output";
+    Engine &e = engine();
+    const auto list = reinterpret_cast<VocanaDeviceListCall>(QLibrary(
+        QCoreApplication::applicationDirPath() + u"/"_s + QString::fromLatin1(Vocana::LibraryName))
+                                                                 .resolve("GetAudioDevices"));
+    const auto choose = reinterpret_cast<VocanaAudioDevicesCall>(QLibrary(
+        QCoreApplication::applicationDirPath() + u"/"_s + QString::fromLatin1(Vocana::LibraryName))
+                                                                     .resolve("SetAudioDevices"));
+    ASSERT_TRUE(list && choose);
+    const QString module
+        = pactl({u"load-module"_s, u"module-null-sink"_s, u"sink_name=lumo_test_speaker"_s})
+              .trimmed();
+    ASSERT_FALSE(module.isEmpty());
+    const int32_t zero = 0;
+    ASSERT_EQ(e.InitDLL(47, ""), Vocana::Ok);
+    ASSERT_EQ(setFiles(47, {}, {}), Vocana::Ok);
+
+    // The list: the new loudspeaker among the others, whole lines only.
+    VocanaDeviceList tooSmall{nullptr, 0, 0};
+    EXPECT_EQ(list(47, &tooSmall), Vocana::BufferTooSmall);
+    ASSERT_GT(tooSmall.length, 0);
+    QByteArray text(tooSmall.length + 1, '\0');
+    VocanaDeviceList room{text.data(), int32_t(text.size()), 0};
+    ASSERT_EQ(list(47, &room), Vocana::Ok);
+    EXPECT_EQ(room.length, tooSmall.length);
+    EXPECT_TRUE(text.contains("out\tlumo_test_speaker\t")) << text.constData();
+    EXPECT_TRUE(text.contains("in\t")) << text.constData();
+    EXPECT_FALSE(text.contains(".monitor\t")) << text.constData();
+
+    // Chosen before the start, switched to the default and back while
+    // playing.
+    const VocanaAudioDevices chosen{nullptr, "lumo_test_speaker"};
+    const VocanaAudioDevices defaults{nullptr, nullptr};
+    ASSERT_EQ(choose(47, &chosen), Vocana::Ok);
+    const VocanaAddressRecord listen{0, 0, Loopback, freePort()};
+    ASSERT_EQ(e.StartListen(47, &listen), Vocana::Ok);
+    const int ours = sinkIndex(u"lumo_test_speaker"_s);
+    EXPECT_EQ(sinkOfOurPlayback(), ours);
+    ASSERT_EQ(choose(47, &defaults), Vocana::Ok);
+    EXPECT_NE(sinkOfOurPlayback(), ours);
+    EXPECT_NE(sinkOfOurPlayback(), -1);
+    ASSERT_EQ(choose(47, &chosen), Vocana::Ok);
+    EXPECT_EQ(sinkOfOurPlayback(), ours);
+
+    // The chosen loudspeaker goes away: playback carries on on the default
+    // one, and the log says so.
+    pactl({u"unload-module"_s, module});
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 3000
+        && (sinkOfOurPlayback() == -1 || !home.errorLog().contains("lumo_test_speaker gone")))
+        runFor(50);
+    EXPECT_NE(sinkOfOurPlayback(), -1);
+    EXPECT_TRUE(home.errorLog().contains("lumo_test_speaker gone"))
+        << home.errorLog().toStdString();
+
+    // A name the server does not know: the default one, said in the log.
+    const VocanaAudioDevices unknown{nullptr, "no_such_speaker"};
+    EXPECT_EQ(choose(47, &unknown), Vocana::Ok);
+    EXPECT_NE(sinkOfOurPlayback(), -1);
+    EXPECT_TRUE(home.errorLog().contains("no_such_speaker")) << home.errorLog().toStdString();
+
+    EXPECT_EQ(e.StopListen(47, &zero), Vocana::Ok);
+    EXPECT_EQ(e.ReleaseDLL(47, &zero), Vocana::Ok);
+    EXPECT_EQ(choose(47, &defaults), Vocana::NotInitialised);
+}
