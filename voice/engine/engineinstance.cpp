@@ -1,9 +1,11 @@
 #include "voice/engine/engineinstance.h"
 
+#include "common/errorlog.h"
 #include "voice/engine/echoreference.h"
 #include "voice/engine/enginenotifier.h"
 #include "voice/engine/listenchannel.h"
 #include "voice/engine/speakchannel.h"
+#include "voice/pulse/pulsewatcher.h"
 
 #include <QHostAddress>
 
@@ -31,6 +33,7 @@ EngineInstance::EngineInstance(EngineNotifier *notifier)
 
 EngineInstance::~EngineInstance()
 {
+    m_watcher.reset(); // posts to the notifier until it is joined
     // Channels own sockets and timers of the worker: they die there.
     onWorker([this] {
         m_speak.reset();
@@ -102,6 +105,22 @@ int EngineInstance::stopListen()
 {
     onWorker([this] { m_listen.reset(); });
     return Ok;
+}
+
+int EngineInstance::watchDevices(int hWnd, int message)
+{
+    m_watcher.reset();
+    if (message == 0)
+        return Ok;
+    m_watcher = std::make_unique<Voice::PulseWatcher>();
+    EngineNotifier *notifier = m_notifier;
+    QString why;
+    if (m_watcher->start([notifier, hWnd, message] { notifier->post(hWnd, message, 0, 0); }, &why))
+        return Ok;
+    m_watcher.reset();
+    Global::WriteErrorLog(
+        QStringLiteral("Vocana"), QStringLiteral("WatchAudioDevices"), why, __LINE__);
+    return AudioUnavailable;
 }
 
 int EngineInstance::setAudioDevices(const QByteArray &microphone, const QByteArray &loudspeaker)

@@ -8,6 +8,10 @@
 
 #include <memory>
 
+namespace Voice {
+class PulseWatcher;
+}
+
 namespace Vocana {
 
 class EchoReference;
@@ -35,6 +39,9 @@ public:
     // Sound-server device names, empty for the defaults; running channels
     // switch at once. A Vocana::Result.
     int setAudioDevices(const QByteArray &microphone, const QByteArray &loudspeaker);
+    // Posts `message` to `hWnd` whenever the server's devices change;
+    // message 0 stops. A Vocana::Result.
+    int watchDevices(int hWnd, int message);
     // The sound server's device delays of the running channels, ms; -1 for
     // a channel not running on it.
     VocanaDeviceDelay deviceDelay();
@@ -60,6 +67,7 @@ private:
     Voice::AudioProcessor::Switches m_switches;
     QByteArray m_microphone;
     QByteArray m_loudspeaker;
+    std::unique_ptr<Voice::PulseWatcher> m_watcher;
 };
 
 } // namespace Vocana

@@ -218,6 +218,17 @@ VOCANA_EXPORT int32_t SetAudioDevices(int32_t instance, const VocanaAudioDevices
         [&](Vocana::EngineInstance &e) { return e.setAudioDevices(microphone, loudspeaker); });
 }
 
+// hWnd and message of the record get a window message (wParam and lParam
+// 0) whenever a device comes or goes or the defaults change, so the host can
+// ask GetAudioDevices again; message 0 stops that.
+VOCANA_EXPORT int32_t WatchAudioDevices(int32_t instance, const VocanaAddressRecord *record)
+{
+    if (!record)
+        return Vocana::BadArgument;
+    return withInstance(instance,
+        [&](Vocana::EngineInstance &e) { return e.watchDevices(record->hWnd, record->message); });
+}
+
 // The sound server's devices as they are now (asked at each call, so a
 // device plugged in since shows up).
 VOCANA_EXPORT int32_t GetAudioDevices(int32_t instance, VocanaDeviceList *list)

@@ -27,6 +27,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 #include <vector>
@@ -661,20 +662,44 @@ TEST_F(VoiceEngine, LoudspeakerChosenSwitchedAndLostFallsBackToTheDefault)
     if (!haveSoundServer())
         GTEST_SKIP() << "no sound server with an input and an output";
     Engine &e = engine();
-    const auto list = reinterpret_cast<VocanaDeviceListCall>(QLibrary(
-        QCoreApplication::applicationDirPath() + u"/"_s + QString::fromLatin1(Vocana::LibraryName))
-                                                                 .resolve("GetAudioDevices"));
-    const auto choose = reinterpret_cast<VocanaAudioDevicesCall>(QLibrary(
-        QCoreApplication::applicationDirPath() + u"/"_s + QString::fromLatin1(Vocana::LibraryName))
-                                                                     .resolve("SetAudioDevices"));
-    ASSERT_TRUE(list && choose);
+    QLibrary library(
+        QCoreApplication::applicationDirPath() + u"/"_s + QString::fromLatin1(Vocana::LibraryName));
+    const auto list = reinterpret_cast<VocanaDeviceListCall>(library.resolve("GetAudioDevices"));
+    const auto choose
+        = reinterpret_cast<VocanaAudioDevicesCall>(library.resolve("SetAudioDevices"));
+    const auto watch = reinterpret_cast<VocanaRecordCall>(library.resolve("WatchAudioDevices"));
+    ASSERT_TRUE(list && choose && watch);
+    const int32_t zero = 0;
+    ASSERT_EQ(e.InitDLL(47, ""), Vocana::Ok);
+    ASSERT_EQ(setFiles(47, {}, {}), Vocana::Ok);
+
+    // Watching the list: a loudspeaker plugged in is told to the host.
+    constexpr int32_t DevicesChanged = 903;
+    LevelRecorder recorder;
+    QObject::connect(e.Notifier(), SIGNAL(WindowMessage(int, int, int, int)), &recorder,
+        SLOT(record(int, int, int, int)));
+    const auto changes = [&] {
+        return std::count_if(recorder.messages.begin(), recorder.messages.end(),
+            [](const LevelRecorder::Message &m) { return m.message == DevicesChanged; });
+    };
+    const VocanaAddressRecord watching{12, DevicesChanged, 0, 0};
+    ASSERT_EQ(watch(47, &watching), Vocana::Ok);
     const QString module
         = pactl({u"load-module"_s, u"module-null-sink"_s, u"sink_name=lumo_test_speaker"_s})
               .trimmed();
     ASSERT_FALSE(module.isEmpty());
-    const int32_t zero = 0;
-    ASSERT_EQ(e.InitDLL(47, ""), Vocana::Ok);
-    ASSERT_EQ(setFiles(47, {}, {}), Vocana::Ok);
+    QElapsedTimer watched;
+    watched.start();
+    while (changes() == 0 && watched.elapsed() < 3000)
+        runFor(20);
+    EXPECT_GT(changes(), 0);
+    for (const LevelRecorder::Message &m : recorder.messages) {
+        if (m.message == DevicesChanged) {
+            EXPECT_EQ(m.hWnd, 12);
+            EXPECT_TRUE(m.onMainThread);
+        }
+    }
+    const auto plugged = changes();
 
     // The list: the new loudspeaker among the others, whole lines only.
     VocanaDeviceList tooSmall{nullptr, 0, 0};
@@ -714,6 +739,18 @@ TEST_F(VoiceEngine, LoudspeakerChosenSwitchedAndLostFallsBackToTheDefault)
     EXPECT_NE(sinkOfOurPlayback(), -1);
     EXPECT_TRUE(home.errorLog().contains("lumo_test_speaker gone"))
         << home.errorLog().toStdString();
+    // ... and its going too; once the watch is stopped, nothing more.
+    runFor(200);
+    EXPECT_GT(changes(), plugged);
+    const VocanaAddressRecord notWatching{0, 0, 0, 0};
+    EXPECT_EQ(watch(47, &notWatching), Vocana::Ok);
+    runFor(50);
+    const auto stopped = changes();
+    pactl({u"unload-module"_s,
+        pactl({u"load-module"_s, u"module-null-sink"_s, u"sink_name=lumo_test_other"_s})
+            .trimmed()});
+    runFor(300);
+    EXPECT_EQ(changes(), stopped);
 
     // A name the server does not know: the default one, said in the log.
     const VocanaAudioDevices unknown{nullptr, "no_such_speaker"};
