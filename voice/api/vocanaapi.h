@@ -11,7 +11,8 @@ class QObject;
 extern "C" {
 
 // StartSpeak: window, message, address, port. StartListen: 0, 0, address,
-// port. WatchAudioDevices: window, message, 0, 0. Addresses carry the first dotted part in the top byte.
+// port. WatchAudioDevices: window, message, 0, 0. Addresses carry the first
+// dotted part in the top byte.
 struct VocanaAddressRecord {
     int32_t hWnd;
     int32_t message;
