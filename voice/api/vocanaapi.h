@@ -44,9 +44,9 @@ struct VocanaAudioDevices {
 
 // GetAudioDevices writes one line per device into `text`, UTF-8:
 // "in" or "out", TAB, the name, TAB, the description, TAB, "1" for the
-// default device else "0", LF; then a zero byte if there is room. `length`
-// gets the bytes the lines take (without the zero byte), also when
-// `capacity` is too small for them.
+// default device else "0", LF; then a zero byte. `length` gets the bytes the
+// lines take (without the zero byte), also when `capacity` has no room for
+// them and the zero byte (BufferTooSmall).
 struct VocanaDeviceList {
     char *text;
     int32_t capacity;
