@@ -16,6 +16,7 @@ packages=(
   fonts-noto-cjk fonts-dejavu-core
   dbus dbus-x11 at-spi2-core gir1.2-atspi-2.0 python3-gi curl
   file  # CPack reads the package's files with it (scripts/package.sh)
+  desktop-file-utils appstream  # scripts/package-check.sh validates the menu entry and metadata
 )
 
 # One query for all packages: asking dpkg once per package costs about a

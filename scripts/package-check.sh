@@ -48,23 +48,21 @@ for wanted in /usr/bin/LumoStudent /usr/lib/lumostudent/LumoStudent /usr/lib/lum
   /usr/share/icons/hicolor/48x48/apps/org.lumoclass.LumoStudent.png; do
   printf '%s\n' "${packaged[@]}" | grep -qx -- "$wanted" || fail "the package lacks $wanted"
 done
-if command -v desktop-file-validate >/dev/null; then
-  desktop-file-validate packaging/org.lumoclass.LumoStudent.desktop || fail "desktop entry"
-else
-  echo "package-check: desktop-file-validate not installed; the desktop entry is not checked"
-fi
-if command -v appstreamcli >/dev/null; then
-  appstreamcli validate --no-net packaging/org.lumoclass.LumoStudent.metainfo.xml >/dev/null ||
-    fail "AppStream metadata"
-else
-  echo "package-check: appstreamcli not installed; the AppStream metadata is not checked"
-fi
+# Both validators come with scripts/install-deps.sh (run by package.sh).
+desktop-file-validate packaging/org.lumoclass.LumoStudent.desktop || fail "desktop entry"
+appstreamcli validate --no-net packaging/org.lumoclass.LumoStudent.metainfo.xml >/dev/null ||
+  fail "AppStream metadata"
 
 step "installing"
 if installed; then
   $SUDO apt-get remove -y -qq lumostudent >/dev/null
 fi
-$SUDO apt-get install -y -qq "./$deb" >/dev/null
+# A machine whose package lists were never fetched (or were cleaned) cannot
+# resolve the package's dependencies: fetch them and try once more.
+if ! $SUDO apt-get install -y -qq "./$deb" >/dev/null; then
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq "./$deb" >/dev/null
+fi
 installed || fail "lumostudent is not installed after apt-get install"
 [ "$(command -v LumoStudent)" = /usr/bin/LumoStudent ] || fail "LumoStudent is not on the PATH"
 LumoStudent --help | grep -q -- '--campus' || fail "LumoStudent --help"
@@ -112,6 +110,8 @@ if ! wait_for "$work/student.out" '"entry".*InClass' 90; then
   fail "the installed program did not get into class"
 fi
 [ -f "$work/student/Course/demo.lsn" ] || fail "the companion did not fetch the course"
+# The class's notes are kept in the data folder from its entry on.
+compgen -G "$work/student/History/*.notes" >/dev/null || fail "the class's notes are not kept"
 if grep -q 'LoadVoiceEngine' "$work/student/LumoClass.log" 2>/dev/null; then
   fail "the installed program did not load its voice engine"
 fi

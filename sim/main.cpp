@@ -73,6 +73,15 @@ int main(int argc, char **argv)
             u"when"_s, u"ready"_s},
         {u"exit-after-script"_s, u"Quit once every script has finished."_s},
         {u"no-console"_s, u"Do not read commands from standard input."_s},
+        {u"voice-loss"_s, u"Voice datagrams lost on the way to each listener, in %."_s,
+            u"percent"_s, u"0"_s},
+        {u"voice-jitter"_s, u"Voice datagrams held back 0 to this many ms, evenly spread."_s,
+            u"ms"_s, u"0"_s},
+        {u"voice-reorder"_s,
+            u"Voice datagrams held back a further 40 ms so later ones overtake, in %."_s,
+            u"percent"_s, u"0"_s},
+        {u"voice-seed"_s, u"Seed of the voice impairments: the same seed, the same run."_s,
+            u"number"_s, u"1"_s},
     });
     parser.process(app);
 
@@ -97,8 +106,19 @@ int main(int argc, char **argv)
     options.scriptStart = when == u"now"_s ? Simulator::ScriptStart::Now
         : when == u"never"_s               ? Simulator::ScriptStart::Never
                                            : Simulator::ScriptStart::FirstReady;
+    const auto bounded = [&](const QString &name, int limit) {
+        bool number = false;
+        const int value = parser.value(name).toInt(&number);
+        if (!number || value < 0 || value > limit)
+            ok = false;
+        return value;
+    };
+    options.voiceImpairment.lossPercent = bounded(u"voice-loss"_s, 100);
+    options.voiceImpairment.jitterMs = bounded(u"voice-jitter"_s, 10000);
+    options.voiceImpairment.reorderPercent = bounded(u"voice-reorder"_s, 100);
+    options.voiceImpairment.seed = parser.value(u"voice-seed"_s).toUInt();
     if (!ok || (when != u"now"_s && when != u"never"_s && when != u"ready"_s)) {
-        std::fprintf(stderr, "lumo-classroom-sim: bad port or --script-start value\n");
+        std::fprintf(stderr, "lumo-classroom-sim: bad port, --script-start or --voice-* value\n");
         return 2;
     }
 

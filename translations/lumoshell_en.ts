@@ -156,6 +156,10 @@
         <source>打开指定文件出错！</source>
         <translation>Could not open the file!</translation>
     </message>
+    <message>
+        <source>PDF 文件，含课件页和板书 (*.pdf)</source>
+        <translation>PDF file with the pages and the board (*.pdf)</translation>
+    </message>
 </context>
 <context>
     <name>frmAbout</name>
@@ -262,6 +266,18 @@
         <source>请输入一个合法的端口号 (1024 - 9999)</source>
         <translation>Please enter a valid port number (1024 - 9999)</translation>
     </message>
+    <message>
+        <source>提醒</source>
+        <translation>Reminders</translation>
+    </message>
+    <message>
+        <source>窗口在后台时用桌面通知提醒我</source>
+        <translation>Desktop notifications while in the background</translation>
+    </message>
+    <message>
+        <source>老师给你话筒、提问、有人请求语音密谈、收到给你的短消息或与教室的连接中断时</source>
+        <translation>When the teacher gives you the microphone or asks a question, someone asks for a private talk, a note comes to you, or the connection to the classroom is lost</translation>
+    </message>
 </context>
 <context>
     <name>ClassLifecycle</name>
@@ -303,6 +319,48 @@
     <message>
         <source>%1 分 %2 秒</source>
         <translation>%1 min %2 s</translation>
+    </message>
+</context>
+<context>
+    <name>DesktopNotifier</name>
+    <message>
+        <source>轮到你发言了</source>
+        <translation>Your turn to speak</translation>
+    </message>
+    <message>
+        <source>老师把话筒给了你，全班都能听到你说话</source>
+        <translation>The teacher gave you the microphone: the whole class hears you</translation>
+    </message>
+    <message>
+        <source>老师提问</source>
+        <translation>The teacher asks</translation>
+    </message>
+    <message>
+        <source>语音密谈请求</source>
+        <translation>Private talk request</translation>
+    </message>
+    <message>
+        <source>%1 请求和你语音密谈</source>
+        <translation>%1 asks for a private voice talk with you</translation>
+    </message>
+    <message>
+        <source>%1 给你的短消息</source>
+        <translation>A note to you from %1</translation>
+    </message>
+    <message>
+        <source>与教室的连接中断了</source>
+        <translation>The connection to the classroom was lost</translation>
+    </message>
+</context>
+<context>
+    <name>NotesHistory</name>
+    <message>
+        <source>[以上是这堂课先前的记录]</source>
+        <translation>[The lines above are this class's earlier record]</translation>
+    </message>
+    <message>
+        <source>课堂记录</source>
+        <translation>Class record</translation>
     </message>
 </context>
 </TS>

@@ -394,10 +394,13 @@ void CampusRoad::onCategoryList(qint32 count, const QString &text)
     m_deps.subscribe.hide();
     setState(State::Pausing);
     m_pauseTimer.start();
+    // The student sees the pause go by in the login dialog.
+    m_deps.login.showProgress(m_pauseTimer.interval());
 }
 
 void CampusRoad::showBooking()
 {
+    m_deps.login.endProgress();
     if (m_state != State::Pausing)
         return;
     FrmSubscribe &subscribe = m_deps.subscribe;
@@ -635,6 +638,7 @@ void CampusRoad::onSocketError(qint16 number, const QString &description)
     m_reconnecting = true;
     m_listTimer.stop();
     m_pauseTimer.stop();
+    m_deps.login.endProgress();
     m_pages->cancel();
     if (m_state == State::Booking) {
         setState(State::ReconnectPause);
@@ -681,6 +685,7 @@ void CampusRoad::stopWaits()
     m_listTimer.stop();
     m_pauseTimer.stop();
     m_reconnectTimer.stop();
+    m_deps.login.endProgress();
     m_pages->cancel();
     m_reconnecting = false;
     m_deps.tip.hide();

@@ -9,6 +9,7 @@
 #include "client/shell/frmoptions.h"
 #include "client/shell/frmstatus.h"
 #include "client/shell/shellpictures.h"
+#include "client/shell/soundpage.h"
 #include "client/shell/statuspanels.h"
 #include "common/apppaths.h"
 #include "common/desktop/shellopen.h"
@@ -18,6 +19,7 @@
 #include "controls/notesmanage/notesmanage.h"
 #include "controls/toolbar/toolbar.h"
 #include "controls/userlist/userlist.h"
+#include "controls/volumecontrol/sounddevices.h"
 #include "controls/volumecontrol/volumecontrol.h"
 #include "controls/whiteboardsign/whiteboardsign.h"
 #include "protocol/clsremotesync.h"
@@ -31,7 +33,11 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QTimer>
 #include <QToolBar>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 constexpr auto kProductTitle = "LumoStudent";
@@ -70,9 +76,16 @@ Form1::Form1(Global::Prompter &prompter, QWidget *parent)
     // The logo and the link label lead to the web site.
     m_ui.picLogo->installEventFilter(this);
     m_ui.lblWebLink->installEventFilter(this);
+    // The controls follow the client area, which also changes without the
+    // window doing so (the status bar or the toolbar taking other heights).
+    m_ui.central->installEventFilter(this);
 
-    // The fixed size: the client area below the menu bar is 792 x 554.
-    setFixedSize(Form1InnerWidth, Form1InnerHeight + menuBar()->sizeHint().height());
+    // Opens with a client area of 792 x 554 below the menu bar; the student
+    // may resize and maximise it down to what keeps every control in view.
+    const int menu = menuBar()->sizeHint().height();
+    resize(Form1InnerWidth, Form1InnerHeight + menu);
+    const QSize least = Form1MinimumClientSize(m_ui);
+    setMinimumSize(least.width(), least.height() + menu);
     // Placed now, not first at showing: the wiring lays its own widgets out
     // against these rectangles before the window is shown.
     layout()->activate();
@@ -95,7 +108,9 @@ void Form1::Load()
     // 2.-6. Program state, hosted controls, status bar, roster view.
     ResetProgramState();
     PrepareControls();
-    // 7.
+    // 7. A screen smaller than the opening size (a laptop, a scale factor
+    //    of 2) gets a window that fits on it.
+    FitToScreen();
     show();
     // 8. Settings held for the run, unless the command line already set
     //    them for this run.
@@ -104,6 +119,10 @@ void Form1::Load()
         m_session->WebHost = Global::LoadWebHost(Global::StudentAppName);
         m_session->bSettingsLoaded = true;
     }
+    // A kept choice of sound devices takes hold once the window is up, off
+    // the path to it.
+    if (SoundPage::HasSaved())
+        QTimer::singleShot(0, this, [this] { soundDevices(); });
     // 9. The courseware folder; errors from here on are ignored.
     const QString courseFolder = Global::CourseFolder();
     Global::SaveCoursePath(courseFolder, Global::StudentAppName);
@@ -118,6 +137,25 @@ void Form1::Load()
     m_ui.cmdSendMail->setIcon(ShellPictures::ImageListHand(3));
     m_ui.picLogo->setPixmap(ShellPictures::Logo());
     Q_EMIT loaded();
+}
+
+void Form1::FitToScreen()
+{
+    const QScreen *shownOn = screen();
+    if (!shownOn)
+        return;
+    const QRect available = shownOn->availableGeometry();
+    // The frame the window manager adds is not known before the first
+    // showing; the usual title bar and borders are kept free.
+    const QSize frameExtra(16, 40);
+    const QSize room = available.size() - frameExtra;
+    const QSize fitted = size().boundedTo(room).expandedTo(minimumSize());
+    if (fitted != size())
+        resize(fitted);
+    if (!available.contains(QRect(pos(), fitted + frameExtra)))
+        move(available.topLeft()
+            + QPoint(std::max(0, (available.width() - fitted.width() - frameExtra.width()) / 2),
+                std::max(0, (available.height() - fitted.height() - frameExtra.height()) / 2)));
 }
 
 void Form1::ResetProgramState()
@@ -202,10 +240,26 @@ void Form1::showOptions()
     if (!m_frmOptions) {
         m_frmOptions = new frmOptions(m_session->Options, m_session->WebHost, m_prompter, this);
         m_frmOptions->setWindowModality(Qt::ApplicationModal);
+        auto *soundPage = new SoundPage(soundDevices());
+        m_frmOptions->addPage(tr("声音"), soundPage);
+        connect(m_frmOptions, &frmOptions::closedWith, soundPage, &SoundPage::finish);
         connect(m_frmOptions, &frmOptions::closedWith, this, &Form1::optionsClosed);
     }
     m_frmOptions->Reload();
     m_frmOptions->open();
+}
+
+SoundDevices &Form1::soundDevices()
+{
+    if (!m_soundDevices) {
+        m_soundDevices = new SoundDevices(this);
+        SoundPage::ApplySaved(*m_soundDevices);
+        connect(m_soundDevices, &SoundDevices::deviceLost, this, [this](const QString &device) {
+            m_ui.NotesManage1->AddMessage(
+                u"["_s + tr("声音设备“%1”已不在，改用默认设备").arg(device) + u"]\r\n"_s);
+        });
+    }
+    return *m_soundDevices;
 }
 
 void Form1::showAbout()
@@ -218,6 +272,10 @@ void Form1::showAbout()
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_ui.central && event->type() == QEvent::Resize) {
+        PlaceForm1Controls(m_ui, width());
+        return false;
+    }
     if (event->type() == QEvent::MouseButtonRelease
         && (watched == m_ui.picLogo || watched == m_ui.lblWebLink)) {
         Q_EMIT webLinkRequested();
@@ -245,10 +303,4 @@ void Form1::changeEvent(QEvent *event)
         }
     }
     QMainWindow::changeEvent(event);
-}
-
-void Form1::resizeEvent(QResizeEvent *event)
-{
-    QMainWindow::resizeEvent(event);
-    PlaceForm1Controls(m_ui, width());
 }

@@ -14,6 +14,7 @@ class FrmInput;
 class FrmNotes;
 class FrmStatus;
 class frmOptions;
+class SoundDevices;
 class frmAbout;
 struct Form1Menus;
 
@@ -74,6 +75,7 @@ public:
     static constexpr const char *DefaultMailAddress = "mailto:";
     StatusPanels *StatusBar() const { return m_ui.StatusBar; }
     QProgressBar *SoundBar() const { return m_ui.SoundBar; }
+    TalkIndicator *talkIndicator() const { return m_ui.talkIndicator; }
 
     // The hidden voice window, created (and the voice engine loaded) at the
     // first call, so a start without a class does not pay for the engine.
@@ -87,6 +89,9 @@ public:
 
     // The options dialog, window-modal; optionsClosed() reports its end.
     void showOptions();
+    // The sound server's devices and the student's choice, made at the
+    // first need (the options, or a kept choice once the window shows).
+    SoundDevices &soundDevices();
     void showAbout();
 
     bool isClosing() const { return m_closing; }
@@ -111,10 +116,11 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void ResetProgramState();
+    // Shrinks (and moves) the window onto its screen's free area.
+    void FitToScreen();
     void PrepareControls();
 
     Global::Prompter &m_prompter;
@@ -128,6 +134,7 @@ private:
     QPointer<FrmNotes> m_frmNotes;
     QPointer<FrmStatus> m_frmStatus;
     QPointer<frmOptions> m_frmOptions;
+    SoundDevices *m_soundDevices = nullptr;
     QPointer<frmAbout> m_frmAbout;
     QString m_companionProgram;
     int m_windowState = 0; // 0 normal, 1 minimized

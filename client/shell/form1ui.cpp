@@ -2,6 +2,7 @@
 
 #include "client/shell/shellpictures.h"
 #include "client/shell/statuspanels.h"
+#include "client/shell/talkindicator.h"
 #include "controls/coursemanage/manage.h"
 #include "controls/notesmanage/notesmanage.h"
 #include "controls/toolbar/toolbar.h"
@@ -18,6 +19,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 // Column widths of the fixed layout, in pixels: the drawing tools need the
@@ -30,6 +34,8 @@ constexpr int kFrame3Height = 36;
 constexpr int kButtonHeight = 28;
 constexpr int kVolumeHeight = 64;
 constexpr int kLevelBarWidth = 120;
+constexpr int kMinimumClientWidth = 640;
+constexpr int kMinimumClientHeight = 400;
 
 // The hosted controls lay out their buttons at their natural width; the
 // style's minimum button width would push them out of these columns.
@@ -72,10 +78,10 @@ Form1Ui BuildForm1Ui(QMainWindow *window)
     auto *board = new QFrame(c);
     board->setObjectName(QStringLiteral("WhiteBoard"));
     board->setFrameShape(QFrame::StyledPanel);
+    // The ground of a text field: white in a light theme, dark in a dark
+    // one, following the palette when it changes.
+    board->setBackgroundRole(QPalette::Base);
     board->setAutoFillBackground(true);
-    QPalette palette = board->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    board->setPalette(palette);
     board->setMouseTracking(true);
     ui.WhiteBoard = board;
     ui.WhiteBoardOLE1 = new WhiteBoardOLE(c);
@@ -99,6 +105,7 @@ Form1Ui BuildForm1Ui(QMainWindow *window)
     ui.VolumeControl1 = new VolumeControl(c);
     ui.VolumeControl1->setObjectName(QStringLiteral("VolumeControl1"));
 
+    ui.talkIndicator = new TalkIndicator(c);
     ui.cmdRaiseHand = new QPushButton(QCoreApplication::translate("Form1", "举手"), c);
     ui.cmdRaiseHand->setObjectName(QStringLiteral("cmdRaiseHand"));
     ui.cmdSendNotes = new QPushButton(QCoreApplication::translate("Form1", "发消息"), c);
@@ -135,26 +142,88 @@ Form1Ui BuildForm1Ui(QMainWindow *window)
     return ui;
 }
 
+QSize Form1MinimumClientSize(const Form1Ui &ui)
+{
+    // The drawing tools lie in one row along the bottom; below this the
+    // window fits a 1366 x 768 screen and, at scale 2, a 1000-pixel-high
+    // one, with the tools, the status bar and every button in view.
+    const int tools = ui.WhiteBoardToolBar->minimumSizeHint().width() + 2 * kMargin + 4;
+    return {std::max(kMinimumClientWidth, tools), kMinimumClientHeight};
+}
+
+namespace {
+
+// The buttons and the link below the notes, placed left to right in rows
+// that wrap where the next one does not fit: a longer caption (English)
+// takes another row rather than being cut. Answers the rows' top.
+int PlaceButtonRows(const Form1Ui &ui, int left, int width, int bottom)
+{
+    struct Item {
+        QWidget *widget;
+        int width;
+    };
+    const int half = (width - kMargin) / 2;
+    const auto natural
+        = [](QWidget *w, int least) { return std::max(least, w->sizeHint().width()); };
+    const std::vector<Item> items{
+        {ui.cmdRaiseHand, natural(ui.cmdRaiseHand, half)},
+        {ui.cmdSendNotes, natural(ui.cmdSendNotes, half)},
+        {ui.cmdDownload, natural(ui.cmdDownload, half)},
+        {ui.cmdSendMail, kButtonHeight},
+        {ui.lblWebLink, natural(ui.lblWebLink, 0)},
+    };
+    std::vector<std::vector<Item>> rows(1);
+    int used = 0;
+    for (const Item &item : items) {
+        const int need = (rows.back().empty() ? 0 : kMargin) + std::min(item.width, width);
+        if (!rows.back().empty() && used + need > width) {
+            rows.emplace_back();
+            used = 0;
+        }
+        used += (rows.back().empty() ? 0 : kMargin) + std::min(item.width, width);
+        rows.back().push_back({item.widget, std::min(item.width, width)});
+    }
+    int y = bottom - int(rows.size()) * (kButtonHeight + kMargin) + kMargin;
+    const int top = y;
+    for (const auto &row : rows) {
+        int x = left;
+        for (const Item &item : row) {
+            // The link takes what is left of its row.
+            const int w = item.widget == ui.lblWebLink ? std::max(item.width, left + width - x)
+                                                       : item.width;
+            item.widget->setGeometry(x, y, w, kButtonHeight);
+            x += w + kMargin;
+        }
+        y += kButtonHeight + kMargin;
+    }
+    return top;
+}
+
+} // namespace
+
 void PlaceForm1Controls(Form1Ui &ui, int windowWidth)
 {
+    Q_UNUSED(windowWidth); // the logo lies at the right end of the toolbar
     QWidget *c = ui.central;
     const int w = c->width();
     const int h = c->height();
-    const int centerLeft = kMargin + kLeftWidth + kMargin;
-    const int rightLeft = w - kMargin - kRightWidth;
-    const int centerWidth = rightLeft - kMargin - centerLeft;
     // The drawing tools along the bottom; the three columns above them.
     const int frame3Top = h - kMargin - kFrame3Height;
     const int bottom = frame3Top - kMargin;
 
     // Left column: course and teacher, the course tree, the roster.
+    auto *courseLabel
+        = c->findChild<QLabel *>(QStringLiteral("lblCourse"), Qt::FindDirectChildrenOnly);
+    auto *teacherLabel
+        = c->findChild<QLabel *>(QStringLiteral("lblTeacher"), Qt::FindDirectChildrenOnly);
+    const int labelWidth = std::max({36, courseLabel ? courseLabel->sizeHint().width() : 0,
+        teacherLabel ? teacherLabel->sizeHint().width() : 0});
     int y = kMargin;
-    const int labelWidth = 36;
-    for (auto [label, field] : {std::pair{QStringLiteral("lblCourse"), ui.TxtCourseName},
-             std::pair{QStringLiteral("lblTeacher"), ui.TxtTeacherName}}) {
-        if (auto *l = c->findChild<QLabel *>(label, Qt::FindDirectChildrenOnly))
-            l->setGeometry(kMargin, y, labelWidth, kFieldHeight);
-        field->setGeometry(kMargin + labelWidth, y, kLeftWidth - labelWidth, kFieldHeight);
+    for (auto [label, field] :
+        {std::pair{courseLabel, ui.TxtCourseName}, std::pair{teacherLabel, ui.TxtTeacherName}}) {
+        if (label)
+            label->setGeometry(kMargin, y, labelWidth, kFieldHeight);
+        field->setGeometry(kMargin + labelWidth + 2, y, kLeftWidth - labelWidth - 2, kFieldHeight);
         y += kFieldHeight + kMargin;
     }
     const int treeHeight = (bottom - y) * 2 / 5;
@@ -162,17 +231,33 @@ void PlaceForm1Controls(Form1Ui &ui, int windowWidth)
     y += treeHeight + kMargin;
     ui.ListViewUserList->setGeometry(kMargin, y, kLeftWidth, bottom - y);
 
-    // Centre: the whiteboard with the presentation and the drawing layer
-    // stacked on its rectangle.
-    const QRect board(centerLeft, kMargin, centerWidth, bottom - kMargin);
+    // Centre: the whiteboard keeps the proportions of its design size and
+    // grows by one factor, so the presentation under it and the signs over
+    // it stay in register; the right column takes the width it leaves.
+    const int centerLeft = kMargin + kLeftWidth + kMargin;
+    const int frame = ui.WhiteBoard->contentsRect().isValid()
+        ? ui.WhiteBoard->frameGeometry().width() - ui.WhiteBoard->contentsRect().width()
+        : 2;
+    const int availableWidth
+        = std::max(1, w - centerLeft - kMargin - kRightWidth - kMargin - frame);
+    const int availableHeight = std::max(1, bottom - kMargin - frame);
+    const qreal zoom = std::min(qreal(availableWidth) / Form1BoardDesignSize.width(),
+        qreal(availableHeight) / Form1BoardDesignSize.height());
+    const QSize inner(
+        qRound(Form1BoardDesignSize.width() * zoom), qRound(Form1BoardDesignSize.height() * zoom));
+    // At the top of its column: a window taller than the board's shape
+    // leaves the room below it, where the answer bar's row also lies.
+    const QRect board(centerLeft, kMargin, inner.width() + frame, inner.height() + frame);
     ui.WhiteBoard->setGeometry(board);
-    const QRect inner = ui.WhiteBoard->contentsRect().translated(board.topLeft());
-    ui.WhiteBoardOLE1->setGeometry(inner);
-    ui.WhiteBoardSign1->setGeometry(inner);
+    const QRect area = ui.WhiteBoard->contentsRect().translated(board.topLeft());
+    ui.WhiteBoardOLE1->setGeometry(area);
+    ui.WhiteBoardSign1->setGeometry(area);
+    ui.WhiteBoardSign1->setZoom(zoom);
+    ui.WhiteBoardOLE1->setZoom(zoom);
     ui.WhiteBoardOLE1->setAreaStartPosX(QStringLiteral("0"));
     ui.WhiteBoardOLE1->setAreaStartPosY(QStringLiteral("0"));
-    ui.WhiteBoardOLE1->setAreaEndPosX(QString::number(inner.width()));
-    ui.WhiteBoardOLE1->setAreaEndPosY(QString::number(inner.height()));
+    ui.WhiteBoardOLE1->setAreaEndPosX(QString::number(area.width()));
+    ui.WhiteBoardOLE1->setAreaEndPosY(QString::number(area.height()));
     ui.WhiteBoard->lower();
     ui.WhiteBoardOLE1->raise();
     ui.WhiteBoardSign1->raise();
@@ -180,19 +265,13 @@ void PlaceForm1Controls(Form1Ui &ui, int windowWidth)
     ui.WhiteBoardToolBar->setGeometry(ui.Frame3->contentsRect());
 
     // Right column: notes, volume, the buttons, the web link.
-    const int secondRow = bottom - kButtonHeight;
-    const int buttonsTop = secondRow - kMargin - kButtonHeight;
+    const int rightLeft = board.right() + 1 + kMargin;
+    const int rightWidth = std::max(kRightWidth, w - kMargin - rightLeft);
+    const int buttonsTop = PlaceButtonRows(ui, rightLeft, rightWidth, bottom);
     const int volumeTop = buttonsTop - kMargin - kVolumeHeight;
-    ui.NotesManage1->setGeometry(rightLeft, kMargin, kRightWidth, volumeTop - 2 * kMargin);
-    ui.VolumeControl1->setGeometry(rightLeft, volumeTop, kRightWidth, kVolumeHeight);
-    const int half = (kRightWidth - kMargin) / 2;
-    ui.cmdRaiseHand->setGeometry(rightLeft, buttonsTop, half, kButtonHeight);
-    ui.cmdSendNotes->setGeometry(rightLeft + half + kMargin, buttonsTop, half, kButtonHeight);
-    ui.cmdDownload->setGeometry(rightLeft, secondRow, half, kButtonHeight);
-    ui.cmdSendMail->setGeometry(
-        rightLeft + half + kMargin, secondRow, kButtonHeight, kButtonHeight);
-    const int linkLeft = rightLeft + half + 2 * kMargin + kButtonHeight;
-    ui.lblWebLink->setGeometry(linkLeft, secondRow, w - linkLeft - kMargin, kButtonHeight);
-    // The logo lies at the right end of the toolbar.
-    Q_UNUSED(windowWidth);
+    // Who hears the student, just above the microphone button.
+    const int indicatorTop = volumeTop - kMargin - kFieldHeight;
+    ui.NotesManage1->setGeometry(rightLeft, kMargin, rightWidth, indicatorTop - 2 * kMargin);
+    ui.talkIndicator->setGeometry(rightLeft, indicatorTop, rightWidth, kFieldHeight);
+    ui.VolumeControl1->setGeometry(rightLeft, volumeTop, rightWidth, kVolumeHeight);
 }

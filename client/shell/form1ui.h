@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QSize>
 
 class QLabel;
 class QLineEdit;
@@ -17,8 +18,11 @@ class WhiteBoardOLE;
 class WhiteBoardSign;
 class StatusPanels;
 
-// The widgets of the main window, placed on its fixed 792 x 554 client area.
+// The widgets of the main window, placed on its client area (792 x 554 when
+// it opens; it may be resized and maximised).
 // All are children of the window; the struct only points at them.
+class TalkIndicator;
+
 struct Form1Ui {
     QWidget *central = nullptr;
     // The whiteboard picture box; the presentation and the drawing layer lie
@@ -43,15 +47,24 @@ struct Form1Ui {
     QLabel *lblWebLink = nullptr;
     StatusPanels *StatusBar = nullptr;
     QProgressBar *SoundBar = nullptr;
+    TalkIndicator *talkIndicator = nullptr;
 };
 
-// Client area of the main window in pixels.
+// Client area of the main window in pixels when it opens.
 inline constexpr int Form1InnerWidth = 792;
 inline constexpr int Form1InnerHeight = 554;
+// The whiteboard's size at that client area: the twips of the board (its
+// signs, the pointer, the mouse sent to the layer) count 15 to a pixel of
+// this size, whatever size the board is shown at.
+inline constexpr QSize Form1BoardDesignSize(386, 447);
 
 // Builds the widgets of `window` (its central widget and status bar).
 Form1Ui BuildForm1Ui(QMainWindow *window);
 
-// Places the controls over the whiteboard's rectangle, the play area of the
-// presentation, the level bar beside status panel 3 and the logo at the right.
+// Places the controls on the client area as it is now: the whiteboard with
+// the presentation and the drawing layer over its rectangle (zoomed from
+// Form1BoardDesignSize), the columns beside it, the tools along the bottom.
 void PlaceForm1Controls(Form1Ui &ui, int windowWidth);
+// The smallest client area (below the menu bar) on which every control
+// stays in view.
+QSize Form1MinimumClientSize(const Form1Ui &ui);

@@ -2,6 +2,7 @@
 
 #include "common/prompter.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGuiApplication>
@@ -26,6 +27,20 @@ QString LoadWebHost(const QString &appName)
         appName.trimmed(), QStringLiteral("Options"), QStringLiteral("WebHost"), DefaultWebHost);
 }
 
+void SaveDesktopNotifications(const QString &appName, bool enabled)
+{
+    SaveSetting(appName.trimmed(), QStringLiteral("Options"),
+        QStringLiteral("DesktopNotifications"),
+        enabled ? QStringLiteral("True") : QStringLiteral("False"));
+}
+
+bool LoadDesktopNotifications(const QString &appName)
+{
+    return GetSetting(appName.trimmed(), QStringLiteral("Options"),
+               QStringLiteral("DesktopNotifications"), QStringLiteral("True"))
+        != QStringLiteral("False");
+}
+
 } // namespace Global
 
 frmOptions::frmOptions(
@@ -42,6 +57,7 @@ frmOptions::frmOptions(
     m_tbsOptions->setObjectName(QStringLiteral("tbsOptions"));
     m_tbsOptions->addTab(tr("服务器"));
     m_tbsOptions->addTab(tr("网站"));
+    m_tbsOptions->addTab(tr("提醒"));
     m_pages = new QStackedWidget(this);
 
     auto *serverPage = new QWidget(m_pages);
@@ -64,6 +80,16 @@ frmOptions::frmOptions(
     webForm->addRow(tr("网站地址:"), m_txtWebHost);
     m_pages->addWidget(webPage);
 
+    auto *noticePage = new QWidget(m_pages);
+    auto *noticeLayout = new QVBoxLayout(noticePage);
+    m_chkNotifications = new QCheckBox(tr("窗口在后台时用桌面通知提醒我"), noticePage);
+    m_chkNotifications->setObjectName(QStringLiteral("chkNotifications"));
+    m_chkNotifications->setToolTip(
+        tr("老师给你话筒、提问、有人请求语音密谈、收到给你的短消息或与教室的连接中断时"));
+    noticeLayout->addWidget(m_chkNotifications);
+    noticeLayout->addStretch();
+    m_pages->addWidget(noticePage);
+
     // Only the page of the selected tab is enabled, as if the others lay
     // out of sight.
     connect(m_tbsOptions, &QTabBar::currentChanged, this, [this](int index) {
@@ -71,7 +97,8 @@ frmOptions::frmOptions(
             m_pages->widget(i)->setEnabled(i == index);
         m_pages->setCurrentIndex(index);
     });
-    m_pages->widget(1)->setEnabled(false);
+    for (int i = 1; i < m_pages->count(); ++i)
+        m_pages->widget(i)->setEnabled(false);
 
     auto *buttons = new QDialogButtonBox(this);
     buttons->addButton(tr("确定"), QDialogButtonBox::AcceptRole)
@@ -87,6 +114,15 @@ frmOptions::frmOptions(
     layout->addWidget(buttons);
     setFixedSize(360, 220);
     Reload();
+}
+
+void frmOptions::addPage(const QString &title, QWidget *page)
+{
+    page->setParent(m_pages);
+    m_pages->addWidget(page);
+    page->setEnabled(false);
+    m_tbsOptions->addTab(title);
+    setFixedSize(std::max(width(), 420), std::max(height(), 260));
 }
 
 bool frmOptions::IsValidPort(const QString &text)
@@ -114,6 +150,7 @@ void frmOptions::Reload()
     m_txtServerPort->setText(m_settings.CampusServerPort);
     m_txtChatPort->setText(m_settings.gChatPort);
     m_txtWebHost->setText(m_webHost);
+    m_chkNotifications->setChecked(Global::LoadDesktopNotifications(Global::StudentAppName));
     m_tbsOptions->setCurrentIndex(0);
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
@@ -144,6 +181,7 @@ void frmOptions::onOk()
     m_webHost = m_txtWebHost->text().trimmed();
     Global::SaveServerSettings(Global::StudentAppName, m_settings);
     Global::SaveWebHost(Global::StudentAppName, m_webHost);
+    Global::SaveDesktopNotifications(Global::StudentAppName, m_chkNotifications->isChecked());
     hide();
     Q_EMIT closedWith(true);
 }

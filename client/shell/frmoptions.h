@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QLineEdit;
 class QStackedWidget;
 class QTabBar;
@@ -13,8 +14,9 @@ class Prompter;
 }
 
 // "选择服务器和端口": the campus server address and ports on the first page,
-// the web host (account pages, help, links) on the second. OK checks the
-// port and saves; Cancel leaves everything as it was.
+// the web host (account pages, help, links) on the second, the desktop
+// notifications switch on the third. OK checks the port and saves; Cancel
+// leaves everything as it was.
 class frmOptions : public QDialog
 {
     Q_OBJECT
@@ -29,11 +31,15 @@ public:
     QLineEdit *txtServerPort() const { return m_txtServerPort; }
     QLineEdit *txtChatPort() const { return m_txtChatPort; }
     QLineEdit *txtWebHost() const { return m_txtWebHost; }
+    QCheckBox *chkNotifications() const { return m_chkNotifications; }
     QTabBar *tbsOptions() const { return m_tbsOptions; }
     int currentPage() const;
 
     // Fills the boxes from the held settings and centres the dialog.
     void Reload();
+
+    // A page of another part of the program, behind a tab of its own.
+    void addPage(const QString &title, QWidget *page);
 
 Q_SIGNALS:
     // OK with a valid port (saved) or Cancel (not saved).
@@ -58,6 +64,7 @@ private:
     QLineEdit *m_txtServerPort = nullptr;
     QLineEdit *m_txtChatPort = nullptr;
     QLineEdit *m_txtWebHost = nullptr;
+    QCheckBox *m_chkNotifications = nullptr;
 };
 
 namespace Global {
@@ -66,4 +73,7 @@ namespace Global {
 void SaveWebHost(const QString &appName, const QString &webHost);
 QString LoadWebHost(const QString &appName);
 inline const QString DefaultWebHost = QStringLiteral("127.0.0.1");
+// "Options"/"DesktopNotifications": on ("True") unless switched off.
+void SaveDesktopNotifications(const QString &appName, bool enabled);
+bool LoadDesktopNotifications(const QString &appName);
 } // namespace Global

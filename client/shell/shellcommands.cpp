@@ -21,11 +21,20 @@ ShellCommands::ShellCommands(Deps deps, QObject *parent)
         m_deps.openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
     if (!m_deps.chooseExportFile) {
         m_deps.chooseExportFile = [window = m_deps.window](auto done) {
-            auto *dialog = new QFileDialog(window, QString(), QString(), tr("文本文件 (*.txt)"));
+            const QString text = tr("文本文件 (*.txt)");
+            const QString pdf = tr("PDF 文件，含课件页和板书 (*.pdf)");
+            auto *dialog = new QFileDialog(window);
+            dialog->setNameFilters({text, pdf});
             dialog->setObjectName(QStringLiteral("dlgExport"));
             dialog->setAcceptMode(QFileDialog::AcceptSave);
-            // The export appends; an existing file is not a reason to ask.
+            // The text export appends; an existing file is not a reason to
+            // ask. A PDF replaces the file: then the dialog asks.
             dialog->setOption(QFileDialog::DontConfirmOverwrite);
+            connect(
+                dialog, &QFileDialog::filterSelected, dialog, [dialog, pdf](const QString &filter) {
+                    dialog->setOption(QFileDialog::DontConfirmOverwrite, filter != pdf);
+                    dialog->setDefaultSuffix(filter == pdf ? QStringLiteral("pdf") : QString());
+                });
             dialog->setAttribute(Qt::WA_DeleteOnClose);
             connect(dialog, &QFileDialog::fileSelected, dialog,
                 [done](const QString &file) { done(file); });
@@ -97,6 +106,12 @@ void ShellCommands::ExportNotes()
     m_deps.chooseExportFile([this, notes](const QString &path) {
         if (path.isEmpty() || !notes)
             return;
+        const bool pdf = path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive);
+        if (pdf && m_deps.exportPdf) {
+            if (!m_deps.exportPdf(path))
+                m_deps.prompter.inform(tr("Lumo Class 系统提示："), tr("打开指定文件出错！"));
+            return;
+        }
         if (!AppendExport(path, notes->Export(), QDateTime::currentDateTime())) {
             Global::WriteErrorLog(QStringLiteral("Form1"), QStringLiteral("mnuExportMsg_Click"),
                 QStringLiteral("cannot write ") + path);

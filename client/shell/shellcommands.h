@@ -17,7 +17,9 @@ class Prompter;
 
 // The main window's own commands: help (the web page, or the help page
 // shipped with the program when no browser opens), the links to the web
-// site, and the export of the note history to a text file.
+// site, and the export of the note history to a text file, or of the
+// class's record (its pages with the teacher's signs, then its notes) to a
+// PDF file when the chosen name ends in ".pdf".
 class ShellCommands : public QObject
 {
     Q_OBJECT
@@ -33,6 +35,8 @@ public:
         QWidget *window; // parent of the help window and the file dialog
         OpenUrl openUrl; // default: the desktop's browser
         ChooseFile chooseExportFile; // default: a file dialog
+        // Writes the class's record as a PDF; false when it could not.
+        std::function<bool(const QString &)> exportPdf;
     };
     ShellCommands(Deps deps, QObject *parent = nullptr);
 

@@ -64,8 +64,10 @@ QRect WhiteBoardInput::boardRect() const
 
 QPointF WhiteBoardInput::toTwips(QPoint pos) const
 {
+    // Twips count pixels of the board's design size, however large the
+    // board is shown.
     const QPoint origin = boardRect().topLeft();
-    return QPointF(pos - origin) * TwipsPerPixel;
+    return QPointF(pos - origin) / m_deps.sign->zoom() * TwipsPerPixel;
 }
 
 bool WhiteBoardInput::placingTextOrArrow() const
@@ -125,7 +127,9 @@ void WhiteBoardInput::Refresh()
     if (!m_deps.session.bInClass)
         return;
     if (m_deps.sign->Shape() == WhiteBoard::stArrow)
-        MouseDown(1, 1, boardRect().topLeft() + QPoint(100, 100) / TwipsPerPixel);
+        MouseDown(1, 1,
+            boardRect().topLeft()
+                + (QPointF(100, 100) / TwipsPerPixel * m_deps.sign->zoom()).toPoint());
     m_deps.remote.SendMsgRefreshWhiteBoard();
 }
 

@@ -49,6 +49,19 @@
 #include <QPushButton>
 // --- end includes: class entry and live class ---
 
+// --- includes: notes history and desktop notifications ---
+#include "client/classroom/live/boardcapture.h"
+#include "client/classroom/live/classeventgate.h"
+#include "client/classroom/live/playbackbinder.h"
+#include "client/shell/desktopnotifier.h"
+#include "client/shell/frmoptions.h"
+#include "client/shell/noteshistory.h"
+#include "controls/whiteboardsign/whiteboardsign.h"
+
+#include <QDate>
+#include <QPainter>
+// --- end includes: notes history and desktop notifications ---
+
 // --- includes: voice, floor and private talk ---
 #include "client/classroom/live/classports.h"
 #include "client/classroom/live/liveclass.h"
@@ -56,11 +69,14 @@
 #include "client/classroom/voice/privatetalk.h"
 #include "client/classroom/voice/voiceport.h"
 #include "client/classroom/voice/voicerelays.h"
+#include "client/classroom/voice/whohearsme.h"
 #include "client/shell/shellpictures.h"
 #include "client/shell/statuspanels.h"
+#include "client/shell/talkindicator.h"
 #include "controls/userlist/userlist.h"
 #include "controls/volumecontrol/volumecontrol.h"
 
+#include <QProgressBar>
 #include <QPushButton>
 // --- end includes: voice, floor and private talk ---
 
@@ -125,8 +141,30 @@ WiredUnits WireUnits(Form1 &form, const StartOptions &options)
         &form, &Form1::restoredFromMinimized, whiteBoardInput, &WhiteBoardInput::Restored);
     units.whiteBoardInput = whiteBoardInput;
 
-    auto *commands
-        = new ShellCommands({session, prompter, form.notesManage(), &form, {}, {}}, owner);
+    // What the notes history shows of a class, and the pages it showed,
+    // kept on disk (joined to the session below).
+    auto *history = new NotesHistory(
+        {*form.notesManage(), form.frmNotes()->notesManage(),
+            Global::WithTrailingSeparator(Global::DataFolder()) + QStringLiteral("History"),
+            [&form] {
+                // The page as shown, the signs over it.
+                WhiteBoardOLE &ole = *form.whiteBoardOLE();
+                QPixmap board = ClassLive::CaptureBoard(ole);
+                if (board.isNull())
+                    return QImage();
+                WhiteBoardSign *sign = form.whiteBoardSign();
+                QPainter painter(&board);
+                painter.drawPixmap(
+                    QRect(ole.mapFromGlobal(sign->mapToGlobal(QPoint())), sign->size()),
+                    sign->grab());
+                painter.end();
+                return board.toImage();
+            }},
+        owner);
+    auto *commands = new ShellCommands(
+        {session, prompter, form.notesManage(), &form, {}, {},
+            [history](const QString &path) { return history->exportPdf(path); }},
+        owner);
     QObject::connect(&form, &Form1::helpRequested, commands, &ShellCommands::Help);
     QObject::connect(&form, &Form1::exportRequested, commands, &ShellCommands::ExportNotes);
     QObject::connect(&form, &Form1::webLinkRequested, commands, &ShellCommands::OpenWebSite);
@@ -275,9 +313,29 @@ WiredUnits WireUnits(Form1 &form, const StartOptions &options)
                 *form.volumeControl(), ports->voice, [talk] { return talk->TalkPartnerID(); },
                 form.cmdRaiseHand()},
             owner);
-        // The microphone reaches the class only while the floor is held.
-        QObject::connect(floor, &ClassroomVoice::FloorUnit::floorChanged, relays,
+        // The microphone reaches the class only while the floor is held
+        // (and the talk key is down, with push-to-talk on); the indicator
+        // beside the microphone says who hears the student.
+        auto *hears = new ClassroomVoice::WhoHearsMe({}, owner);
+        TalkIndicator *indicator = form.talkIndicator();
+        QObject::connect(floor, &ClassroomVoice::FloorUnit::floorChanged, hears,
+            &ClassroomVoice::WhoHearsMe::setFloorHeld);
+        QObject::connect(talk, &ClassroomVoice::PrivateTalk::talkChanged, hears,
+            &ClassroomVoice::WhoHearsMe::setTalkPartner);
+        QObject::connect(hears, &ClassroomVoice::WhoHearsMe::gateChanged, relays,
             &ClassroomVoice::VoiceRelays::setSpeakOpen);
+        QObject::connect(indicator, &TalkIndicator::pushToTalkChanged, hears,
+            &ClassroomVoice::WhoHearsMe::setPushToTalk);
+        QObject::connect(
+            indicator, &TalkIndicator::talkKey, hears, &ClassroomVoice::WhoHearsMe::setTalkKey);
+        QObject::connect(
+            hears, &ClassroomVoice::WhoHearsMe::textChanged, indicator, &TalkIndicator::setText);
+        QObject::connect(
+            hears, &ClassroomVoice::WhoHearsMe::hint, indicator, &TalkIndicator::showHint);
+        // The level bar moves with the engine's level reports.
+        QObject::connect(form.SoundBar(), &QProgressBar::valueChanged, hears,
+            &ClassroomVoice::WhoHearsMe::levelReport);
+        indicator->setText(hears->text());
         // The student's own voice permission taken away ends a held floor
         // at once, after the roster has given the microphone back.
         QObject::connect(&live->roster(), &ClassLive::RosterBinder::ownVoiceWithdrawn, floor,
@@ -309,7 +367,24 @@ WiredUnits WireUnits(Form1 &form, const StartOptions &options)
             {form, session, *liveState, *classWindow, *live, *units.answers, *units.floor,
                 *units.talk, *units.relays, *units.whiteBoardInput},
             owner);
-        auto *student = new StudentSession(*roadPort, *lifecycle, owner);
+        // The board's last page is kept before the class's end wipes it.
+        struct ClassUnits : QObject, SessionClassUnits {
+            ClassUnits(ClassLifecycle &l, NotesHistory &h, QObject *parent)
+                : QObject(parent)
+                , lifecycle(l)
+                , history(h)
+            { }
+            void classBegan() override { lifecycle.classBegan(); }
+            void classEnded(StudentSession::Exit how, bool connectionUp) override
+            {
+                history.keepPage();
+                lifecycle.classEnded(how, connectionUp);
+            }
+            ClassLifecycle &lifecycle;
+            NotesHistory &history;
+        };
+        auto *classUnits = new ClassUnits(*lifecycle, *history, owner);
+        auto *student = new StudentSession(*roadPort, *classUnits, owner);
         units.session = student;
         units.lifecycle = lifecycle;
 
@@ -348,5 +423,48 @@ WiredUnits WireUnits(Form1 &form, const StartOptions &options)
         new SessionNotices(*student, *form.StatusBar(), *form.notesManage(), prompter, owner);
     }
     // --- end the session ---
+
+    // --- notes history and desktop notifications ---
+    {
+        StudentSession *student = units.session;
+        ClassLive::LiveClass *live = units.live;
+        // A class is one day's lesson of the student's course (its class
+        // time is a weekly slot) on a campus server; entering it again that
+        // day (after a crash, a restart, a return) finds its record.
+        QObject::connect(student, &StudentSession::stageChanged, history,
+            [history, &session](StudentSession::Stage stage) {
+                if (stage != StudentSession::Stage::Entering)
+                    return;
+                history->classEntering(
+                    QStringList{session.Options.CampusServerIP, QString::number(session.MyID),
+                        QString::number(session.CurrentCourse.CategoryID),
+                        QString::number(session.CurrentCourse.CourseID),
+                        session.CurrentCourse.ClassTime, QDate::currentDate().toString(Qt::ISODate)}
+                        .join(u'|'));
+            });
+        QObject::connect(road, &CampusRoad::connectStarted, history, &NotesHistory::panelCleared);
+        QObject::connect(&live->playback(), &ClassLive::PlaybackBinder::aboutToPlay, history,
+            &NotesHistory::pageChanging);
+        QObject::connect(&live->gate(), &ClassLive::ClassEventGate::GetMsgWhiteBoard, history,
+            [history](qint32 ShapeType) {
+                if (ShapeType == 255)
+                    history->boardWiped();
+                else
+                    history->boardDrawn();
+            });
+
+        auto *notifier = new DesktopNotifier({}, owner);
+        notifier->setEnabled(Global::LoadDesktopNotifications(Global::StudentAppName));
+        QObject::connect(&form, &Form1::optionsClosed, notifier, [notifier](bool saved) {
+            if (saved)
+                notifier->setEnabled(Global::LoadDesktopNotifications(Global::StudentAppName));
+        });
+        notifier->watchClass(
+            live->gate(), *units.floor, *student, [&remote] { return remote.MyID(); },
+            [&form](qint32 id) { return form.ListViewUserList()->GetUserByID(id).UserNick; });
+        units.notifier = notifier;
+        units.history = history;
+    }
+    // --- end notes history and desktop notifications ---
     return units;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 class CampusRoad;
+class DesktopNotifier;
+class NotesHistory;
 class ClassLifecycle;
 class Form1;
 class StudentSession;
@@ -29,6 +31,8 @@ struct WiredUnits {
     ClassroomVoice::FloorUnit *floor = nullptr;
     ClassroomVoice::PrivateTalk *talk = nullptr;
     WhiteBoardInput *whiteBoardInput = nullptr;
+    NotesHistory *history = nullptr;
+    DesktopNotifier *notifier = nullptr;
 };
 
 // The one place where the units of behaviour are created and tied together.

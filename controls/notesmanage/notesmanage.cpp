@@ -21,6 +21,8 @@ namespace {
 const QString LineEnd = u"\r\n"_s;
 // The recipient list keeps this width; the send box takes the rest.
 constexpr int RecipientListWidth = 120;
+// About twenty characters of a note.
+constexpr int MinimumSendWidth = 160;
 
 // The everyone entry as the list shows it; the store keeps "所有人".
 QString everyoneText()
@@ -210,24 +212,30 @@ void NotesManagePrivate::layOut()
     // Each placement stands alone: one that cannot be made is logged and the
     // others are still made.
     const int listHeight = cmbList->sizeHint().height();
-    const int listTop = q->height() - listHeight;
+    const int buttonWidth = cmdSend->sizeHint().width();
+    // The send box needs room for a line of text: beside the recipients
+    // when the panel is wide, else on a row of its own below them.
+    const bool oneRow = q->width() - RecipientListWidth - buttonWidth >= MinimumSendWidth;
+    const int rows = oneRow ? 1 : 2;
+    const int listTop = q->height() - rows * listHeight;
     if (listTop < 0)
         Global::WriteErrorLog(
             u"NotesManage"_s, u"UserControl_Resize"_s, u"Invalid property value"_s, __LINE__);
     else
         txtNotes->setGeometry(0, 0, q->width(), listTop);
 
-    cmbList->setGeometry(0, listTop, RecipientListWidth, listHeight);
+    const int sendTop = q->height() - listHeight;
+    const int sendLeft = oneRow ? RecipientListWidth : 0;
+    cmbList->setGeometry(0, listTop, oneRow ? RecipientListWidth : q->width(), listHeight);
 
     // The send command keeps its own width at the right end.
-    const int buttonWidth = cmdSend->sizeHint().width();
-    const int sendWidth = q->width() - RecipientListWidth - buttonWidth;
+    const int sendWidth = q->width() - sendLeft - buttonWidth;
     if (sendWidth < 0) {
         Global::WriteErrorLog(
             u"NotesManage"_s, u"UserControl_Resize"_s, u"Invalid property value"_s, __LINE__);
     } else {
-        txtSend->setGeometry(RecipientListWidth, listTop, sendWidth, listHeight);
-        cmdSend->setGeometry(RecipientListWidth + sendWidth, listTop, buttonWidth, listHeight);
+        txtSend->setGeometry(sendLeft, sendTop, sendWidth, listHeight);
+        cmdSend->setGeometry(sendLeft + sendWidth, sendTop, buttonWidth, listHeight);
     }
 }
 
@@ -414,6 +422,7 @@ void NotesManage::AddMessage(const QString &strMessage)
     if (strMessage.trimmed().isEmpty())
         return;
     d->appendToHistory(strMessage);
+    Q_EMIT HistoryAppended(strMessage);
 }
 
 void NotesManage::AddNoteMessage(qint32 FromID, qint32 ToID, const QString &strMessage)

@@ -70,6 +70,9 @@ public:
 
 Q_SIGNALS:
     void SentNoteMessage(qint32 FromID, qint32 ToID, const QString &strMessage);
+    // A text just added to the history, as AddMessage took it; the host may
+    // keep its own record of the class.
+    void HistoryAppended(const QString &strMessage);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

@@ -108,10 +108,7 @@ public:
         button->setToolTip(text);
         button->setAccessibleDescription(text);
     }
-    int sliderLevel(VolumeMixer::Line line) const
-    {
-        return Volume::MaxLevel - slider(line)->value();
-    }
+    int sliderLevel(VolumeMixer::Line line) const { return slider(line)->value(); }
 
     VolumeControl *const q;
     std::unique_ptr<VolumeMixer> mixer;
@@ -139,12 +136,12 @@ public:
     bool placing = false;
 };
 
-void VolumeControlPrivate::placeSlider(VolumeMixer::Line line, int position)
+void VolumeControlPrivate::placeSlider(VolumeMixer::Line line, int level)
 {
     QSlider *s = slider(line);
     const bool wasPlacing = placing;
     placing = true;
-    s->setValue(std::clamp(position, 0, Volume::MaxLevel));
+    s->setValue(Volume::ClampLevel(level));
     placing = wasPlacing;
 }
 
@@ -169,9 +166,8 @@ void VolumeControlPrivate::onMixerReady()
     for (const auto line : {VolumeMixer::Speaker, VolumeMixer::Microphone})
         steps[line] = mixer->hasLine(line) ? Volume::VolumeStep(mixer->maximum(line)) : 1;
     if (remote) {
-        placeSlider(VolumeMixer::Speaker, Volume::MaxLevel - remoteLevels[VolumeMixer::Speaker]);
-        placeSlider(
-            VolumeMixer::Microphone, Volume::MaxLevel - remoteLevels[VolumeMixer::Microphone]);
+        placeSlider(VolumeMixer::Speaker, remoteLevels[VolumeMixer::Speaker]);
+        placeSlider(VolumeMixer::Microphone, remoteLevels[VolumeMixer::Microphone]);
     } else {
         q->Change();
     }
@@ -204,11 +200,10 @@ void VolumeControlPrivate::onMixerChanged()
         q->Change();
 }
 
-void VolumeControlPrivate::onSliderValue(VolumeMixer::Line line, int position)
+void VolumeControlPrivate::onSliderValue(VolumeMixer::Line line, int level)
 {
     if (placing)
         return;
-    const int level = Volume::MaxLevel - position;
     if (remote) {
         remoteLevels[line] = level;
         return;
@@ -221,7 +216,7 @@ void VolumeControlPrivate::onSliderValue(VolumeMixer::Line line, int position)
 void VolumeControlPrivate::setLevel(VolumeMixer::Line line, qint16 requested)
 {
     const int level = Volume::ClampLevel(requested);
-    placeSlider(line, Volume::MaxLevel - level);
+    placeSlider(line, level);
     if (remote) {
         // A remote control stands for somebody else's machine: its levels are
         // reported, never written to this computer's mixer.
@@ -251,14 +246,15 @@ VolumeControl::VolumeControl(std::unique_ptr<VolumeMixer> mixer, QWidget *parent
     d->button->setFocusPolicy(Qt::StrongFocus);
 
     auto makeSlider = [this](const QString &name, const QString &tip) {
-        auto *s = new QSlider(Qt::Vertical, this);
+        // Lying down: the control is a short strip beside the notes, and a
+        // standing slider in it had no room left for its track. The value
+        // is the level, loudest at the right.
+        auto *s = new QSlider(Qt::Horizontal, this);
         s->setObjectName(name);
         s->setRange(0, Volume::MaxLevel);
         s->setPageStep(1);
-        s->setTickPosition(QSlider::TicksBothSides);
-        // Position 0 at the top: the top end is loudest.
-        s->setInvertedAppearance(true);
-        s->setInvertedControls(true);
+        s->setTickPosition(QSlider::TicksBelow);
+        s->setMinimumWidth(60);
         s->setToolTip(tip);
         s->installEventFilter(this);
         s->setEnabled(false);
@@ -272,7 +268,7 @@ VolumeControl::VolumeControl(std::unique_ptr<VolumeMixer> mixer, QWidget *parent
         auto *label = new QLabel(text, this);
         label->setObjectName(name);
         label->setBuddy(buddy);
-        label->setAlignment(Qt::AlignCenter);
+        label->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
         return label;
     };
     QLabel *speakerLabel = makeLabel(u"lblSpeaker"_s, tr("扬声器"), d->speakerSlider);
@@ -280,11 +276,14 @@ VolumeControl::VolumeControl(std::unique_ptr<VolumeMixer> mixer, QWidget *parent
 
     auto *layout = new QGridLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
-    layout->addWidget(d->button, 0, 0, 1, 2, Qt::AlignHCenter);
-    layout->addWidget(speakerLabel, 1, 0, Qt::AlignHCenter);
-    layout->addWidget(micLabel, 1, 1, Qt::AlignHCenter);
-    layout->addWidget(d->speakerSlider, 2, 0, Qt::AlignHCenter);
-    layout->addWidget(d->micSlider, 2, 1, Qt::AlignHCenter);
+    layout->setHorizontalSpacing(4);
+    layout->setVerticalSpacing(0);
+    layout->addWidget(d->button, 0, 0, 2, 1, Qt::AlignCenter);
+    layout->addWidget(speakerLabel, 0, 1);
+    layout->addWidget(d->speakerSlider, 0, 2);
+    layout->addWidget(micLabel, 1, 1);
+    layout->addWidget(d->micSlider, 1, 2);
+    layout->setColumnStretch(2, 1);
     setTabOrder(d->button, d->speakerSlider);
     setTabOrder(d->speakerSlider, d->micSlider);
     setAccessibleName(tr("音量"));
@@ -326,8 +325,7 @@ void VolumeControl::Change()
         // back as change notices and would make it jump under the pointer.
         if (d->slider(line)->isSliderDown())
             continue;
-        d->placeSlider(
-            line, Volume::SliderPositionForValue(d->mixer->volume(line), d->steps[line]));
+        d->placeSlider(line, Volume::LevelForValue(d->mixer->volume(line), d->steps[line]));
     }
 }
 
@@ -405,10 +403,8 @@ void VolumeControl::SetRemote(bool value)
         return;
     d->remote = value;
     if (d->remote) {
-        d->placeSlider(
-            VolumeMixer::Speaker, Volume::MaxLevel - d->remoteLevels[VolumeMixer::Speaker]);
-        d->placeSlider(
-            VolumeMixer::Microphone, Volume::MaxLevel - d->remoteLevels[VolumeMixer::Microphone]);
+        d->placeSlider(VolumeMixer::Speaker, d->remoteLevels[VolumeMixer::Speaker]);
+        d->placeSlider(VolumeMixer::Microphone, d->remoteLevels[VolumeMixer::Microphone]);
     } else {
         Change();
     }

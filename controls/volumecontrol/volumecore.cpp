@@ -16,10 +16,10 @@ int ClampLevel(int level)
     return std::clamp(level, 0, MaxLevel);
 }
 
-int SliderPositionForValue(qint64 value, qint32 step)
+int LevelForValue(qint64 value, qint32 step)
 {
     const double levels = double(std::llabs(value)) / std::max<qint32>(step, 1);
-    return std::clamp(int(std::lround(MaxLevel - levels)), 0, MaxLevel);
+    return std::clamp(int(std::lround(levels)), 0, MaxLevel);
 }
 
 quint32 MixerValueForLevel(int level, qint32 step, quint32 maximum)

@@ -4,9 +4,9 @@
 
 #include <QtGlobal>
 
-// The level arithmetic of the volume control: levels 0-10, slider positions
-// 0-10 with the top end loudest (position p is level 10 - p), and mixer
-// values counted in steps of one tenth of the control's maximum.
+// The level arithmetic of the volume control: levels 0-10 (0 silent, 10
+// loudest; a slider shows the level itself), and mixer values counted in
+// steps of one tenth of the control's maximum.
 namespace Volume {
 
 constexpr int MaxLevel = 10;
@@ -16,9 +16,9 @@ LUMOVOLUMECONTROLCORE_EXPORT qint32 VolumeStep(quint32 maximum);
 
 LUMOVOLUMECONTROLCORE_EXPORT int ClampLevel(int level);
 
-// The slider position that shows a mixer value: round(10 - value / step),
-// kept within 0-10 (a mixer above its nominal maximum reads as loudest).
-LUMOVOLUMECONTROLCORE_EXPORT int SliderPositionForValue(qint64 value, qint32 step);
+// The level of a mixer value: round(value / step), kept within 0-10 (a
+// mixer above its nominal maximum reads as loudest).
+LUMOVOLUMECONTROLCORE_EXPORT int LevelForValue(qint64 value, qint32 step);
 
 // The mixer value of a level: level (clamped to 0-10) x step, never above
 // the control's maximum (10 x a rounded step can pass it by a few units).

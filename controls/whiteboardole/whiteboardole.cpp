@@ -9,7 +9,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QOpenGLContext>
+#include <QOpenGLWidget>
 #include <QPainter>
 #include <QPluginLoader>
 #include <QPointer>
@@ -94,6 +96,7 @@ public:
     // it into events.
     QString playerState;
     qint32 playerPosition = 0;
+    qreal zoom = 1.0;
 
     PictureArea *picture = nullptr;
     QWidget *web = nullptr;
@@ -195,6 +198,7 @@ bool WhiteBoardOLEPrivate::showWeb(const QString &method)
         });
         if (!web)
             return fail(method, u"web view not created"_s, __LINE__);
+        web->setProperty("zoomFactor", zoom);
     }
     web->setGeometry(areaStartX, areaStartY, areaEndX, areaEndY);
     picture->hide();
@@ -261,6 +265,19 @@ WhiteBoardOLE::WhiteBoardOLE(QWidget *parent)
     : QWidget(parent)
     , d(std::make_unique<WhiteBoardOLEPrivate>(this))
 {
+    // The web view draws through OpenGL into its window. A window made
+    // without OpenGL is destroyed and made again when the first page shows
+    // (it goes black and the window manager places it anew); an OpenGL
+    // widget that never shows makes the host's window ready for the web
+    // view from the start. Made here, before the host is first shown. The
+    // windowless platforms (tests, pictures) show no web page and do not
+    // compose through OpenGL.
+    const QString platform = QGuiApplication::platformName();
+    if (platform != u"offscreen"_s && platform != u"minimal"_s) {
+        auto *ready = new QOpenGLWidget(this);
+        ready->setObjectName(u"webReady"_s);
+        ready->hide();
+    }
     d->picture = new PictureArea(this);
     d->picture->hide();
     d->picture->setAccessibleName(tr("课件图片"));
@@ -480,6 +497,16 @@ QString WhiteBoardOLE::PlayState() const
 void WhiteBoardOLE::setPollInterval(int milliseconds)
 {
     d->poll.setInterval(milliseconds);
+}
+
+void WhiteBoardOLE::setZoom(qreal zoom)
+{
+    if (!(zoom > 0) || qFuzzyCompare(zoom, d->zoom))
+        return;
+    d->zoom = zoom;
+    // The engine's own bounds (0.25-5) hold the factor.
+    if (d->web)
+        d->web->setProperty("zoomFactor", zoom);
 }
 
 PictureArea *WhiteBoardOLE::pictureArea() const

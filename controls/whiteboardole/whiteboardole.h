@@ -54,6 +54,9 @@ public:
     QString PlayState() const;
 
     void setPollInterval(int milliseconds);
+    // How much larger than its design size the area is shown: a web page
+    // is zoomed alike, so the signs drawn over it stay on its text.
+    void setZoom(qreal zoom);
 
     PictureArea *pictureArea() const;
     // Null until the first web item has been shown.

@@ -84,8 +84,8 @@ public:
     void fillSlice()
     {
         const QRegion ready = canvas.renderPending();
-        if (!ready.isEmpty())
-            q->update(ready);
+        for (const QRect &r : ready)
+            q->update(toLayer(r));
         if (canvas.complete())
             fillTimer.stop();
     }
@@ -96,11 +96,37 @@ public:
         model.setArrowSize(pixels * kTwipsPerPixel);
     }
 
+    // The canvas and the overlays work in design pixels; the layer shows
+    // them `zoom` times larger.
+    QRect toLayer(const QRect &design) const
+    {
+        if (design.isEmpty())
+            return {};
+        const int left = int(std::floor(design.x() * zoom));
+        const int top = int(std::floor(design.y() * zoom));
+        const int right = int(std::ceil((design.x() + design.width()) * zoom));
+        const int bottom = int(std::ceil((design.y() + design.height()) * zoom));
+        return {left, top, right - left, bottom - top};
+    }
+    QRect toDesign(const QRect &layer) const
+    {
+        if (layer.isEmpty())
+            return {};
+        const int left = int(std::floor(layer.x() / zoom));
+        const int top = int(std::floor(layer.y() / zoom));
+        const int right = int(std::ceil((layer.x() + layer.width()) / zoom));
+        const int bottom = int(std::ceil((layer.y() + layer.height()) / zoom));
+        return {left, top, right - left, bottom - top};
+    }
+    QPointF layerToTwips(const QPointF &layer) const { return layer / zoom * kTwipsPerPixel; }
+
     void repaintTwips(const QRect &twips)
     {
         if (!twips.isEmpty())
-            q->update(TwipsToPixels(twips).adjusted(-1, -1, 1, 1));
+            q->update(toLayer(TwipsToPixels(twips).adjusted(-1, -1, 1, 1)));
     }
+
+    void resizeCanvas() { canvas.setSize(toDesign(q->rect()).size()); }
 
     // Shows, moves or hides one of the rubber-band elements.
     void setOverlay(Sign &overlay, bool &visible, bool show)
@@ -154,6 +180,7 @@ public:
     bool labelPreviewVisible = false;
 
     bool ownMouse = true;
+    qreal zoom = 1.0;
 };
 
 WhiteBoardSign::WhiteBoardSign(QWidget *parent)
@@ -496,6 +523,23 @@ void WhiteBoardSign::ClearPicture()
         update();
 }
 
+void WhiteBoardSign::setZoom(qreal zoom)
+{
+    // A zero or absurd factor from a host mid-layout would make an empty
+    // or enormous canvas.
+    zoom = std::clamp(std::isfinite(zoom) ? zoom : 1.0, 0.05, 20.0);
+    if (qFuzzyCompare(zoom, d->zoom))
+        return;
+    d->zoom = zoom;
+    d->resizeCanvas();
+    update();
+}
+
+qreal WhiteBoardSign::zoom() const
+{
+    return d->zoom;
+}
+
 void WhiteBoardSign::setHandlesOwnMouse(bool handles)
 {
     d->ownMouse = handles;
@@ -530,13 +574,17 @@ void WhiteBoardSign::paintEvent(QPaintEvent *event)
             painter.drawPixmap(QRectF(covered), d->picture, source);
         }
     }
-    d->canvas.setDevicePixelRatio(devicePixelRatioF());
-    d->canvas.paint(painter, area);
+    // The canvas renders design pixels at the screen's density times the
+    // zoom, so a larger board shows crisp strokes, not a stretched image.
+    const QRect designArea = d->toDesign(area);
+    painter.scale(d->zoom, d->zoom);
+    d->canvas.setDevicePixelRatio(devicePixelRatioF() * d->zoom);
+    d->canvas.paint(painter, designArea);
     if (!d->canvas.complete() && !d->fillTimer.isActive())
         d->fillTimer.start();
 
     const auto paintOverlay = [&](const Sign &overlay, bool visible) {
-        if (visible && TwipsToPixels(overlay.bounds).intersects(area))
+        if (visible && TwipsToPixels(overlay.bounds).intersects(designArea))
             PaintSign(painter, overlay);
     };
     paintOverlay(d->labelPreview, d->labelPreviewVisible);
@@ -546,20 +594,20 @@ void WhiteBoardSign::paintEvent(QPaintEvent *event)
     // the teacher points.
     if (d->model.arrowVisible()) {
         const QRect arrow = TwipsToPixels(d->model.arrowRect());
-        if (arrow.intersects(area))
-            painter.drawImage(arrow.topLeft(), ArrowPicture(devicePixelRatioF()));
+        if (arrow.intersects(designArea))
+            painter.drawImage(arrow.topLeft(), ArrowPicture(devicePixelRatioF() * d->zoom));
     }
 }
 
 void WhiteBoardSign::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    d->canvas.setSize(size());
+    d->resizeCanvas();
 }
 
 void WhiteBoardSign::mousePressEvent(QMouseEvent *event)
 {
-    const QPointF p = event->position() * kTwipsPerPixel;
+    const QPointF p = d->layerToTwips(event->position());
     OnMouseDown(
         ButtonBits(event->button()), ShiftBits(event->modifiers()), float(p.x()), float(p.y()));
     event->accept();
@@ -567,7 +615,7 @@ void WhiteBoardSign::mousePressEvent(QMouseEvent *event)
 
 void WhiteBoardSign::mouseMoveEvent(QMouseEvent *event)
 {
-    const QPointF p = event->position() * kTwipsPerPixel;
+    const QPointF p = d->layerToTwips(event->position());
     OnMouseMove(
         ButtonBits(event->buttons()), ShiftBits(event->modifiers()), float(p.x()), float(p.y()));
     event->accept();
@@ -575,7 +623,7 @@ void WhiteBoardSign::mouseMoveEvent(QMouseEvent *event)
 
 void WhiteBoardSign::mouseReleaseEvent(QMouseEvent *event)
 {
-    const QPointF p = event->position() * kTwipsPerPixel;
+    const QPointF p = d->layerToTwips(event->position());
     OnMouseUp(
         ButtonBits(event->button()), ShiftBits(event->modifiers()), float(p.x()), float(p.y()));
     event->accept();

@@ -14,7 +14,9 @@ class SignModel;
 // The transparent drawing layer over the whiteboard. It keeps the signs
 // (outline shapes, lines, text labels and the pointer arrow) drawn on the
 // board. Coordinates are the host's twips relative to the layer's top-left
-// corner; 15 twips make a pixel.
+// corner; 15 twips make a pixel of the board's design size. A host that
+// shows the board larger or smaller sets a zoom: the signs, and the twips
+// of the layer's own mouse events, scale with it, the twips do not.
 //
 // The host arms one sign at a time: it sets the sign's properties and
 // IfDraw, then either calls AddNewSign (a sign received from a peer) or
@@ -81,6 +83,11 @@ public:
     // null picture clears it, so a failed capture never hides the board.
     void SetPicture(const QPixmap &picture);
     void ClearPicture();
+
+    // Layer pixels per design pixel (1: twips / 15 are layer pixels). A
+    // change renders every sign again at the new size.
+    void setZoom(qreal zoom);
+    qreal zoom() const;
 
     // Whether the layer turns its own mouse events into the calls above.
     void setHandlesOwnMouse(bool handles);

@@ -72,7 +72,8 @@ void SimConsole::handleLine(const QString &text)
         for (auto it = counts.cbegin(); it != counts.cend(); ++it)
             received.insert(QString::number(it.key()), it.value());
         m_log({{u"sim"_s, u"relay"_s}, {u"registered"_s, relay->registeredCount()},
-            {u"forwarded"_s, relay->forwardedDatagrams()}, {u"received"_s, received}});
+            {u"forwarded"_s, relay->forwardedDatagrams()}, {u"lost"_s, relay->impairedLost()},
+            {u"received"_s, received}});
         return;
     }
     QString error;

@@ -56,6 +56,7 @@ bool Simulator::start(QString &error)
             return false;
         }
         m_campus->setClassroomPort(config.name, room.server->port());
+        room.server->voiceRelay()->setImpairment(m_options.voiceImpairment);
         room.desk = std::make_unique<TeacherDesk>(room.server.get());
         room.desk->setWebAddress(webAddress);
         const QString script = i == 0 && !m_options.scriptOverride.isEmpty()

@@ -2,6 +2,7 @@
 
 #include "sim/core/simconfig.h"
 #include "sim/core/simlog.h"
+#include "voice/core/networkimpairment.h"
 
 #include <QJsonObject>
 #include <QObject>
@@ -34,6 +35,8 @@ public:
         quint16 classroomPort = 0; // the first classroom's; the others are chosen
         QString scriptOverride; // a script for the first classroom instead of its own
         ScriptStart scriptStart = ScriptStart::FirstReady;
+        // On every classroom relay's way to its listeners.
+        Voice::ImpairmentSettings voiceImpairment;
     };
 
     Simulator(SimConfig config, Options options, SimLog log, QObject *parent = nullptr);

@@ -15,6 +15,7 @@ VoiceRelay::VoiceRelay(Hooks hooks, SimLog log, QObject *parent)
     , m_socket(new QUdpSocket(this))
     , m_bundleTimer(new QTimer(this))
     , m_expiryTimer(new QTimer(this))
+    , m_delayTimer(new QTimer(this))
 {
     m_clock.start();
     m_bundleTimer->setSingleShot(true);
@@ -23,6 +24,10 @@ VoiceRelay::VoiceRelay(Hooks hooks, SimLog log, QObject *parent)
     m_expiryTimer->setInterval(SweepIntervalMs);
     connect(m_expiryTimer, &QTimer::timeout, this, &VoiceRelay::expire);
     connect(m_socket, &QUdpSocket::readyRead, this, &VoiceRelay::readPending);
+    // Jitter is made of milliseconds: a coarse timer would add its own.
+    m_delayTimer->setTimerType(Qt::PreciseTimer);
+    m_delayTimer->setSingleShot(true);
+    connect(m_delayTimer, &QTimer::timeout, this, &VoiceRelay::sendDue);
 }
 
 VoiceRelay::~VoiceRelay() = default;
@@ -46,9 +51,16 @@ void VoiceRelay::setRegistrationLifetime(qint64 lifetimeMs, int sweepMs)
     m_expiryTimer->setInterval(sweepMs);
 }
 
+void VoiceRelay::setImpairment(const Voice::ImpairmentSettings &settings)
+{
+    m_impairment = settings;
+    m_paths.clear();
+}
+
 void VoiceRelay::unregister(qint32 id)
 {
     m_endpoints.remove(id);
+    m_paths.remove(id);
     if (m_pendingSpeaker == id)
         flushPending();
 }
@@ -112,10 +124,45 @@ void VoiceRelay::sendToListeners(qint32 speaker, const QByteArray &datagram)
     for (auto it = m_endpoints.cbegin(); it != m_endpoints.cend(); ++it) {
         if (it.key() == speaker)
             continue;
+        if (m_impairment.any()) {
+            sendImpaired(it.key(), *it, datagram);
+            continue;
+        }
         // A failed send loses one datagram, as voice over UDP does anyway.
         m_socket->writeDatagram(datagram, it->address, it->port);
     }
     ++m_forwarded;
+}
+
+void VoiceRelay::sendImpaired(qint32 listener, const Endpoint &to, const QByteArray &datagram)
+{
+    auto path = m_paths.find(listener);
+    if (path == m_paths.end()) {
+        Voice::ImpairmentSettings settings = m_impairment;
+        settings.seed = m_impairment.seed * 2654435761u + quint32(listener);
+        path = m_paths.insert(listener, Voice::NetworkImpairment(settings));
+    }
+    const std::optional<int> delay = path->delayFor();
+    if (!delay) {
+        ++m_impairedLost;
+        return;
+    }
+    const qint64 due = m_clock.elapsed() + *delay;
+    m_delayed.emplace(due, Delayed{datagram, to.address, to.port});
+    if (m_delayed.begin()->first == due)
+        sendDue();
+}
+
+void VoiceRelay::sendDue()
+{
+    const qint64 now = m_clock.elapsed();
+    while (!m_delayed.empty() && m_delayed.begin()->first <= now) {
+        const Delayed &d = m_delayed.begin()->second;
+        m_socket->writeDatagram(d.datagram, d.address, d.port);
+        m_delayed.erase(m_delayed.begin());
+    }
+    if (!m_delayed.empty())
+        m_delayTimer->start(int(m_delayed.begin()->first - now));
 }
 
 void VoiceRelay::flushPending()

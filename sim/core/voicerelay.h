@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim/core/simlog.h"
+#include "voice/core/networkimpairment.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -8,6 +9,7 @@
 #include <QObject>
 
 #include <functional>
+#include <map>
 
 class QTimer;
 class QUdpSocket;
@@ -39,12 +41,18 @@ public:
     bool bind(quint16 port);
     quint16 port() const;
     void setBundleEvery(int every) { m_bundleEvery = every; }
+    // Loss, jitter and reordering on the way to each listener, each path
+    // with its own decisions (seeded by the settings' seed and the member):
+    // a poor network for tests and demos, the same for the same run.
+    void setImpairment(const Voice::ImpairmentSettings &settings);
     // For tests that cannot wait minutes.
     void setRegistrationLifetime(qint64 lifetimeMs, int sweepMs);
     void unregister(qint32 id);
     bool isRegistered(qint32 id) const { return m_endpoints.contains(id); }
     int registeredCount() const { return int(m_endpoints.size()); }
     qint64 forwardedDatagrams() const { return m_forwarded; }
+    // Datagrams to listeners that the impairment dropped.
+    qint64 impairedLost() const { return m_impairedLost; }
     // Voice datagrams that came from each registered member, whether they
     // were forwarded or not (registrations not counted).
     QHash<qint32, qint64> receivedByMember() const { return m_received; }
@@ -61,6 +69,8 @@ private:
     void forward(qint32 speaker, const QByteArray &packet);
     void sendToListeners(qint32 speaker, const QByteArray &datagram);
     void flushPending();
+    void sendImpaired(qint32 listener, const Endpoint &to, const QByteArray &datagram);
+    void sendDue();
     void expire();
     qint32 memberAt(const QHostAddress &address, quint16 port) const;
 
@@ -78,4 +88,17 @@ private:
     QHash<qint32, qint64> m_received;
     QByteArray m_pending;
     qint32 m_pendingSpeaker = 0;
+
+    struct Delayed {
+        QByteArray datagram;
+        QHostAddress address;
+        quint16 port = 0;
+    };
+    Voice::ImpairmentSettings m_impairment;
+    QHash<qint32, Voice::NetworkImpairment> m_paths; // by listener
+    // Held-back datagrams by the time they are due; equal times keep their
+    // order.
+    std::multimap<qint64, Delayed> m_delayed;
+    QTimer *m_delayTimer = nullptr;
+    qint64 m_impairedLost = 0;
 };

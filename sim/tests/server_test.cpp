@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -593,6 +595,45 @@ TEST_F(Voice, SomePacketsTravelBundledBackToBack)
     // at most the bundle wait.
     ann.udp->writeDatagram(sent[0], QHostAddress::LocalHost, classroom->port());
     EXPECT_EQ(received(*bob.udp, 1), QList<QByteArray>({sent[0]}));
+}
+
+TEST_F(Voice, AnImpairedRelayLosesAndShufflesAlikeForTheSameSeed)
+{
+    start(u"auto"_s);
+    VoiceRelay *relay = classroom->voiceRelay();
+    relay->setImpairment({20, 60, 20, 9});
+    VoiceMember ann = join(11, u"pw-ann"_s);
+    VoiceMember bob = join(12, u"pw-bob"_s);
+    ann.tcp->send(mtMicroPhoneRequestion, 1, 11);
+    ASSERT_TRUE(ann.tcp->take(mtMicroPhoneRequestion, 1));
+    QList<QByteArray> sent;
+    for (quint32 i = 0; i < 100; ++i)
+        sent.append(VoicePackets::packet(12, 'p', i));
+
+    const auto playThrough = [&] {
+        for (const QByteArray &packet : std::as_const(sent))
+            ann.udp->writeDatagram(packet, QHostAddress::LocalHost, classroom->port());
+        // Everything not lost is out 60 + 40 ms after the last went in.
+        QList<QByteArray> heard = received(*bob.udp, int(sent.size()), 1500);
+        QList<qsizetype> order;
+        for (const QByteArray &datagram : std::as_const(heard))
+            order.append(sent.indexOf(datagram));
+        return order;
+    };
+    const QList<qsizetype> first = playThrough();
+    EXPECT_FALSE(first.contains(-1)); // nothing made up or cut
+    EXPECT_GE(first.size(), 65);
+    EXPECT_LE(first.size(), 92);
+    EXPECT_EQ(relay->impairedLost(), sent.size() - first.size());
+    EXPECT_FALSE(std::is_sorted(first.begin(), first.end())); // overtaken on the way
+
+    // The same seed again: the same datagrams lost.
+    relay->setImpairment({20, 60, 20, 9});
+    QList<qsizetype> second = playThrough();
+    QList<qsizetype> firstSet = first;
+    std::sort(firstSet.begin(), firstSet.end());
+    std::sort(second.begin(), second.end());
+    EXPECT_EQ(second, firstSet);
 }
 
 } // namespace

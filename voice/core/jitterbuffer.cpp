@@ -1,6 +1,8 @@
 #include "voice/core/jitterbuffer.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <limits>
 
 namespace Voice {
 
@@ -12,8 +14,14 @@ constexpr std::size_t MaxPackets = 128;
 constexpr int MaxConcealedEmptyTicks = 5;
 // A hole wider than this (1 s) is a restart of the sender, not loss.
 constexpr qint64 ResyncGap = 50;
-constexpr std::size_t TransitWindow = 50;
+// Three seconds of arrivals: a packet held up now and then (a reordered
+// one) must stay in the spread until the next comes, or the delay swings
+// down and up again between them.
+constexpr std::size_t TransitWindow = 150;
 constexpr int SurplusTicksBeforeShrink = 50;
+// The frame clock takes this fraction of its distance to the caller's time
+// each tick (about a second and a half to follow a step).
+constexpr double ClockPull = 64;
 } // namespace
 
 JitterBuffer::JitterBuffer(int minDepth, int maxDepth)
@@ -43,13 +51,31 @@ void JitterBuffer::updateTarget(qint64 extendedSequence, qint64 arrivalMs)
     const auto [lo, hi] = std::minmax_element(m_transits.begin(), m_transits.end());
     const qint64 spread = *hi - *lo;
     m_targetDepth = int(std::clamp<qint64>(1 + spread / FrameMs, m_minDepth, m_maxDepth));
+    m_fastestTransit = *lo;
+    m_lateAllowance
+        = std::clamp<qint64>(spread, (m_minDepth - 1) * FrameMs, (m_maxDepth - 1) * FrameMs);
+}
+
+qint64 JitterBuffer::deadline(qint64 extendedSequence) const
+{
+    return extendedSequence * FrameMs + m_fastestTransit + m_lateAllowance;
 }
 
 void JitterBuffer::push(quint16 sequence, const QByteArray &payload, qint64 arrivalMs)
 {
+    const qint64 before = m_highest;
+    const bool first = !m_haveSequence;
     const qint64 extended = unwrap(sequence);
     ++m_stats.received;
+    m_lastArrivalMs = arrivalMs;
+    // A restarted sender's times say nothing about the old stream's.
+    if (!first && std::abs(extended - before) > ResyncGap)
+        m_transits.clear();
     if (m_playing && extended < m_next) {
+        // Its time still counts: leaving the late ones out of the spread
+        // would keep the buffer too shallow for them for good.
+        if (extended >= m_next - ResyncGap)
+            updateTarget(extended, arrivalMs);
         ++m_stats.late;
         return;
     }
@@ -64,7 +90,7 @@ void JitterBuffer::push(quint16 sequence, const QByteArray &payload, qint64 arri
     }
 }
 
-PlayoutFrame JitterBuffer::pop()
+PlayoutFrame JitterBuffer::pop(std::optional<qint64> nowMs)
 {
     if (!m_playing) {
         // A talk spurt shorter than the target depth must not wait for the
@@ -79,7 +105,18 @@ PlayoutFrame JitterBuffer::pop()
         m_playing = true;
         m_next = m_packets.begin()->first;
         m_emptyTicks = 0;
-        m_surplusTicks = 0;
+        m_windowTicks = 0;
+        m_windowMinExcess = std::numeric_limits<qint64>::max();
+        // Without the caller's time the newest arrival is "now" to within
+        // a frame.
+        m_clockMs = double(nowMs.value_or(m_lastArrivalMs));
+    } else {
+        m_clockMs += FrameMs;
+        // Ticks come in bursts when a sound card pulls several frames at
+        // once, so the clock only leans towards the caller's a little each
+        // tick: the bursts average out, a card's slow drift does not.
+        if (nowMs)
+            m_clockMs += (double(*nowMs) - m_clockMs) / ClockPull;
     }
 
     if (m_packets.empty()) {
@@ -89,6 +126,7 @@ PlayoutFrame JitterBuffer::pop()
             return {};
         }
         ++m_stats.concealed;
+        noteExcess(std::numeric_limits<qint64>::min());
         return {PlayoutAction::Conceal, {}};
     }
     m_emptyTicks = 0;
@@ -97,9 +135,20 @@ PlayoutFrame JitterBuffer::pop()
     if (first->first - m_next > ResyncGap) {
         m_next = first->first;
     }
+    // How much later than its slot's latest plausible arrival this slot
+    // plays: the delay the buffer has beyond what the jitter needs.
+    const qint64 excess = qint64(m_clockMs) - deadline(m_next);
+    noteExcess(excess);
     if (first->first != m_next) {
-        // Later packets are waiting, so this one is lost.
         ++m_stats.concealed;
+        if (excess < 0) {
+            // Later packets overtook this one, but the spread of arrivals
+            // says it may still come: wait for it one frame longer.
+            return {PlayoutAction::Conceal, {}};
+        }
+        // Past the latest time it could have come: lost on the way.
+        ++m_stats.lost;
+        m_lostInWindow = true;
         ++m_next;
         PlayoutFrame frame{PlayoutAction::Conceal, {}};
         if (first->first == m_next)
@@ -110,18 +159,34 @@ PlayoutFrame JitterBuffer::pop()
     PlayoutFrame frame{PlayoutAction::Decode, std::move(first->second)};
     m_packets.erase(first);
     ++m_next;
+    ++m_stats.decoded;
 
-    if (int(m_packets.size()) > m_targetDepth) {
-        if (++m_surplusTicks >= SurplusTicksBeforeShrink && m_packets.begin()->first == m_next) {
-            m_packets.erase(m_packets.begin());
-            ++m_next;
-            ++m_stats.discarded;
-            m_surplusTicks = 0;
-        }
-    } else {
-        m_surplusTicks = 0;
+    if (m_shrinkDue && !m_packets.empty() && m_packets.begin()->first == m_next) {
+        // A second in which every slot played at least a frame after its
+        // latest plausible arrival: a frame of delay more than the jitter
+        // needs (a sender whose clock runs fast, or a network that calmed).
+        m_shrinkDue = false;
+        m_packets.erase(m_packets.begin());
+        ++m_next;
+        ++m_stats.discarded;
     }
     return frame;
+}
+
+void JitterBuffer::noteExcess(qint64 excess)
+{
+    m_windowMinExcess = std::min(m_windowMinExcess, excess);
+    if (++m_windowTicks < SurplusTicksBeforeShrink)
+        return;
+    // While packets are being lost, a frame of delay beyond the jitter's
+    // is kept: with it, the next packet's redundancy is there in time to
+    // rebuild the lost one.
+    const int keep = m_lostInWindow || m_lostBefore ? 2 : 1;
+    m_shrinkDue = m_windowMinExcess >= keep * FrameMs;
+    m_lostBefore = m_lostInWindow;
+    m_lostInWindow = false;
+    m_windowTicks = 0;
+    m_windowMinExcess = std::numeric_limits<qint64>::max();
 }
 
 } // namespace Voice

@@ -6,6 +6,7 @@
 
 #include <deque>
 #include <map>
+#include <optional>
 
 namespace Voice {
 
@@ -27,17 +28,25 @@ struct JitterBufferStats {
     int late = 0; // arrived after its slot was played or concealed
     int duplicates = 0;
     int concealed = 0;
+    int decoded = 0;
+    int lost = 0; // concealed while later packets were waiting: lost on the way
     int discarded = 0; // dropped to shrink the delay or on overflow
 };
 
 // Adaptive jitter buffer for one stream of 20 ms frames, ordered by a 16-bit
 // wrapping sequence number. It waits for `targetDepth()` frames (or as many
-// ticks) before it starts playing; the target follows the spread of arrival times seen over
-// the last second (at least `minDepth`, at most `maxDepth` frames). A frame
-// missing while later ones are waiting is lost and concealed; a frame
-// missing with nothing behind it is late, so the buffer holds its place and
-// conceals, which lengthens the delay by one frame. A buffer that keeps more
-// than it needs for a second gives one frame up.
+// ticks) before it starts playing; the target follows the spread of arrival
+// times seen over the last three seconds (at least `minDepth`, at most
+// `maxDepth` frames). Each slot has a latest plausible arrival: its send
+// slot plus the fastest transit and that spread. A frame missing after
+// that time is lost and concealed (with the next packet's redundancy when
+// it is there); missing before it, or with nothing behind it, it is late:
+// the buffer conceals and holds its place, which lengthens the delay by one
+// frame. A second in which every slot played a frame or more after its
+// latest plausible arrival gives a frame up, so a sender whose clock runs
+// fast, or a network that calmed down, does not leave the delay higher than
+// the jitter needs (while packets are lost, a frame more is kept, so that
+// the redundancy in the next packet arrives in time to rebuild a lost one).
 class LUMOVOICECORE_EXPORT JitterBuffer
 {
 public:
@@ -46,7 +55,11 @@ public:
     explicit JitterBuffer(int minDepth = 1, int maxDepth = 10);
 
     void push(quint16 sequence, const QByteArray &payload, qint64 arrivalMs);
-    PlayoutFrame pop();
+    // One frame's worth, a frame after the last. `nowMs`, on the clock the
+    // arrivals are stamped with, keeps the buffer's own frame clock in step
+    // with it: a sound card playing a little slow or fast must not make the
+    // delay creep. Without it the frames are taken to come on time.
+    PlayoutFrame pop(std::optional<qint64> nowMs = std::nullopt);
 
     bool isPlaying() const { return m_playing; }
     bool isEmpty() const { return m_packets.empty(); }
@@ -57,6 +70,9 @@ public:
 private:
     qint64 unwrap(quint16 sequence);
     void updateTarget(qint64 extendedSequence, qint64 arrivalMs);
+    void noteExcess(qint64 excess);
+    // The latest a packet can be expected, on the arrivals' clock.
+    qint64 deadline(qint64 extendedSequence) const;
 
     const int m_minDepth;
     const int m_maxDepth;
@@ -68,8 +84,16 @@ private:
     qint64 m_next = 0;
     int m_emptyTicks = 0;
     int m_waitTicks = 0;
-    int m_surplusTicks = 0;
-    std::deque<qint64> m_transits; // arrival minus send slot, last second
+    int m_windowTicks = 0;
+    qint64 m_windowMinExcess = 0;
+    bool m_shrinkDue = false;
+    bool m_lostInWindow = false;
+    bool m_lostBefore = false; // in the window before
+    qint64 m_lastArrivalMs = 0;
+    double m_clockMs = 0; // the arrivals' clock as the ticks keep it while playing
+    qint64 m_fastestTransit = 0; // arrival minus send slot, least of the last second
+    qint64 m_lateAllowance = 0; // how much slower than the fastest a packet may come
+    std::deque<qint64> m_transits; // arrival minus send slot, last three seconds
     JitterBufferStats m_stats;
 };
 

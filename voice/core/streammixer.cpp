@@ -7,6 +7,12 @@
 
 namespace Voice {
 
+namespace {
+// Frames of speech behind each loss figure: five seconds of one speaker.
+// Fewer make a 5 % figure jump by whole percents at every lost packet.
+constexpr int LossWindowFrames = 250;
+} // namespace
+
 StreamMixer::StreamMixer() = default;
 StreamMixer::~StreamMixer() = default;
 
@@ -31,7 +37,7 @@ void StreamMixer::mixFrame(qint16 *out, qint64 nowMs)
     qint16 decoded[FrameSamples];
     for (auto it = m_streams.begin(); it != m_streams.end();) {
         Stream &stream = *it->second;
-        const PlayoutFrame frame = stream.buffer.pop();
+        const PlayoutFrame frame = stream.buffer.pop(nowMs);
         bool audible = true;
         switch (frame.action) {
         case PlayoutAction::Decode: stream.decoder.decode(frame.payload, decoded); break;
@@ -42,6 +48,7 @@ void StreamMixer::mixFrame(qint16 *out, qint64 nowMs)
             for (int i = 0; i < FrameSamples; ++i)
                 mix[i] += decoded[i];
         }
+        countLoss(stream);
         if (!audible && stream.buffer.isEmpty() && nowMs - stream.lastArrivalMs > StreamIdleMs)
             it = m_streams.erase(it);
         else
@@ -49,6 +56,22 @@ void StreamMixer::mixFrame(qint16 *out, qint64 nowMs)
     }
     for (int i = 0; i < FrameSamples; ++i)
         out[i] = qint16(std::clamp(mix[i], -32768, 32767));
+}
+
+void StreamMixer::countLoss(Stream &stream)
+{
+    const JitterBufferStats &stats = stream.buffer.stats();
+    const int missed = stats.lost + stats.late;
+    const int due = stats.decoded + missed;
+    m_windowDue += due - stream.countedDue;
+    m_windowMissed += missed - stream.countedMissed;
+    stream.countedDue = due;
+    stream.countedMissed = missed;
+    if (m_windowDue >= LossWindowFrames) {
+        m_lossPercent = int((100LL * m_windowMissed + m_windowDue / 2) / m_windowDue);
+        m_windowDue = 0;
+        m_windowMissed = 0;
+    }
 }
 
 } // namespace Voice

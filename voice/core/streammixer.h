@@ -31,15 +31,28 @@ public:
     // Writes FrameSamples samples.
     void mixFrame(qint16 *out, qint64 nowMs);
     int streamCount() const { return int(m_streams.size()); }
+    // Share of the frames due in the last few seconds of speech that were
+    // lost on the way or came too late to play, over every stream; -1 until
+    // enough has been heard. The network that brings the class's voice also
+    // carries this side's, so the figure also tells the speaking side how
+    // much redundancy to send.
+    int lossPercent() const { return m_lossPercent; }
 
 private:
     struct Stream {
         JitterBuffer buffer;
         VoiceDecoder decoder;
         qint64 lastArrivalMs = 0;
+        int countedDue = 0; // decoded + lost + late, as last counted
+        int countedMissed = 0; // lost + late, as last counted
     };
 
+    void countLoss(Stream &stream);
+
     std::map<quint16, std::unique_ptr<Stream>> m_streams;
+    int m_windowDue = 0;
+    int m_windowMissed = 0;
+    int m_lossPercent = -1;
 };
 
 } // namespace Voice

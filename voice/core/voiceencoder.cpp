@@ -5,6 +5,8 @@
 
 #include <opus.h>
 
+#include <algorithm>
+
 namespace Voice {
 
 VoiceEncoder::VoiceEncoder()
@@ -23,7 +25,8 @@ VoiceEncoder::VoiceEncoder(const Settings &settings)
     opus_encoder_ctl(m_encoder, OPUS_SET_COMPLEXITY(settings.complexity));
     opus_encoder_ctl(m_encoder, OPUS_SET_SIGNAL(OPUS_SIGNAL_VOICE));
     opus_encoder_ctl(m_encoder, OPUS_SET_INBAND_FEC(1));
-    opus_encoder_ctl(m_encoder, OPUS_SET_PACKET_LOSS_PERC(settings.expectedLossPercent));
+    m_expectedLoss = settings.expectedLossPercent;
+    opus_encoder_ctl(m_encoder, OPUS_SET_PACKET_LOSS_PERC(m_expectedLoss));
     // Silence is sent as frames too: the listener tells loss from a pause by
     // the sequence numbers alone.
     opus_encoder_ctl(m_encoder, OPUS_SET_DTX(0));
@@ -44,6 +47,18 @@ QByteArray VoiceEncoder::encode(const qint16 *frame)
     if (bytes <= 0)
         return {};
     return QByteArray(reinterpret_cast<const char *>(buffer), bytes);
+}
+
+void VoiceEncoder::setExpectedLossPercent(int percent)
+{
+    if (percent < 0)
+        return;
+    percent = std::clamp(percent, MinExpectedLoss, MaxExpectedLoss);
+    if (percent == m_expectedLoss)
+        return;
+    m_expectedLoss = percent;
+    if (m_encoder)
+        opus_encoder_ctl(m_encoder, OPUS_SET_PACKET_LOSS_PERC(percent));
 }
 
 int VoiceEncoder::lookahead() const

@@ -31,9 +31,21 @@ public:
     QByteArray encode(const qint16 *frame);
     // Samples of delay the codec adds (its look-ahead).
     int lookahead() const;
+    // The share of packets the listeners are expected to lose, which sets
+    // how much of the bitrate goes to the redundancy that rebuilds them. A
+    // negative figure (nothing measured yet) keeps the setting it has. Kept
+    // within MinExpectedLoss..MaxExpectedLoss: without any redundancy a burst
+    // of loss before the next figure arrives would be heard whole, and above
+    // the maximum the speech itself would starve.
+    void setExpectedLossPercent(int percent);
+    int expectedLossPercent() const { return m_expectedLoss; }
+
+    static constexpr int MinExpectedLoss = 2;
+    static constexpr int MaxExpectedLoss = 30;
 
 private:
     OpusEncoder *m_encoder = nullptr;
+    int m_expectedLoss = 0;
 };
 
 } // namespace Voice

@@ -24,6 +24,7 @@ EngineInstance::EngineInstance(EngineNotifier *notifier)
     : m_notifier(notifier)
     , m_context(new QObject)
     , m_echo(std::make_shared<EchoReference>())
+    , m_loss(std::make_shared<std::atomic<int>>(-1))
 {
     m_thread.setObjectName(QStringLiteral("Vocana"));
     m_context->moveToThread(&m_thread);
@@ -70,6 +71,9 @@ int EngineInstance::startSpeak(const VocanaAddressRecord &record)
         m_speak.reset();
         m_speak = std::make_unique<SpeakChannel>(
             m_microphoneWav, m_microphone, m_switches, m_echo, levelSink);
+        // Read on the capture thread: through the shared figure, never
+        // through m_listen, which the worker may replace meanwhile.
+        m_speak->lossFigure = [loss = m_loss] { return loss->load(std::memory_order_relaxed); };
         result = m_speak->start(address, port);
         if (result != Ok)
             m_speak.reset();
@@ -93,7 +97,9 @@ int EngineInstance::startListen(const VocanaAddressRecord &record)
     onWorker([&] {
         // The old socket must be closed before the same port is bound again.
         m_listen.reset();
+        m_loss->store(-1);
         m_listen = std::make_unique<ListenChannel>(m_playbackWav, m_loudspeaker, m_echo);
+        m_listen->lossReport = m_loss;
         result = m_listen->start(address, port);
         if (result != Ok)
             m_listen.reset();
@@ -103,7 +109,10 @@ int EngineInstance::startListen(const VocanaAddressRecord &record)
 
 int EngineInstance::stopListen()
 {
-    onWorker([this] { m_listen.reset(); });
+    onWorker([this] {
+        m_listen.reset();
+        m_loss->store(-1);
+    });
     return Ok;
 }
 

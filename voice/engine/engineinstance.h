@@ -6,6 +6,7 @@
 #include <QString>
 #include <QThread>
 
+#include <atomic>
 #include <memory>
 
 namespace Voice {
@@ -60,6 +61,8 @@ private:
     QObject *m_context; // lives on m_thread, deleted there when it ends
     // What this instance plays is the echo its own microphone hears.
     const std::shared_ptr<EchoReference> m_echo;
+    // The listening side's loss figure for the speaking side's encoder.
+    const std::shared_ptr<std::atomic<int>> m_loss;
     std::unique_ptr<SpeakChannel> m_speak;
     std::unique_ptr<ListenChannel> m_listen;
     QString m_microphoneWav;

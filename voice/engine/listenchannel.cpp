@@ -220,6 +220,8 @@ void ListenChannel::mixFrame(qint16 *out)
 {
     QMutexLocker lock(&m_mixerLock);
     m_mixer.mixFrame(out, m_clock.elapsed());
+    if (lossReport)
+        lossReport->store(m_mixer.lossPercent(), std::memory_order_relaxed);
 }
 
 qint64 ListenChannel::deviceDelayUs() const

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QUdpSocket>
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -50,6 +51,10 @@ public:
     // The playback side of the device delay in microseconds, -1 off the
     // sound server.
     qint64 deviceDelayUs() const;
+    // The share of packets lost on the way in (-1 unknown), kept current
+    // at every mixed frame for the speaking side, which reads it on its own
+    // thread.
+    std::shared_ptr<std::atomic<int>> lossReport;
 
 private:
     int startMultimedia();

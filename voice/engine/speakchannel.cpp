@@ -281,6 +281,8 @@ void SpeakChannel::sendFrame(qint16 *frame)
         m_noiseSuppressor->process(frame);
     if (m_levelSink)
         m_levelSink(Voice::PeakLevel(frame, Voice::FrameSamples));
+    if (lossFigure && m_sequence % 50 == 0)
+        m_encoder.setExpectedLossPercent(lossFigure());
     const QByteArray payload = m_encoder.encode(frame);
     if (payload.isEmpty())
         return;

@@ -53,6 +53,11 @@ public:
     // The capture side of the device delay in microseconds, -1 off the
     // sound server.
     qint64 deviceDelayUs() const;
+    // The share of packets lost on the way in, as this engine's listening
+    // side measures it (-1 unknown): the redundancy sent follows it. Asked
+    // on the thread that makes the frames (the capture thread on the sound
+    // server).
+    std::function<int()> lossFigure;
 
 private:
     int startMultimedia();

@@ -1,8 +1,12 @@
 #include "voice/core/jitterbuffer.h"
+#include "voice/core/networkimpairment.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <string>
+#include <vector>
 
 using namespace Voice;
 
@@ -185,4 +189,68 @@ TEST(JitterBuffer, FloodIsBounded)
     for (int seq = 0; seq < 1000; ++seq)
         buffer.push(quint16(seq), payload(seq), 0);
     EXPECT_LE(buffer.bufferedFrames(), 128);
+}
+
+namespace {
+
+// Median delay from send to play, in ms, of each second of a stream whose
+// network has `jitterMs` of jitter during each given second.
+std::vector<double> DelayBySecond(const std::vector<int> &jitterBySecond)
+{
+    JitterBuffer buffer;
+    NetworkImpairment network({2, 0, 0, 5});
+    std::multimap<qint64, qint64> inFlight;
+    std::vector<double> medians;
+    std::vector<double> delays;
+    qint64 sent = 0;
+    for (qint64 tick = 0; tick < qint64(jitterBySecond.size()) * 50; ++tick) {
+        const qint64 now = tick * 20;
+        const int jitter = jitterBySecond[std::size_t(tick / 50)];
+        // The draw decides loss; the jitter of this second scales its delay.
+        if (const std::optional<int> keep = network.delayFor()) {
+            Q_UNUSED(keep);
+            const qint64 held = jitter * ((sent * 7919) % 101) / 100;
+            inFlight.emplace(now + 10 + held, sent);
+        }
+        ++sent;
+        while (!inFlight.empty() && inFlight.begin()->first <= now + 10) {
+            const qint64 index = inFlight.begin()->second;
+            buffer.push(quint16(index), QByteArray::number(index), inFlight.begin()->first);
+            inFlight.erase(inFlight.begin());
+        }
+        const PlayoutFrame frame = buffer.pop();
+        if (frame.action == PlayoutAction::Decode)
+            delays.push_back(double(now + 10 - frame.payload.toLongLong() * 20));
+        if ((tick + 1) % 50 == 0) {
+            std::sort(delays.begin(), delays.end());
+            medians.push_back(delays.empty() ? -1 : delays[delays.size() / 2]);
+            delays.clear();
+        }
+    }
+    return medians;
+}
+
+} // namespace
+
+TEST(JitterBuffer, DelayGrowsWithTheJitterStaysBoundedAndComesBackWhenItCalms)
+{
+    // Five calm seconds, ten of 150 ms jitter, ten of 600 ms (beyond what
+    // the buffer may hold), fifteen calm again; 2 % loss throughout, so a
+    // frame is kept for the redundancy.
+    std::vector<int> jitter(5, 0);
+    jitter.insert(jitter.end(), 10, 150);
+    jitter.insert(jitter.end(), 10, 600);
+    jitter.insert(jitter.end(), 15, 0);
+    const std::vector<double> delay = DelayBySecond(jitter);
+    ASSERT_EQ(delay.size(), jitter.size());
+    EXPECT_LE(delay[4], 60); // calm: two frames and the transit
+    // Enough for 150 ms of jitter a few seconds in, and not much more.
+    EXPECT_GE(delay[12], 150);
+    EXPECT_LE(delay[12], 220);
+    // Beyond the bound the buffer holds at its maximum (ten frames, the
+    // frame kept for redundancy, the transit) instead of following.
+    for (std::size_t s = 18; s < 25; ++s)
+        EXPECT_LE(delay[s], 12 * JitterBuffer::FrameMs + 10) << "second " << s;
+    // Calm again: the extra delay goes, a frame a second.
+    EXPECT_LE(delay.back(), 60);
 }

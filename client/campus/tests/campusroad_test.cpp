@@ -20,9 +20,11 @@
 #include "sim/core/simulator.h"
 
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QProgressBar>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
@@ -152,6 +154,43 @@ protected:
     std::unique_ptr<Simulator> sim;
     std::unique_ptr<CampusRoad> road;
 };
+
+// The pause before the booking dialog shows its progress in the login
+// dialog, which goes when the booking dialog comes (or the road is left).
+TEST_F(Road, PauseBeforeBookingShowsItsProgress)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    CampusRoad::Timing timing;
+    timing.bookingPauseMs = 1500;
+    timing.listLimitMs = 3000;
+    timing.pageLimitMs = 3000;
+    road->setTiming(timing);
+    road->ConnectAs(u"ann"_s, u"pw"_s);
+    ASSERT_TRUE(reach(State::Pausing));
+    EXPECT_TRUE(login.isVisible());
+    EXPECT_TRUE(login.progressBar()->isVisible());
+    EXPECT_FALSE(login.findChild<QDialogButtonBox *>()->isEnabled());
+    const int early = login.progressBar()->value();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return login.progressBar()->value() > early + 20; }, 1400));
+    EXPECT_EQ(road->state(), State::Pausing);
+    ASSERT_TRUE(reach(State::Booking, 3000));
+    EXPECT_FALSE(login.isVisible());
+    EXPECT_FALSE(login.inProgress());
+    // The dialog is a login dialog again when it next opens.
+    road->Disconnect();
+    road->Connect();
+    EXPECT_TRUE(login.isVisible());
+    EXPECT_FALSE(login.progressBar()->isVisible());
+    EXPECT_TRUE(login.findChild<QDialogButtonBox *>()->isEnabled());
+    login.reject();
+
+    // Left during the pause: the progress goes with it.
+    road->ConnectAs(u"ann"_s, u"pw"_s);
+    ASSERT_TRUE(reach(State::Pausing));
+    road->Disconnect();
+    EXPECT_FALSE(login.isVisible());
+    EXPECT_FALSE(login.inProgress());
+}
 
 TEST_F(Road, LoginListsBookingAndEntersTheRowsClassroomWhenTheCoursewareIsThere)
 {

@@ -220,6 +220,7 @@ void PrivateTalk::startTalk(qint32 partner, const QString &ip, const QString &po
     const QString listenIP = IsThisMachine(ip) ? m.remote.LocalIP() : ip;
     m.voice.PointAt(listenIP, ip, port);
     status(tr("正在和%1语音密谈").arg(m_partnerNick));
+    Q_EMIT talkChanged(m_partnerNick);
 }
 
 void PrivateTalk::OnSendUserVoice(qint32 UserID, const QString & /*UserNick*/)
@@ -262,6 +263,7 @@ void PrivateTalk::endOfTalk()
     m.users.setbInPrivateTalk(false);
     ReportOwnStatus(m.remote, m.users);
     status(tr("语音密谈已结束"));
+    Q_EMIT talkChanged(QString());
 }
 
 void PrivateTalk::leave()
@@ -283,6 +285,7 @@ void PrivateTalk::reset()
     m_askedNick.clear();
     m_askTimer.stop();
     m_acceptTimer.stop();
+    Q_EMIT talkChanged(QString());
 }
 
 } // namespace ClassroomVoice

@@ -89,6 +89,10 @@ public Q_SLOTS:
     // The connection ended: no talk survives it, and nobody can be told.
     void reset();
 
+Q_SIGNALS:
+    // A talk started with the partner of this nick, or ended (empty).
+    void talkChanged(const QString &partnerNick);
+
 private:
     void onNote(qint32 FromID, qint32 ToID, const QString &Message);
     void requestReceived(qint32 FromID);

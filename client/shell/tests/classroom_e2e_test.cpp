@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QTemporaryDir>
@@ -340,4 +341,64 @@ TEST_F(ClassroomE2e, TwoStudentsShareOneLesson)
     EXPECT_TRUE(guest.run->waitForEvent(u"stage"_s, u"断开"_s, 10000)) << transcripts({&guest});
     EXPECT_TRUE(demo.notesContain(u"[guest走了]"_s));
     EXPECT_EQ(guest.run->process().state(), QProcess::Running);
+}
+
+TEST_F(ClassroomE2e, TheClassRecordOutlivesAKilledProgram)
+{
+    Student demo(dir.path(), u"demo"_s);
+    demo.start(*sim, u"demo"_s, u"demo"_s);
+    ASSERT_TRUE(demo.entered()) << transcripts({&demo});
+    teacher(u"play 8"_s);
+    teacher(u"rect 600 600 3600 2400 color=#ff0000 width=3"_s);
+    teacher(u"note to=1001 只给demo的话"_s);
+    demo.run->send(u"say 我记下了"_s);
+    settle({&demo});
+    // The next item: the picture with the rectangle is kept as a page.
+    teacher(u"play 8"_s);
+    settle({&demo});
+
+    // SIGKILL: nothing of the program's own ending runs.
+    demo.run->process().kill();
+    ASSERT_TRUE(demo.run->process().waitForFinished(5000));
+    const QString history = dir.path() + u"/demo/History"_s;
+    const QStringList records = QDir(history).entryList({u"*.notes"_s}, QDir::Files);
+    ASSERT_EQ(records.size(), 1) << history.toStdString();
+    // A line torn by a crash while writing (cut inside a character).
+    {
+        QFile record(history + u'/' + records.first());
+        ASSERT_TRUE(record.open(QIODevice::Append));
+        record.write(QByteArray("T\xe5\x8d\x8a\xe8\xa1\x8c\xe5\x8d", 9));
+    }
+    // Among the kept pages, the picture with the teacher's rectangle.
+    bool drawnPageKept = false;
+    for (const QFileInfo &folder :
+        QDir(history).entryInfoList({u"*.pages"_s}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+        for (const QFileInfo &file : QDir(folder.filePath()).entryInfoList(QDir::Files)) {
+            const QImage page(file.filePath());
+            ASSERT_FALSE(page.isNull()) << file.filePath().toStdString();
+            drawnPageKept = drawnPageKept
+                || (RedNear(page, QPoint(40, 100))
+                    && IsSlideGreen(
+                        page.pixelColor(page.width() * 9 / 10, page.height() * 6 / 10)));
+        }
+    }
+    EXPECT_TRUE(drawnPageKept);
+
+    // Started again, the same class shows its lines once, the torn one
+    // not at all, and goes on recording after them.
+    demo.start(*sim, u"demo"_s, u"demo"_s);
+    ASSERT_TRUE(demo.entered()) << transcripts({&demo});
+    teacher(u"note 回来以后"_s);
+    settle({&demo});
+    const QString notes = demo.notes();
+    EXPECT_EQ(notes.count(u"只给demo的话"_s), 1) << notes.toStdString();
+    EXPECT_EQ(notes.count(u"你说：我记下了"_s), 1) << notes.toStdString();
+    EXPECT_FALSE(notes.contains(u"半"_s)) << notes.toStdString();
+    EXPECT_LT(notes.indexOf(u"我记下了"_s), notes.indexOf(u"回来以后"_s));
+    QFile record(history + u'/' + records.first());
+    ASSERT_TRUE(record.open(QIODevice::ReadOnly));
+    const QByteArray bytes = record.readAll();
+    EXPECT_TRUE(bytes.endsWith('\n'));
+    EXPECT_EQ(bytes.count(QByteArray("T\xe5\x8d\x8a")), 0);
+    EXPECT_EQ(QString::fromUtf8(bytes).count(u"回来以后"_s), 1);
 }

@@ -2,32 +2,43 @@
 // wires it, against the local classroom server: the teacher's questions
 // answered with the mouse where the buttons are shown (over the board and
 // over a picture the teacher plays), heard by screen readers, and 发消息
-// opening the notes window whose notes go out through the class.
+// opening the notes window whose notes go out through the class, and the
+// desktop's notifications while the window is in the background.
 #include "client/classroom/live/answerbar.h"
 #include "client/classroom/live/liveclass.h"
 #include "client/classroom/live/tests/coursefixture.h"
+#include "client/classroom/voice/voicerelays.h"
 #include "client/session/sessionstate.h"
 #include "client/shell/form1.h"
 #include "client/shell/frmnotes.h"
+#include "client/shell/frmoptions.h"
 #include "client/shell/startoptions.h"
+#include "client/shell/talkindicator.h"
 #include "client/shell/wiring.h"
 #include "common/apppaths.h"
 #include "common/prompter.h"
 #include "common/settingsstore.h"
 #include "controls/notesmanage/notesmanage.h"
+#include "controls/userlist/userlist.h"
+#include "controls/volumecontrol/volumecontrol.h"
 #include "controls/whiteboardole/whiteboardole.h"
 #include "protocol/clsremotesync.h"
 
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDBusConnection>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -42,6 +53,27 @@ void clickInWindow(QWidget *widget)
     QTest::mouseClick(
         top->windowHandle(), Qt::LeftButton, {}, widget->mapTo(top, widget->rect().center()));
 }
+
+// The desktop's notification service as a test stands in for it: what
+// was asked to be shown.
+class NotificationListener : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QStringList shown; // "summary | body"
+    QList<uint> replaced;
+
+public Q_SLOTS:
+    QStringList GetCapabilities() { return {u"body"_s, u"body-markup"_s}; }
+    uint Notify(const QString &, uint replacesId, const QString &, const QString &summary,
+        const QString &body, const QStringList &, const QVariantMap &, int)
+    {
+        shown << summary + u" | "_s + body;
+        replaced << replacesId;
+        return uint(shown.size());
+    }
+};
 
 bool isRed(const QColor &c)
 {
@@ -231,4 +263,163 @@ TEST_F(ClassWindow, TheSendNotesButtonOpensTheNotesWindowWhoseNotesGoThroughTheC
     ASSERT_TRUE(QTest::qWaitFor([&] { return !form->notesManage()->SendEnabled(); }, 5000));
     EXPECT_FALSE(panel->SendEnabled());
     EXPECT_FALSE(box->isEnabled());
+}
+
+TEST_F(ClassWindow, TheClassCallsThroughTheDesktopOnlyWhileTheWindowIsInTheBackground)
+{
+    // A session bus of the test's own, and on it the notification service.
+    QProcess bus;
+    bus.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address=1"_s});
+    if (!bus.waitForStarted(5000))
+        GTEST_SKIP() << "dbus-daemon not installed";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bus.canReadLine(); }, 5000));
+    const QString address = QString::fromUtf8(bus.readLine()).trimmed();
+    const QByteArray before = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
+    NotificationListener listener;
+    {
+        QDBusConnection service = QDBusConnection::connectToBus(address, u"listener"_s);
+        ASSERT_TRUE(service.isConnected());
+        ASSERT_TRUE(service.registerObject(
+            u"/org/freedesktop/Notifications"_s, &listener, QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(service.registerService(u"org.freedesktop.Notifications"_s));
+    }
+    enterAs(11, u"pw-ann"_s);
+
+    // In front: a question shows on the board only. In the background:
+    // through the desktop too (calls keep their order, so the first
+    // question would have come first).
+    QApplication::setActiveWindow(form.get());
+    teacher(u"yesno In front?"_s);
+    teacher(u"note marker"_s);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return form->notesManage()->Export().contains(u"marker"_s); }, 5000));
+    QApplication::setActiveWindow(nullptr);
+    teacher(u"ok Behind?"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !listener.shown.isEmpty(); }, 5000));
+    EXPECT_EQ(listener.shown.first(), u"老师提问 | Behind?"_s);
+    // A note to the student, read as text however it is written; one to
+    // everybody calls nobody.
+    teacher(u"note 大家好"_s);
+    teacher(u"note to=11 <a href=\"http://x\">看</a>"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return listener.shown.size() == 2; }, 5000));
+    EXPECT_EQ(listener.shown.last(),
+        u"王老师 给你的短消息 | &lt;a href=&quot;http://x&quot;&gt;看&lt;/a&gt;"_s);
+
+    // Switched off in the options, with the mouse: nothing; on again: the
+    // next note is the next notification.
+    const auto setSwitch = [&](bool on) {
+        form->showOptions();
+        auto *options = form->findChild<frmOptions *>();
+        ASSERT_NE(options, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(options));
+        QTest::mouseClick(
+            options->tbsOptions(), Qt::LeftButton, {}, options->tbsOptions()->tabRect(2).center());
+        QCheckBox *box = options->chkNotifications();
+        ASSERT_TRUE(box->isEnabled());
+        if (box->isChecked() != on)
+            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+        ASSERT_EQ(box->isChecked(), on);
+        QTest::mouseClick(options->findChild<QPushButton *>(u"cmdOK"_s), Qt::LeftButton);
+        ASSERT_FALSE(options->isVisible());
+        EXPECT_EQ(Global::LoadDesktopNotifications(Global::StudentAppName), on);
+    };
+    setSwitch(false);
+    QApplication::setActiveWindow(nullptr);
+    teacher(u"note to=11 关掉以后"_s);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return form->notesManage()->Export().contains(u"关掉以后"_s); }, 5000));
+    setSwitch(true);
+    QApplication::setActiveWindow(nullptr);
+    teacher(u"note to=11 又打开了"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return listener.shown.size() == 3; }, 5000))
+        << listener.shown.join(u'\n').toStdString();
+    EXPECT_EQ(listener.shown.last(), u"王老师 给你的短消息 | 又打开了"_s);
+    // The newer note replaces the one shown before.
+    EXPECT_EQ(listener.replaced.last(), 2u);
+
+    QDBusConnection::disconnectFromBus(u"listener"_s);
+    qputenv("DBUS_SESSION_BUS_ADDRESS", before);
+    bus.kill();
+    bus.waitForFinished(5000);
+}
+
+#include "classwindow_test.moc"
+
+TEST_F(ClassWindow, TheIndicatorBesideTheMicrophoneSaysWhoHearsAndTheTalkKeyOpensTheMicrophone)
+{
+    // No sound devices here: the engine is not loaded; the floor and the
+    // relays' gate do not need it.
+    qputenv("LUMO_VOICE_ENGINE", QDir::tempPath().toUtf8() + "/lumo-no-voice-engine.so");
+    struct Restore {
+        ~Restore() { qunsetenv("LUMO_VOICE_ENGINE"); }
+    } restore;
+    enterAs(11, u"pw-ann"_s);
+    TalkIndicator *indicator = form->talkIndicator();
+    auto *relays = form->unitOwner()->findChild<ClassroomVoice::VoiceRelays *>(
+        QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_NE(relays, nullptr);
+    ASSERT_TRUE(indicator->isVisible());
+    const auto shown = [indicator] { return indicator->stateLabel()->text(); };
+    EXPECT_EQ(shown(), u"话筒关闭"_s);
+
+    // The level bar moving as the engine reports speech, with neither floor
+    // nor talk: the hint bubble over the indicator, not a message box.
+    EXPECT_FALSE(indicator->hintBubble()->isVisible());
+    for (const int level : {30, 45, 38, 52, 41, 47})
+        form->SoundBar()->setValue(level);
+    EXPECT_TRUE(indicator->hintBubble()->isVisible());
+    EXPECT_EQ(indicator->hintBubble()->text(), u"你现在没有话筒，举手或申请话筒"_s);
+    EXPECT_LT(indicator->hintBubble()->geometry().bottom(), indicator->geometry().top());
+    form->SoundBar()->setValue(0);
+
+    // The teacher lets the student speak, the microphone button asks, the
+    // teacher grants at the server's desk.
+    teacher(u"permit 11 speak on"_s);
+    QAbstractButton *mic = form->volumeControl()->cmdSpeaker();
+    ASSERT_TRUE(QTest::qWaitFor([mic] { return mic->isEnabled(); }, 5000));
+    clickInWindow(mic);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server->floorQueue().contains(11); }, 5000));
+    teacher(u"grant 11"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown() == u"全班在听"_s; }, 5000))
+        << qPrintable(shown());
+    EXPECT_TRUE(relays->isSpeakOpen());
+
+    // Push-to-talk, switched on with the mouse: the class hears only while
+    // the key is held, wherever the focus is in the window.
+    clickInWindow(indicator->pushToTalkBox());
+    ASSERT_TRUE(indicator->pushToTalkBox()->isChecked());
+    EXPECT_EQ(shown(), u"话筒关闭"_s);
+    EXPECT_FALSE(relays->isSpeakOpen());
+    QWidget *focus = form->ListViewUserList();
+    focus->setFocus();
+    QTest::keyPress(focus, TalkIndicator::TalkKey);
+    EXPECT_EQ(shown(), u"全班在听"_s);
+    EXPECT_TRUE(relays->isSpeakOpen());
+    // A held key repeats: the repeats change nothing.
+    QTest::simulateEvent(focus, true, TalkIndicator::TalkKey, {}, {}, true);
+    QTest::simulateEvent(focus, false, TalkIndicator::TalkKey, {}, {}, true);
+    EXPECT_TRUE(relays->isSpeakOpen());
+    QTest::keyRelease(focus, TalkIndicator::TalkKey);
+    EXPECT_EQ(shown(), u"话筒关闭"_s);
+    EXPECT_FALSE(relays->isSpeakOpen());
+
+    // Held while the window loses the focus: released, never stuck open.
+    QTest::keyPress(focus, TalkIndicator::TalkKey);
+    EXPECT_TRUE(relays->isSpeakOpen());
+    QEvent deactivate(QEvent::WindowDeactivate);
+    QApplication::sendEvent(form.get(), &deactivate);
+    EXPECT_FALSE(relays->isSpeakOpen());
+    EXPECT_EQ(shown(), u"话筒关闭"_s);
+    // Its release, coming later elsewhere, opens nothing.
+    QTest::keyRelease(focus, TalkIndicator::TalkKey);
+    EXPECT_FALSE(relays->isSpeakOpen());
+
+    // Off again: the floor alone decides; the teacher's take-back closes it.
+    clickInWindow(indicator->pushToTalkBox());
+    EXPECT_EQ(shown(), u"全班在听"_s);
+    EXPECT_TRUE(relays->isSpeakOpen());
+    teacher(u"takeback"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown() == u"话筒关闭"_s; }, 5000));
+    EXPECT_FALSE(relays->isSpeakOpen());
 }

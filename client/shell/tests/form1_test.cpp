@@ -14,23 +14,33 @@
 #include "common/testsupport/testhome.h"
 #include "controls/coursemanage/manage.h"
 #include "controls/notesmanage/notesmanage.h"
+#include "controls/volumecontrol/volumecontrol.h"
 #include "controls/whiteboardole/whiteboardole.h"
 #include "controls/whiteboardsign/whiteboardsign.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFormLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTabBar>
 #include <QTest>
 #include <QTreeWidget>
+#include <QWindow>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -117,22 +127,13 @@ TEST(Form1Test, SettingsAreHeldForTheRunAndWrittenBackAtTheEnd)
     form.reset();
 }
 
-TEST(Form1Test, FixedClientAreaAndBoardStack)
+namespace {
+
+// Every control in view and in its place, at the window's present size.
+void CheckWindowLayout(Form1 &form, const char *when)
 {
-    TestHome home;
-    Global::ScriptedPrompter prompter;
-    auto owned = MakeForm(prompter);
-    Form1 &form = *owned;
-    // The wiring places its widgets against the board before the window
-    // is shown: the rectangle is final from construction on.
-    const QRect boardBeforeShow = form.WhiteBoard()->geometry();
-    EXPECT_GT(boardBeforeShow.width(), 300);
-    form.Load();
-    form.resize(1000, 700);
-    QApplication::processEvents();
-    const int menu = form.menuWidget()->height();
-    EXPECT_EQ(form.width(), Form1InnerWidth);
-    EXPECT_EQ(form.height() - menu, Form1InnerHeight);
+    SCOPED_TRACE(when);
+    QWidget *central = form.ui().central;
     // The presentation and the layer lie exactly on the board's inner
     // rectangle, the layer on top, and the play area matches its size.
     const QRect inner = form.WhiteBoard()->contentsRect().translated(form.WhiteBoard()->pos());
@@ -140,10 +141,40 @@ TEST(Form1Test, FixedClientAreaAndBoardStack)
     EXPECT_EQ(form.whiteBoardOLE()->geometry(), inner);
     EXPECT_EQ(form.whiteBoardOLE()->AreaEndPosX(), QString::number(inner.width()));
     EXPECT_EQ(form.whiteBoardOLE()->AreaEndPosY(), QString::number(inner.height()));
-    const QObjectList siblings = form.ui().central->children();
+    // One factor for both directions: the board keeps its proportions.
+    const qreal zoom = form.whiteBoardSign()->zoom();
+    EXPECT_NEAR(inner.width(), Form1BoardDesignSize.width() * zoom, 1.0);
+    EXPECT_NEAR(inner.height(), Form1BoardDesignSize.height() * zoom, 1.0);
+    const QObjectList siblings = central->children();
     EXPECT_GT(siblings.indexOf(form.whiteBoardSign()), siblings.indexOf(form.whiteBoardOLE()));
-    EXPECT_EQ(form.WhiteBoard()->geometry(), boardBeforeShow);
-    // The hosted controls' own buttons fit in the columns given to them.
+    // Every control inside the client area, none over another, no
+    // caption cut (the English ones are the longest).
+    const QList<QWidget *> children = central->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    for (QWidget *child : children) {
+        if (!child->isVisibleTo(&form))
+            continue;
+        EXPECT_TRUE(central->rect().contains(child->geometry()))
+            << child->objectName().toStdString();
+        if (auto *button = qobject_cast<QPushButton *>(child)) {
+            EXPECT_GE(button->width(), button->sizeHint().width())
+                << child->objectName().toStdString();
+        }
+        if (auto *label = qobject_cast<QLabel *>(child)) {
+            EXPECT_GE(label->width(), label->sizeHint().width())
+                << child->objectName().toStdString();
+        }
+        for (QWidget *other : children) {
+            const bool stacked = child == form.WhiteBoard() || other == form.WhiteBoard()
+                || child == form.whiteBoardOLE() || child == form.whiteBoardSign();
+            if (other != child && !stacked && other->isVisibleTo(&form)) {
+                EXPECT_FALSE(child->geometry().intersects(other->geometry()))
+                    << child->objectName().toStdString() << " / "
+                    << other->objectName().toStdString();
+            }
+        }
+    }
+    // The hosted controls' own buttons fit in the columns given to them,
+    // and the notes' send box holds a line of text.
     for (QWidget *control :
         {static_cast<QWidget *>(form.CourseManage()), static_cast<QWidget *>(form.notesManage())}) {
         for (QPushButton *button : control->findChildren<QPushButton *>()) {
@@ -151,13 +182,308 @@ TEST(Form1Test, FixedClientAreaAndBoardStack)
                 << button->text().toStdString();
         }
     }
-    // Every control stays inside the client area.
-    for (QWidget *child : form.ui().central->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
-        if (child->isVisibleTo(&form)) {
-            EXPECT_TRUE(form.ui().central->rect().contains(child->geometry()))
-                << child->objectName().toStdString();
-        }
+    auto *sendBox = form.notesManage()->findChild<QLineEdit *>(u"txtSend"_s);
+    ASSERT_NE(sendBox, nullptr);
+    EXPECT_GE(
+        sendBox->width(), sendBox->fontMetrics().horizontalAdvance(u"一行短消息：十二个字"_s));
+}
+
+// Opening size, grown, maximised, smallest.
+void ResizeAndCheck(Form1 &form)
+{
+    // The wiring places its widgets against the board before the window
+    // is shown: the rectangle is final from construction on.
+    const QRect boardBeforeShow = form.WhiteBoard()->geometry();
+    EXPECT_GT(boardBeforeShow.width(), 300);
+    form.Load();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const int menu = form.menuWidget()->height();
+    // The opening size, unless the screen is smaller (the offscreen
+    // platform's is 800 x 600): then the window fits on it.
+    const QSize room = form.screen()->availableGeometry().size() - QSize(16, 40);
+    EXPECT_EQ(form.width(), std::min(Form1InnerWidth, room.width()));
+    EXPECT_EQ(form.height(), std::min(Form1InnerHeight + menu, room.height()));
+    if (room.width() >= Form1InnerWidth && room.height() >= Form1InnerHeight + menu) {
+        EXPECT_EQ(form.WhiteBoard()->geometry(), boardBeforeShow);
     }
+    // Small enough for a 1366 x 768 screen, and for a 1000-pixel-high one
+    // at scale 2 (500 pixels less a title bar and a panel).
+    EXPECT_LE(form.minimumWidth(), 700);
+    EXPECT_LE(form.minimumHeight(), 440);
+    CheckWindowLayout(form, "opening size");
+
+    // Grown: the board and the notes take the room.
+    const int notesWidth = form.notesManage()->width();
+    form.resize(1400, 900);
+    ASSERT_TRUE(QTest::qWaitFor([&form] { return form.width() == 1400; }, 2000));
+    EXPECT_GT(form.whiteBoardSign()->zoom(), 1.4);
+    EXPECT_GT(form.notesManage()->width(), notesWidth);
+    CheckWindowLayout(form, "grown");
+    form.showMaximized();
+    ASSERT_TRUE(QTest::qWaitFor([&form] { return form.isMaximized(); }, 2000));
+    CheckWindowLayout(form, "maximised");
+    form.showNormal();
+    form.resize(form.minimumSize());
+    ASSERT_TRUE(QTest::qWaitFor([&form] { return form.size() == form.minimumSize(); }, 2000));
+    CheckWindowLayout(form, "smallest");
+}
+
+} // namespace
+
+TEST(Form1Test, OpensAtItsSizeResizesAndKeepsEveryControlInView)
+{
+    TestHome home;
+    Global::ScriptedPrompter prompter;
+    Global::WriteFirstRun(u"False"_s);
+    {
+        auto form = MakeForm(prompter);
+        ResizeAndCheck(*form);
+    }
+    // English captions are longer: they take another row, never get cut.
+    ASSERT_FALSE(Global::InstallTranslators(QLocale(u"en_GB"_s)).isEmpty());
+    {
+        auto form = MakeForm(prompter);
+        EXPECT_EQ(form->cmdDownload()->text(), u"Download Courseware"_s);
+        ResizeAndCheck(*form);
+    }
+    Global::RemoveTranslators();
+}
+
+// The login dialog opens over the middle of the main window; in a dark
+// theme the whiteboard's ground is dark, not white.
+TEST(Form1Test, LoginOverTheWindowAndBoardFollowsTheTheme)
+{
+    TestHome home;
+    Global::ScriptedPrompter prompter;
+    Global::WriteFirstRun(u"False"_s);
+    auto owned = MakeForm(prompter);
+    Form1 &form = *owned;
+    form.Load();
+    form.move(300, 200);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    frmLogin login(prompter, &form);
+    login.open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&login));
+    const QPoint offset = login.frameGeometry().center() - form.frameGeometry().center();
+    EXPECT_LE(offset.manhattanLength(), 4) << offset.x() << "," << offset.y();
+    login.reject();
+
+    const QPalette saved = QApplication::palette();
+    QPalette dark = saved;
+    dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
+    dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+    dark.setColor(QPalette::Text, Qt::white);
+    dark.setColor(QPalette::WindowText, Qt::white);
+    QApplication::setPalette(dark);
+    // The change reaches the widgets through posted events.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&form] { return form.WhiteBoard()->palette().color(QPalette::Base).lightness() < 64; },
+        2000));
+    const QImage board = form.ui().central->grab(form.WhiteBoard()->geometry()).toImage();
+    QApplication::setPalette(saved);
+    // Away from the frame and the placeholder text in the middle.
+    for (const QPoint p : {QPoint(10, 10), QPoint(board.width() - 10, board.height() - 10)})
+        EXPECT_LT(qGray(board.pixel(p)), 64) << p.x() << "," << p.y();
+}
+
+// The loudspeaker slider where the student finds it: a drag of its handle
+// with the mouse sets the level (loudest at the right end).
+TEST(Form1Test, VolumeSliderDragsInTheWindow)
+{
+    TestHome home;
+    Global::ScriptedPrompter prompter;
+    Global::WriteFirstRun(u"False"_s);
+    auto owned = MakeForm(prompter);
+    Form1 &form = *owned;
+    form.Load();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QSlider *slider = form.volumeControl()->Ctr_Speaker();
+    if (!QTest::qWaitFor([slider] { return slider->isEnabled(); }, 5000))
+        GTEST_SKIP() << "no sound server (run the tests through scripts/test-env.sh)";
+    slider->setValue(5);
+    QStyleOptionSlider option;
+    option.initFrom(slider);
+    option.orientation = slider->orientation();
+    option.minimum = slider->minimum();
+    option.maximum = slider->maximum();
+    option.sliderPosition = slider->sliderPosition();
+    option.sliderValue = slider->value();
+    option.tickPosition = slider->tickPosition();
+    const QRect handle = slider->style()->subControlRect(
+        QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
+    // A track to drag along, not a sliver.
+    ASSERT_GE(slider->width(), 80);
+    ASSERT_GE(slider->height(), handle.height());
+    const QPoint from = handle.center();
+    const QPoint to(slider->width() - 1, from.y());
+    QTest::mousePress(slider, Qt::LeftButton, {}, from);
+    for (int i = 1; i <= 8; ++i)
+        QTest::mouseMove(slider, from + (to - from) * i / 8);
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, to);
+    EXPECT_EQ(slider->value(), 10);
+}
+
+namespace {
+
+class SurfaceEvents : public QObject
+{
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        count += event->type() == QEvent::PlatformSurface ? 1 : 0;
+        return false;
+    }
+};
+
+} // namespace
+
+// The first web page the teacher plays keeps the main window as it is:
+// the same native window, no surface made anew, the same place.
+TEST(Form1Test, FirstWebItemKeepsTheMainWindow)
+{
+    if (QGuiApplication::platformName() == u"offscreen"_s)
+        GTEST_SKIP() << "the browser engine needs a display (QT_QPA_PLATFORM=xcb)";
+    TestHome home;
+    Global::ScriptedPrompter prompter;
+    Global::WriteFirstRun(u"False"_s);
+    auto owned = MakeForm(prompter);
+    Form1 &form = *owned;
+    form.Load();
+    form.move(120, 80);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QDir().mkpath(Global::TempFolder());
+    QFile page(Global::TempFolder() + u"welcome.html"_s);
+    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+    page.write("<html><head><title>Welcome</title></head><body><h1>Hello</h1></body></html>");
+    page.close();
+
+    const WId before = form.winId();
+    const QPoint placed = form.pos();
+    SurfaceEvents surface;
+    form.windowHandle()->installEventFilter(&surface);
+    WhiteBoardOLE *ole = form.whiteBoardOLE();
+    ole->setFileType(u"2"_s);
+    ole->setFileSource(page.fileName());
+    ASSERT_TRUE(ole->Play_OLE()) << home.errorLog().toStdString();
+    ASSERT_NE(ole->webView(), nullptr);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [ole] { return ole->webView()->property("title").toString() == u"Welcome"_s; }, 20000));
+    EXPECT_EQ(form.winId(), before);
+    EXPECT_EQ(surface.count, 0);
+    EXPECT_EQ(form.pos(), placed);
+}
+
+// The teacher's rectangle drawn round a spot of the courseware picture
+// stays round it whatever size the window is shown at.
+TEST(Form1Test, BoardAndCoursewareScaleTogether)
+{
+    TestHome home;
+    Global::ScriptedPrompter prompter;
+    auto owned = MakeForm(prompter);
+    Form1 &form = *owned;
+    form.Load();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+
+    // A page of another shape than the board (so it is letterboxed), with
+    // a blue spot in it.
+    QImage page(600, 300, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    const QRect spot(400, 120, 40, 40);
+    QPainter(&page).fillRect(spot, QColor(0, 0, 255));
+    const QString file = home.path() + u"/page.png"_s;
+    ASSERT_TRUE(page.save(file));
+    WhiteBoardOLE *ole = form.whiteBoardOLE();
+    ole->setFileType(u"1"_s);
+    ole->setFileSource(file);
+    ASSERT_TRUE(ole->Play_OLE()) << ole->ErrorText().toStdString();
+
+    const auto boxOf = [](const QImage &image, auto matches) {
+        QRect box;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (matches(image.pixelColor(x, y)))
+                    box |= QRect(x, y, 1, 1);
+        return box;
+    };
+    const auto isBlue
+        = [](const QColor &c) { return c.blue() > 200 && c.red() < 60 && c.green() < 60; };
+    const auto isRed
+        = [](const QColor &c) { return c.red() > 200 && c.blue() < 60 && c.green() < 60; };
+    const auto boardPicture = [&form] {
+        QWidget *sign = form.whiteBoardSign();
+        return form.ui().central->grab(sign->geometry()).toImage();
+    };
+
+    // The teacher draws in design pixels: 6 pixels round the spot as it
+    // shows at the opening size.
+    QImage shown = boardPicture();
+    const qreal zoom1 = form.whiteBoardSign()->zoom();
+    const QRect spot1 = boxOf(shown, isBlue);
+    ASSERT_FALSE(spot1.isEmpty());
+    const QRect design(qRound(spot1.x() / zoom1) - 6, qRound(spot1.y() / zoom1) - 6,
+        qRound(spot1.width() / zoom1) + 12, qRound(spot1.height() / zoom1) + 12);
+    WhiteBoardSign *sign = form.whiteBoardSign();
+    sign->setShape(WhiteBoard::stRectangle);
+    sign->setColor(0x0000FF); // red, as the wire gives colours
+    sign->setLineWidth(2);
+    sign->setStartPosX(qint16(design.left() * 15));
+    sign->setStartPosY(qint16(design.top() * 15));
+    sign->setEndPosX(qint16((design.right() + 1) * 15));
+    sign->setEndPosY(qint16((design.bottom() + 1) * 15));
+    sign->setIfDraw(true);
+    ASSERT_TRUE(sign->AddNewSign());
+
+    // The gaps between spot and rectangle (left, top, right, bottom) at the
+    // opening size: 6 design pixels and the pen.
+    struct Gaps {
+        int left, top, right, bottom;
+    };
+    std::optional<Gaps> opening;
+    const auto checkRegister = [&](const char *when) {
+        SCOPED_TRACE(when);
+        const qreal zoom = sign->zoom();
+        QImage picture;
+        QRect spotBox, mark;
+        // The layer fills in within a few turns of the event loop.
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                picture = boardPicture();
+                spotBox = boxOf(picture, isBlue);
+                mark = boxOf(picture, isRed);
+                return !spotBox.isEmpty() && mark.contains(spotBox);
+            },
+            2000));
+        const Gaps gaps{spotBox.left() - mark.left(), spotBox.top() - mark.top(),
+            mark.right() - spotBox.right(), mark.bottom() - spotBox.bottom()};
+        if (!opening) {
+            for (int gap : {gaps.left, gaps.top, gaps.right, gaps.bottom}) {
+                EXPECT_GE(gap, 6);
+                EXPECT_LE(gap, 8);
+            }
+            opening = gaps;
+        }
+        // Spot and rectangle grow by the same factor: the gaps scale with
+        // the board, a pixel or two of rounding aside.
+        const qreal factor = zoom / zoom1;
+        EXPECT_NEAR(gaps.left, opening->left * factor, 2.0);
+        EXPECT_NEAR(gaps.top, opening->top * factor, 2.0);
+        EXPECT_NEAR(gaps.right, opening->right * factor, 2.0);
+        EXPECT_NEAR(gaps.bottom, opening->bottom * factor, 2.0);
+        EXPECT_NEAR(spotBox.width(), spot1.width() * factor, 2.0);
+        EXPECT_NEAR(spotBox.height(), spot1.height() * factor, 2.0);
+    };
+    checkRegister("opening size");
+    form.resize(1500, 950);
+    ASSERT_TRUE(QTest::qWaitFor([&form] { return form.width() == 1500; }, 2000));
+    ASSERT_GT(sign->zoom(), 1.5);
+    checkRegister("grown");
+    form.resize(form.minimumSize());
+    ASSERT_TRUE(QTest::qWaitFor([&form] { return form.size() == form.minimumSize(); }, 2000));
+    ASSERT_LT(sign->zoom(), zoom1);
+    checkRegister("smallest");
 }
 
 TEST(OptionsTest, PortRuleRows)
@@ -232,6 +558,11 @@ TEST(OptionsTest, CtrlTabWrapsAndOnlyTheShownPageIsEnabled)
     EXPECT_EQ(dialog.currentPage(), 1);
     EXPECT_TRUE(dialog.txtWebHost()->isEnabled());
     EXPECT_FALSE(dialog.txtServerPort()->isEnabled());
+    EXPECT_FALSE(dialog.chkNotifications()->isEnabled());
+    QTest::keyClick(&dialog, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(dialog.currentPage(), 2);
+    EXPECT_TRUE(dialog.chkNotifications()->isEnabled());
+    EXPECT_FALSE(dialog.txtWebHost()->isEnabled());
     QTest::keyClick(&dialog, Qt::Key_Tab, Qt::ControlModifier);
     EXPECT_EQ(dialog.currentPage(), 0);
 }

@@ -119,8 +119,8 @@ QString ProgramRun::transcript() const
         + QString::fromUtf8(m_stderr.right(3000));
 }
 
-SimRun::SimRun(
-    const QString &folder, const QByteArray &configJson, bool console, const SimRun *samePortsAs)
+SimRun::SimRun(const QString &folder, const QByteArray &configJson, bool console,
+    const SimRun *samePortsAs, const QStringList &extra)
 {
     const QString configPath = folder + QStringLiteral("/sim.json");
     QFile file(configPath);
@@ -136,6 +136,7 @@ SimRun::SimRun(
                   << QStringLiteral("--campus-port") << QString::number(samePortsAs->campus())
                   << QStringLiteral("--classroom-port")
                   << QString::number(samePortsAs->classroom());
+    arguments << extra;
     m_run = std::make_unique<ProgramRun>(QStringLiteral("lumo-classroom-sim"), arguments);
     m_run->waitFor([this](const QJsonObject &line) {
         if (!line.contains(QStringLiteral("campus")))
@@ -170,9 +171,9 @@ QByteArray SimRun::DemoConfig(
     return QJsonDocument(root).toJson();
 }
 
-ConsoleSim::ConsoleSim(
-    const QString &folder, const QByteArray &configJson, const ConsoleSim *samePortsAs)
-    : SimRun(folder, configJson, true, samePortsAs)
+ConsoleSim::ConsoleSim(const QString &folder, const QByteArray &configJson,
+    const ConsoleSim *samePortsAs, const QStringList &extra)
+    : SimRun(folder, configJson, true, samePortsAs, extra)
 { }
 
 void ConsoleSim::command(const QString &line)
@@ -214,4 +215,18 @@ qint64 ConsoleSim::relayReceived(qint32 id)
         return true;
     });
     return count;
+}
+
+QJsonObject ConsoleSim::relayCounters()
+{
+    const qsizetype before = program().lineCount();
+    command(QStringLiteral("relay"));
+    QJsonObject counters;
+    program().waitFrom(before, [&](const QJsonObject &l) {
+        if (l.value(QStringLiteral("sim")).toString() != QStringLiteral("relay"))
+            return false;
+        counters = l;
+        return true;
+    });
+    return counters;
 }

@@ -61,8 +61,9 @@ public:
     // `console` the servers read teacher commands from standard input
     // (ProgramRun::send on program()). With `samePortsAs`, the servers
     // listen where that run's did (a restart).
+    // `extra` goes on the command line as well.
     SimRun(const QString &folder, const QByteArray &configJson, bool console = false,
-        const SimRun *samePortsAs = nullptr);
+        const SimRun *samePortsAs = nullptr, const QStringList &extra = {});
     bool ready() const { return m_web > 0 && m_campus > 0; }
     int web() const { return m_web; }
     int campus() const { return m_campus; }
@@ -86,7 +87,7 @@ class ConsoleSim : public SimRun
 {
 public:
     ConsoleSim(const QString &folder, const QByteArray &configJson,
-        const ConsoleSim *samePortsAs = nullptr);
+        const ConsoleSim *samePortsAs = nullptr, const QStringList &extra = {});
 
     void command(const QString &line);
     // Log line `what` about `id` (any "UserID" when 0).
@@ -95,4 +96,7 @@ public:
     // Voice datagrams the relay has received from `id` so far; -1 when the
     // console did not answer.
     qint64 relayReceived(qint32 id);
+    // The relay's counters as the console prints them; empty when it did
+    // not answer.
+    QJsonObject relayCounters();
 };

@@ -1,9 +1,10 @@
 // The main window's own units: mouse forwarding to the drawing layer, the
 // board refresh, help and links, the export, the command line, the run
-// reports, the protocol's diagnostics.
+// reports, the protocol's diagnostics, the class's record on disk.
 #include "client/session/sessionstate.h"
 #include "client/shell/form1.h"
 #include "client/shell/frminput.h"
+#include "client/shell/noteshistory.h"
 #include "client/shell/runreporter.h"
 #include "client/shell/scriptcommands.h"
 #include "client/shell/shellcommands.h"
@@ -20,6 +21,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QImage>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -78,16 +81,23 @@ struct CountingServer {
 TEST(WhiteBoardInputTest, PositionsBecomeTwipsAndReleaseOutsideIsNotPassed)
 {
     BoardFixture f;
+    // A grown window: the board is shown larger than its design size.
+    f.form->resize(1400, 900);
+    ASSERT_TRUE(QTest::qWaitFor([&f] { return f.form->whiteBoardSign()->zoom() > 1.3; }, 2000));
     const QPoint origin = f.board().topLeft();
     f.armRectangle();
     f.input->MouseDown(1, 0, origin + QPoint(10, 20));
     f.input->MouseMove(1, 0, origin + QPoint(30, 40));
     f.input->MouseUp(1, 0, origin + QPoint(30, 40));
     ASSERT_EQ(f.signs(), 1);
+    // Twips of the board's design size: 15 to a pixel at zoom 1, fewer to
+    // a pixel of a board shown larger.
     const QRect box = f.form->whiteBoardSign()->model().sign(0).box;
-    EXPECT_EQ(box.topLeft(), QPoint(150, 300));
-    EXPECT_NEAR(box.right(), 450, 1);
-    EXPECT_NEAR(box.bottom(), 600, 1);
+    const double zoom = f.form->whiteBoardSign()->zoom();
+    EXPECT_NEAR(box.left(), 150 / zoom, 1);
+    EXPECT_NEAR(box.top(), 300 / zoom, 1);
+    EXPECT_NEAR(box.x() + box.width(), 450 / zoom, 1);
+    EXPECT_NEAR(box.y() + box.height(), 600 / zoom, 1);
 
     // Released outside the board: the layer never hears of it.
     f.armRectangle();
@@ -153,7 +163,7 @@ TEST(ShellCommandsTest, HelpOpensTheWebPageElseTheShippedPage)
             opened << url;
             return browserWorks;
         },
-        {}});
+        {}, {}});
     commands.Help();
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(
@@ -183,8 +193,14 @@ TEST(ShellCommandsTest, ExportAppendsHeaderAndHistoryAndCancelWritesNothing)
     notes.AddMessage(QStringLiteral("老师: 大家好"));
     QWidget window;
     QString answer;
+    QStringList pdfs;
+    bool pdfWorks = true;
     ShellCommands commands(
-        {session, prompter, &notes, &window, {}, [&](auto done) { done(answer); }});
+        {session, prompter, &notes, &window, {}, [&](auto done) { done(answer); },
+            [&](const QString &pdf) {
+                pdfs << pdf;
+                return pdfWorks;
+            }});
     const QString path = home.path() + QStringLiteral("/notes.txt");
 
     commands.ExportNotes(); // cancelled
@@ -205,6 +221,16 @@ TEST(ShellCommandsTest, ExportAppendsHeaderAndHistoryAndCancelWritesNothing)
     commands.ExportNotes();
     ASSERT_EQ(prompter.shown.size(), 1);
     EXPECT_EQ(prompter.shown.first().text, QStringLiteral("打开指定文件出错！"));
+
+    // A PDF name writes the class's record instead; its failure is told.
+    answer = home.path() + QStringLiteral("/class.PDF");
+    commands.ExportNotes();
+    EXPECT_EQ(pdfs, QStringList{answer});
+    EXPECT_FALSE(QFile::exists(answer));
+    pdfWorks = false;
+    commands.ExportNotes();
+    ASSERT_EQ(prompter.shown.size(), 2);
+    EXPECT_EQ(prompter.shown.last().text, QStringLiteral("打开指定文件出错！"));
 }
 
 TEST(StartOptionsTest, ScriptedRunOptionsAndTheirFaults)
@@ -324,4 +350,76 @@ TEST(ProtocolDiagnosticsTest, ReachTheErrorLog)
         << log.toStdString();
     EXPECT_TRUE(log.contains(u"Form1\r\nRemoteSync_SystemLog\r\n[Error] Frame header refused"_s))
         << log.toStdString();
+}
+
+TEST(NotesHistoryTest, AClassRecordIsShownAgainExportedAsPdfAndBounded)
+{
+    TestHome home;
+    const QString folder = home.path() + QStringLiteral("/History");
+    QImage board(160, 120, QImage::Format_RGB32);
+    // A page with a sign on it; an empty board is no page.
+    const auto show = [&board](Qt::GlobalColor page) {
+        board.fill(page);
+        board.setPixel(10, 10, qRgb(255, 255, 0));
+    };
+    board.fill(Qt::white);
+    const auto capture = [&board] { return board; };
+    const QString odd = QStringLiteral("带\\反斜杠\r和\n换行\r\n");
+    {
+        NotesManage panel;
+        NotesManage detached;
+        NotesHistory history({panel, &detached, folder, capture});
+        history.classEntering(QStringLiteral("campus|11|7|12|周二"));
+        panel.AddMessage(QStringLiteral("老师说：第一句\r\n"));
+        detached.AddMessage(QStringLiteral("你说：窗口里写的\r\n"));
+        panel.AddMessage(odd);
+        // Nothing shown yet: no page; an empty board neither. Then a
+        // picture, drawn on, replaced.
+        history.pageChanging();
+        history.boardDrawn();
+        history.pageChanging();
+        EXPECT_EQ(history.pageFiles().size(), 0);
+        show(Qt::blue);
+        history.pageChanging();
+        show(Qt::red);
+        history.keepPage();
+        history.pageChanging();
+        history.keepPage(); // the same board again: no new page
+        EXPECT_EQ(history.pageFiles().size(), 2);
+
+        history.classEntering(QStringLiteral("campus|11|7|13|周三"));
+        panel.AddMessage(QStringLiteral("别的课\r\n"));
+    }
+
+    // A new start entering the first class again.
+    NotesManage panel;
+    NotesHistory history({panel, nullptr, folder, capture});
+    history.classEntering(QStringLiteral("campus|11|7|12|周二"));
+    const QString shown = panel.Export();
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("老师说：第一句\r\n你说：窗口里写的\r\n") + odd))
+        << shown.toStdString();
+    EXPECT_FALSE(shown.contains(QStringLiteral("别的课")));
+    // What was shown again is not recorded twice.
+    EXPECT_EQ(history.texts().size(), 3);
+
+    const QString pdf = home.path() + QStringLiteral("/class.pdf");
+    ASSERT_TRUE(history.exportPdf(pdf));
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.startsWith("%PDF-"));
+    // Two kept pages, each a sheet, then the notes.
+    EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r"), 3);
+    EXPECT_EQ(bytes.count("/Subtype /Image"), 2);
+    EXPECT_FALSE(history.exportPdf(home.path() + QStringLiteral("/no/such/folder/class.pdf")));
+
+    // A flood of notes: the file keeps the newest half once it is full.
+    const QString line = QString(200, QLatin1Char('x')) + QStringLiteral("\r\n");
+    for (qint64 written = 0; written <= NotesHistory::MaxFileBytes; written += line.size() + 2)
+        panel.AddMessage(line);
+    panel.AddMessage(QStringLiteral("最新的一句\r\n"));
+    EXPECT_LT(QFileInfo(history.filePath()).size(), NotesHistory::MaxFileBytes);
+    const QStringList kept = history.texts();
+    EXPECT_EQ(kept.constLast(), QStringLiteral("最新的一句\r\n"));
+    EXPECT_EQ(kept.constFirst(), line);
 }

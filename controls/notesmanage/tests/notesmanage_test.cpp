@@ -301,13 +301,25 @@ private Q_SLOTS:
         QCOMPARE(send->geometry().right(), 399);
         QCOMPARE(home.errorLog(), QByteArray());
 
+        // A narrow panel (the main window's column) puts the send box on a
+        // row of its own, long enough for a line of text.
+        panel.resize(212, 200);
+        QCoreApplication::processEvents();
+        QCOMPARE(list->geometry(), QRect(0, 200 - 2 * list->height(), 212, list->height()));
+        QCOMPARE(box->geometry().topLeft(), QPoint(0, 200 - list->height()));
+        QCOMPARE(send->geometry().right(), 211);
+        QCOMPARE(send->geometry().left(), box->geometry().right() + 1);
+        QVERIFY(box->width() >= box->fontMetrics().horizontalAdvance(u"一行短消息：十个字"_s));
+        QCOMPARE(history->height(), list->y());
+        QCOMPARE(home.errorLog(), QByteArray());
+
         // Too low for the history and too narrow for the send box: both
         // failures are logged and the recipient list is still placed.
         panel.resize(60, 8);
         QCoreApplication::processEvents();
         const QString log = QString::fromUtf8(home.errorLog());
         QCOMPARE(log.count(u"NotesManage\r\nUserControl_Resize\r\n"_s), 2);
-        QCOMPARE(list->y(), 8 - list->height());
+        QCOMPARE(list->y(), 8 - 2 * list->height());
         panel.resize(400, 200);
         QCoreApplication::processEvents();
         QCOMPARE(history->height(), list->y());

@@ -10,6 +10,8 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -77,6 +79,34 @@ private:
     quint32 m_maximum;
     bool m_available;
 };
+
+QRect HandleRect(QSlider *slider)
+{
+    QStyleOptionSlider option;
+    option.initFrom(slider);
+    option.orientation = slider->orientation();
+    option.minimum = slider->minimum();
+    option.maximum = slider->maximum();
+    option.sliderPosition = slider->sliderPosition();
+    option.sliderValue = slider->value();
+    option.tickPosition = slider->tickPosition();
+    option.upsideDown = slider->invertedAppearance();
+    option.subControls = QStyle::SC_All;
+    return slider->style()->subControlRect(
+        QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
+}
+
+// A press on the handle, moves in small steps, a release: what a hand does.
+void DragHandle(QSlider *slider, QPoint from, QPoint to)
+{
+    QTest::mousePress(slider, Qt::LeftButton, {}, from);
+    constexpr int steps = 8;
+    for (int i = 1; i <= steps; ++i) {
+        QTest::mouseMove(slider, from + (to - from) * i / steps);
+        QTest::qWait(5);
+    }
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, to);
+}
 
 } // namespace
 
@@ -146,17 +176,17 @@ void VolumeControlTest::stepsFollowTheControlMaximum()
     QCOMPARE(control.MicroPhone_Vol_Max(), step);
 
     control.SetSpeakerVolume(10);
-    QCOMPARE(control.Ctr_Speaker()->value(), 0);
+    QCOMPARE(control.Ctr_Speaker()->value(), 10);
     QCOMPARE(mixer->values[VolumeMixer::Speaker], writtenAtTen);
     control.SetMicVolume(3);
-    QCOMPARE(control.Ctr_Recorder()->value(), 7);
+    QCOMPARE(control.Ctr_Recorder()->value(), 3);
     QCOMPARE(mixer->values[VolumeMixer::Microphone], quint32(3 * step));
     // Out of range levels are held to 0-10.
     control.SetMicVolume(25);
-    QCOMPARE(control.Ctr_Recorder()->value(), 0);
+    QCOMPARE(control.Ctr_Recorder()->value(), 10);
     QCOMPARE(mixer->values[VolumeMixer::Microphone], writtenAtTen);
     control.SetSpeakerVolume(-4);
-    QCOMPARE(control.Ctr_Speaker()->value(), 10);
+    QCOMPARE(control.Ctr_Speaker()->value(), 0);
     QCOMPARE(mixer->values[VolumeMixer::Speaker], 0u);
 }
 
@@ -174,7 +204,7 @@ void VolumeControlTest::noMixerDisablesSlidersWithOneLogEntry()
     QVERIFY(!control.Ctr_Recorder()->isEnabled());
     QCOMPARE(control.Speaker_Vol_Max(), 1);
     control.SetSpeakerVolume(4);
-    QCOMPARE(control.Ctr_Speaker()->value(), 6); // shown, written nowhere
+    QCOMPARE(control.Ctr_Speaker()->value(), 4); // shown, written nowhere
     QCOMPARE(mixer->writes, 0);
     const QByteArray log = home.errorLog();
     QCOMPARE(log.count("VolumeControl\r\n"), 1);
@@ -190,19 +220,19 @@ void VolumeControlTest::hookFollowsOutsideChangesOnlyWhileInPlace()
     VolumeControl control(std::move(owned));
     mixer->setFromOutside(VolumeMixer::Speaker, 65536);
     mixer->announce();
-    QCOMPARE(control.Ctr_Speaker()->value(), 0); // placed at start
+    QCOMPARE(control.Ctr_Speaker()->value(), 10); // placed at start
 
     mixer->setFromOutside(VolumeMixer::Speaker, 32768);
-    QCOMPARE(control.Ctr_Speaker()->value(), 0); // no hook yet
+    QCOMPARE(control.Ctr_Speaker()->value(), 10); // no hook yet
     control.StartUserHook(&control);
     QCOMPARE(control.Ctr_Speaker()->value(), 5);
     mixer->setFromOutside(VolumeMixer::Microphone, 13107);
-    QCOMPARE(control.Ctr_Recorder()->value(), 8);
+    QCOMPARE(control.Ctr_Recorder()->value(), 2);
     control.StopUserHook();
     mixer->setFromOutside(VolumeMixer::Microphone, 65536);
-    QCOMPARE(control.Ctr_Recorder()->value(), 8);
+    QCOMPARE(control.Ctr_Recorder()->value(), 2);
     control.Change();
-    QCOMPARE(control.Ctr_Recorder()->value(), 0);
+    QCOMPARE(control.Ctr_Recorder()->value(), 10);
     QCOMPARE(mixer->writes, 0); // following never writes back
 }
 
@@ -243,7 +273,7 @@ void VolumeControlTest::remoteWithoutMixer()
     control.SetRemote(true);
     QVERIFY(control.Ctr_Speaker()->isEnabled());
     control.SetSpeakerVolume(6);
-    QCOMPARE(control.Ctr_Speaker()->value(), 4);
+    QCOMPARE(control.Ctr_Speaker()->value(), 6);
     control.SetRemote(false);
     QVERIFY(!control.Ctr_Speaker()->isEnabled());
     QVERIFY(home.errorLog().isEmpty());
@@ -285,11 +315,11 @@ void VolumeControlTest::serverStepAndLevels_data()
     QTest::addColumn<int>("level");
     QTest::addColumn<int>("position");
     QTest::addColumn<qint64>("written");
-    QTest::newRow("10") << 10 << 0 << qint64(65536); // 6554 x 10 would pass 100 %
+    QTest::newRow("10") << 10 << 10 << qint64(65536); // 6554 x 10 would pass 100 %
     QTest::newRow("5") << 5 << 5 << qint64(32770);
-    QTest::newRow("0") << 0 << 10 << qint64(0);
-    QTest::newRow("12 clamped") << 12 << 0 << qint64(65536);
-    QTest::newRow("-1 clamped") << -1 << 10 << qint64(0);
+    QTest::newRow("0") << 0 << 0 << qint64(0);
+    QTest::newRow("12 clamped") << 12 << 10 << qint64(65536);
+    QTest::newRow("-1 clamped") << -1 << 0 << qint64(0);
 }
 
 void VolumeControlTest::serverStepAndLevels()
@@ -319,15 +349,15 @@ void VolumeControlTest::pactlChangeMovesTheSliders()
         QSKIP("no PulseAudio server (run the tests through scripts/test-env.sh)");
     SetServerVolume(u"sink"_s, u"100%"_s);
     auto control = makeServerControl();
-    QCOMPARE(control->Ctr_Speaker()->value(), 0);
+    QCOMPARE(control->Ctr_Speaker()->value(), 10);
     control->StartUserHook(control.get());
     SetServerVolume(u"sink"_s, u"30%"_s);
-    QTRY_COMPARE(control->Ctr_Speaker()->value(), 7);
+    QTRY_COMPARE(control->Ctr_Speaker()->value(), 3);
     SetServerVolume(u"source"_s, u"60%"_s);
-    QTRY_COMPARE(control->Ctr_Recorder()->value(), 4);
+    QTRY_COMPARE(control->Ctr_Recorder()->value(), 6);
     // Amplified past 100 %: the slider shows the top, nothing is written back.
     SetServerVolume(u"sink"_s, u"150%"_s);
-    QTRY_COMPARE(control->Ctr_Speaker()->value(), 0);
+    QTRY_COMPARE(control->Ctr_Speaker()->value(), 10);
     QCOMPARE(ServerVolume(u"sink"_s), qint64(98304));
     control->StopUserHook();
 }
@@ -336,11 +366,24 @@ void VolumeControlTest::userMoveWritesTheMixer()
 {
     if (!serverRunning())
         QSKIP("no PulseAudio server (run the tests through scripts/test-env.sh)");
+    SetServerVolume(u"sink"_s, u"50%"_s);
     auto control = makeServerControl();
+    control->resize(212, 64);
     control->show();
-    control->Ctr_Speaker()->setValue(2); // what a drag to position 2 does
-    QTRY_COMPARE(ServerVolume(u"sink"_s), qint64(8 * 6554));
-    control->Ctr_Recorder()->triggerAction(QSlider::SliderToMinimum);
+    QVERIFY(QTest::qWaitForWindowExposed(control.get()));
+    // The mouse takes the handle and drags it to the loud end, then back
+    // to the silent end: the slider shows the level and the server gets it.
+    QSlider *speaker = control->Ctr_Speaker();
+    QCOMPARE(speaker->value(), 5);
+    const QRect handle = HandleRect(speaker);
+    QVERIFY(handle.width() > 0 && speaker->height() >= handle.height());
+    DragHandle(speaker, handle.center(), QPoint(speaker->width() - 1, handle.center().y()));
+    QCOMPARE(speaker->value(), 10);
+    QTRY_COMPARE(ServerVolume(u"sink"_s), qint64(65536));
+    DragHandle(speaker, HandleRect(speaker).center(), QPoint(0, handle.center().y()));
+    QCOMPARE(speaker->value(), 0);
+    QTRY_COMPARE(ServerVolume(u"sink"_s), qint64(0));
+    control->Ctr_Recorder()->triggerAction(QSlider::SliderToMaximum);
     QTRY_COMPARE(ServerVolume(u"source"_s), qint64(65536));
 }
 
@@ -351,22 +394,24 @@ void VolumeControlTest::remoteModeLeavesTheMixerAlone()
     SetServerVolume(u"sink"_s, u"50%"_s);
     SetServerVolume(u"source"_s, u"50%"_s);
     auto control = makeServerControl();
-    control->resize(80, 240);
+    control->resize(212, 64);
     control->show();
     QVERIFY(QTest::qWaitForWindowExposed(control.get()));
     control->SetRemote(true);
     QSignalSpy reported(control.get(), &VolumeControl::VolumeChanged);
-    QCOMPARE(control->Ctr_Speaker()->value(), 10); // the stored levels, 0 at start
+    QCOMPARE(control->Ctr_Speaker()->value(), 0); // the stored levels, 0 at start
 
     control->Ctr_Recorder()->setValue(4); // a drag
     control->SetMicVolume(9);
-    QCOMPARE(control->Ctr_Recorder()->value(), 1);
+    QCOMPARE(control->Ctr_Recorder()->value(), 9);
     QCOMPARE(reported.count(), 0);
     QSlider *slider = control->Ctr_Speaker();
-    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(slider->width() / 2, 2));
+    QTest::mouseClick(slider, Qt::LeftButton, {},
+        QPoint(slider->width() * 3 / 4, HandleRect(slider).center().y()));
     QTRY_COMPARE(reported.count(), 1);
     QCOMPARE(reported.at(0).at(0).value<qint16>(), qint16(9)); // MicVol
-    QCOMPARE(reported.at(0).at(1).value<qint16>(), qint16(10 - slider->value())); // SpkVol
+    QVERIFY(slider->value() > 0); // a click at the loud end raises it
+    QCOMPARE(reported.at(0).at(1).value<qint16>(), qint16(slider->value())); // SpkVol
 
     // Back in local mode a write reaches the server; every remote move was
     // sent before it on the same connection, so the source shows none of them.

@@ -4,8 +4,8 @@
 
 #include <tuple>
 
+using Volume::LevelForValue;
 using Volume::MixerValueForLevel;
-using Volume::SliderPositionForValue;
 using Volume::VolumeStep;
 
 class VolumeStepTest : public ::testing::TestWithParam<std::tuple<quint32, qint32>>
@@ -23,15 +23,15 @@ INSTANTIATE_TEST_SUITE_P(Rows, VolumeStepTest,
         std::tuple{5u, 1}, std::tuple{14u, 1}, std::tuple{15u, 2}, std::tuple{0u, 1},
         std::tuple{0xFFFFFFFFu, 429496730}));
 
-TEST(SliderPosition, ShowsTheLevelWithTheTopLoudest)
+TEST(LevelOfValue, IsTheVolumeWithTenLoudest)
 {
-    EXPECT_EQ(SliderPositionForValue(65535, 6554), 0);
-    EXPECT_EQ(SliderPositionForValue(0, 6554), 10);
-    EXPECT_EQ(SliderPositionForValue(32768, 6554), 5);
-    EXPECT_EQ(SliderPositionForValue(19661, 6554), 7); // 30 %
-    EXPECT_EQ(SliderPositionForValue(-32768, 6554), 5); // the absolute value counts
-    EXPECT_EQ(SliderPositionForValue(98304, 6554), 0); // amplified past 100 %
-    EXPECT_EQ(SliderPositionForValue(3, 0), 7); // a zero step is read as 1
+    EXPECT_EQ(LevelForValue(65535, 6554), 10);
+    EXPECT_EQ(LevelForValue(0, 6554), 0);
+    EXPECT_EQ(LevelForValue(32768, 6554), 5);
+    EXPECT_EQ(LevelForValue(19661, 6554), 3); // 30 %
+    EXPECT_EQ(LevelForValue(-32768, 6554), 5); // the absolute value counts
+    EXPECT_EQ(LevelForValue(98304, 6554), 10); // amplified past 100 %
+    EXPECT_EQ(LevelForValue(3, 0), 3); // a zero step is read as 1
 }
 
 TEST(MixerValue, IsLevelTimesStepWithinTheControl)

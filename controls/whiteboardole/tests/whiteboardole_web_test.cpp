@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWindow>
 
 using namespace Qt::StringLiterals;
 
@@ -31,6 +32,21 @@ bool ShowsTextOnWhite(const QImage &image)
     }
     return dark > 0 && light > all / 2;
 }
+
+// Counts the platform window's surface being made and destroyed.
+class SurfaceWatch : public QObject
+{
+public:
+    int events = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::PlatformSurface)
+            ++events;
+        return false;
+    }
+};
 
 } // namespace
 
@@ -82,10 +98,21 @@ void WhiteBoardOLEWebTest::webPageShowsInTheWebView()
         "<html><head><title>Lesson one</title></head><body><h1>Lesson</h1></body></html>");
     QVERIFY(!page.isEmpty());
     QVERIFY(!control->webView());
+    // The first web view must not make the window over again (it went
+    // black and jumped): same native window, no surface event, same place.
+    const WId before = host.winId();
+    const QPoint placed = host.pos();
+    SurfaceWatch watch;
+    host.windowHandle()->installEventFilter(&watch);
     control->setFileSource(page);
     control->setFileType(u"2"_s);
     QVERIFY2(control->Play_OLE(), home.errorLog().constData());
     QWidget *view = control->webView();
+    QVERIFY(view);
+    QTest::qWait(500);
+    QCOMPARE(host.winId(), before);
+    QCOMPARE(watch.events, 0);
+    QCOMPARE(host.pos(), placed);
     QVERIFY(view);
     QVERIFY(view->inherits("QWebEngineView"));
     QVERIFY(view->isVisible());

@@ -110,6 +110,39 @@ private Q_SLOTS:
         QCOMPARE(m_board->model().counter(ElementKind::Shape), 1);
     }
 
+    // Zoomed (a larger board than its design size): the mouse gives design
+    // twips, and the sign shows at the zoomed place, thicker by the zoom.
+    void zoomedLayerKeepsDesignTwips()
+    {
+        m_board->setZoom(2.0);
+        QSignalSpy ended(m_board, &WhiteBoardSign::OnEndPaint);
+        Arm(*m_board, stRectangle, 0xFF0000, 1);
+        Drag(m_board, QPoint(40, 60), QPoint(240, 200));
+        QCOMPARE(ended.count(), 1);
+        QCOMPARE(ended.at(0).mid(1, 4),
+            (QList<QVariant>{QVariant::fromValue(qint16(300)), QVariant::fromValue(qint16(450)),
+                QVariant::fromValue(qint16(1800)), QVariant::fromValue(qint16(1500))}));
+        // The one-pixel pen of the design size is two pixels wide here; the
+        // outline covers design pixels 20-120 by 30-100, layer pixels
+        // 40-241 by 60-201.
+        QImage image;
+        QTRY_VERIFY([&] {
+            image = shown();
+            return CountPixels(image, QRect(40, 60, 2, 142), kBlue) == 284;
+        }());
+        QCOMPARE(CountPixels(image, QRect(240, 60, 2, 142), kBlue), 284);
+        QCOMPARE(CountPixels(image, QRect(40, 60, 202, 2), kBlue), 404);
+        QCOMPARE(CountPixels(image, QRect(40, 200, 202, 2), kBlue), 404);
+        QCOMPARE(CountPixels(image, QRect(42, 62, 198, 138), kBlue), 0);
+        QCOMPARE(CountPixels(image, QRect(242, 0, 158, 300), kBlue), 0);
+
+        // Back at zoom 1 the same sign shows at its design place.
+        m_board->setZoom(1.0);
+        QTRY_COMPARE(CountPixels(shown(), QRect(20, 30, 1, 71), kBlue), 71);
+        QCOMPARE(CountPixels(shown(), QRect(120, 30, 1, 71), kBlue), 71);
+        QCOMPARE(CountPixels(shown(), QRect(121, 0, 279, 300), kBlue), 0);
+    }
+
     void draggedShapes_data()
     {
         QTest::addColumn<int>("shape");

@@ -1,0 +1,117 @@
+#pragma once
+
+// One speaker heard by one listener across a poor network, on a simulated
+// clock: the speaker's encoder, datagrams through NetworkImpairment, the
+// listener's StreamMixer ticking every 20 ms. The speaker's expected loss
+// follows the listener's statistics, as an engine's does from the class
+// stream it hears. Shared by the unit tests and the benchmark so that both
+// measure the same thing.
+#include "voice/core/jitterbuffer.h"
+#include "voice/core/networkimpairment.h"
+#include "voice/core/streammixer.h"
+#include "voice/core/voiceencoder.h"
+#include "voice/core/voiceformat.h"
+#include "voice/core/voicepacket.h"
+
+#include <QList>
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+namespace ImpairedCall {
+
+struct Result {
+    QList<qint16> heard;
+    double payloadKbits = 0; // voice datagrams as they leave the speaker, kbit/s
+    int lastExpectedLoss = -1; // what the speaker's encoder was last told
+};
+
+// Transit time of a datagram on a good network.
+inline constexpr int BaseDelayMs = 10;
+
+inline Result Run(
+    const QList<qint16> &speech, const Voice::ImpairmentSettings &impairment, int tailFrames = 50)
+{
+    Voice::VoiceEncoder encoder;
+    Voice::StreamMixer mixer;
+    Voice::NetworkImpairment network(impairment);
+    Result result;
+
+    const int frames = int(speech.size() / Voice::FrameSamples) + tailFrames;
+    std::multimap<qint64, QByteArray> inFlight; // by arrival
+    qint64 bytes = 0;
+    quint16 sequence = 0;
+    qint16 frame[Voice::FrameSamples];
+    for (int f = 0; f < frames; ++f) {
+        const qint64 now = qint64(f) * Voice::FrameMs;
+        const qsizetype at = qsizetype(f) * Voice::FrameSamples;
+        for (int i = 0; i < Voice::FrameSamples; ++i)
+            frame[i] = at + i < speech.size() ? speech[at + i] : qint16(0);
+        if (f % 50 == 0) {
+            result.lastExpectedLoss = mixer.lossPercent();
+            encoder.setExpectedLossPercent(result.lastExpectedLoss);
+        }
+        Voice::PacketHeader header;
+        header.sequence = sequence++;
+        header.streamId = 7;
+        const QByteArray datagram = Voice::EncodeVoicePacket(header, encoder.encode(frame));
+        bytes += datagram.size();
+        if (const std::optional<int> delay = network.delayFor())
+            inFlight.emplace(now + BaseDelayMs + *delay, datagram);
+
+        // The listener's tick, half a frame out of phase with the speaker.
+        const qint64 tick = now + Voice::FrameMs / 2;
+        while (!inFlight.empty() && inFlight.begin()->first <= tick) {
+            mixer.receive(inFlight.begin()->second, inFlight.begin()->first);
+            inFlight.erase(inFlight.begin());
+        }
+        mixer.mixFrame(frame, tick);
+        result.heard.append(QList<qint16>(frame, frame + Voice::FrameSamples));
+    }
+    result.payloadKbits = bytes * 8.0 / (frames * Voice::FrameMs);
+    return result;
+}
+
+// Plays `minutes` of a stream through the network into a jitter buffer,
+// the speaker's clock running `speakerSkew` fast (slow when negative) and
+// the listener's playout `listenerSkew` fast, against true time; the median
+// delay from send to play of each minute, in ms of true time.
+inline std::vector<double> DelayByMinute(double speakerSkew,
+    const Voice::ImpairmentSettings &impairment, int minutes, double listenerSkew = 0)
+{
+    Voice::JitterBuffer buffer;
+    Voice::NetworkImpairment network(impairment);
+    std::multimap<double, qint64> inFlight;
+    const double sendPeriod = Voice::FrameMs / (1 + speakerSkew);
+    const double playPeriod = Voice::FrameMs / (1 + listenerSkew);
+    qint64 sent = 0;
+    std::vector<double> medians;
+    std::vector<double> delays;
+    const qint64 ticks = qint64(minutes) * 60 * 1000 / Voice::FrameMs;
+    const qint64 ticksPerMinute = 60 * 1000 / Voice::FrameMs;
+    for (qint64 tick = 0; tick < ticks; ++tick) {
+        const double now = double(tick) * playPeriod;
+        for (; sent * sendPeriod <= now; ++sent) {
+            if (const std::optional<int> delay = network.delayFor())
+                inFlight.emplace(sent * sendPeriod + BaseDelayMs + *delay, sent);
+        }
+        while (!inFlight.empty() && inFlight.begin()->first <= now) {
+            const qint64 index = inFlight.begin()->second;
+            buffer.push(quint16(index), QByteArray::number(index), qint64(inFlight.begin()->first));
+            inFlight.erase(inFlight.begin());
+        }
+        const Voice::PlayoutFrame frame = buffer.pop(qint64(now));
+        if (frame.action == Voice::PlayoutAction::Decode)
+            delays.push_back(now - frame.payload.toLongLong() * sendPeriod);
+        if ((tick + 1) % ticksPerMinute == 0) {
+            std::nth_element(
+                delays.begin(), delays.begin() + qsizetype(delays.size() / 2), delays.end());
+            medians.push_back(delays.empty() ? 0 : delays[delays.size() / 2]);
+            delays.clear();
+        }
+    }
+    return medians;
+}
+
+} // namespace ImpairedCall
