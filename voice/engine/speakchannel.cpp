@@ -120,11 +120,12 @@ bool SpeakChannel::startPulse(const QByteArray &device, QString *why)
     options.streamName = "microphone";
     options.device = device;
     options.moved = [device](const QByteArray &now) {
-        // The server took the stream off a microphone that went away.
-        Global::WriteErrorLog(u"Vocana"_s, u"Microphone"_s,
-            QString::fromUtf8(device.isEmpty() ? QByteArray("default") : device)
-                + u" gone, now on "_s + QString::fromUtf8(now),
-            __LINE__);
+        // Moves are the server's business (the options' sound page moves
+        // this program's streams itself); only a chosen microphone that the
+        // stream was taken off is worth the log.
+        if (!device.isEmpty() && now != device)
+            Global::WriteErrorLog(u"Vocana"_s, u"Microphone"_s,
+                QString::fromUtf8(device) + u" gone, now on "_s + QString::fromUtf8(now), __LINE__);
     };
     const bool started = m_pulse->start(
         options, [this](const qint16 *samples, int count) { captured(samples, count); }, {},
