@@ -1,8 +1,9 @@
 # The installed program and its Debian package (scripts/package.sh).
 #
 # Everything the program loads or starts from its own folder (its shared
-# libraries, the companion castagent, the voice engine, the web view plugin,
-# the help page) goes into one private folder, /usr/lib/lumostudent, with the
+# libraries, among them those it loads by name when first needed: the media
+# player, the about dialog's device list; the companion castagent,
+# the voice engine, the web view plugin, the help page) goes into one private folder, /usr/lib/lumostudent, with the
 # program itself; /usr/bin/LumoStudent is a link to it. The program finds its
 # folder through /proc/self/exe, which names the link's target, so the
 # installed program and the build tree (everything in bin/) look alike to it,

@@ -24,12 +24,12 @@ Decoded<NoteMsg> decodeNote(const FrameCodec::FrameView &frame)
     Decoded<NoteMsg> d;
     d.record.FromID = frame.id;
     if (frame.verb == 0) {
-        d.record.Message = Wire::wideText(frame.payload);
+        d.record.Message = Wire::WideView(frame.payload);
     } else if (frame.verb == 1) {
         Wire::Reader reader(frame.payload, d.failure);
         d.record.ToID = reader.int32(0);
         d.record.Message
-            = Wire::wideText(frame.payload.size() >= 4 ? frame.payload.sliced(4) : frame.payload);
+            = Wire::WideView(frame.payload.size() >= 4 ? frame.payload.sliced(4) : frame.payload);
     } else {
         d.refused = true;
     }
@@ -50,7 +50,7 @@ Decoded<WhiteBoardMsg> decodeWhiteBoard(const FrameCodec::FrameView &frame)
     w.LineWidth = reader.int32(16);
     w.Color = reader.int32(20);
     w.markBytes = reader.int32(24);
-    w.strMark = Wire::wideText(reader.bytes(28, w.markBytes));
+    w.strMark = Wire::WideView(reader.bytes(28, w.markBytes));
     const qint64 fontAt = 28 + qint64(w.markBytes);
     if (fontAt + 2 <= size)
         w.FontSize = reader.int16(fontAt);
@@ -59,7 +59,7 @@ Decoded<WhiteBoardMsg> decodeWhiteBoard(const FrameCodec::FrameView &frame)
     else
         d.failure = Wire::makeFailure(Wire::IndexOutOfRange);
     if (w.fontBytes > 0)
-        w.FontName = Wire::wideText(reader.bytes(fontAt + 4, w.fontBytes));
+        w.FontName = Wire::WideView(reader.bytes(fontAt + 4, w.fontBytes));
     w.lengthsAgree = qint64(w.markBytes) + w.fontBytes == qint64(frame.length) - 32;
     if (!w.lengthsAgree) {
         d.warning = u"[Warnning] String Length in WhiteBoard is wrong: Total Length ("_s
@@ -109,7 +109,7 @@ Decoded<TextMsg> decodeText(const FrameCodec::FrameView &frame)
 {
     Decoded<TextMsg> d;
     d.record.lngLength = frame.length;
-    d.record.text = Wire::wideText(frame.payload);
+    d.record.text = Wire::WideView(frame.payload);
     return d;
 }
 
@@ -127,28 +127,33 @@ Decoded<UserListMsg> decodeUserList(const FrameCodec::FrameView &frame)
     Decoded<UserListMsg> d;
     const qint32 count = qint32(frame.payload.size() / UserRecordSize);
     d.record.CmdVerb = qint16(frame.verb);
-    QString &text = d.record.strUserList;
-    text.reserve(qsizetype(count) * UserListTextWidth);
+    const auto *bytes = reinterpret_cast<const uchar *>(frame.payload.data());
+    // The whole list is refused when one user number does not fit, so the
+    // numbers are checked before any text is written.
     for (qint32 k = 0; k < count; ++k) {
-        const QByteArrayView record
-            = frame.payload.sliced(qsizetype(k) * UserRecordSize, UserRecordSize);
-        if (quint8(record[3]) >= 0x80) {
-            // A user number that does not fit: the whole list is refused, as
-            // peers expect, but the log says which record it was.
+        const uchar *record = bytes + qsizetype(k) * UserRecordSize;
+        if (record[3] >= 0x80) {
+            // As peers expect, but the log says which record it was.
             d.failure = Wire::makeFailure(Wire::Overflow);
             d.warning = u"[Debug] OnUserList: record "_s + QString::number(k + 1) + u" of "_s
-                + QString::number(count) + u" refused, user number "_s + Wire::hex(record.first(4))
+                + QString::number(count) + u" refused, user number "_s
+                + Wire::hex(frame.payload.sliced(qsizetype(k) * UserRecordSize, 4))
                 + u" out of range"_s;
             d.refused = true;
-            d.record.strUserList.clear();
             return d;
         }
-        Wire::Reader reader(record, d.failure);
-        Wire::appendNumberField(text, reader.int32(0), 10);
-        Wire::appendAnsiField(text, record.sliced(4, 16), 16);
-        Wire::appendNumberField(text, quint8(record[20]), 3);
-        Wire::appendNumberField(text, quint8(record[21]), 3);
     }
+    Wire::FieldText text(qsizetype(count) * UserListTextWidth);
+    for (qint32 k = 0; k < count; ++k) {
+        const uchar *record = bytes + qsizetype(k) * UserRecordSize;
+        text.number(qint32(record[0]) | (qint32(record[1]) << 8) | (qint32(record[2]) << 16)
+                | (qint32(record[3]) << 24),
+            10);
+        text.ansi(QByteArrayView(record + 4, 16), 16);
+        text.number(record[20], 3);
+        text.number(record[21], 3);
+    }
+    d.record.strUserList = text.take();
     d.record.Count = count;
     return d;
 }
@@ -200,30 +205,30 @@ Decoded<CourseListMsg> decodeCourseList(const FrameCodec::FrameView &frame)
     const qint32 count = qint32(frame.payload.size() / CourseRecordSize);
     d.record.Count = count;
     d.record.CmdVerb = frame.verb;
-    QString &text = d.record.strCourseList;
-    text.reserve(qsizetype(count) * CourseListTextWidth);
+    Wire::FieldText text(qsizetype(count) * CourseListTextWidth);
     for (qint32 k = 0; k < count; ++k) {
         const QByteArrayView record
             = frame.payload.sliced(qsizetype(k) * CourseRecordSize, CourseRecordSize);
         Wire::Reader reader(record, d.failure);
-        Wire::appendNumberField(text, reader.int32(0), 10);
-        Wire::appendNumberField(text, reader.int32(4), 10);
-        Wire::appendAnsiField(text, record.sliced(8, 100), 100);
-        Wire::appendAnsiField(text, record.sliced(108, 16), 16);
-        Wire::appendAnsiField(text, record.sliced(124, 15), 15);
-        Wire::appendNumberField(text, reader.int32(139), 10);
-        Wire::appendAnsiField(text, record.sliced(143, 20), 20);
-        Wire::appendAnsiField(text, record.sliced(163, 200), 200);
+        text.number(reader.int32(0), 10);
+        text.number(reader.int32(4), 10);
+        text.ansi(record.sliced(8, 100), 100);
+        text.ansi(record.sliced(108, 16), 16);
+        text.ansi(record.sliced(124, 15), 15);
+        text.number(reader.int32(139), 10);
+        text.ansi(record.sliced(143, 20), 20);
+        text.ansi(record.sliced(163, 200), 200);
     }
+    d.record.strCourseList = text.take();
     return d;
 }
 
 Decoded<CategoryListMsg> decodeCategoryList(const FrameCodec::FrameView &frame)
 {
     Decoded<CategoryListMsg> d;
-    QString &text = d.record.strCampusList;
     const qsizetype size = frame.payload.size();
-    text.reserve((size + CategoryRecordSize - 1) / CategoryRecordSize * CategoryListTextWidth);
+    Wire::FieldText text(
+        (size + CategoryRecordSize - 1) / CategoryRecordSize * CategoryListTextWidth);
     QByteArray padded; // a last record cut short is completed with zero bytes
     for (qsizetype at = 0; at < size; at += CategoryRecordSize) {
         QByteArrayView record = frame.payload.sliced(at);
@@ -234,15 +239,16 @@ Decoded<CategoryListMsg> decodeCategoryList(const FrameCodec::FrameView &frame)
             record = record.first(CategoryRecordSize);
         }
         Wire::Reader reader(record, d.failure);
-        Wire::appendNumberField(text, reader.int32(0), 10);
-        Wire::appendAnsiField(text, record.sliced(4, 20), 20);
-        Wire::appendAnsiField(text, record.sliced(24, 100), 100);
-        Wire::appendAnsiField(text, record.sliced(124, 200), 200);
-        Wire::appendAnsiField(text, record.sliced(324, 15), 15);
-        Wire::appendAnsiField(text, record.sliced(339, 16), 16);
-        Wire::appendAnsiField(text, record.sliced(355, 16), 16);
+        text.number(reader.int32(0), 10);
+        text.ansi(record.sliced(4, 20), 20);
+        text.ansi(record.sliced(24, 100), 100);
+        text.ansi(record.sliced(124, 200), 200);
+        text.ansi(record.sliced(324, 15), 15);
+        text.ansi(record.sliced(339, 16), 16);
+        text.ansi(record.sliced(355, 16), 16);
         ++d.record.Count;
     }
+    d.record.strCampusList = text.take();
     return d;
 }
 

@@ -29,12 +29,16 @@ template <typename Record> struct Decoded {
     bool refused = false;
 };
 
+// The texts of the records below are views into the frame's payload
+// (Wire::WideView): a record must not outlive the frame it was decoded from,
+// and toString() gives the text to keep.
+
 // mtNotes, verb 0 (to everybody) or 1 (to `ToID`); other verbs are refused.
 // A verb-1 payload too short for the recipient is taken as text whole.
 struct NoteMsg {
     qint32 FromID = 0;
     qint32 ToID = 0;
-    QString Message;
+    Wire::WideView Message;
 };
 AULIX_REMOTESYNCDLL_EXPORT Decoded<NoteMsg> decodeNote(const FrameCodec::FrameView &frame);
 
@@ -48,9 +52,9 @@ struct WhiteBoardMsg {
     qint32 y2 = 0;
     qint32 LineWidth = 0;
     qint32 Color = 0;
-    QString strMark;
+    Wire::WideView strMark;
     qint16 FontSize = 0;
-    QString FontName;
+    Wire::WideView FontName;
     qint32 markBytes = 0;
     qint32 fontBytes = 0;
     bool lengthsAgree = true;
@@ -82,7 +86,7 @@ AULIX_REMOTESYNCDLL_EXPORT Decoded<qint32> decodeEnable(const FrameCodec::FrameV
 // the wide text.
 struct TextMsg {
     qint32 lngLength = 0;
-    QString text;
+    Wire::WideView text;
 };
 AULIX_REMOTESYNCDLL_EXPORT Decoded<TextMsg> decodeText(const FrameCodec::FrameView &frame);
 

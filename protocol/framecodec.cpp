@@ -6,15 +6,6 @@ using namespace Qt::StringLiterals;
 
 namespace FrameCodec {
 
-qint32 GetMessageLength(quint8 b0, quint8 b4, quint8 b14, quint8 b15)
-{
-    if (b0 != 9)
-        return 0;
-    if (b4 > 12 && (b4 < 21 || b4 > 28))
-        return 0;
-    return FrameHeaderSize + b14 + 256 * b15;
-}
-
 QByteArray ConvertToStream(const MsgContent &mcContent, qint32 lngLength, Wire::Failure &failure)
 {
     if (lngLength < 0) {
@@ -77,84 +68,46 @@ MsgContent ConvertToMessage(
     return msg;
 }
 
-Cut cutFrame(QByteArrayView buffer)
-{
-    if (buffer.size() < FrameHeaderSize)
-        return {CutStatus::Incomplete, 0};
-    const auto *p = reinterpret_cast<const uchar *>(buffer.data());
-    const qint32 total = GetMessageLength(p[0], p[4], p[14], p[15]);
-    if (total < 1)
-        return {CutStatus::Refused, 0};
-    if (total > buffer.size())
-        return {CutStatus::Incomplete, 0};
-    return {CutStatus::Frame, total};
-}
-
-FrameView viewFrame(QByteArrayView frame, Wire::Failure &failure)
-{
-    FrameView view;
-    const auto *p = reinterpret_cast<const uchar *>(frame.data());
-    view.type = p[4];
-    view.verb = p[5];
-    Wire::Reader reader(frame, failure);
-    view.id = reader.int32(6);
-    view.length = p[14] | (p[15] << 8);
-    view.payload = frame.sliced(FrameHeaderSize, view.length);
-    return view;
-}
-
 } // namespace FrameCodec
 
-void FrameAssembler::dropConsumed()
+char *FrameAssembler::makeRoom(qsizetype count)
 {
-    if (m_head == 0)
-        return;
-    m_buffer.remove(0, m_head);
-    m_head = 0;
+    const qsizetype pending = m_size - m_head;
+    if (m_head > 0) {
+        if (pending > 0)
+            std::memmove(m_buffer.data(), m_buffer.constData() + m_head, size_t(pending));
+        m_head = 0;
+        m_size = pending;
+    }
+    if (m_buffer.size() - m_size < count)
+        m_buffer.resize(qMax(m_size + count, 2 * m_buffer.size()));
+    return m_buffer.data() + m_size;
 }
 
 void FrameAssembler::append(QByteArrayView bytes)
 {
-    dropConsumed();
-    m_buffer.append(bytes);
+    if (bytes.isEmpty())
+        return;
+    std::memcpy(makeRoom(bytes.size()), bytes.data(), size_t(bytes.size()));
+    m_size += bytes.size();
 }
 
 char *FrameAssembler::reserveTail(qsizetype count)
 {
-    dropConsumed();
-    const qsizetype old = m_buffer.size();
-    m_buffer.resize(old + count);
+    char *tail = makeRoom(count);
     m_reserved = count;
-    return m_buffer.data() + old;
+    return tail;
 }
 
 void FrameAssembler::commit(qsizetype written)
 {
-    // reserveTail() grew the buffer by the requested count; keep what was written.
-    m_buffer.truncate(m_buffer.size() - m_reserved + qBound(qsizetype(0), written, m_reserved));
+    // reserveTail() made room for the requested count; keep what was written.
+    m_size += qBound(qsizetype(0), written, m_reserved);
     m_reserved = 0;
-}
-
-FrameCodec::CutStatus FrameAssembler::peek(QByteArrayView *frame) const
-{
-    const FrameCodec::Cut cut = FrameCodec::cutFrame(front());
-    if (cut.status == FrameCodec::CutStatus::Frame && frame)
-        *frame = front().first(cut.length);
-    return cut.status;
-}
-
-void FrameAssembler::consume(qsizetype length)
-{
-    m_head += length;
-    if (m_head >= m_buffer.size()) {
-        // Keeps the allocation for the next arrival.
-        m_buffer.resize(0);
-        m_head = 0;
-    }
 }
 
 void FrameAssembler::clear()
 {
     m_buffer.clear();
-    m_head = 0;
+    m_head = m_size = 0;
 }

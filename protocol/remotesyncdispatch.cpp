@@ -37,7 +37,7 @@ void clsRemoteSync::dispatch(const FrameCodec::FrameView &frame)
     case mtEnable: OnEnable(frame); break;
     case mtUrl: {
         const auto d = Messages::decodeText(frame);
-        Q_EMIT GetMsgURL(d.record.lngLength, d.record.text);
+        Q_EMIT GetMsgURL(d.record.lngLength, d.record.text.toString());
         break;
     }
     case mtYesNo:
@@ -102,7 +102,7 @@ void clsRemoteSync::OnNotes(const FrameCodec::FrameView &frame)
         Global::WriteErrorLog(Module, u"OnNotes"_s, d.failure.description, __LINE__);
         reportFailure(d.failure, u"Error in OnNotes ["_s);
     }
-    Q_EMIT GetNoteMessage(d.record.FromID, d.record.ToID, d.record.Message);
+    Q_EMIT GetNoteMessage(d.record.FromID, d.record.ToID, d.record.Message.toString());
 }
 
 void clsRemoteSync::OnWhiteBoard(const FrameCodec::FrameView &frame)
@@ -113,8 +113,8 @@ void clsRemoteSync::OnWhiteBoard(const FrameCodec::FrameView &frame)
     if (d.failure)
         reportFailure(d.failure, u"Error in OnWhiteBoard ["_s);
     const Messages::WhiteBoardMsg &w = d.record;
-    Q_EMIT GetMsgWhiteBoard(w.ShapeType, w.x1, w.y1, w.x2, w.y2, w.LineWidth, w.Color, w.strMark,
-        w.FontSize, w.FontName);
+    Q_EMIT GetMsgWhiteBoard(w.ShapeType, w.x1, w.y1, w.x2, w.y2, w.LineWidth, w.Color,
+        w.strMark.toString(), w.FontSize, w.FontName.toString());
 }
 
 void clsRemoteSync::OnPlay(const FrameCodec::FrameView &frame, Wire::Failure &failure)
@@ -171,9 +171,9 @@ void clsRemoteSync::OnYesNoOrOk(const FrameCodec::FrameView &frame, Wire::Failur
     if (frame.verb == 1) {
         const auto d = Messages::decodeText(frame);
         if (yesNo)
-            Q_EMIT GetMsgYESNOPrompt(d.record.lngLength, d.record.text);
+            Q_EMIT GetMsgYESNOPrompt(d.record.lngLength, d.record.text.toString());
         else
-            Q_EMIT GetMsgOKPrompt(d.record.lngLength, d.record.text);
+            Q_EMIT GetMsgOKPrompt(d.record.lngLength, d.record.text.toString());
     } else if (frame.verb == 2) {
         const auto d = Messages::decodeAnswer(frame);
         failure = d.failure;

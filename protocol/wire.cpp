@@ -48,51 +48,10 @@ Failure makeFailure(int number)
     }
 }
 
-qint32 Reader::int32(qsizetype offset)
+qint32 Reader::fail(int number)
 {
-    if (offset < 0 || offset + 4 > m_bytes.size()) {
-        m_failure = makeFailure(IndexOutOfRange);
-        return 0;
-    }
-    const auto *p = reinterpret_cast<const uchar *>(m_bytes.data() + offset);
-    if (p[3] >= 0x80) {
-        m_failure = makeFailure(Overflow);
-        return 0;
-    }
-    return qint32(p[0]) | (qint32(p[1]) << 8) | (qint32(p[2]) << 16) | (qint32(p[3]) << 24);
-}
-
-qint16 Reader::int16(qsizetype offset)
-{
-    if (offset < 0 || offset + 2 > m_bytes.size()) {
-        m_failure = makeFailure(IndexOutOfRange);
-        return 0;
-    }
-    const auto *p = reinterpret_cast<const uchar *>(m_bytes.data() + offset);
-    if (p[1] >= 0x80) {
-        m_failure = makeFailure(Overflow);
-        return 0;
-    }
-    return qint16(p[0] | (p[1] << 8));
-}
-
-quint16 Reader::uint16(qsizetype offset)
-{
-    if (offset < 0 || offset + 2 > m_bytes.size()) {
-        m_failure = makeFailure(IndexOutOfRange);
-        return 0;
-    }
-    const auto *p = reinterpret_cast<const uchar *>(m_bytes.data() + offset);
-    return quint16(p[0] | (p[1] << 8));
-}
-
-quint8 Reader::byte(qsizetype offset)
-{
-    if (offset < 0 || offset >= m_bytes.size()) {
-        m_failure = makeFailure(IndexOutOfRange);
-        return 0;
-    }
-    return quint8(m_bytes[offset]);
+    m_failure = makeFailure(number);
+    return 0;
 }
 
 QByteArrayView Reader::bytes(qsizetype offset, qsizetype count)
@@ -100,11 +59,11 @@ QByteArrayView Reader::bytes(qsizetype offset, qsizetype count)
     if (count <= 0)
         return {};
     if (offset < 0 || offset >= m_bytes.size()) {
-        m_failure = makeFailure(IndexOutOfRange);
+        fail(IndexOutOfRange);
         return {};
     }
-    if (offset + count > m_bytes.size()) {
-        m_failure = makeFailure(IndexOutOfRange);
+    if (count > m_bytes.size() - offset) {
+        fail(IndexOutOfRange);
         count = m_bytes.size() - offset;
     }
     return m_bytes.sliced(offset, count);
@@ -218,6 +177,37 @@ void appendNumberField(QString &out, qint64 value, qsizetype width)
     out.append(QLatin1StringView(digits, end - digits));
     if (out.size() - start < width)
         out.resize(start + width, u' ');
+}
+
+FieldText::FieldText(qsizetype expected)
+    : m_text(qMax<qsizetype>(expected, 0), Qt::Uninitialized)
+    , m_data(reinterpret_cast<char16_t *>(m_text.data()))
+    , m_capacity(m_text.size())
+{ }
+
+char16_t *FieldText::grow(qsizetype count)
+{
+    // Only a field the code page made longer than its width gets here.
+    m_text.resize(qMax(m_size + count, m_capacity * 2));
+    m_data = reinterpret_cast<char16_t *>(m_text.data());
+    m_capacity = m_text.size();
+    return m_data + m_size;
+}
+
+void FieldText::ansiSlow(QByteArrayView bytes, qsizetype width)
+{
+    const QString text = gbkDecoder().decode(bytes);
+    put(reinterpret_cast<const char16_t *>(text.constData()), text.size(), width);
+}
+
+QString FieldText::take()
+{
+    if (m_size == 0)
+        return {};
+    m_text.truncate(m_size);
+    m_data = nullptr;
+    m_size = m_capacity = 0;
+    return std::move(m_text);
 }
 
 QString PadRight(const QString &text, qsizetype width, Failure *failure)

@@ -16,6 +16,7 @@
 #include "client/session/sessionstate.h"
 #include "common/prompter.h"
 #include "common/settingsstore.h"
+#include "controls/coursemanage/courseware/coursewarewriter.h"
 #include "protocol/clsremotesync.h"
 #include "sim/core/simulator.h"
 
@@ -106,12 +107,36 @@ int main(int argc, char **argv)
     const QString base = home.path() + u"/sim"_s;
     QDir().mkpath(base + u"/courses/campus7"_s);
     {
-        QFile big(base + u"/courses/campus7/big.lsn"_s);
-        if (!big.open(QIODevice::WriteOnly))
+        // A real course whose one item is a big sound file, stored without
+        // compression: the downloader checks what it received before it keeps
+        // it, so a file of filler bytes would be refused.
+        const QString source = home.path() + u"/big.wav"_s;
+        QFile sound(source);
+        if (!sound.open(QIODevice::WriteOnly))
             return 1;
-        QByteArray block(1 << 20, 'b');
-        for (qint64 written = 0; written < size; written += block.size())
-            big.write(block);
+        QByteArray block(1 << 20, Qt::Uninitialized);
+        quint32 state = 1;
+        for (qint64 written = 0; written < size; written += block.size()) {
+            for (char &c : block) {
+                state = state * 1664525u + 1013904223u;
+                c = char(state >> 24);
+            }
+            sound.write(block);
+        }
+        sound.close();
+        Courseware::CourseDocument document;
+        document.teacherName = u"teacher"_s;
+        document.root = {u"_0"_s, u"Course"_s, u"folder"_s, u"Course"_s,
+            {{u"_0_1"_s, u"big.wav"_s, u"wav"_s, source, {}}}};
+        Courseware::WriteOptions options;
+        options.compressionLevel = 0;
+        const Courseware::WriteResult written = Courseware::WriteCoursewareFile(
+            base + u"/courses/campus7/big.lsn"_s, document, options);
+        QFile::remove(source);
+        if (!written.ok) {
+            std::fprintf(stderr, "no course to download: %s\n", qPrintable(written.error));
+            return 1;
+        }
     }
     SimConfig config;
     QString error;
@@ -186,20 +211,23 @@ int main(int argc, char **argv)
             if (!finished.wait(120000)
                 || finished.first().first().value<CoursewareDownloader::Outcome>()
                     != CoursewareDownloader::Outcome::Done) {
-                std::fprintf(stderr, "download failed\n");
+                std::fprintf(stderr, "download failed: %s\n",
+                    finished.isEmpty() ? "no answer"
+                                       : qPrintable(finished.first().value(2).toString()));
                 return 1;
             }
             ours.append(clock.nsecsElapsed() / 1e6);
-            if (QFileInfo(folder + u"big.lsn"_s).size() != size)
+            if (QFileInfo(folder + u"big.lsn"_s).size()
+                != QFileInfo(base + u"/courses/campus7/big.lsn"_s).size())
                 return 1;
         }
-        const double mb = double(size) / (1 << 20);
+        const double mb = double(QFileInfo(folder + u"big.lsn"_s).size()) / (1 << 20);
         const double oursRate = mb / (median(ours) / 1000);
         const double curlRate = mb / (median(curl) / 1000);
-        std::printf("download of %.0f MB: %.0f MB/s, curl %.0f MB/s, ratio %.2f (target >= 0.8)\n",
+        std::printf("download of %.0f MB: %.0f MB/s, curl %.0f MB/s, ratio %.2f (target >= 0.9)\n",
             mb, oursRate, curlRate, oursRate / curlRate);
         figures.add(u"campus/courseware download"_s, u"MB/s (median of 3)"_s, oursRate,
-            u"curl of the same URL"_s, curlRate, BenchFigures::Target::RatioAtLeast, 0.8);
+            u"curl of the same URL"_s, curlRate, BenchFigures::Target::RatioAtLeast, 0.9);
     }
     server.quit();
     server.wait();

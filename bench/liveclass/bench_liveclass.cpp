@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QImage>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 using ClassLive::ClassEntry;
@@ -157,6 +159,25 @@ double EntryMs(ServerThread &server, const QString &path)
     return ms;
 }
 
+// Runs the event loop until `done` holds or `ms` pass. QTest::qWaitFor
+// would do, but it sleeps up to 10 ms between its passes: the stall probe
+// would count that sleep as a stall of the window.
+bool WaitInLoop(const std::function<bool()> &done, int ms)
+{
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    check.start(1);
+    loop.exec();
+    return done();
+}
+
 struct Burst {
     double longestStallMs = 0;
     double lastShownMs = 0;
@@ -222,7 +243,7 @@ Burst RunBurst(ServerThread &server, const QString &path)
     last = clock.nsecsElapsed();
     longest = 0;
     server.teach(lines);
-    const bool all = QTest::qWaitFor(
+    const bool all = WaitInLoop(
         [&] {
             return client.history().contains(u"burst note 499"_s)
                 && client.liveSigns() - before >= 2000;
@@ -282,14 +303,14 @@ int main(int argc, char **argv)
                 "entry - load = %.1f ms (target <= 600 ms: %s)\n",
         entryMs, loadMs, entryMs - loadMs, entryMs <= allowed ? "met" : "NOT met");
     std::printf("burst of 2000 signs + 500 notes while drawing: longest stall %.1f ms "
-                "(target <= 50 ms: %s); last one shown after %.1f ms\n",
-        Median(stall), Median(stall) <= 50 ? "met" : "NOT met", Median(shown));
+                "(target <= 16 ms: %s); last one shown after %.1f ms\n",
+        Median(stall), Median(stall) <= 16 ? "met" : "NOT met", Median(shown));
 
     BenchFigures figures(u"liveclass"_s);
     figures.add(u"liveclass/entry with 50 MB courseware"_s, u"median ms"_s, entryMs,
         u"loading the file alone + 600 ms"_s, allowed, BenchFigures::Target::RatioAtMost, 1.0);
     figures.add(u"liveclass/burst longest stall"_s, u"median ms"_s, Median(stall), {}, 0,
-        BenchFigures::Target::ValueAtMost, 50);
+        BenchFigures::Target::ValueAtMost, 16);
     figures.add(u"liveclass/burst last shown"_s, u"median ms"_s, Median(shown));
     return 0;
 }

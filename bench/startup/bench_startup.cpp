@@ -21,6 +21,7 @@ struct Sample {
     double ms = 0;
     double rssKb = 0;
     int webEngine = 0;
+    int multimedia = 0;
     bool ok = false;
 };
 
@@ -41,11 +42,13 @@ Sample Run(const QString &program, const QProcessEnvironment &env)
     }
     sample.ms = double(timer.nsecsElapsed()) / 1e6;
     process.waitForFinished(5000);
-    static const QRegularExpression re(QStringLiteral("shown rss_kb=(\\d+) webengine=(\\d)"));
+    static const QRegularExpression re(
+        QStringLiteral("shown rss_kb=(\\d+) webengine=(\\d) multimedia=(\\d)"));
     const auto m = re.match(QString::fromLatin1(out));
     if (m.hasMatch()) {
         sample.rssKb = m.captured(1).toDouble();
         sample.webEngine = m.captured(2).toInt();
+        sample.multimedia = m.captured(3).toInt();
         sample.ok = true;
     }
     return sample;
@@ -77,6 +80,7 @@ int main(int argc, char *argv[])
 
     std::vector<double> baseMs, baseKb, studentMs, studentKb;
     int webEngine = 0;
+    int multimedia = 0;
     // One warm-up each (disk cache), then alternating turns.
     Run(folder + QStringLiteral("startup_probe_minimal"), env);
     Run(folder + QStringLiteral("startup_probe_student"), env);
@@ -92,6 +96,7 @@ int main(int argc, char *argv[])
         studentMs.push_back(student.ms);
         studentKb.push_back(student.rssKb);
         webEngine = std::max(webEngine, student.webEngine);
+        multimedia = std::max(multimedia, student.multimedia);
     }
     const double tBase = Median(baseMs), tStudent = Median(studentMs);
     const double mBase = Median(baseKb), mStudent = Median(studentKb);
@@ -102,6 +107,7 @@ int main(int argc, char *argv[])
     std::printf("  ratio             : %8.2f x (target <= 1.5)  %6.2f x (target <= 1.3)\n",
         tStudent / tBase, mStudent / mBase);
     std::printf("  browser engine loaded at start: %s\n", webEngine ? "yes" : "no");
+    std::printf("  media framework loaded at start: %s\n", multimedia ? "yes" : "no");
 
     BenchFigures figures(QStringLiteral("bench_startup"));
     figures.add(QStringLiteral("start-up/time to main window"), QStringLiteral("median ms"),
@@ -111,5 +117,7 @@ int main(int argc, char *argv[])
         QStringLiteral("minimal Qt window"), mBase, BenchFigures::Target::RatioAtMost, 1.3);
     figures.add(QStringLiteral("start-up/browser engine loaded"), QStringLiteral("0 or 1"),
         webEngine, {}, 0, BenchFigures::Target::ValueAtMost, 0);
+    figures.add(QStringLiteral("start-up/media framework loaded"), QStringLiteral("0 or 1"),
+        multimedia, {}, 0, BenchFigures::Target::ValueAtMost, 0);
     return 0;
 }

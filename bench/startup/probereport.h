@@ -7,7 +7,8 @@
 #include <cstdio>
 
 // Reports, once `window` has painted for the first time, the resident
-// memory and whether the browser engine is loaded, then ends the program.
+// memory and whether the browser engine and the media framework are loaded,
+// then ends the program.
 class FirstPaintProbe : public QObject
 {
 public:
@@ -29,10 +30,10 @@ public:
         return -1;
     }
 
-    static bool browserEngineLoaded()
+    static bool loaded(const char *library)
     {
         QFile maps(QStringLiteral("/proc/self/maps"));
-        return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("WebEngineCore");
+        return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(library);
     }
 
 protected:
@@ -44,8 +45,8 @@ protected:
             QMetaObject::invokeMethod(
                 this,
                 [] {
-                    std::printf("shown rss_kb=%ld webengine=%d\n", residentKb(),
-                        browserEngineLoaded() ? 1 : 0);
+                    std::printf("shown rss_kb=%ld webengine=%d multimedia=%d\n", residentKb(),
+                        loaded("WebEngineCore") ? 1 : 0, loaded("libQt6Multimedia") ? 1 : 0);
                     std::fflush(stdout);
                     std::_Exit(0);
                 },

@@ -36,6 +36,9 @@ public:
     // Bytes moved from the network to the file at a time; also what the
     // network side may hold ahead of the file.
     static constexpr qint64 BlockSize = qint64(1) << 20;
+    // Bytes written to the file before the kernel is told to start putting
+    // them on disk.
+    static constexpr qint64 WriteBackStep = qint64(8) << 20;
 
     explicit CoursewareDownloader(QObject *parent = nullptr);
     ~CoursewareDownloader() override;
@@ -64,6 +67,9 @@ private:
     void onMetaData();
     void onReadyRead();
     void onFinished();
+    // Starts the disk writing of what was written since the last call, once
+    // at least WriteBackStep bytes are waiting.
+    void startWriteBack();
     void fail(Outcome outcome, const QString &error);
     // Renames the checked file over the target; the error, empty on success.
     QString commit();
@@ -77,6 +83,7 @@ private:
     qint64 m_sizeCap = DefaultSizeCap;
     int m_stallLimitMs = DefaultStallLimitMs;
     qint64 m_received = 0;
+    qint64 m_writtenBack = 0; // the file's bytes whose disk writing was started
     qint64 m_total = -1;
     bool m_ending = false;
 };

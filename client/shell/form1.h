@@ -92,6 +92,7 @@ public:
     // The sound server's devices and the student's choice, made at the
     // first need (the options, or a kept choice once the window shows).
     SoundDevices &soundDevices();
+    bool hasSoundDevices() const { return m_soundDevices != nullptr; }
     void showAbout();
 
     bool isClosing() const { return m_closing; }

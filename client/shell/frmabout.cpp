@@ -2,13 +2,12 @@
 
 #include "common/apppaths.h"
 
-#include <QAudioDevice>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMediaDevices>
+#include <QLibrary>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -27,17 +26,38 @@ QString SoundServer()
     return QCoreApplication::translate("frmAbout", "未找到");
 }
 
-QString DeviceList(const QList<QAudioDevice> &devices, const QAudioDevice &preferred)
+QString DeviceList(QStringList names, int preferred)
 {
-    if (devices.isEmpty())
+    if (names.isEmpty())
         return QCoreApplication::translate("frmAbout", "无");
-    QStringList names;
-    for (const QAudioDevice &device : devices) {
-        names << device.description()
-                + (device == preferred ? QCoreApplication::translate("frmAbout", " (默认)")
-                                       : QString());
-    }
+    if (preferred >= 0 && preferred < names.size())
+        names[preferred] += QCoreApplication::translate("frmAbout", " (默认)");
     return names.join(QStringLiteral("; "));
+}
+
+// The speakers and the microphones, each with the default one marked; false
+// when the library that asks the media framework cannot be loaded.
+bool SoundDevices(QString *speakers, QString *microphones)
+{
+    using Describe = void (*)(QStringList *, int *, QStringList *, int *);
+    const QString name = QStringLiteral("LumoMediaDevices");
+    for (const QString &candidate :
+        {Global::WithTrailingSeparator(Global::ApplicationFolder()) + name, name}) {
+        // Stays loaded for the rest of the run.
+        QLibrary library(candidate);
+        if (const auto describe
+            = reinterpret_cast<Describe>(library.resolve("lumo_audio_devices"))) {
+            QStringList outputs;
+            QStringList inputs;
+            int output = -1;
+            int input = -1;
+            describe(&outputs, &output, &inputs, &input);
+            *speakers = DeviceList(outputs, output);
+            *microphones = DeviceList(inputs, input);
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -84,11 +104,12 @@ QString frmAbout::SystemInformation()
                      QSysInfo::kernelVersion());
     lines << tr("处理器: %1").arg(QSysInfo::currentCpuArchitecture());
     lines << tr("声音服务: %1").arg(SoundServer());
-    lines << tr("扬声器: %1")
-                 .arg(DeviceList(
-                     QMediaDevices::audioOutputs(), QMediaDevices::defaultAudioOutput()));
-    lines << tr("麦克风: %1")
-                 .arg(DeviceList(QMediaDevices::audioInputs(), QMediaDevices::defaultAudioInput()));
+    QString speakers;
+    QString microphones;
+    if (!SoundDevices(&speakers, &microphones))
+        speakers = microphones = QCoreApplication::translate("frmAbout", "未找到");
+    lines << tr("扬声器: %1").arg(speakers);
+    lines << tr("麦克风: %1").arg(microphones);
     lines << tr("数据文件夹: %1").arg(QDir::toNativeSeparators(Global::DataFolder()));
     return lines.join(u'\n');
 }

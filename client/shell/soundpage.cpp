@@ -142,7 +142,7 @@ void SoundPage::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     if (m_devices)
-        m_devices->setMeterActive(true);
+        m_devices->setMeterUse(SoundDevices::OptionsPage, true);
 }
 
 void SoundPage::hideEvent(QHideEvent *event)
@@ -150,7 +150,7 @@ void SoundPage::hideEvent(QHideEvent *event)
     // Nothing keeps listening once the page is out of sight.
     m_cmdLoopback->setChecked(false);
     if (m_devices)
-        m_devices->setMeterActive(false);
+        m_devices->setMeterUse(SoundDevices::OptionsPage, false);
     m_barLevel->setValue(0);
     QWidget::hideEvent(event);
 }

@@ -74,6 +74,7 @@
 #include "client/shell/statuspanels.h"
 #include "client/shell/talkindicator.h"
 #include "controls/userlist/userlist.h"
+#include "controls/volumecontrol/sounddevices.h"
 #include "controls/volumecontrol/volumecontrol.h"
 
 #include <QProgressBar>
@@ -342,6 +343,7 @@ WiredUnits WireUnits(Form1 &form, const StartOptions &options)
             &ClassroomVoice::FloorUnit::ownVoiceWithdrawn);
         units.talk = talk;
         units.floor = floor;
+        units.hears = hears;
     }
     // --- end voice, floor and private talk ---
 
@@ -423,6 +425,28 @@ WiredUnits WireUnits(Form1 &form, const StartOptions &options)
         new SessionNotices(*student, *form.StatusBar(), *form.notesManage(), prompter, owner);
     }
     // --- end the session ---
+
+    // --- the watch for speech that nobody hears ---
+    {
+        // The engine captures only for a floor or a talk. In class
+        // otherwise a peak meter on the chosen microphone listens, so that
+        // speaking to a closed microphone brings the hint. Only the levels
+        // are read: no sound leaves the program.
+        StudentSession *student = units.session;
+        ClassroomVoice::WhoHearsMe *hears = units.hears;
+        const auto update = [&form, student, hears] {
+            const bool watch = student->stage() == StudentSession::Stage::InClass
+                && hears->text() == ClassroomVoice::WhoHearsMe::ClosedText();
+            if (!watch && !form.hasSoundDevices())
+                return;
+            SoundDevices &devices = form.soundDevices();
+            QObject::connect(&devices, &SoundDevices::level, hears,
+                &ClassroomVoice::WhoHearsMe::levelReport, Qt::UniqueConnection);
+            devices.setMeterUse(SoundDevices::SpeechWatch, watch);
+        };
+        QObject::connect(student, &StudentSession::stageChanged, hears, update);
+        QObject::connect(hears, &ClassroomVoice::WhoHearsMe::textChanged, hears, update);
+    }
 
     // --- notes history and desktop notifications ---
     {

@@ -18,6 +18,7 @@ namespace ClassroomVoice {
 class FloorUnit;
 class PrivateTalk;
 class VoiceRelays;
+class WhoHearsMe;
 } // namespace ClassroomVoice
 
 // The units WireUnits made; all owned by form.unitOwner().
@@ -30,6 +31,7 @@ struct WiredUnits {
     ClassroomVoice::VoiceRelays *relays = nullptr;
     ClassroomVoice::FloorUnit *floor = nullptr;
     ClassroomVoice::PrivateTalk *talk = nullptr;
+    ClassroomVoice::WhoHearsMe *hears = nullptr;
     WhiteBoardInput *whiteBoardInput = nullptr;
     NotesHistory *history = nullptr;
     DesktopNotifier *notifier = nullptr;

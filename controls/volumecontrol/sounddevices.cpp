@@ -49,7 +49,7 @@ struct SoundDevices::Shared {
     int pendingQueries = 0;
     bool refreshAgain = false;
     bool contextReady = false;
-    bool meterWanted = false;
+    int meterUses = 0; // SoundDevices::MeterUse bits
     bool loopbackWanted = false;
     pa_stream *meter = nullptr;
     pa_stream *loopIn = nullptr;
@@ -178,6 +178,9 @@ void OnContextState(pa_context *context, void *userdata)
         if (pa_operation *op = pa_context_subscribe(context, mask, nullptr, nullptr))
             pa_operation_unref(op);
         s->refresh();
+        // Asked for before the server answered.
+        s->restartMeter();
+        s->restartLoopback();
         break;
     }
     case PA_CONTEXT_FAILED:
@@ -333,7 +336,7 @@ void SoundDevices::Shared::commitLists()
         now->lostSaid = lostSaid;
     }
     applyChoice();
-    if (meter && !meterWanted)
+    if (meter && meterUses == 0)
         stopMeter();
     QMetaObject::invokeMethod(
         owner,
@@ -387,7 +390,7 @@ void SoundDevices::Shared::stopMeter()
 void SoundDevices::Shared::restartMeter()
 {
     stopMeter();
-    if (!meterWanted || !contextReady)
+    if (meterUses == 0 || !contextReady)
         return;
     constexpr pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, 25, 1};
     meter = pa_stream_new(context, "LumoStudent level", &spec, nullptr);
@@ -577,15 +580,17 @@ QByteArray SoundDevices::chosenOutput() const
     return name;
 }
 
-void SoundDevices::setMeterActive(bool on)
+void SoundDevices::setMeterUse(MeterUse use, bool on)
 {
     if (!m->loop)
         return;
     pa_threaded_mainloop_lock(m->loop);
-    if (m->meterWanted != on) {
-        m->meterWanted = on;
+    const int uses = on ? m->meterUses | use : m->meterUses & ~use;
+    if ((uses != 0) != (m->meterUses != 0)) {
+        m->meterUses = uses;
         m->restartMeter();
     }
+    m->meterUses = uses;
     pa_threaded_mainloop_unlock(m->loop);
 }
 

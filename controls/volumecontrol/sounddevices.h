@@ -44,8 +44,11 @@ public:
     QByteArray chosenInput() const;
     QByteArray chosenOutput() const;
 
-    // A peak meter on the chosen input while the sound page is open.
-    void setMeterActive(bool on);
+    // A peak meter on the chosen input, running while any use wants it:
+    // the sound page while it shows, and in class the watch for speech
+    // while the microphone reaches nobody.
+    enum MeterUse { OptionsPage = 1, SpeechWatch = 2 };
+    void setMeterUse(MeterUse use, bool on);
     // The student's voice from the chosen input to the chosen output, with
     // the buffers the voice engine asks for, so it sounds as late as a
     // classmate hears it.

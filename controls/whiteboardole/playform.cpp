@@ -8,6 +8,8 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QSlider>
+#include <QVideoFrame>
+#include <QVideoSink>
 #include <QVideoWidget>
 
 #include <cmath>
@@ -18,8 +20,13 @@ namespace {
 constexpr int ControlBarHeight = 32;
 }
 
+extern "C" AULIX_WHITEBOARDOLEPLAYER_EXPORT PlayWindow *lumo_new_play_window(QWidget *parent)
+{
+    return new PlayForm(parent);
+}
+
 PlayForm::PlayForm(QWidget *parent)
-    : QWidget(parent, Qt::Window)
+    : PlayWindow(parent, Qt::Window)
     , m_player(new QMediaPlayer(this))
     , m_audio(new QAudioOutput(this))
     , m_video(new QVideoWidget(this))
@@ -167,6 +174,19 @@ void PlayForm::layoutPlayer()
     const int bar = m_controls->isVisibleTo(this) ? ControlBarHeight : 0;
     m_video->setGeometry(0, 0, width(), std::max(0, height() - bar));
     m_controls->setGeometry(0, std::max(0, height() - bar), width(), bar);
+}
+
+QWidget *PlayForm::videoArea() const
+{
+    return m_video;
+}
+
+QImage PlayForm::videoFrame() const
+{
+    QVideoSink *sink = m_player->videoSink();
+    if (!sink)
+        sink = m_video->videoSink();
+    return sink ? sink->videoFrame().toImage() : QImage();
 }
 
 int PlayForm::PlayStateNumber(QMediaPlayer::PlaybackState state, QMediaPlayer::MediaStatus status)

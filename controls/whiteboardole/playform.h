@@ -1,9 +1,9 @@
 #pragma once
 
-#include "controls/whiteboardole/aulix_whiteboardole_export.h"
+#include "controls/whiteboardole/aulix_whiteboardoleplayer_export.h"
+#include "controls/whiteboardole/playwindow.h"
 
 #include <QMediaPlayer>
-#include <QWidget>
 
 class QAudioOutput;
 class QVideoWidget;
@@ -14,7 +14,7 @@ class QSlider;
 // by name ("Playing", "Stopped" ...) and, for "Paused" and "Playing", the
 // position in whole seconds; the end of the file and the closing of the window
 // both report "Stopped".
-class AULIX_WHITEBOARDOLE_EXPORT PlayForm : public QWidget
+class AULIX_WHITEBOARDOLEPLAYER_EXPORT PlayForm : public PlayWindow
 {
     Q_OBJECT
 
@@ -23,16 +23,19 @@ public:
     ~PlayForm() override;
 
     // A teacher sees the file name in the caption and the operating controls.
-    void prepare(bool teacher, const QString &filePath);
-    void setSource(const QUrl &url);
+    void prepare(bool teacher, const QString &filePath) override;
+    void setSource(const QUrl &url) override;
     // Starts playing at `seconds` (0: from the beginning). The position is
     // applied once the file is loaded, as a player ignores it before that.
-    void playFrom(qint32 seconds);
-    void stop();
-    void pause();
+    void playFrom(qint32 seconds) override;
+    void stop() override;
+    void pause() override;
 
     // Stops the player, reports "Stopped" once and deletes the window later.
-    void shutDown();
+    void shutDown() override;
+
+    QWidget *videoArea() const override;
+    QImage videoFrame() const override;
 
     QMediaPlayer *player() const { return m_player; }
     QVideoWidget *videoWidget() const { return m_video; }
@@ -40,9 +43,6 @@ public:
 
     // 0-8 from the player's playback state and media status.
     static int PlayStateNumber(QMediaPlayer::PlaybackState state, QMediaPlayer::MediaStatus status);
-
-Q_SIGNALS:
-    void playStateChanged(const QString &state, qint32 positionSeconds);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -3,13 +3,14 @@
 #include "common/apppaths.h"
 #include "common/errorlog.h"
 #include "controls/whiteboardole/picturearea.h"
-#include "controls/whiteboardole/playform.h"
+#include "controls/whiteboardole/playwindow.h"
 #include "controls/whiteboardole/webviewinterface.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLibrary>
 #include <QOpenGLContext>
 #include <QOpenGLWidget>
 #include <QPainter>
@@ -74,7 +75,10 @@ public:
     bool showPicture(const QString &method);
     bool showWeb(const QString &method);
     bool loadWebPlugin(QString *error);
-    PlayForm *openPlayForm();
+    // Null (and the failure logged for `method`) when the player library
+    // cannot be had.
+    PlayWindow *openPlayForm(const QString &method);
+    bool loadPlayer(QString *error);
     void closePlayForm();
     void onPlayStateChanged(const QString &state, qint32 seconds);
     void onPollTick();
@@ -100,7 +104,8 @@ public:
 
     PictureArea *picture = nullptr;
     QWidget *web = nullptr;
-    QPointer<PlayForm> form;
+    QPointer<PlayWindow> form;
+    PlayWindowFactory newPlayWindow = nullptr;
     QTimer poll;
     std::unique_ptr<QPluginLoader> webPlugin;
     WebViewFactory *webFactory = nullptr;
@@ -208,9 +213,37 @@ bool WhiteBoardOLEPrivate::showWeb(const QString &method)
     return true;
 }
 
-PlayForm *WhiteBoardOLEPrivate::openPlayForm()
+bool WhiteBoardOLEPrivate::loadPlayer(QString *error)
 {
-    auto *playForm = new PlayForm(q);
+    if (newPlayWindow)
+        return true;
+    const QString fileName = u"Aulix_WhiteBoardOLEPlayer"_s;
+    QStringList candidates;
+    for (const QString &folder : {LibraryFolder(), Global::ApplicationFolder()}) {
+        if (!folder.isEmpty())
+            candidates << QDir(folder).filePath(fileName);
+    }
+    candidates << fileName; // the system's library path
+    for (const QString &candidate : std::as_const(candidates)) {
+        // Stays loaded for the rest of the run, as a linked library would.
+        QLibrary library(candidate);
+        newPlayWindow
+            = reinterpret_cast<PlayWindowFactory>(library.resolve(LUMO_PLAY_WINDOW_FACTORY));
+        if (newPlayWindow)
+            return true;
+        *error = library.errorString();
+    }
+    return false;
+}
+
+PlayWindow *WhiteBoardOLEPrivate::openPlayForm(const QString &method)
+{
+    QString error;
+    if (!loadPlayer(&error)) {
+        fail(method, u"player library not loaded: "_s + error, __LINE__);
+        return nullptr;
+    }
+    PlayWindow *playForm = newPlayWindow(q);
     form = playForm;
     const bool teacher = userType == Ole::utTeacher;
     playForm->prepare(teacher, fileSource);
@@ -221,7 +254,7 @@ PlayForm *WhiteBoardOLEPrivate::openPlayForm()
         playForm->resize(VideoWindowSize.width(), SoundWindowHeight);
     else
         playForm->resize(VideoWindowSize);
-    QObject::connect(playForm, &PlayForm::playStateChanged, q,
+    QObject::connect(playForm, &PlayWindow::playStateChanged, q,
         [this](const QString &state, qint32 seconds) { onPlayStateChanged(state, seconds); });
     // A student hears a sound without seeing a window; everything else shows.
     if (!(userType == Ole::utStudent && fileType == Ole::OLE_Wave))
@@ -427,7 +460,9 @@ bool WhiteBoardOLE::Play_OLE()
         const QUrl url = MediaUrl(d->fileSource);
         if (url.isEmpty())
             return d->fail(method, u"no such media file: "_s + d->fileSource, __LINE__);
-        PlayForm *playForm = d->openPlayForm();
+        PlayWindow *playForm = d->openPlayForm(method);
+        if (!playForm)
+            return false;
         playForm->setSource(url);
         playForm->playFrom(0);
         return true;
@@ -454,8 +489,10 @@ bool WhiteBoardOLE::Play_OLEAd(qint32 PlayVerb)
     const QUrl url = MediaUrl(d->fileSource);
     if (url.isEmpty())
         return d->fail(method, u"no such media file: "_s + d->fileSource, __LINE__);
+    PlayWindow *playForm = d->openPlayForm(method);
+    if (!playForm)
+        return false;
     d->poll.start();
-    PlayForm *playForm = d->openPlayForm();
     playForm->setSource(url);
     switch (PlayVerb) {
     case 0: playForm->playFrom(d->currPlayerPos); break;
@@ -519,7 +556,9 @@ QWidget *WhiteBoardOLE::webView() const
     return d->web;
 }
 
-PlayForm *WhiteBoardOLE::playForm() const
+PlayWindow::~PlayWindow() = default;
+
+PlayWindow *WhiteBoardOLE::playForm() const
 {
     return d->form;
 }

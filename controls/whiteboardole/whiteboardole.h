@@ -8,7 +8,7 @@
 #include <memory>
 
 class PictureArea;
-class PlayForm;
+class PlayWindow;
 
 // Shows one courseware item in the whiteboard area: a picture in the image
 // area, a web page in a web view (its engine loaded on the first web item),
@@ -62,7 +62,7 @@ public:
     // Null until the first web item has been shown.
     QWidget *webView() const;
     // Null while no sound or video item is shown.
-    PlayForm *playForm() const;
+    PlayWindow *playForm() const;
     // What the empty area says it will show.
     QString placeholderText() const;
 

@@ -184,3 +184,54 @@ TEST(FrameAssembler, CutsFramesAcrossAppendsAndPartialReads)
     assembler.clear();
     EXPECT_EQ(assembler.pending(), 0);
 }
+
+// Reads of every size, some filling less than they reserved, with frames
+// taken out between them: the frames come out whole and in order whatever
+// is left over from the read before.
+TEST(FrameAssembler, RandomReadsGiveTheFramesOfTheWholeStream)
+{
+    QByteArray stream;
+    QList<QByteArray> frames;
+    for (int k = 0; k < 300; ++k) {
+        frames << frame(
+            k % 2 ? mtNotes : mtUrl, 0, k, QByteArray((k * 37) % 700, char('a' + k % 26)));
+        stream += frames.last();
+    }
+    quint32 seed = 7;
+    const auto next = [&seed](quint32 bound) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % bound;
+    };
+    FrameAssembler assembler;
+    qsizetype at = 0;
+    qsizetype taken = 0;
+    while (at < stream.size() || assembler.pending() > 0) {
+        const qsizetype want = 1 + next(3000);
+        const qsizetype written = qMin<qsizetype>(stream.size() - at, next(2) ? want : want / 3);
+        if (next(2)) {
+            char *tail = assembler.reserveTail(want);
+            std::memcpy(tail, stream.constData() + at, size_t(written));
+            assembler.commit(written);
+        } else {
+            assembler.append(QByteArrayView(stream).sliced(at, written));
+        }
+        at += written;
+        QByteArrayView cut;
+        while (assembler.peek(&cut) == FrameCodec::CutStatus::Frame) {
+            ASSERT_LT(taken, frames.size());
+            ASSERT_EQ(cut.toByteArray(), frames[taken]) << "frame " << taken;
+            ++taken;
+            assembler.consume(cut.size());
+        }
+        ASSERT_EQ(
+            assembler.pending(), at - [&] {
+                qsizetype bytes = 0;
+                for (qsizetype k = 0; k < taken; ++k)
+                    bytes += frames[k].size();
+                return bytes;
+            }());
+        if (at == stream.size() && assembler.pending() > 0)
+            FAIL() << "bytes left that make no frame";
+    }
+    EXPECT_EQ(taken, frames.size());
+}

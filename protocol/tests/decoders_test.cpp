@@ -14,7 +14,7 @@ TEST(Decoders, ReadBackWhatTheBuildersWrite)
     auto n = Messages::decodeNote(viewPayload(mtNotes, note.verb, 7, note.payload));
     EXPECT_EQ(n.record.FromID, 7);
     EXPECT_EQ(n.record.ToID, 9);
-    EXPECT_EQ(n.record.Message, u"hi 你好"_s);
+    EXPECT_EQ(n.record.Message.toString(), u"hi 你好"_s);
     EXPECT_FALSE(n.failure);
 
     const QByteArray board
@@ -22,9 +22,9 @@ TEST(Decoders, ReadBackWhatTheBuildersWrite)
     auto w = Messages::decodeWhiteBoard(viewPayload(mtWhiteBoard, 6, 7, board));
     EXPECT_EQ(w.record.ShapeType, 6);
     EXPECT_EQ(w.record.Color, 0xff00);
-    EXPECT_EQ(w.record.strMark, u"mark"_s);
+    EXPECT_EQ(w.record.strMark.toString(), u"mark"_s);
     EXPECT_EQ(w.record.FontSize, 12);
-    EXPECT_EQ(w.record.FontName, u"SimSun"_s);
+    EXPECT_EQ(w.record.FontName.toString(), u"SimSun"_s);
     EXPECT_TRUE(w.record.lengthsAgree);
     EXPECT_FALSE(w.failure);
 
@@ -105,4 +105,82 @@ TEST(Decoders, ShortAndOverflowingPayloadsFailSoftly)
     ASSERT_EQ(records.record.size(), 1);
     EXPECT_EQ(records.record[0].uiUserID, 1);
     EXPECT_EQ(records.failure.number, 6);
+}
+
+// The list texts are written field by field into storage sized once; the
+// per-field helpers are the reference. Random bytes cover NULs, GBK pairs,
+// bytes the code page cannot read, overflowing numbers and a cut-short last
+// category record.
+TEST(Decoders, ListTextsMatchTheFieldByFieldReference)
+{
+    quint32 seed = 12345;
+    const auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return quint8(seed >> 16);
+    };
+    const auto randomBytes = [&](qsizetype size) {
+        QByteArray bytes(size, Qt::Uninitialized);
+        for (char &c : bytes) {
+            const quint8 r = next();
+            // Mostly ASCII, some NULs, some high bytes.
+            c = char(r < 150 ? 0x20 + r % 90 : r < 200 ? 0 : r);
+        }
+        return bytes;
+    };
+    const auto number = [](QByteArrayView record, qsizetype at) -> qint32 {
+        Wire::Failure ignored;
+        return Wire::Reader(record, ignored).int32(at);
+    };
+    for (int round = 0; round < 40; ++round) {
+        const QByteArray users = randomBytes(qsizetype(next() % 8) * UserRecordSize);
+        QByteArray usable = users;
+        for (qsizetype at = 3; at < usable.size(); at += UserRecordSize)
+            usable[at] = char(quint8(usable[at]) & 0x7f);
+        QString expected;
+        for (qsizetype at = 0; at < usable.size(); at += UserRecordSize) {
+            const QByteArrayView r = QByteArrayView(usable).sliced(at, UserRecordSize);
+            Wire::appendNumberField(expected, number(r, 0), 10);
+            Wire::appendAnsiField(expected, r.sliced(4, 16), 16);
+            Wire::appendNumberField(expected, quint8(r[20]), 3);
+            Wire::appendNumberField(expected, quint8(r[21]), 3);
+        }
+        const auto list = Messages::decodeUserList(viewPayload(mtUserList, 1, 0, usable));
+        ASSERT_FALSE(list.refused);
+        EXPECT_EQ(list.record.strUserList, expected) << "round " << round;
+        EXPECT_EQ(list.record.strUserList.size(), usable.size() / UserRecordSize * 32);
+
+        const QByteArray courses = randomBytes(qsizetype(next() % 4) * CourseRecordSize + 7);
+        expected.clear();
+        for (qsizetype at = 0; at + CourseRecordSize <= courses.size(); at += CourseRecordSize) {
+            const QByteArrayView r = QByteArrayView(courses).sliced(at, CourseRecordSize);
+            Wire::appendNumberField(expected, number(r, 0), 10);
+            Wire::appendNumberField(expected, number(r, 4), 10);
+            for (const auto &[from, width] : {std::pair{8, 100}, {108, 16}, {124, 15}})
+                Wire::appendAnsiField(expected, r.sliced(from, width), width);
+            Wire::appendNumberField(expected, number(r, 139), 10);
+            Wire::appendAnsiField(expected, r.sliced(143, 20), 20);
+            Wire::appendAnsiField(expected, r.sliced(163, 200), 200);
+        }
+        const auto courseList
+            = Messages::decodeCourseList(viewPayload(mtCampusCourseList, 1, 0, courses));
+        EXPECT_EQ(courseList.record.strCourseList, expected) << "round " << round;
+
+        const QByteArray categories = randomBytes(
+            qsizetype(next() % 3) * CategoryRecordSize + (round % 2 ? qsizetype(next()) : 0));
+        expected.clear();
+        for (qsizetype at = 0; at < categories.size(); at += CategoryRecordSize) {
+            const QByteArray r = Wire::fixedWidth(
+                QByteArrayView(categories)
+                    .sliced(at)
+                    .first(qMin<qsizetype>(CategoryRecordSize, categories.size() - at)),
+                CategoryRecordSize);
+            Wire::appendNumberField(expected, number(r, 0), 10);
+            for (const auto &[from, width] :
+                {std::pair{4, 20}, {24, 100}, {124, 200}, {324, 15}, {339, 16}, {355, 16}})
+                Wire::appendAnsiField(expected, QByteArrayView(r).sliced(from, width), width);
+        }
+        const auto categoryList
+            = Messages::decodeCategoryList(viewPayload(mtCampusList, 0, 0, categories));
+        EXPECT_EQ(categoryList.record.strCampusList, expected) << "round " << round;
+    }
 }

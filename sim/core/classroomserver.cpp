@@ -249,7 +249,7 @@ void ClassroomServer::routeNote(const ClassMember &from, qint32 verb, const QByt
     if (note.refused || note.failure)
         return;
     const qint32 toId = note.record.ToID;
-    const QString &message = note.record.Message;
+    const QString message = note.record.Message.toString();
     if (toId == 0) {
         const QByteArray text = verb == 0 ? payload : payload.mid(4);
         // The notes switch silences the class chat; notes to one person

@@ -1,13 +1,9 @@
 #include "client/classroom/live/boardcapture.h"
 
-#include "controls/whiteboardole/playform.h"
+#include "controls/whiteboardole/playwindow.h"
 #include "controls/whiteboardole/whiteboardole.h"
 
-#include <QMediaPlayer>
 #include <QPainter>
-#include <QVideoFrame>
-#include <QVideoSink>
-#include <QVideoWidget>
 
 namespace ClassLive {
 
@@ -16,16 +12,13 @@ QPixmap CaptureBoard(WhiteBoardOLE &ole)
     QPixmap picture = ole.grab();
     if (picture.isNull())
         return picture;
-    PlayForm *form = ole.playForm();
-    if (!form || !form->isVisible() || !form->videoWidget() || !form->videoWidget()->isVisible())
+    PlayWindow *form = ole.playForm();
+    if (!form || !form->isVisible() || !form->videoArea() || !form->videoArea()->isVisible())
         return picture;
-    QVideoSink *sink = form->player() ? form->player()->videoSink() : nullptr;
-    if (!sink)
-        sink = form->videoWidget()->videoSink();
-    const QImage frame = sink ? sink->videoFrame().toImage() : QImage();
+    const QImage frame = form->videoFrame();
     if (frame.isNull())
         return picture;
-    QWidget *video = form->videoWidget();
+    QWidget *video = form->videoArea();
     const QRect target(ole.mapFromGlobal(video->mapToGlobal(QPoint(0, 0))), video->size());
     if (!target.intersects(picture.rect()))
         return picture;

@@ -9,6 +9,7 @@
 #include "client/classroom/live/tests/coursefixture.h"
 #include "client/classroom/voice/voicerelays.h"
 #include "client/session/sessionstate.h"
+#include "client/session/studentsession.h"
 #include "client/shell/form1.h"
 #include "client/shell/frmnotes.h"
 #include "client/shell/frmoptions.h"
@@ -40,6 +41,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
+#include <QToolBar>
 
 using namespace Qt::StringLiterals;
 
@@ -91,12 +93,22 @@ protected:
         Global::WriteFirstRun(u"False"_s);
         form = std::make_unique<Form1>(prompter);
         form->setCompanionProgram(QDir::tempPath() + u"/lumo-missing-castagent"_s);
-        WireUnits(*form, StartOptions{});
+        units = WireUnits(*form, StartOptions{});
         form->Load();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     }
 
     void TearDown() override { form.reset(); }
+
+    // The campus road's steps before the classroom login, which the
+    // fixture's own login stands in for: the session then sees the class.
+    void roadReachesTheClassroom()
+    {
+        units.session->roadStarted();
+        units.session->classroomConnecting();
+    }
+
+    WiredUnits units;
 
     // Logs in to the classroom as the campus road would after booking, and
     // waits until class entry is over.
@@ -422,4 +434,63 @@ TEST_F(ClassWindow, TheIndicatorBesideTheMicrophoneSaysWhoHearsAndTheTalkKeyOpen
     teacher(u"takeback"_s);
     ASSERT_TRUE(QTest::qWaitFor([&] { return shown() == u"话筒关闭"_s; }, 5000));
     EXPECT_FALSE(relays->isSpeakOpen());
+}
+
+TEST_F(ClassWindow, SpeakingToAClosedMicrophoneInClassBringsTheHintFromTheChosenMicrophone)
+{
+    QProcess pactl;
+    pactl.start(u"pactl"_s,
+        {u"load-module"_s, u"module-sine-source"_s, u"source_name=lumo_test_voice"_s,
+            u"frequency=220"_s});
+    if (!pactl.waitForFinished(5000) || pactl.exitCode() != 0)
+        GTEST_SKIP() << "no PulseAudio server (scripts/test-env.sh starts one)";
+    const QString module = QString::fromUtf8(pactl.readAllStandardOutput()).trimmed();
+    struct Unload {
+        QString module;
+        ~Unload() { QProcess::execute(u"pactl"_s, {u"unload-module"_s, module}); }
+    } unload{module};
+    // The microphone the student chose in the options: a steady voice.
+    Global::SaveSetting(
+        Global::StudentAppName, u"Options"_s, u"InputDevice"_s, u"lumo_test_voice"_s);
+    qputenv("LUMO_VOICE_ENGINE", QDir::tempPath().toUtf8() + "/lumo-no-voice-engine.so");
+    struct Restore {
+        ~Restore() { qunsetenv("LUMO_VOICE_ENGINE"); }
+    } restore;
+
+    roadReachesTheClassroom();
+    enterAs(11, u"pw-ann"_s);
+    ASSERT_EQ(units.session->stage(), StudentSession::Stage::InClass);
+    TalkIndicator *indicator = form->talkIndicator();
+    EXPECT_EQ(indicator->stateLabel()->text(), u"话筒关闭"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return indicator->hintBubble()->isVisible(); }, 5000));
+    EXPECT_EQ(indicator->hintBubble()->text(), u"你现在没有话筒，举手或申请话筒"_s);
+
+    // With the floor the engine has the microphone; the watch lets go of it.
+    ASSERT_TRUE(form->hasSoundDevices());
+    teacher(u"permit 11 speak on"_s);
+    QAbstractButton *mic = form->volumeControl()->cmdSpeaker();
+    ASSERT_TRUE(QTest::qWaitFor([mic] { return mic->isEnabled(); }, 5000));
+    clickInWindow(mic);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server->floorQueue().contains(11); }, 5000));
+    teacher(u"grant 11"_s);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return indicator->stateLabel()->text() == u"全班在听"_s; }, 5000));
+    const auto watching = [] {
+        QProcess list;
+        list.start(u"pactl"_s, {u"list"_s, u"source-outputs"_s});
+        list.waitForFinished(5000);
+        return QString::fromUtf8(list.readAllStandardOutput()).contains(u"LumoStudent level"_s);
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !watching(); }, 5000));
+    // Out of class nothing listens either.
+    teacher(u"takeback"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return watching(); }, 5000));
+    auto *bar = form->findChild<QToolBar *>();
+    ASSERT_NE(bar, nullptr);
+    QAction *off = nullptr;
+    for (QAction *action : bar->actions())
+        off = action->text() == u"断开"_s ? action : off;
+    ASSERT_NE(off, nullptr);
+    clickInWindow(bar->widgetForAction(off));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !watching(); }, 5000));
 }

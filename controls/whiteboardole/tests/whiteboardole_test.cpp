@@ -21,6 +21,12 @@ bool BrowserEngineLoaded()
     return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("WebEngineCore");
 }
 
+// The playback window the control opened, as the player library made it.
+PlayForm *Player(const WhiteBoardOLE *control)
+{
+    return qobject_cast<PlayForm *>(control->playForm());
+}
+
 } // namespace
 
 class WhiteBoardOLETest : public QObject
@@ -259,7 +265,7 @@ void WhiteBoardOLETest::playbackWindowFollowsUserAndType()
     control->setFileSource(shortWav);
     control->setFileType(type);
     QVERIFY(control->Play_OLE());
-    PlayForm *form = control->playForm();
+    PlayForm *form = Player(control);
     QVERIFY(form);
     QCOMPARE(form->isVisible(), visible);
     QCOMPARE(form->windowTitle(), caption);
@@ -288,11 +294,11 @@ void WhiteBoardOLETest::pauseIsReportedOnce()
     QVERIFY(control->Play_OLEAd(0));
     QTRY_VERIFY(states.count() >= 1);
     QCOMPARE(states.at(0).at(0).toString(), u"Playing"_s);
-    QTRY_VERIFY(control->playForm()->player()->position() >= 1200);
+    QTRY_VERIFY(Player(control)->player()->position() >= 1200);
 
     // The player pauses by itself (the teacher's controls, a device): the
     // host hears of it once, however many ticks follow.
-    control->playForm()->player()->pause();
+    Player(control)->player()->pause();
     QTRY_COMPARE(states.count(), 2);
     QCOMPARE(states.at(1).at(0).toString(), u"Paused"_s);
     QVERIFY(control->CurrPlayerPos() >= 1);
@@ -309,7 +315,7 @@ void WhiteBoardOLETest::endOfFileReportsStoppedAndClosesTheWindow()
     control->setFileType(u"3"_s);
     QSignalSpy states(control, &WhiteBoardOLE::GetPlayState);
     QVERIFY(control->Play_OLEAd(0));
-    QPointer<PlayForm> form = control->playForm();
+    QPointer<PlayForm> form = Player(control);
     QVERIFY(form);
     QTRY_VERIFY_WITH_TIMEOUT(
         !states.isEmpty() && states.last().at(0).toString() == u"Stopped"_s, 10000);
@@ -340,7 +346,7 @@ void WhiteBoardOLETest::startPositionIsApplied()
     control->setFileType(u"3"_s);
     control->setCurrPlayerPos(start);
     QVERIFY(control->Play_OLEAd(0));
-    QMediaPlayer *player = control->playForm()->player();
+    QMediaPlayer *player = Player(control)->player();
     QTRY_VERIFY(
         player->playbackState() == QMediaPlayer::PlayingState && player->position() > start * 1000);
     QVERIFY2(player->position() < start * 1000 + 3000,
