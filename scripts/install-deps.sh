@@ -9,6 +9,7 @@ packages=(
   qt6-httpserver-dev qt6-websockets-dev libqt6opengl6-dev qt6-l10n-tools qt6-tools-dev qt6-translations-l10n libqt6svg6
   libgl-dev libglx-dev
   zlib1g-dev libdeflate-dev libopus-dev libpulse-dev libspeexdsp-dev
+  libwebrtc-audio-processing-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth pulseaudio pulseaudio-utils espeak-ng sox
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav

@@ -3,6 +3,7 @@
 #include "bench/voice/enginecalls.h"
 #include "voice/core/playoutdevice.h"
 #include "voice/core/voiceformat.h"
+#include "voice/pulse/pulsestream.h"
 
 #include <QAudioSink>
 #include <QAudioSource>
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <deque>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -134,6 +136,96 @@ DeviceLoop MeasureDeviceLoop(
     }
     // The first clicks meet buffers still filling; they do not count.
     delays.erase(delays.begin(), delays.begin() + 2);
+    std::sort(delays.begin(), delays.end());
+    result.ok = true;
+    result.clicks = int(delays.size());
+    result.medianMs = delays[delays.size() / 2];
+    result.worstMs = delays.back();
+    return result;
+}
+
+DeviceLoop MeasurePulseLoop(int captureMs, int playbackMs, int seconds)
+{
+    DeviceLoop result;
+    QElapsedTimer clock;
+    clock.start();
+    std::mutex mutex;
+    std::deque<qint64> madeNs; // clicks made and not heard yet
+    std::vector<double> delays;
+    bool counting = false;
+    qint64 made = 0;
+    qint64 captured = 0;
+    bool loud = true;
+
+    Voice::PulseStream playback;
+    Voice::PulseStream::Options out;
+    out.direction = Voice::PulseStream::Direction::Playback;
+    out.bufferMs = playbackMs;
+    QString why;
+    const bool played = playback.start(
+        out, {},
+        [&](qint16 *samples, int count) {
+            std::lock_guard lock(mutex);
+            for (int i = 0; i < count; ++i, ++made) {
+                const qint64 at = made % (ClickEveryFrames * Voice::FrameSamples);
+                if (at == 0 && counting)
+                    madeNs.push_back(clock.nsecsElapsed());
+                samples[i] = at < Voice::FrameSamples / 4 ? qint16(Loud) : qint16(0);
+            }
+        },
+        {}, &why);
+    if (!played) {
+        result.why = why;
+        return result;
+    }
+    Voice::PulseStream capture;
+    Voice::PulseStream::Options in;
+    in.direction = Voice::PulseStream::Direction::Capture;
+    in.bufferMs = captureMs;
+    in.device = "@DEFAULT_MONITOR@";
+    if (!capture.start(
+            in,
+            [&](const qint16 *samples, int count) {
+                const qint64 arrivedNs = clock.nsecsElapsed();
+                std::lock_guard lock(mutex);
+                captured += count;
+                for (int i = 0; i < count; ++i) {
+                    const bool now = std::abs(int(samples[i])) > Threshold;
+                    if (now && !loud && !madeNs.empty()) {
+                        delays.push_back(double(arrivedNs - madeNs.front()) / 1e6);
+                        madeNs.pop_front();
+                    }
+                    loud = now;
+                }
+                while (!madeNs.empty() && arrivedNs - madeNs.front() > 1'000'000'000)
+                    madeNs.pop_front();
+            },
+            {}, {}, &why)) {
+        result.why = why;
+        return result;
+    }
+    // The monitor of a null sink wakes slowly and hands its first second
+    // over at once; only clicks made after it runs count.
+    for (int i = 0; i < 100; ++i) {
+        runFor(50);
+        std::lock_guard lock(mutex);
+        if (captured > Voice::SampleRate / 2)
+            break;
+    }
+    runFor(300);
+    {
+        std::lock_guard lock(mutex);
+        counting = true;
+    }
+    runFor(seconds * 1000);
+    capture.stop();
+    playback.stop();
+
+    if (delays.size() < 3) {
+        result.why = u"only %1 clicks came back"_s.arg(delays.size());
+        return result;
+    }
+    delays.erase(delays.begin(), delays.begin() + 1);
     std::sort(delays.begin(), delays.end());
     result.ok = true;
     result.clicks = int(delays.size());

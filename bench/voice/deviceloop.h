@@ -21,13 +21,12 @@ private:
     QByteArray m_module;
 };
 
-// The delay the sound server's device buffers add to the engine's path,
-// measured through a null sink and its monitor: clicks made by the same
-// pull device the engine plays through (a sink asking for
-// `playbackFrames` frames of buffer) come back through a capture (asking for
-// `captureFrames`), read the way the engine reads the microphone. From the
-// moment a click's frame is made to the moment the capture hands it over is
-// the playback side of the listener plus the capture side of the speaker.
+// The delay the device buffers add to the engine's path, measured through a
+// null sink and its monitor: clicks made on demand, the way the engine's
+// playback makes its frames, come back through a capture read the way the
+// engine reads the microphone. From the moment a click is made to the moment
+// the capture hands it over is the playback side of the listener plus the
+// capture side of the speaker.
 struct DeviceLoop {
     bool ok = false;
     QString why; // when not ok
@@ -36,5 +35,11 @@ struct DeviceLoop {
     int clicks = 0;
 };
 
+// Through Qt Multimedia, the engine's fallback: a sink asking for
+// `playbackFrames` frames of buffer and a capture asking for `captureFrames`.
 DeviceLoop MeasureDeviceLoop(
     const OutputMonitor &monitor, int captureFrames, int playbackFrames, int seconds);
+
+// Through the engine's own sound-server streams: capture fragments of
+// `captureMs`, a playback target of `playbackMs`.
+DeviceLoop MeasurePulseLoop(int captureMs, int playbackMs, int seconds);

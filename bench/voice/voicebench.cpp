@@ -9,9 +9,11 @@
 #include "bench/report/figures.h"
 #include "bench/voice/deviceloop.h"
 #include "bench/voice/enginecalls.h"
+#include "bench/voice/engineloop.h"
 #include "bench/voice/processload.h"
 #include "bench/voice/speechsignal.h"
 #include "voice/api/vocanaapi.h"
+#include "voice/core/audioprocessor.h"
 #include "voice/core/jitterbuffer.h"
 #include "voice/core/noisesuppressor.h"
 #include "voice/core/voicedecoder.h"
@@ -124,6 +126,78 @@ void BM_ConcealFrame(benchmark::State &state)
     state.counters["core_%"] = coreShare();
 }
 BENCHMARK(BM_ConcealFrame);
+
+// The microphone's clean-up per 20 ms frame (two 10 ms chunks), echo
+// cancellation, noise suppression and gain control on.
+void BM_CleanUpFrame(benchmark::State &state)
+{
+    const std::vector<qint16> far = speech(100);
+    std::vector<qint16> near(far.size());
+    for (std::size_t i = 0; i < far.size(); ++i)
+        near[i] = qint16(i >= 2400 ? far[i - 2400] / 3 : 0);
+    Voice::AudioProcessor processor(Voice::AudioProcessor::Switches{});
+    std::vector<qint16> chunk(Voice::AudioProcessor::ChunkSamples);
+    std::size_t at = 0;
+    for (auto _ : state) {
+        for (int half = 0; half < 2; ++half) {
+            processor.analyzeFarEnd(far.data() + at);
+            std::copy_n(near.begin() + std::ptrdiff_t(at), chunk.size(), chunk.begin());
+            processor.processNearEnd(chunk.data(), 50);
+            benchmark::DoNotOptimize(chunk.data());
+            at = (at + chunk.size()) % far.size();
+        }
+    }
+    state.counters["core_%"] = coreShare();
+}
+BENCHMARK(BM_CleanUpFrame);
+
+// Echo return loss enhancement on a simulated room (50 ms away, a few
+// reflections, 10 dB lost on the way), judged after the first two seconds,
+// against the same run with the canceller off.
+double echoReturnLossEnhancement(bool cancel)
+{
+    const std::vector<qint16> far = speech(400); // eight seconds
+    const std::size_t delay = 2400;
+    const std::pair<std::size_t, double> taps[]
+        = {{0, 0.3}, {37, -0.12}, {110, 0.06}, {260, -0.03}};
+    std::vector<qint16> echo(far.size(), 0);
+    for (std::size_t i = 0; i < far.size(); ++i) {
+        double v = 0;
+        for (const auto &[lag, gain] : taps) {
+            if (i >= delay + lag)
+                v += gain * far[i - delay - lag];
+        }
+        echo[i] = qint16(std::lround(v));
+    }
+    Voice::AudioProcessor processor({cancel, true, false});
+    const int chunkSamples = Voice::AudioProcessor::ChunkSamples;
+    std::vector<qint16> chunk(static_cast<std::size_t>(chunkSamples));
+    double in = 0, out = 0;
+    for (std::size_t at = 0; at + std::size_t(chunkSamples) <= far.size();
+         at += std::size_t(chunkSamples)) {
+        processor.analyzeFarEnd(far.data() + at);
+        std::copy_n(echo.begin() + std::ptrdiff_t(at), chunkSamples, chunk.begin());
+        processor.processNearEnd(chunk.data(), 50);
+        if (at < 2 * std::size_t(Voice::SampleRate))
+            continue;
+        for (int i = 0; i < chunkSamples; ++i) {
+            in += double(echo[at + std::size_t(i)]) * echo[at + std::size_t(i)];
+            out += double(chunk[std::size_t(i)]) * chunk[std::size_t(i)];
+        }
+    }
+    return 10 * std::log10(in / std::max(out, 1.0));
+}
+
+void echoFigures(BenchFigures &figures)
+{
+    const double on = echoReturnLossEnhancement(true);
+    const double off = echoReturnLossEnhancement(false);
+    std::printf("\nEcho return loss enhancement after 2 s (simulated room, noise suppression on, "
+                "gain control off): %.1f dB; with the canceller off %.1f dB; target 20 dB\n",
+        on, off);
+    figures.add(u"voice/echo/return loss enhancement"_s, u"dB after 2 s"_s, on, u"canceller off"_s,
+        off, BenchFigures::Target::ValueAtLeast, 20);
+}
 
 // ---- Delay: two engines on loopback, through their exported calls. ----
 
@@ -238,45 +312,88 @@ int main(int argc, char **argv)
         {}, 0, BenchFigures::Target::ValueAtMost, 60);
 
     // The sound-server path: the same engine share plus what the device
-    // buffers add, at the sizes the engine asks for and at the neighbours.
+    // buffers add, through the engine's own streams at the sizes it asks
+    // for and at the neighbours, and through the Qt Multimedia fallback.
     std::printf("\nDevice buffers on the sound-server path (null sink played and heard back "
                 "through its monitor):\n");
     struct Sizes {
         int capture;
         int playback;
     };
-    const Sizes engineSizes{Voice::CaptureBufferFrames, Voice::PlaybackBufferFrames};
-    // A first loop only warms the sound server up (a newly offered source
-    // and a sink just after start-up answer with far longer latencies).
-    const OutputMonitor monitor;
-    MeasureDeviceLoop(monitor, engineSizes.capture, engineSizes.playback, 2);
-    bool first = true;
-    for (const Sizes sizes : {engineSizes, Sizes{2, 3}, Sizes{1, 2}, Sizes{1, 1}}) {
+    const Sizes engineSizes{Voice::CaptureLatencyMs, Voice::PlaybackTargetMs};
+    for (const Sizes sizes : {engineSizes, Sizes{10, 20}, Sizes{20, 30}, Sizes{20, 40}}) {
         const bool engine
             = sizes.capture == engineSizes.capture && sizes.playback == engineSizes.playback;
-        if (engine && !std::exchange(first, false))
-            continue; // the engine's sizes are measured once, first
-        const DeviceLoop loop = MeasureDeviceLoop(monitor, sizes.capture, sizes.playback, 4);
+        const DeviceLoop loop = MeasurePulseLoop(sizes.capture, sizes.playback, 4);
         if (!loop.ok) {
-            std::printf("  capture %d ms, playback %d ms: not measured (%s)\n",
-                sizes.capture * Voice::FrameMs, sizes.playback * Voice::FrameMs,
-                qPrintable(loop.why));
+            std::printf("  capture %d ms, playback %d ms: not measured (%s)\n", sizes.capture,
+                sizes.playback, qPrintable(loop.why));
             continue;
         }
         const double total = median + loop.medianMs;
         std::printf("  capture %d ms, playback %d ms%s: devices add median %.1f ms (worst %.1f, "
                     "%d clicks); engine share %.1f ms; target 60 ms: ratio %.2f\n",
-            sizes.capture * Voice::FrameMs, sizes.playback * Voice::FrameMs,
-            engine ? " (the engine's)" : "", loop.medianMs, loop.worstMs, loop.clicks, total,
-            total / 60.0);
+            sizes.capture, sizes.playback, engine ? " (the engine's)" : "", loop.medianMs,
+            loop.worstMs, loop.clicks, total, total / 60.0);
         const QString path
-            = u"voice/delay/sound server %1+%2 ms buffers"_s.arg(sizes.capture * Voice::FrameMs)
-                  .arg(sizes.playback * Voice::FrameMs);
+            = u"voice/delay/sound server %1+%2 ms buffers"_s.arg(sizes.capture).arg(sizes.playback);
         figures.add(path + u" (devices)"_s, u"device buffers, median ms"_s, loop.medianMs);
         if (engine)
             figures.add(u"voice/delay/sound server"_s, u"engine share of mouth-to-ear, median ms"_s,
                 total, u"sound files"_s, median, BenchFigures::Target::ValueAtMost, 60);
     }
+    {
+        // A first loop only warms the sound server up (a newly offered source
+        // and a sink just after start-up answer with far longer latencies).
+        const OutputMonitor monitor;
+        MeasureDeviceLoop(monitor, Voice::CaptureBufferFrames, Voice::PlaybackBufferFrames, 2);
+        const DeviceLoop loop = MeasureDeviceLoop(
+            monitor, Voice::CaptureBufferFrames, Voice::PlaybackBufferFrames, 4);
+        if (loop.ok) {
+            std::printf("  Qt Multimedia fallback (asking %d + %d ms): devices add median %.1f ms "
+                        "(worst %.1f, %d clicks); engine share %.1f ms\n",
+                Voice::CaptureBufferFrames * Voice::FrameMs,
+                Voice::PlaybackBufferFrames * Voice::FrameMs, loop.medianMs, loop.worstMs,
+                loop.clicks, median + loop.medianMs);
+            figures.add(u"voice/delay/multimedia fallback"_s,
+                u"engine share of mouth-to-ear, median ms"_s, median + loop.medianMs,
+                u"sound files"_s, median);
+        } else {
+            std::printf("  Qt Multimedia fallback: not measured (%s)\n", qPrintable(loop.why));
+        }
+    }
+
+    // Two engines on the sound server, a minute long: the delay in every
+    // three-second window from the first burst on, and how far it moves.
+    {
+        constexpr int LoopSeconds = 60;
+        const DeviceLoop bench
+            = MeasurePulseLoop(Voice::CaptureLatencyMs, Voice::PlaybackTargetMs, 3);
+        const EngineLoop loop = MeasureEngineLoop(c, LoopSeconds);
+        if (loop.ok && bench.ok) {
+            // The bench's own mouth and ear add one device loop of their own.
+            const double own = bench.medianMs;
+            std::printf("\nTwo engines on the sound server for %d s (%d bursts), the bench's own "
+                        "mouth and ear (%.1f ms) taken off: worst three-second window %.1f ms "
+                        "(target 150 ms: ratio %.2f), drift %.1f ms (target 60 ms)\n  windows:",
+                LoopSeconds, loop.bursts, own, loop.worstWindow - own,
+                (loop.worstWindow - own) / 150.0, loop.drift);
+            for (const double w : loop.windowMedians)
+                std::printf(" %.0f", w - own);
+            std::printf("\n");
+            figures.add(u"voice/delay/two engines on the sound server"_s,
+                u"worst 3 s window, median ms"_s, loop.worstWindow - own, u"sound files"_s, median,
+                BenchFigures::Target::ValueAtMost, 150);
+            figures.add(u"voice/delay/two engines on the sound server"_s,
+                u"drift over a minute, ms"_s, std::abs(loop.drift), {}, 0,
+                BenchFigures::Target::ValueAtMost, 60);
+        } else {
+            std::printf("\nTwo engines on the sound server: not measured (%s)\n",
+                qPrintable(loop.ok ? bench.why : loop.why));
+        }
+    }
+
+    echoFigures(figures);
 
     const double speak = reporter.shares["BM_SpeakFrame/noise_suppression:1"];
     const double listen = reporter.shares["BM_ListenFrame"];
@@ -290,7 +407,7 @@ int main(int argc, char **argv)
 
     // The whole process: engine threads, their timers, sockets and files.
     constexpr int Pairs = 2;
-    constexpr int Seconds = 5;
+    constexpr int Seconds = 6;
     const std::vector<qint16> longSpeech = speech(50 * (Seconds + 2));
     std::printf("\nCPU of the whole process (getrusage), %d speaking + listening pairs for %d s:\n",
         Pairs, Seconds);

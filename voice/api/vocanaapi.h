@@ -11,7 +11,8 @@ class QObject;
 extern "C" {
 
 // StartSpeak: window, message, address, port. StartListen: 0, 0, address,
-// port. Addresses carry the first dotted part in the top byte.
+// port. WatchAudioDevices: window, message, 0, 0. Addresses carry the first
+// dotted part in the top byte.
 struct VocanaAddressRecord {
     int32_t hWnd;
     int32_t message;
@@ -26,11 +27,40 @@ struct VocanaWaveFiles {
     const char *playbackWav;
 };
 
+// The sound server's own figures for the device delay of the running
+// channels, in ms; -1 for a channel that is not running on the sound server
+// (stopped, sound files, or the fallback devices).
+struct VocanaDeviceDelay {
+    int32_t captureMs;
+    int32_t playbackMs;
+};
+
+// Sound-server devices by name (from GetAudioDevices); a null or empty
+// name is the server's default device.
+struct VocanaAudioDevices {
+    const char *microphone;
+    const char *loudspeaker;
+};
+
+// GetAudioDevices writes one line per device into `text`, UTF-8:
+// "in" or "out", TAB, the name, TAB, the description, TAB, "1" for the
+// default device else "0", LF; then a zero byte. `length` gets the bytes the
+// lines take (without the zero byte), also when `capacity` has no room for
+// them and the zero byte (BufferTooSmall).
+struct VocanaDeviceList {
+    char *text;
+    int32_t capacity;
+    int32_t length;
+};
+
 // Every call takes the instance key first and one argument by reference.
 using VocanaTextCall = int32_t (*)(int32_t instance, const char *text);
 using VocanaRecordCall = int32_t (*)(int32_t instance, const VocanaAddressRecord *record);
 using VocanaNumberCall = int32_t (*)(int32_t instance, const int32_t *value);
 using VocanaWaveFilesCall = int32_t (*)(int32_t instance, const VocanaWaveFiles *files);
+using VocanaDeviceDelayCall = int32_t (*)(int32_t instance, VocanaDeviceDelay *delay);
+using VocanaAudioDevicesCall = int32_t (*)(int32_t instance, const VocanaAudioDevices *devices);
+using VocanaDeviceListCall = int32_t (*)(int32_t instance, VocanaDeviceList *list);
 // The object whose signal WindowMessage(int hWnd, int message, int wParam,
 // int lParam) carries the level reports; it lives on the thread that made the
 // first InitDLL call, and every emission happens there.
@@ -57,6 +87,7 @@ enum Result : int32_t {
     AudioUnavailable = -4,
     CodecFailed = -5,
     FileFailed = -6,
+    BufferTooSmall = -7,
     EngineMissing = -100, // the host could not load the library
 };
 

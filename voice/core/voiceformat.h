@@ -12,9 +12,16 @@ inline constexpr int SampleRate = 48000;
 inline constexpr int FrameSamples = 960;
 inline constexpr int FrameMs = 20;
 
-// The device buffers the engine asks the sound server for, in frames. Each
-// frame here is a frame of mouth-to-ear delay on the sound-server path;
-// fewer risk gaps when the machine is busy.
+// On the sound server: the capture latency (the server hands it over in
+// fragments of half of it, 10 ms) and the playback buffer the server is asked
+// to keep (it sizes its device buffers to them). Each millisecond here is one
+// of mouth-to-ear delay; less risks gaps when the machine is busy, and
+// smaller fragments cost wake-ups without shortening the 20 ms frames.
+inline constexpr int CaptureLatencyMs = 20;
+inline constexpr int PlaybackTargetMs = 20;
+
+// Through Qt Multimedia, where no sound server runs: its device buffers, in
+// frames. Qt's back end keeps far more than asked whatever the size.
 inline constexpr int CaptureBufferFrames = 2;
 inline constexpr int PlaybackBufferFrames = 3;
 

@@ -1,8 +1,11 @@
 #include "voice/engine/engineinstance.h"
 
+#include "common/errorlog.h"
+#include "voice/engine/echoreference.h"
 #include "voice/engine/enginenotifier.h"
 #include "voice/engine/listenchannel.h"
 #include "voice/engine/speakchannel.h"
+#include "voice/pulse/pulsewatcher.h"
 
 #include <QHostAddress>
 
@@ -20,6 +23,8 @@ bool validTarget(const VocanaAddressRecord &record)
 EngineInstance::EngineInstance(EngineNotifier *notifier)
     : m_notifier(notifier)
     , m_context(new QObject)
+    , m_echo(std::make_shared<EchoReference>())
+    , m_loss(std::make_shared<std::atomic<int>>(-1))
 {
     m_thread.setObjectName(QStringLiteral("Vocana"));
     m_context->moveToThread(&m_thread);
@@ -29,6 +34,7 @@ EngineInstance::EngineInstance(EngineNotifier *notifier)
 
 EngineInstance::~EngineInstance()
 {
+    m_watcher.reset(); // posts to the notifier until it is joined
     // Channels own sockets and timers of the worker: they die there.
     onWorker([this] {
         m_speak.reset();
@@ -63,8 +69,11 @@ int EngineInstance::startSpeak(const VocanaAddressRecord &record)
     int result = Ok;
     onWorker([&] {
         m_speak.reset();
-        m_speak = std::make_unique<SpeakChannel>(m_microphoneWav, m_noiseSuppression, levelSink);
-        m_speak->lossFigure = [this] { return m_listen ? m_listen->lossPercent() : -1; };
+        m_speak = std::make_unique<SpeakChannel>(
+            m_microphoneWav, m_microphone, m_switches, m_echo, levelSink);
+        // Read on the capture thread: through the shared figure, never
+        // through m_listen, which the worker may replace meanwhile.
+        m_speak->lossFigure = [loss = m_loss] { return loss->load(std::memory_order_relaxed); };
         result = m_speak->start(address, port);
         if (result != Ok)
             m_speak.reset();
@@ -88,7 +97,9 @@ int EngineInstance::startListen(const VocanaAddressRecord &record)
     onWorker([&] {
         // The old socket must be closed before the same port is bound again.
         m_listen.reset();
-        m_listen = std::make_unique<ListenChannel>(m_playbackWav);
+        m_loss->store(-1);
+        m_listen = std::make_unique<ListenChannel>(m_playbackWav, m_loudspeaker, m_echo);
+        m_listen->lossReport = m_loss;
         result = m_listen->start(address, port);
         if (result != Ok)
             m_listen.reset();
@@ -98,8 +109,57 @@ int EngineInstance::startListen(const VocanaAddressRecord &record)
 
 int EngineInstance::stopListen()
 {
-    onWorker([this] { m_listen.reset(); });
+    onWorker([this] {
+        m_listen.reset();
+        m_loss->store(-1);
+    });
     return Ok;
+}
+
+int EngineInstance::watchDevices(int hWnd, int message)
+{
+    m_watcher.reset();
+    if (message == 0)
+        return Ok;
+    m_watcher = std::make_unique<Voice::PulseWatcher>();
+    EngineNotifier *notifier = m_notifier;
+    QString why;
+    if (m_watcher->start([notifier, hWnd, message] { notifier->post(hWnd, message, 0, 0); }, &why))
+        return Ok;
+    m_watcher.reset();
+    Global::WriteErrorLog(
+        QStringLiteral("Vocana"), QStringLiteral("WatchAudioDevices"), why, __LINE__);
+    return AudioUnavailable;
+}
+
+int EngineInstance::setAudioDevices(const QByteArray &microphone, const QByteArray &loudspeaker)
+{
+    int result = Ok;
+    onWorker([&] {
+        if (m_speak && microphone != m_microphone)
+            result = m_speak->useDevice(microphone);
+        if (m_listen && loudspeaker != m_loudspeaker) {
+            const int listened = m_listen->useDevice(loudspeaker);
+            if (result == Ok)
+                result = listened;
+        }
+        m_microphone = microphone;
+        m_loudspeaker = loudspeaker;
+    });
+    return result;
+}
+
+VocanaDeviceDelay EngineInstance::deviceDelay()
+{
+    VocanaDeviceDelay delay{-1, -1};
+    const auto ms = [](qint64 us) { return us < 0 ? -1 : int32_t((us + 500) / 1000); };
+    onWorker([&] {
+        if (m_speak)
+            delay.captureMs = ms(m_speak->deviceDelayUs());
+        if (m_listen)
+            delay.playbackMs = ms(m_listen->deviceDelayUs());
+    });
+    return delay;
 }
 
 } // namespace Vocana

@@ -1,14 +1,21 @@
 #pragma once
 
 #include "voice/api/vocanaapi.h"
+#include "voice/core/audioprocessor.h"
 
 #include <QString>
 #include <QThread>
 
+#include <atomic>
 #include <memory>
+
+namespace Voice {
+class PulseWatcher;
+}
 
 namespace Vocana {
 
+class EchoReference;
 class EngineNotifier;
 class ListenChannel;
 class SpeakChannel;
@@ -27,7 +34,18 @@ public:
     EngineInstance &operator=(const EngineInstance &) = delete;
 
     void setWaveFiles(const QString &microphoneWav, const QString &playbackWav);
-    void setNoiseSuppression(bool on) { m_noiseSuppression = on; }
+    void setNoiseSuppression(bool on) { m_switches.noiseSuppression = on; }
+    void setEchoCancellation(bool on) { m_switches.echoCancellation = on; }
+    void setGainControl(bool on) { m_switches.gainControl = on; }
+    // Sound-server device names, empty for the defaults; running channels
+    // switch at once. A Vocana::Result.
+    int setAudioDevices(const QByteArray &microphone, const QByteArray &loudspeaker);
+    // Posts `message` to `hWnd` whenever the server's devices change;
+    // message 0 stops. A Vocana::Result.
+    int watchDevices(int hWnd, int message);
+    // The sound server's device delays of the running channels, ms; -1 for
+    // a channel not running on it.
+    VocanaDeviceDelay deviceDelay();
 
     // Each starts afresh when already running.
     int startSpeak(const VocanaAddressRecord &record);
@@ -41,11 +59,18 @@ private:
     EngineNotifier *const m_notifier;
     QThread m_thread;
     QObject *m_context; // lives on m_thread, deleted there when it ends
+    // What this instance plays is the echo its own microphone hears.
+    const std::shared_ptr<EchoReference> m_echo;
+    // The listening side's loss figure for the speaking side's encoder.
+    const std::shared_ptr<std::atomic<int>> m_loss;
     std::unique_ptr<SpeakChannel> m_speak;
     std::unique_ptr<ListenChannel> m_listen;
     QString m_microphoneWav;
     QString m_playbackWav;
-    bool m_noiseSuppression = true;
+    Voice::AudioProcessor::Switches m_switches;
+    QByteArray m_microphone;
+    QByteArray m_loudspeaker;
+    std::unique_ptr<Voice::PulseWatcher> m_watcher;
 };
 
 } // namespace Vocana

@@ -4,6 +4,8 @@
 #include "voice/api/vocanaapi.h"
 #include "voice/core/playoutdevice.h"
 #include "voice/core/voiceformat.h"
+#include "voice/engine/echoreference.h"
+#include "voice/pulse/pulsestream.h"
 
 #include <QAudioSink>
 #include <QMediaDevices>
@@ -21,8 +23,11 @@ namespace {
 constexpr int MaxDatagramsPerRead = 100;
 } // namespace
 
-ListenChannel::ListenChannel(QString playbackWav)
+ListenChannel::ListenChannel(
+    QString playbackWav, QByteArray device, std::shared_ptr<EchoReference> echo)
     : m_playbackWav(std::move(playbackWav))
+    , m_deviceName(std::move(device))
+    , m_echo(std::move(echo))
 {
     // One wake-up per frame, set for the moment the next frame falls due:
     // never more than a millisecond late, and a quarter of the wake-ups (and
@@ -35,6 +40,11 @@ ListenChannel::ListenChannel(QString playbackWav)
 
 ListenChannel::~ListenChannel()
 {
+    // First: the playback thread mixes from the members below.
+    if (m_pulse)
+        m_pulse->stop();
+    if (m_echo)
+        m_echo->stopped();
     if (m_sink)
         m_sink->stop();
     m_writer.close();
@@ -63,6 +73,83 @@ int ListenChannel::start(const QHostAddress &address, quint16 port)
         return Ok;
     }
 
+    QString why;
+    if (startPulse(m_deviceName, &why))
+        return Ok;
+    if (!m_deviceName.isEmpty()) {
+        Global::WriteErrorLog(u"Vocana"_s, u"StartListen"_s,
+            QString::fromUtf8(m_deviceName) + u": "_s + why
+                + u"; the default loudspeaker instead"_s,
+            __LINE__);
+        if (startPulse({}, &why))
+            return Ok;
+    }
+    m_pulse.reset();
+    Global::WriteErrorLog(u"Vocana"_s, u"StartListen"_s,
+        u"no sound server, trying the multimedia devices: "_s + why, __LINE__);
+    return startMultimedia();
+}
+
+bool ListenChannel::startPulse(const QByteArray &device, QString *why)
+{
+    m_pulse = std::make_unique<Voice::PulseStream>();
+    Voice::PulseStream::Options options;
+    options.direction = Voice::PulseStream::Direction::Playback;
+    options.bufferMs = Voice::PlaybackTargetMs;
+    options.streamName = "class voice";
+    options.device = device;
+    options.moved = [device](const QByteArray &now) {
+        // Moves are the server's business (the options' sound page moves
+        // this program's streams itself); only a chosen loudspeaker that the
+        // stream was taken off is worth the log.
+        if (!device.isEmpty() && now != device)
+            Global::WriteErrorLog(u"Vocana"_s, u"Loudspeaker"_s,
+                QString::fromUtf8(device) + u" gone, now on "_s + QString::fromUtf8(now), __LINE__);
+    };
+    const bool started = m_pulse->start(
+        options, {}, [this](qint16 *out, int count) { fillPlayback(out, count); },
+        [this](const QString &failure) {
+            // On the playback thread: the channel answers on its own.
+            QMetaObject::invokeMethod(
+                this, [this, failure] { pulseFailed(failure); }, Qt::QueuedConnection);
+        },
+        why);
+    if (!started)
+        m_pulse.reset();
+    return started;
+}
+
+void ListenChannel::pulseFailed(const QString &failure)
+{
+    Global::WriteErrorLog(
+        u"Vocana"_s, u"Loudspeaker"_s, u"playback stopped: "_s + failure, __LINE__);
+    if (!m_pulse || m_deviceName.isEmpty())
+        return;
+    // A chosen loudspeaker that went away: the default one takes over.
+    m_pulse->stop();
+    QString why;
+    if (startPulse({}, &why))
+        Global::WriteErrorLog(u"Vocana"_s, u"Loudspeaker"_s,
+            QString::fromUtf8(m_deviceName) + u" gone, now on the default loudspeaker"_s, __LINE__);
+}
+
+int ListenChannel::useDevice(const QByteArray &device)
+{
+    m_deviceName = device;
+    if (!m_pulse)
+        return Ok; // taken at the next start
+    m_pulse->stop();
+    QString why;
+    if (startPulse(device, &why))
+        return Ok;
+    Global::WriteErrorLog(u"Vocana"_s, u"Loudspeaker"_s,
+        QString::fromUtf8(device) + u": "_s + why + u"; the default loudspeaker instead"_s,
+        __LINE__);
+    return startPulse({}, &why) ? Ok : AudioUnavailable;
+}
+
+int ListenChannel::startMultimedia()
+{
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull())
         return AudioUnavailable;
@@ -107,6 +194,7 @@ void ListenChannel::readDatagrams()
         const QNetworkDatagram datagram = m_socket.receiveDatagram();
         if (!m_acceptFrom.isNull() && !datagram.senderAddress().isEqual(m_acceptFrom))
             continue;
+        QMutexLocker lock(&m_mixerLock);
         m_mixer.receive(datagram.data(), m_clock.elapsed());
     }
 }
@@ -131,7 +219,35 @@ void ListenChannel::pumpFile()
 
 void ListenChannel::mixFrame(qint16 *out)
 {
+    QMutexLocker lock(&m_mixerLock);
     m_mixer.mixFrame(out, m_clock.elapsed());
+    if (lossReport)
+        lossReport->store(m_mixer.lossPercent(), std::memory_order_relaxed);
+}
+
+qint64 ListenChannel::deviceDelayUs() const
+{
+    return m_pulse ? m_pulse->latencyUs() : -1;
+}
+
+void ListenChannel::fillPlayback(qint16 *out, int count)
+{
+    // Frames are mixed only when the server asks for their first sample, so
+    // the jitter buffers run on the loudspeaker's clock and nothing waits
+    // here but the rest of one frame.
+    int written = 0;
+    while (written < count) {
+        if (m_frameUsed == m_frame.size()) {
+            mixFrame(m_frame.data());
+            m_frameUsed = 0;
+        }
+        const int take = std::min(count - written, int(m_frame.size() - m_frameUsed));
+        std::copy_n(m_frame.data() + m_frameUsed, take, out + written);
+        m_frameUsed += std::size_t(take);
+        written += take;
+    }
+    if (m_echo)
+        m_echo->played(out, count, m_pulse ? m_pulse->latencyUs() : -1);
 }
 
 } // namespace Vocana

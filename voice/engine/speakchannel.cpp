@@ -5,12 +5,20 @@
 #include "voice/core/voiceformat.h"
 #include "voice/core/voicepacket.h"
 #include "voice/core/wavreader.h"
+#include "voice/engine/echoreference.h"
+#include "voice/pulse/pulsestream.h"
 
 #include <QAudioSource>
 #include <QMediaDevices>
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 using namespace Qt::StringLiterals;
 
@@ -20,12 +28,15 @@ namespace {
 constexpr qint64 MaxCatchUpFrames = 10;
 } // namespace
 
-SpeakChannel::SpeakChannel(QString microphoneWav, bool noiseSuppression, LevelSink levelSink)
+SpeakChannel::SpeakChannel(QString microphoneWav, QByteArray device,
+    Voice::AudioProcessor::Switches switches, std::shared_ptr<EchoReference> echo,
+    LevelSink levelSink)
     : m_microphoneWav(std::move(microphoneWav))
+    , m_deviceName(std::move(device))
+    , m_switches(switches)
+    , m_echo(std::move(echo))
     , m_levelSink(std::move(levelSink))
 {
-    if (noiseSuppression)
-        m_noiseSuppressor = std::make_unique<Voice::NoiseSuppressor>();
     // One wake-up per frame, set for the moment the next frame falls due:
     // never more than a millisecond late, and a quarter of the wake-ups (and
     // of their CPU) of a timer ticking at a fraction of the frame.
@@ -36,6 +47,9 @@ SpeakChannel::SpeakChannel(QString microphoneWav, bool noiseSuppression, LevelSi
 
 SpeakChannel::~SpeakChannel()
 {
+    // First: the capture thread uses everything below.
+    if (m_pulse)
+        m_pulse->stop();
     if (m_source)
         m_source->stop();
 }
@@ -49,8 +63,16 @@ int SpeakChannel::start(const QHostAddress &address, quint16 port)
     // A new stream id tells listeners that the sequence starts afresh.
     m_streamId = quint16(QRandomGenerator::global()->bounded(1, 0x10000));
     m_sequence = quint16(QRandomGenerator::global()->bounded(0x10000));
+    if (!m_socket.bind(QHostAddress(QHostAddress::AnyIPv4), 0)) {
+        Global::WriteErrorLog(u"Vocana"_s, u"StartSpeak"_s, m_socket.errorString(), __LINE__);
+        return SocketFailed;
+    }
 
     if (!m_microphoneWav.isEmpty()) {
+        // Sound files stand for a clean microphone: only the noise
+        // suppression of the Qt Multimedia path applies.
+        if (m_switches.noiseSuppression)
+            m_noiseSuppressor = std::make_unique<Voice::NoiseSuppressor>();
         QString error;
         m_file = Voice::LoadWavAs48kMono(m_microphoneWav, &error);
         if (!error.isEmpty()) {
@@ -65,6 +87,89 @@ int SpeakChannel::start(const QHostAddress &address, quint16 port)
         return Ok;
     }
 
+    m_processor = std::make_unique<Voice::AudioProcessor>(m_switches);
+    if (!m_processor->isValid())
+        m_processor.reset();
+    m_chunk.reserve(Voice::AudioProcessor::ChunkSamples * 2);
+    m_frame.reserve(Voice::FrameSamples);
+    QString why;
+    if (startPulse(m_deviceName, &why))
+        return Ok;
+    if (!m_deviceName.isEmpty()) {
+        Global::WriteErrorLog(u"Vocana"_s, u"StartSpeak"_s,
+            QString::fromUtf8(m_deviceName) + u": "_s + why + u"; the default microphone instead"_s,
+            __LINE__);
+        if (startPulse({}, &why))
+            return Ok;
+    }
+    m_pulse.reset();
+    m_processor.reset();
+    Global::WriteErrorLog(u"Vocana"_s, u"StartSpeak"_s,
+        u"no sound server, trying the multimedia devices: "_s + why, __LINE__);
+    if (m_switches.noiseSuppression)
+        m_noiseSuppressor = std::make_unique<Voice::NoiseSuppressor>();
+    return startMultimedia();
+}
+
+bool SpeakChannel::startPulse(const QByteArray &device, QString *why)
+{
+    m_pulse = std::make_unique<Voice::PulseStream>();
+    Voice::PulseStream::Options options;
+    options.direction = Voice::PulseStream::Direction::Capture;
+    options.bufferMs = Voice::CaptureLatencyMs;
+    options.streamName = "microphone";
+    options.device = device;
+    options.moved = [device](const QByteArray &now) {
+        // Moves are the server's business (the options' sound page moves
+        // this program's streams itself); only a chosen microphone that the
+        // stream was taken off is worth the log.
+        if (!device.isEmpty() && now != device)
+            Global::WriteErrorLog(u"Vocana"_s, u"Microphone"_s,
+                QString::fromUtf8(device) + u" gone, now on "_s + QString::fromUtf8(now), __LINE__);
+    };
+    const bool started = m_pulse->start(
+        options, [this](const qint16 *samples, int count) { captured(samples, count); }, {},
+        [this](const QString &failure) {
+            // On the capture thread: the channel answers on its own.
+            QMetaObject::invokeMethod(
+                this, [this, failure] { pulseFailed(failure); }, Qt::QueuedConnection);
+        },
+        why);
+    if (!started)
+        m_pulse.reset();
+    return started;
+}
+
+void SpeakChannel::pulseFailed(const QString &failure)
+{
+    Global::WriteErrorLog(u"Vocana"_s, u"Microphone"_s, u"capture stopped: "_s + failure, __LINE__);
+    if (!m_pulse || m_deviceName.isEmpty())
+        return;
+    // A chosen microphone that went away: the default one takes over.
+    m_pulse->stop();
+    QString why;
+    if (startPulse({}, &why))
+        Global::WriteErrorLog(u"Vocana"_s, u"Microphone"_s,
+            QString::fromUtf8(m_deviceName) + u" gone, now on the default microphone"_s, __LINE__);
+}
+
+int SpeakChannel::useDevice(const QByteArray &device)
+{
+    m_deviceName = device;
+    if (!m_pulse)
+        return Ok; // taken at the next start
+    m_pulse->stop();
+    QString why;
+    if (startPulse(device, &why))
+        return Ok;
+    Global::WriteErrorLog(u"Vocana"_s, u"Microphone"_s,
+        QString::fromUtf8(device) + u": "_s + why + u"; the default microphone instead"_s,
+        __LINE__);
+    return startPulse({}, &why) ? Ok : AudioUnavailable;
+}
+
+int SpeakChannel::startMultimedia()
+{
     const QAudioDevice device = QMediaDevices::defaultAudioInput();
     if (device.isNull())
         return AudioUnavailable;
@@ -93,6 +198,41 @@ int SpeakChannel::start(const QHostAddress &address, quint16 port)
         }
     });
     return Ok;
+}
+
+qint64 SpeakChannel::deviceDelayUs() const
+{
+    return m_pulse ? m_pulse->latencyUs() : -1;
+}
+
+void SpeakChannel::captured(const qint16 *samples, int count)
+{
+    constexpr int Chunk = Voice::AudioProcessor::ChunkSamples;
+    m_chunk.insert(m_chunk.end(), samples, samples + count);
+    std::size_t offset = 0;
+    while (m_chunk.size() - offset >= std::size_t(Chunk)) {
+        qint16 *chunk = m_chunk.data() + offset;
+        offset += Chunk;
+        if (m_processor) {
+            if (m_echo) {
+                m_echo->takeChunks(
+                    Chunk, [this](const qint16 *far) { m_processor->analyzeFarEnd(far); });
+            }
+            // What the speaker plays now reaches the microphone after the
+            // playback buffer; the chunk in hand left the microphone the
+            // capture buffer ago.
+            const qint64 playbackUs = m_echo ? m_echo->playbackLatencyUs() : -1;
+            const qint64 captureUs = std::max<qint64>(0, m_pulse->latencyUs());
+            m_processor->processNearEnd(
+                chunk, int((std::max<qint64>(0, playbackUs) + captureUs) / 1000));
+        }
+        m_frame.insert(m_frame.end(), chunk, chunk + Chunk);
+        if (m_frame.size() >= std::size_t(Voice::FrameSamples)) {
+            sendFrame(m_frame.data());
+            m_frame.clear();
+        }
+    }
+    m_chunk.erase(m_chunk.begin(), m_chunk.begin() + std::ptrdiff_t(offset));
 }
 
 void SpeakChannel::readDevice()
@@ -151,12 +291,21 @@ void SpeakChannel::sendFrame(qint16 *frame)
     header.sequence = m_sequence++;
     header.streamId = m_streamId;
     const QByteArray datagram = Voice::EncodeVoicePacket(header, payload);
-    if (m_socket.writeDatagram(datagram, m_address, m_port) != datagram.size()
-        && !m_sendErrorLogged) {
+    // Straight through the descriptor: on the sound server this runs on the
+    // capture thread, which must not touch the socket object of the worker.
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(m_port);
+    to.sin_addr.s_addr = htonl(m_address.toIPv4Address());
+    const ssize_t sent = ::sendto(int(m_socket.socketDescriptor()), datagram.constData(),
+        std::size_t(datagram.size()), MSG_DONTWAIT, reinterpret_cast<const sockaddr *>(&to),
+        sizeof to);
+    if (sent != datagram.size() && !m_sendErrorLogged) {
         // Once per start: an unreachable peer would otherwise fill the log
         // fifty times a second.
         m_sendErrorLogged = true;
-        Global::WriteErrorLog(u"Vocana"_s, u"SendFrame"_s, m_socket.errorString(), __LINE__);
+        Global::WriteErrorLog(
+            u"Vocana"_s, u"SendFrame"_s, QString::fromLocal8Bit(std::strerror(errno)), __LINE__);
     }
 }
 

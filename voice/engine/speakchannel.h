@@ -1,5 +1,6 @@
 #pragma once
 
+#include "voice/core/audioprocessor.h"
 #include "voice/core/noisesuppressor.h"
 #include "voice/core/voiceencoder.h"
 
@@ -17,36 +18,65 @@
 class QAudioSource;
 class QIODevice;
 
+namespace Voice {
+class PulseStream;
+}
+
 namespace Vocana {
+
+class EchoReference;
 
 // The microphone side: 20 ms frames from the sound card (or from a sound
 // file, paced by the clock as a card would be), noise suppression, a level
 // report, Opus, one packet per datagram to the target. Lives on the engine's
-// worker thread.
+// worker thread. On the sound server the capture stream's own thread runs
+// the frames (echo cancellation, noise suppression and gain control against
+// the listening side's playback first); Qt Multimedia is the way in only
+// where no sound server answers.
 class SpeakChannel : public QObject
 {
     Q_OBJECT
 public:
     using LevelSink = std::function<void(int level)>;
 
-    SpeakChannel(QString microphoneWav, bool noiseSuppression, LevelSink levelSink);
+    // `device`: the sound server's name of the microphone, empty for the
+    // default one.
+    SpeakChannel(QString microphoneWav, QByteArray device, Voice::AudioProcessor::Switches switches,
+        std::shared_ptr<EchoReference> echo, LevelSink levelSink);
     ~SpeakChannel() override;
 
     // A Vocana::Result.
     int start(const QHostAddress &address, quint16 port);
+    // Another microphone (empty: the default): at once on the sound server,
+    // else at the next start. A Vocana::Result.
+    int useDevice(const QByteArray &device);
+    // The capture side of the device delay in microseconds, -1 off the
+    // sound server.
+    qint64 deviceDelayUs() const;
     // The share of packets lost on the way in, as this engine's listening
-    // side measures it (-1 unknown): the redundancy sent follows it.
+    // side measures it (-1 unknown): the redundancy sent follows it. Asked
+    // on the thread that makes the frames (the capture thread on the sound
+    // server).
     std::function<int()> lossFigure;
 
 private:
+    int startMultimedia();
+    bool startPulse(const QByteArray &device, QString *why);
+    void pulseFailed(const QString &failure);
     void readDevice();
     void pumpFile();
+    void captured(const qint16 *samples, int count);
     void sendFrame(qint16 *frame);
 
     const QString m_microphoneWav;
+    QByteArray m_deviceName;
+    const Voice::AudioProcessor::Switches m_switches;
+    const std::shared_ptr<EchoReference> m_echo;
     LevelSink m_levelSink;
     Voice::VoiceEncoder m_encoder;
     std::unique_ptr<Voice::NoiseSuppressor> m_noiseSuppressor;
+    // Bound at the start; frames go out through its descriptor from
+    // whichever thread makes them.
     QUdpSocket m_socket;
     QHostAddress m_address;
     quint16 m_port = 0;
@@ -62,7 +92,13 @@ private:
     QElapsedTimer m_clock;
     qint64 m_framesSent = 0;
 
-    // From the sound card.
+    // From the sound server.
+    std::unique_ptr<Voice::PulseStream> m_pulse;
+    std::unique_ptr<Voice::AudioProcessor> m_processor;
+    std::vector<qint16> m_chunk; // short of a 10 ms chunk
+    std::vector<qint16> m_frame; // short of a 20 ms frame
+
+    // From Qt Multimedia.
     std::unique_ptr<QAudioSource> m_source;
     QIODevice *m_input = nullptr;
     std::vector<qint16> m_pending;

@@ -7,6 +7,7 @@
 #include "voice/engine/engineinstance.h"
 #include "voice/engine/enginenotifier.h"
 #include "voice/engine/vocana_export.h"
+#include "voice/pulse/pulsestream.h"
 
 #include <QAudioDevice>
 #include <QCoreApplication>
@@ -14,6 +15,7 @@
 #include <QMutex>
 #include <QThread>
 
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -102,6 +104,8 @@ VOCANA_EXPORT int32_t InitDLL(int32_t instance, const char * /*empty*/)
     engine->setWaveFiles(
         qEnvironmentVariable("LUMO_VOICE_MIC_WAV"), qEnvironmentVariable("LUMO_VOICE_PLAY_WAV"));
     engine->setNoiseSuppression(qEnvironmentVariable("LUMO_VOICE_NOISE_SUPPRESSION") != u'0');
+    engine->setEchoCancellation(qEnvironmentVariable("LUMO_VOICE_ECHO_CANCELLATION") != u'0');
+    engine->setGainControl(qEnvironmentVariable("LUMO_VOICE_GAIN_CONTROL") != u'0');
     r.instances.emplace(instance, std::move(engine));
     return Vocana::Ok;
 }
@@ -148,8 +152,9 @@ VOCANA_EXPORT int32_t ReleaseDLL(int32_t instance, const int32_t * /*zero*/)
 }
 
 // Our own additions: sound files per instance (the environment variables
-// apply to every instance of the process), and the noise suppression switch.
-// Both take effect at the next start.
+// apply to every instance of the process), the switches of the microphone's
+// clean-up (noise suppression, echo cancellation, gain control; on by
+// default), all taking effect at the next start, and the device delay.
 VOCANA_EXPORT int32_t SetWaveFiles(int32_t instance, const VocanaWaveFiles *files)
 {
     if (!files)
@@ -168,6 +173,92 @@ VOCANA_EXPORT int32_t SetNoiseSuppression(int32_t instance, const int32_t *on)
         e.setNoiseSuppression(*on != 0);
         return Vocana::Ok;
     });
+}
+
+VOCANA_EXPORT int32_t SetEchoCancellation(int32_t instance, const int32_t *on)
+{
+    if (!on)
+        return Vocana::BadArgument;
+    return withInstance(instance, [&](Vocana::EngineInstance &e) {
+        e.setEchoCancellation(*on != 0);
+        return Vocana::Ok;
+    });
+}
+
+VOCANA_EXPORT int32_t SetGainControl(int32_t instance, const int32_t *on)
+{
+    if (!on)
+        return Vocana::BadArgument;
+    return withInstance(instance, [&](Vocana::EngineInstance &e) {
+        e.setGainControl(*on != 0);
+        return Vocana::Ok;
+    });
+}
+
+VOCANA_EXPORT int32_t GetDeviceDelay(int32_t instance, VocanaDeviceDelay *delay)
+{
+    if (!delay)
+        return Vocana::BadArgument;
+    return withInstance(instance, [&](Vocana::EngineInstance &e) {
+        *delay = e.deviceDelay();
+        return Vocana::Ok;
+    });
+}
+
+// The microphone and the loudspeaker by their sound-server names; running
+// channels switch at once, a device the server refuses gives way to the
+// default one (and the log says so).
+VOCANA_EXPORT int32_t SetAudioDevices(int32_t instance, const VocanaAudioDevices *devices)
+{
+    if (!devices)
+        return Vocana::BadArgument;
+    const QByteArray microphone(devices->microphone ? devices->microphone : "");
+    const QByteArray loudspeaker(devices->loudspeaker ? devices->loudspeaker : "");
+    return withInstance(instance,
+        [&](Vocana::EngineInstance &e) { return e.setAudioDevices(microphone, loudspeaker); });
+}
+
+// hWnd and message of the record get a window message (wParam and lParam
+// 0) whenever a device comes or goes or the defaults change, so the host can
+// ask GetAudioDevices again; message 0 stops that.
+VOCANA_EXPORT int32_t WatchAudioDevices(int32_t instance, const VocanaAddressRecord *record)
+{
+    if (!record)
+        return Vocana::BadArgument;
+    return withInstance(instance,
+        [&](Vocana::EngineInstance &e) { return e.watchDevices(record->hWnd, record->message); });
+}
+
+// The sound server's devices as they are now (asked at each call, so a
+// device plugged in since shows up).
+VOCANA_EXPORT int32_t GetAudioDevices(int32_t instance, VocanaDeviceList *list)
+{
+    if (!list || list->capacity < 0 || (list->capacity > 0 && !list->text))
+        return Vocana::BadArgument;
+    {
+        QMutexLocker lock(&registry().mutex);
+        if (!registry().instances.count(instance))
+            return Vocana::NotInitialised;
+    }
+    // Not under the registry's lock: the server may take a moment.
+    QString why;
+    const QList<Voice::PulseDevice> devices = Voice::ListPulseDevices(&why);
+    if (devices.isEmpty() && !why.isEmpty())
+        return Vocana::AudioUnavailable;
+    QByteArray text;
+    for (const Voice::PulseDevice &d : devices) {
+        // Tabs and line ends inside a description would break the lines.
+        QString description = d.description;
+        description.replace(u'\t', u' ').replace(u'\n', u' ').replace(u'\r', u' ');
+        text += (d.capture ? "in\t" : "out\t") + d.name + '\t' + description.toUtf8() + '\t'
+            + (d.isDefault ? "1" : "0") + '\n';
+    }
+    list->length = int32_t(text.size());
+    if (text.size() >= list->capacity)
+        return text.size() == list->capacity && text.isEmpty() ? Vocana::Ok
+                                                               : Vocana::BufferTooSmall;
+    std::memcpy(list->text, text.constData(), std::size_t(text.size()) + 1);
+    return Vocana::Ok;
 }
 
 } // extern "C"

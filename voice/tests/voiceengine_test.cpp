@@ -18,6 +18,7 @@
 #include <QLibrary>
 #include <QMediaDevices>
 #include <QNetworkDatagram>
+#include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
@@ -26,6 +27,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 #include <vector>
@@ -47,6 +49,8 @@ struct Engine {
     VocanaNumberCall ReleaseDLL = nullptr;
     VocanaWaveFilesCall SetWaveFiles = nullptr;
     VocanaNumberCall SetNoiseSuppression = nullptr;
+    VocanaNumberCall SetEchoCancellation = nullptr;
+    VocanaDeviceDelayCall GetDeviceDelay = nullptr;
     VocanaNotifierCall Notifier = nullptr;
 };
 
@@ -69,6 +73,8 @@ Engine &engine()
         calls.ReleaseDLL = reinterpret_cast<VocanaNumberCall>(get("ReleaseDLL"));
         calls.SetWaveFiles = reinterpret_cast<VocanaWaveFilesCall>(get("SetWaveFiles"));
         calls.SetNoiseSuppression = reinterpret_cast<VocanaNumberCall>(get("SetNoiseSuppression"));
+        calls.SetEchoCancellation = reinterpret_cast<VocanaNumberCall>(get("SetEchoCancellation"));
+        calls.GetDeviceDelay = reinterpret_cast<VocanaDeviceDelayCall>(get("GetDeviceDelay"));
         calls.Notifier = reinterpret_cast<VocanaNotifierCall>(get("VocanaNotifier"));
         return calls;
     }();
@@ -432,10 +438,327 @@ TEST_F(VoiceEngine, SoundCardsOfTheSoundServer)
                 sequences << p.header.sequence;
         }
     }
+    // Both channels run on the sound server itself (not the fallback),
+    // which tells their device delay.
+    VocanaDeviceDelay delay{-2, -2};
+    for (int i = 0; i < 100 && (delay.captureMs < 0 || delay.playbackMs < 0); ++i) {
+        EXPECT_EQ(e.GetDeviceDelay(44, &delay), Vocana::Ok);
+        runFor(20);
+    }
+    EXPECT_GE(delay.captureMs, 0);
+    EXPECT_GE(delay.playbackMs, 0);
     EXPECT_EQ(e.StopSpeak(44, ""), Vocana::Ok);
     EXPECT_EQ(e.StopListen(44, &zero), Vocana::Ok);
+    EXPECT_EQ(e.GetDeviceDelay(44, &delay), Vocana::Ok);
+    EXPECT_EQ(delay.captureMs, -1);
+    EXPECT_EQ(delay.playbackMs, -1);
+    EXPECT_EQ(e.GetDeviceDelay(44, nullptr), Vocana::BadArgument);
     EXPECT_EQ(e.ReleaseDLL(44, &zero), Vocana::Ok);
+    EXPECT_FALSE(home.errorLog().contains("no sound server"));
     ASSERT_GE(sequences.size(), 20);
     for (qsizetype i = 1; i < sequences.size(); ++i)
         EXPECT_EQ(quint16(sequences[i] - sequences[i - 1]), 1);
+}
+
+namespace {
+
+// An environment variable for the life of the object.
+class EnvOverride
+{
+public:
+    EnvOverride(const char *name, const QByteArray &value)
+        : m_name(name)
+        , m_old(qgetenv(name))
+        , m_had(qEnvironmentVariableIsSet(name))
+    {
+        qputenv(name, value);
+    }
+    ~EnvOverride()
+    {
+        if (m_had)
+            qputenv(m_name, m_old);
+        else
+            qunsetenv(m_name);
+    }
+
+private:
+    const char *m_name;
+    QByteArray m_old;
+    bool m_had;
+};
+
+bool haveSoundServer()
+{
+    return !QMediaDevices::audioInputs().isEmpty() && !QMediaDevices::audioOutputs().isEmpty();
+}
+
+// One engine plays speech from the network into the default sink and takes
+// its microphone from that sink's monitor: the loudspeaker's sound comes back
+// entire, a few ms late, as in a room without headphones. The mean level the
+// engine reports for what it sends, over the last seconds.
+double echoLevelSent(bool cancel, const QList<qint16> &speech)
+{
+    Engine &e = engine();
+    const int32_t zero = 0;
+    const EnvOverride microphone("PULSE_SOURCE", "@DEFAULT_MONITOR@");
+    EXPECT_EQ(e.InitDLL(45, ""), Vocana::Ok);
+    EXPECT_EQ(setFiles(45, {}, {}), Vocana::Ok);
+    const int32_t on = cancel ? 1 : 0;
+    EXPECT_EQ(e.SetEchoCancellation(45, &on), Vocana::Ok);
+    LevelRecorder recorder;
+    QObject::connect(e.Notifier(), SIGNAL(WindowMessage(int, int, int, int)), &recorder,
+        SLOT(record(int, int, int, int)));
+
+    QUdpSocket away; // where the engine's own voice goes
+    EXPECT_TRUE(away.bind(QHostAddress::LocalHost, 0));
+    const quint16 listenPort = freePort();
+    const VocanaAddressRecord listen{0, 0, Loopback, listenPort};
+    EXPECT_EQ(e.StartListen(45, &listen), Vocana::Ok);
+    const VocanaAddressRecord speak{8, Vocana::LevelMessage, Loopback, away.localPort()};
+    EXPECT_EQ(e.StartSpeak(45, &speak), Vocana::Ok);
+
+    Voice::VoiceEncoder encoder;
+    QUdpSocket teacher;
+    QElapsedTimer clock;
+    clock.start();
+    const int frames = int(speech.size() / Voice::FrameSamples);
+    qsizetype countFrom = -1;
+    for (int f = 0; f < frames; ++f) {
+        Voice::PacketHeader header;
+        header.sequence = quint16(f);
+        header.streamId = 3;
+        teacher.writeDatagram(Voice::EncodeVoicePacket(header,
+                                  encoder.encode(speech.constData() + f * Voice::FrameSamples)),
+            QHostAddress::LocalHost, listenPort);
+        if (f == frames - 150) // the last three seconds count
+            countFrom = recorder.messages.size();
+        const qint64 next = qint64(f + 1) * Voice::FrameMs;
+        runFor(int(std::max<qint64>(1, next - clock.elapsed())));
+    }
+    EXPECT_EQ(e.StopSpeak(45, ""), Vocana::Ok);
+    EXPECT_EQ(e.StopListen(45, &zero), Vocana::Ok);
+    EXPECT_EQ(e.ReleaseDLL(45, &zero), Vocana::Ok);
+    QCoreApplication::processEvents();
+    double sum = 0;
+    int count = 0;
+    for (qsizetype i = std::max<qsizetype>(0, countFrom); i < recorder.messages.size(); ++i) {
+        sum += recorder.messages[i].lParam;
+        ++count;
+    }
+    EXPECT_GT(count, 100);
+    return count ? sum / count : 0;
+}
+
+} // namespace
+
+TEST_F(VoiceEngine, TheLoudspeakersEchoIsNotSentBack)
+{
+    if (!haveSoundServer())
+        GTEST_SKIP() << "no sound server with an input and an output";
+    QTemporaryDir dir;
+    const QString speechPath = dir.filePath(u"speech.wav"_s);
+    QString error;
+    ASSERT_TRUE(TestSpeech::Make(speechPath, &error)) << error.toStdString();
+    QList<qint16> speech = Voice::LoadWavAs48kMono(speechPath, &error);
+    // Ten seconds: the monitor's slow start, the canceller's adaptation,
+    // three seconds to judge.
+    const QList<qint16> once = speech;
+    while (speech.size() < 10 * Voice::SampleRate)
+        speech += once;
+    speech.resize(10 * Voice::SampleRate);
+
+    // A room loses some 10 dB between loudspeaker and microphone (70 % on
+    // the server's cubic scale); the monitor as it is would be a microphone
+    // glued to the speaker cone.
+    const auto monitorVolume = [](const QString &volume) {
+        return QProcess::execute(
+            u"pactl"_s, {u"set-source-volume"_s, u"@DEFAULT_MONITOR@"_s, volume});
+    };
+    ASSERT_EQ(monitorVolume(u"70%"_s), 0);
+    const double open = echoLevelSent(false, speech);
+    const double cancelled = echoLevelSent(true, speech);
+    monitorVolume(u"100%"_s);
+    std::cout << "mean level sent while the loudspeaker talks: canceller off " << open << ", on "
+              << cancelled << "\n";
+    EXPECT_GT(open, 500); // the echo really reaches the microphone
+    // The wiring, not the canceller's figure (the unit test has that): the
+    // playback reaches the canceller as its far end, at a delay it can use.
+    EXPECT_LT(cancelled * 5, open);
+}
+
+TEST_F(VoiceEngine, WithoutASoundServerTheStartSaysSoAndFallsBack)
+{
+    QTemporaryDir dir;
+    const EnvOverride server("PULSE_SERVER", "unix:" + dir.filePath(u"nobody"_s).toUtf8());
+    Engine &e = engine();
+    const int32_t zero = 0;
+    ASSERT_EQ(e.InitDLL(46, ""), Vocana::Ok);
+    ASSERT_EQ(setFiles(46, {}, {}), Vocana::Ok);
+    QUdpSocket sink;
+    ASSERT_TRUE(sink.bind(QHostAddress::LocalHost, 0));
+    const VocanaAddressRecord speak{6, Vocana::LevelMessage, Loopback, sink.localPort()};
+    const VocanaAddressRecord listen{0, 0, Loopback, freePort()};
+    QElapsedTimer clock;
+    clock.start();
+    // Qt Multimedia may still reach devices of its own (it has its own
+    // connection); either it does or the start says the audio is missing.
+    const int32_t spoke = e.StartSpeak(46, &speak);
+    const int32_t listened = e.StartListen(46, &listen);
+    EXPECT_TRUE(spoke == Vocana::Ok || spoke == Vocana::AudioUnavailable) << spoke;
+    EXPECT_TRUE(listened == Vocana::Ok || listened == Vocana::AudioUnavailable) << listened;
+    EXPECT_LT(clock.elapsed(), 3000);
+    VocanaDeviceDelay delay{};
+    EXPECT_EQ(e.GetDeviceDelay(46, &delay), Vocana::Ok);
+    EXPECT_EQ(delay.captureMs, -1);
+    EXPECT_EQ(delay.playbackMs, -1);
+    EXPECT_EQ(e.StopSpeak(46, ""), Vocana::Ok);
+    EXPECT_EQ(e.StopListen(46, &zero), Vocana::Ok);
+    EXPECT_EQ(e.ReleaseDLL(46, &zero), Vocana::Ok);
+    const QByteArray log = home.errorLog();
+    EXPECT_TRUE(log.contains("no sound server, trying the multimedia devices"))
+        << log.toStdString();
+}
+
+namespace {
+
+QString pactl(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(u"pactl"_s, arguments);
+    process.waitForFinished(5000);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// The index of the sink our playback stream ("class voice") plays on, or -1.
+int sinkOfOurPlayback()
+{
+    const QStringList blocks = pactl({u"list"_s, u"sink-inputs"_s}).split(u"Sink Input #"_s);
+    for (const QString &block : blocks) {
+        if (!block.contains(u"media.name = \"class voice\""_s))
+            continue;
+        for (const QString &line : block.split(u'\n')) {
+            const QString trimmed = line.trimmed();
+            if (trimmed.startsWith(u"Sink: "_s))
+                return trimmed.mid(6).toInt();
+        }
+    }
+    return -1;
+}
+
+int sinkIndex(const QString &name)
+{
+    for (const QString &line : pactl({u"list"_s, u"short"_s, u"sinks"_s}).split(u'\n')) {
+        const QStringList fields = line.split(u'\t');
+        if (fields.size() > 1 && fields[1] == name)
+            return fields[0].toInt();
+    }
+    return -1;
+}
+
+} // namespace
+
+TEST_F(VoiceEngine, LoudspeakerChosenSwitchedAndLostFallsBackToTheDefault)
+{
+    if (!haveSoundServer())
+        GTEST_SKIP() << "no sound server with an input and an output";
+    Engine &e = engine();
+    QLibrary library(
+        QCoreApplication::applicationDirPath() + u"/"_s + QString::fromLatin1(Vocana::LibraryName));
+    const auto list = reinterpret_cast<VocanaDeviceListCall>(library.resolve("GetAudioDevices"));
+    const auto choose
+        = reinterpret_cast<VocanaAudioDevicesCall>(library.resolve("SetAudioDevices"));
+    const auto watch = reinterpret_cast<VocanaRecordCall>(library.resolve("WatchAudioDevices"));
+    ASSERT_TRUE(list && choose && watch);
+    const int32_t zero = 0;
+    ASSERT_EQ(e.InitDLL(47, ""), Vocana::Ok);
+    ASSERT_EQ(setFiles(47, {}, {}), Vocana::Ok);
+
+    // Watching the list: a loudspeaker plugged in is told to the host.
+    constexpr int32_t DevicesChanged = 903;
+    LevelRecorder recorder;
+    QObject::connect(e.Notifier(), SIGNAL(WindowMessage(int, int, int, int)), &recorder,
+        SLOT(record(int, int, int, int)));
+    const auto changes = [&] {
+        return std::count_if(recorder.messages.begin(), recorder.messages.end(),
+            [](const LevelRecorder::Message &m) { return m.message == DevicesChanged; });
+    };
+    const VocanaAddressRecord watching{12, DevicesChanged, 0, 0};
+    ASSERT_EQ(watch(47, &watching), Vocana::Ok);
+    const QString module
+        = pactl({u"load-module"_s, u"module-null-sink"_s, u"sink_name=lumo_test_speaker"_s})
+              .trimmed();
+    ASSERT_FALSE(module.isEmpty());
+    QElapsedTimer watched;
+    watched.start();
+    while (changes() == 0 && watched.elapsed() < 3000)
+        runFor(20);
+    EXPECT_GT(changes(), 0);
+    for (const LevelRecorder::Message &m : recorder.messages) {
+        if (m.message == DevicesChanged) {
+            EXPECT_EQ(m.hWnd, 12);
+            EXPECT_TRUE(m.onMainThread);
+        }
+    }
+    const auto plugged = changes();
+
+    // The list: the new loudspeaker among the others, whole lines only.
+    VocanaDeviceList tooSmall{nullptr, 0, 0};
+    EXPECT_EQ(list(47, &tooSmall), Vocana::BufferTooSmall);
+    ASSERT_GT(tooSmall.length, 0);
+    QByteArray text(tooSmall.length + 1, '\0');
+    VocanaDeviceList room{text.data(), int32_t(text.size()), 0};
+    ASSERT_EQ(list(47, &room), Vocana::Ok);
+    EXPECT_EQ(room.length, tooSmall.length);
+    EXPECT_TRUE(text.contains("out\tlumo_test_speaker\t")) << text.constData();
+    EXPECT_TRUE(text.contains("in\t")) << text.constData();
+    EXPECT_FALSE(text.contains(".monitor\t")) << text.constData();
+
+    // Chosen before the start, switched to the default and back while
+    // playing.
+    const VocanaAudioDevices chosen{nullptr, "lumo_test_speaker"};
+    const VocanaAudioDevices defaults{nullptr, nullptr};
+    ASSERT_EQ(choose(47, &chosen), Vocana::Ok);
+    const VocanaAddressRecord listen{0, 0, Loopback, freePort()};
+    ASSERT_EQ(e.StartListen(47, &listen), Vocana::Ok);
+    const int ours = sinkIndex(u"lumo_test_speaker"_s);
+    EXPECT_EQ(sinkOfOurPlayback(), ours);
+    ASSERT_EQ(choose(47, &defaults), Vocana::Ok);
+    EXPECT_NE(sinkOfOurPlayback(), ours);
+    EXPECT_NE(sinkOfOurPlayback(), -1);
+    ASSERT_EQ(choose(47, &chosen), Vocana::Ok);
+    EXPECT_EQ(sinkOfOurPlayback(), ours);
+
+    // The chosen loudspeaker goes away: playback carries on on the default
+    // one, and the log says so.
+    pactl({u"unload-module"_s, module});
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 3000
+        && (sinkOfOurPlayback() == -1 || !home.errorLog().contains("lumo_test_speaker gone")))
+        runFor(50);
+    EXPECT_NE(sinkOfOurPlayback(), -1);
+    EXPECT_TRUE(home.errorLog().contains("lumo_test_speaker gone"))
+        << home.errorLog().toStdString();
+    // ... and its going too; once the watch is stopped, nothing more.
+    runFor(200);
+    EXPECT_GT(changes(), plugged);
+    const VocanaAddressRecord notWatching{0, 0, 0, 0};
+    EXPECT_EQ(watch(47, &notWatching), Vocana::Ok);
+    runFor(50);
+    const auto stopped = changes();
+    pactl({u"unload-module"_s,
+        pactl({u"load-module"_s, u"module-null-sink"_s, u"sink_name=lumo_test_other"_s})
+            .trimmed()});
+    runFor(300);
+    EXPECT_EQ(changes(), stopped);
+
+    // A name the server does not know: the default one, said in the log.
+    const VocanaAudioDevices unknown{nullptr, "no_such_speaker"};
+    EXPECT_EQ(choose(47, &unknown), Vocana::Ok);
+    EXPECT_NE(sinkOfOurPlayback(), -1);
+    EXPECT_TRUE(home.errorLog().contains("no_such_speaker")) << home.errorLog().toStdString();
+
+    EXPECT_EQ(e.StopListen(47, &zero), Vocana::Ok);
+    EXPECT_EQ(e.ReleaseDLL(47, &zero), Vocana::Ok);
+    EXPECT_EQ(choose(47, &defaults), Vocana::NotInitialised);
 }

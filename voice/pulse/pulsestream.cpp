@@ -1,0 +1,521 @@
+#include "voice/pulse/pulsestream.h"
+
+#include "voice/core/voiceformat.h"
+#include "voice/pulse/lumovoicepulse_logging.h"
+
+#include <pulse/pulseaudio.h>
+
+#include <algorithm>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace Voice {
+
+namespace {
+// The device delay is logged once a stream has settled: the first reports
+// still include the buffers filling up (a monitor source wakes up late and
+// hands its first second over at once).
+constexpr qint64 SamplesBeforeLog = 2 * SampleRate;
+
+uint32_t bytesFor(int ms)
+{
+    return uint32_t(ms * SampleRate / 1000 * 2);
+}
+} // namespace
+
+// Everything here except `owner` and the handlers' captures belongs to the
+// loop thread, or to the starting thread while it holds the loop's lock.
+struct PulseStream::Private {
+    PulseStream *owner = nullptr;
+    Options options;
+    CaptureHandler capture;
+    PlaybackFiller playback;
+    FailureHandler failure;
+
+    pa_threaded_mainloop *loop = nullptr;
+    pa_context *context = nullptr;
+    pa_stream *stream = nullptr;
+    pa_time_event *deadline = nullptr;
+
+    bool ready = false; // the stream runs
+    bool failed = false; // before or after ready
+    bool timedOut = false;
+    bool failureReported = false;
+    QString why;
+    qint64 samples = 0; // handed over or dropped
+    bool latencyLogged = false;
+    // Capture: samples that may still be handed over at once.
+    double budget = 0;
+    pa_usec_t lastUs = 0;
+    std::vector<qint16> silence;
+
+    void fail(const QString &reason);
+    void openStream();
+    void noteLatency();
+    bool tooOld(int count);
+    void noteDropped(int count) { owner->m_dropped.fetch_add(count, std::memory_order_relaxed); }
+};
+
+namespace {
+
+void onContextState(pa_context *context, void *userdata)
+{
+    auto *d = static_cast<PulseStream::Private *>(userdata);
+    switch (pa_context_get_state(context)) {
+    case PA_CONTEXT_READY:
+        if (!d->stream)
+            d->openStream();
+        break;
+    case PA_CONTEXT_FAILED:
+    case PA_CONTEXT_TERMINATED:
+        d->fail(u"sound server: "_s + QString::fromUtf8(pa_strerror(pa_context_errno(context))));
+        break;
+    default: break;
+    }
+}
+
+void onStreamState(pa_stream *stream, void *userdata)
+{
+    auto *d = static_cast<PulseStream::Private *>(userdata);
+    switch (pa_stream_get_state(stream)) {
+    case PA_STREAM_READY:
+        d->ready = true;
+        pa_threaded_mainloop_signal(d->loop, 0);
+        break;
+    case PA_STREAM_FAILED:
+    case PA_STREAM_TERMINATED:
+        d->fail(u"sound stream: "_s
+            + QString::fromUtf8(pa_strerror(pa_context_errno(pa_stream_get_context(stream)))));
+        break;
+    default: break;
+    }
+}
+
+void onRead(pa_stream *stream, size_t, void *userdata)
+{
+    auto *d = static_cast<PulseStream::Private *>(userdata);
+    while (pa_stream_readable_size(stream) > 0) {
+        const void *data = nullptr;
+        size_t bytes = 0;
+        if (pa_stream_peek(stream, &data, &bytes) < 0 || bytes == 0)
+            break;
+        const int count = int(bytes / 2);
+        if (d->tooOld(count)) {
+            d->noteDropped(count);
+            d->samples += count;
+            pa_stream_drop(stream);
+            continue;
+        }
+        if (data) {
+            d->capture(static_cast<const qint16 *>(data), count);
+        } else {
+            // A hole (an overrun on the server): the time it covers passes
+            // as silence, so the stream keeps its pace.
+            d->silence.assign(std::size_t(count), 0);
+            d->capture(d->silence.data(), count);
+        }
+        d->samples += count;
+        pa_stream_drop(stream);
+    }
+    d->noteLatency();
+}
+
+void onWrite(pa_stream *stream, size_t requested, void *userdata)
+{
+    auto *d = static_cast<PulseStream::Private *>(userdata);
+    while (requested >= 2) {
+        void *data = nullptr;
+        size_t bytes = requested & ~size_t(1);
+        if (pa_stream_begin_write(stream, &data, &bytes) < 0 || !data || bytes < 2)
+            break;
+        bytes &= ~size_t(1);
+        d->playback(static_cast<qint16 *>(data), int(bytes / 2));
+        d->samples += qint64(bytes / 2);
+        if (pa_stream_write(stream, data, bytes, nullptr, 0, PA_SEEK_RELATIVE) < 0)
+            break;
+        requested -= bytes;
+    }
+    d->noteLatency();
+}
+
+void onLatencyUpdate(pa_stream *, void *userdata)
+{
+    static_cast<PulseStream::Private *>(userdata)->noteLatency();
+}
+
+void onMoved(pa_stream *stream, void *userdata)
+{
+    auto *d = static_cast<PulseStream::Private *>(userdata);
+    const char *device = pa_stream_get_device_name(stream);
+    qCInfo(lcVoicePulse, "%s stream moved to %s",
+        d->options.direction == PulseStream::Direction::Capture ? "capture" : "playback",
+        device ? device : "?");
+    if (d->options.moved)
+        d->options.moved(QByteArray(device ? device : ""));
+}
+
+void onDeadline(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *userdata)
+{
+    auto *d = static_cast<PulseStream::Private *>(userdata);
+    if (!d->ready) {
+        d->timedOut = true;
+        pa_threaded_mainloop_signal(d->loop, 0);
+    }
+}
+
+} // namespace
+
+void PulseStream::Private::fail(const QString &reason)
+{
+    if (failed)
+        return;
+    failed = true;
+    why = reason;
+    if (ready && failure && !failureReported) {
+        failureReported = true;
+        failure(reason);
+    }
+    pa_threaded_mainloop_signal(loop, 0);
+}
+
+void PulseStream::Private::openStream()
+{
+    const pa_sample_spec spec{PA_SAMPLE_S16LE, uint32_t(SampleRate), 1};
+    // No "phone" role: desktop servers answer it by pausing other players
+    // (the courseware's own sound among them) and by loading their own echo
+    // canceller in front of ours.
+    stream = pa_stream_new(context, options.streamName.constData(), &spec, nullptr);
+    if (!stream) {
+        fail(u"sound stream: "_s + QString::fromUtf8(pa_strerror(pa_context_errno(context))));
+        return;
+    }
+    pa_stream_set_state_callback(stream, onStreamState, this);
+    pa_stream_set_latency_update_callback(stream, onLatencyUpdate, this);
+    pa_stream_set_moved_callback(stream, onMoved, this);
+    // The server sizes its own device buffers to what we ask and keeps
+    // timing reports coming, so the latency read from it is current.
+    const auto flags = pa_stream_flags_t(
+        PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+    pa_buffer_attr attr;
+    attr.maxlength = uint32_t(-1);
+    attr.tlength = uint32_t(-1);
+    attr.prebuf = uint32_t(-1);
+    attr.minreq = uint32_t(-1);
+    attr.fragsize = uint32_t(-1);
+    const char *device = options.device.isEmpty() ? nullptr : options.device.constData();
+    int result = 0;
+    if (options.direction == Direction::Capture) {
+        // With the latency adjusted, the server runs the source at half the
+        // fragment size asked for, so the reads come at half of it too.
+        attr.fragsize = bytesFor(options.bufferMs);
+        pa_stream_set_read_callback(stream, onRead, this);
+        result = pa_stream_connect_record(stream, device, &attr, flags);
+    } else {
+        attr.tlength = bytesFor(options.bufferMs);
+        // Requests of half the target: the filler is asked often enough
+        // that the buffer never runs down to nothing between two requests.
+        attr.minreq = bytesFor(std::max(5, options.bufferMs / 2));
+        pa_stream_set_write_callback(stream, onWrite, this);
+        result = pa_stream_connect_playback(stream, device, &attr, flags, nullptr, nullptr);
+    }
+    if (result < 0)
+        fail(u"sound stream: "_s + QString::fromUtf8(pa_strerror(pa_context_errno(context))));
+}
+
+bool PulseStream::Private::tooOld(int count)
+{
+    // A source hands its sound over at its own pace; more than that at
+    // once is a backlog (a thread held up, a source that woke up late and
+    // passes its buffer on in one go), and what is older than the limit
+    // goes. Counted as a budget that refills with the clock, a little faster
+    // than real time so that a source running slow against our clock never
+    // runs it dry, up to the limit and one fragment.
+    constexpr double RefillRate = 1.002;
+    const pa_usec_t now = pa_rtclock_now();
+    const double cap = double(options.maxCaptureBacklogMs) * SampleRate / 1000 + count;
+    if (lastUs == 0)
+        budget = cap;
+    else
+        budget = std::min(cap, budget + double(now - lastUs) * RefillRate * SampleRate / 1e6);
+    lastUs = now;
+    if (budget < count)
+        return true;
+    budget -= count;
+    return false;
+}
+
+void PulseStream::Private::noteLatency()
+{
+    pa_usec_t usec = 0;
+    int negative = 0;
+    if (pa_stream_get_latency(stream, &usec, &negative) < 0)
+        return;
+    const qint64 latency = negative ? 0 : qint64(usec);
+    owner->m_latencyUs.store(latency, std::memory_order_relaxed);
+    if (!latencyLogged && samples >= SamplesBeforeLog) {
+        latencyLogged = true;
+        qCInfo(lcVoicePulse, "%s device delay %.1f ms (%s)",
+            options.direction == Direction::Capture ? "capture" : "playback",
+            double(latency) / 1000,
+            pa_stream_get_device_name(stream) ? pa_stream_get_device_name(stream) : "?");
+    }
+}
+
+PulseStream::PulseStream()
+    : d(std::make_unique<Private>())
+{
+    d->owner = this;
+}
+
+PulseStream::~PulseStream()
+{
+    stop();
+}
+
+bool PulseStream::start(const Options &options, CaptureHandler capture, PlaybackFiller playback,
+    FailureHandler failure, QString *why, int timeoutMs)
+{
+    stop();
+    d = std::make_unique<Private>();
+    d->owner = this;
+    d->options = options;
+    d->capture = std::move(capture);
+    d->playback = std::move(playback);
+    d->failure = std::move(failure);
+    m_latencyUs.store(-1);
+    m_dropped.store(0);
+    if ((options.direction == Direction::Capture && !d->capture)
+        || (options.direction == Direction::Playback && !d->playback)) {
+        if (why)
+            *why = u"no handler for the stream"_s;
+        return false;
+    }
+
+    d->loop = pa_threaded_mainloop_new();
+    if (!d->loop) {
+        if (why)
+            *why = u"sound server: no main loop"_s;
+        return false;
+    }
+    pa_threaded_mainloop_set_name(
+        d->loop, options.direction == Direction::Capture ? "VocanaCapture" : "VocanaPlayback");
+    pa_mainloop_api *api = pa_threaded_mainloop_get_api(d->loop);
+    d->context = pa_context_new(api, "LumoStudent");
+    bool started = false;
+    if (d->context) {
+        pa_context_set_state_callback(d->context, onContextState, d.get());
+        // No autospawn: a machine without a sound server falls back to the
+        // other audio path instead of growing a daemon of its own.
+        if (pa_context_connect(d->context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+            d->why = u"sound server: "_s
+                + QString::fromUtf8(pa_strerror(pa_context_errno(d->context)));
+        } else if (pa_threaded_mainloop_start(d->loop) >= 0) {
+            pa_threaded_mainloop_lock(d->loop);
+            d->deadline = pa_context_rttime_new(
+                d->context, pa_rtclock_now() + pa_usec_t(timeoutMs) * 1000, onDeadline, d.get());
+            // A state with three ends: the stream runs, something failed,
+            // or the deadline passed.
+            while (!d->ready && !d->failed && !d->timedOut)
+                pa_threaded_mainloop_wait(d->loop);
+            if (d->deadline) {
+                api->time_free(d->deadline);
+                d->deadline = nullptr;
+            }
+            started = d->ready && !d->failed;
+            if (d->timedOut && !started)
+                d->why = u"sound server: no answer in %1 ms"_s.arg(timeoutMs);
+            pa_threaded_mainloop_unlock(d->loop);
+        } else {
+            d->why = u"sound server: main loop did not start"_s;
+        }
+    } else {
+        d->why = u"sound server: no context"_s;
+    }
+    if (!started) {
+        if (why)
+            *why = d->why;
+        stop();
+        return false;
+    }
+    return true;
+}
+
+void PulseStream::stop()
+{
+    if (!d || !d->loop)
+        return;
+    pa_threaded_mainloop_lock(d->loop);
+    if (d->stream) {
+        pa_stream_set_state_callback(d->stream, nullptr, nullptr);
+        pa_stream_set_read_callback(d->stream, nullptr, nullptr);
+        pa_stream_set_write_callback(d->stream, nullptr, nullptr);
+        pa_stream_set_latency_update_callback(d->stream, nullptr, nullptr);
+        pa_stream_set_moved_callback(d->stream, nullptr, nullptr);
+        pa_stream_disconnect(d->stream);
+        pa_stream_unref(d->stream);
+        d->stream = nullptr;
+    }
+    if (d->context) {
+        pa_context_set_state_callback(d->context, nullptr, nullptr);
+        pa_context_disconnect(d->context);
+        pa_context_unref(d->context);
+        d->context = nullptr;
+    }
+    pa_threaded_mainloop_unlock(d->loop);
+    pa_threaded_mainloop_stop(d->loop);
+    pa_threaded_mainloop_free(d->loop);
+    d->loop = nullptr;
+    d->ready = false;
+}
+
+bool PulseStream::isRunning() const
+{
+    if (!d || !d->loop)
+        return false;
+    pa_threaded_mainloop_lock(d->loop);
+    const bool running = d->ready && !d->failed;
+    pa_threaded_mainloop_unlock(d->loop);
+    return running;
+}
+
+namespace {
+
+struct DeviceQuery {
+    pa_threaded_mainloop *loop = nullptr;
+    QList<PulseDevice> devices;
+    QByteArray defaultSink;
+    QByteArray defaultSource;
+    int pending = 0; // answers still to come
+    bool ready = false;
+    bool failed = false;
+    bool timedOut = false;
+    QString why;
+};
+
+void onQueryDone(DeviceQuery *q)
+{
+    if (--q->pending == 0)
+        pa_threaded_mainloop_signal(q->loop, 0);
+}
+
+void onQueryServer(pa_context *, const pa_server_info *info, void *userdata)
+{
+    auto *q = static_cast<DeviceQuery *>(userdata);
+    if (info) {
+        q->defaultSink = info->default_sink_name ? info->default_sink_name : "";
+        q->defaultSource = info->default_source_name ? info->default_source_name : "";
+    }
+    onQueryDone(q);
+}
+
+void onQuerySink(pa_context *, const pa_sink_info *info, int eol, void *userdata)
+{
+    auto *q = static_cast<DeviceQuery *>(userdata);
+    if (eol) {
+        onQueryDone(q);
+        return;
+    }
+    q->devices.append({false, QByteArray(info->name), QString::fromUtf8(info->description), false});
+}
+
+void onQuerySource(pa_context *, const pa_source_info *info, int eol, void *userdata)
+{
+    auto *q = static_cast<DeviceQuery *>(userdata);
+    if (eol) {
+        onQueryDone(q);
+        return;
+    }
+    // A loudspeaker's monitor is no microphone.
+    if (info->monitor_of_sink == PA_INVALID_INDEX)
+        q->devices.append(
+            {true, QByteArray(info->name), QString::fromUtf8(info->description), false});
+}
+
+void onQueryContext(pa_context *context, void *userdata)
+{
+    auto *q = static_cast<DeviceQuery *>(userdata);
+    switch (pa_context_get_state(context)) {
+    case PA_CONTEXT_READY: {
+        q->ready = true;
+        q->pending = 3;
+        pa_operation *ops[] = {pa_context_get_server_info(context, onQueryServer, q),
+            pa_context_get_sink_info_list(context, onQuerySink, q),
+            pa_context_get_source_info_list(context, onQuerySource, q)};
+        for (pa_operation *op : ops) {
+            if (op)
+                pa_operation_unref(op);
+            else
+                onQueryDone(q);
+        }
+        break;
+    }
+    case PA_CONTEXT_FAILED:
+    case PA_CONTEXT_TERMINATED:
+        q->failed = true;
+        q->why = u"sound server: "_s + QString::fromUtf8(pa_strerror(pa_context_errno(context)));
+        pa_threaded_mainloop_signal(q->loop, 0);
+        break;
+    default: break;
+    }
+}
+
+void onQueryDeadline(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *userdata)
+{
+    auto *q = static_cast<DeviceQuery *>(userdata);
+    q->timedOut = true;
+    pa_threaded_mainloop_signal(q->loop, 0);
+}
+
+} // namespace
+
+QList<PulseDevice> ListPulseDevices(QString *why, int timeoutMs)
+{
+    DeviceQuery q;
+    q.loop = pa_threaded_mainloop_new();
+    if (!q.loop) {
+        if (why)
+            *why = u"sound server: no main loop"_s;
+        return {};
+    }
+    pa_mainloop_api *api = pa_threaded_mainloop_get_api(q.loop);
+    pa_context *context = pa_context_new(api, "LumoStudent");
+    bool answered = false;
+    if (context && pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
+        pa_context_set_state_callback(context, onQueryContext, &q);
+        if (pa_threaded_mainloop_start(q.loop) >= 0) {
+            pa_threaded_mainloop_lock(q.loop);
+            pa_time_event *deadline = pa_context_rttime_new(
+                context, pa_rtclock_now() + pa_usec_t(timeoutMs) * 1000, onQueryDeadline, &q);
+            // Ends on every answer in, a failure, or the deadline.
+            while (!(q.ready && q.pending == 0) && !q.failed && !q.timedOut)
+                pa_threaded_mainloop_wait(q.loop);
+            if (deadline)
+                api->time_free(deadline);
+            answered = q.ready && q.pending == 0 && !q.failed;
+            if (!answered && q.why.isEmpty())
+                q.why = u"sound server: no answer in %1 ms"_s.arg(timeoutMs);
+            pa_context_set_state_callback(context, nullptr, nullptr);
+            pa_context_disconnect(context);
+            pa_threaded_mainloop_unlock(q.loop);
+            pa_threaded_mainloop_stop(q.loop);
+        }
+    } else {
+        q.why = u"sound server: "_s
+            + (context ? QString::fromUtf8(pa_strerror(pa_context_errno(context)))
+                       : u"no context"_s);
+    }
+    if (context)
+        pa_context_unref(context);
+    pa_threaded_mainloop_free(q.loop);
+    if (!answered) {
+        if (why)
+            *why = q.why;
+        return {};
+    }
+    for (PulseDevice &device : q.devices)
+        device.isDefault = device.name == (device.capture ? q.defaultSource : q.defaultSink);
+    return q.devices;
+}
+
+} // namespace Voice
