@@ -94,9 +94,11 @@ endfunction()
 # lumo_add_test(NAME SOURCES ... LINK ... [GUI] [QTEST])
 # GUI tests need a display or the sound server and are left out of the
 # sanitizer run; QTEST marks a QtTest executable (one ctest entry), else
-# GoogleTest cases are discovered one by one.
+# GoogleTest cases are discovered one by one. SOUND_DEVICES marks tests
+# that plug, unplug or turn the sound server's devices: they take turns, as
+# one test's device coming or going is another's surprise.
 function(lumo_add_test name)
-  cmake_parse_arguments(ARG "GUI;QTEST" "TIMEOUT" "SOURCES;LINK" ${ARGN})
+  cmake_parse_arguments(ARG "GUI;QTEST;SOUND_DEVICES" "TIMEOUT" "SOURCES;LINK" ${ARGN})
   if(NOT LUMO_BUILD_TESTS)
     return()
   endif()
@@ -112,13 +114,17 @@ function(lumo_add_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
+  set(lock)
+  if(ARG_SOUND_DEVICES)
+    set(lock RESOURCE_LOCK sound_devices)
+  endif()
   if(ARG_QTEST)
     target_link_libraries(${name} PRIVATE Qt6::Test)
     add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT ${ARG_TIMEOUT})
+    set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT ${ARG_TIMEOUT} ${lock})
   else()
     target_link_libraries(${name} PRIVATE GTest::gtest GTest::gmock)
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES PROPERTIES LABELS "${labels}" TIMEOUT ${ARG_TIMEOUT})
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES PROPERTIES LABELS "${labels}" TIMEOUT ${ARG_TIMEOUT} ${lock})
   endif()
 endfunction()
 
