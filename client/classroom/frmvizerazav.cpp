@@ -84,6 +84,11 @@ frmVizeRazav::frmVizeRazav(std::unique_ptr<VoiceEngineApi> engine, QWidget *pare
     SpeakStop();
 }
 
+bool frmVizeRazav::DeviceDelay(qint32 *captureMs, qint32 *playbackMs) const
+{
+    return m_engine->DeviceDelay(captureMs, playbackMs);
+}
+
 frmVizeRazav::~frmVizeRazav()
 {
     HookLevelMeter(false);

@@ -51,6 +51,8 @@ public:
     void ListenStop();
 
     bool bStartSpeak() const { return m_bStartSpeak; }
+    // The running channels' device delay from the sound server, if any.
+    bool DeviceDelay(qint32 *captureMs, qint32 *playbackMs) const;
     bool bStartListen() const { return m_bStartListen; }
 
     QLineEdit *txtListenIP() const { return m_txtListenIP; }

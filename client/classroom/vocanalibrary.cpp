@@ -2,6 +2,7 @@
 
 #include "common/apppaths.h"
 #include "common/errorlog.h"
+#include "common/settingsstore.h"
 
 #include <QFileInfo>
 
@@ -58,6 +59,7 @@ bool VocanaLibrary::ensureLoaded()
         return false;
     }
 
+    m_deviceDelay = reinterpret_cast<VocanaDeviceDelayCall>(m_library.resolve("GetDeviceDelay"));
     // The level reports are optional: an engine without them still speaks.
     const auto notifierCall
         = reinterpret_cast<VocanaNotifierCall>(m_library.resolve("VocanaNotifier"));
@@ -71,14 +73,52 @@ bool VocanaLibrary::ensureLoaded()
     return true;
 }
 
+bool VocanaLibrary::VoiceSwitch(const QString &key)
+{
+    return Global::GetSetting(Global::StudentAppName, u"Options"_s, key, u"1"_s) != u"0"_s;
+}
+
 qint32 VocanaLibrary::InitDLL()
 {
-    return ensureLoaded() ? m_initDll(Vocana::ClientInstance, "") : Vocana::EngineMissing;
+    if (!ensureLoaded())
+        return Vocana::EngineMissing;
+    const qint32 result = m_initDll(Vocana::ClientInstance, "");
+    applySwitches();
+    return result;
+}
+
+void VocanaLibrary::applySwitches()
+{
+    for (const auto &[call, key] : {std::pair{"SetEchoCancellation", u"EchoCancellation"_s},
+             std::pair{"SetNoiseSuppression", u"NoiseSuppression"_s},
+             std::pair{"SetGainControl", u"GainControl"_s}}) {
+        if (const auto set = reinterpret_cast<VocanaNumberCall>(m_library.resolve(call))) {
+            const int32_t on = VoiceSwitch(key) ? 1 : 0;
+            set(Vocana::ClientInstance, &on);
+        }
+    }
+}
+
+bool VocanaLibrary::DeviceDelay(qint32 *captureMs, qint32 *playbackMs)
+{
+    // Asked of a loaded engine only: the about box must not load one.
+    if (m_state != State::Loaded || !m_deviceDelay)
+        return false;
+    VocanaDeviceDelay delay{-1, -1};
+    if (m_deviceDelay(Vocana::ClientInstance, &delay) != Vocana::Ok)
+        return false;
+    *captureMs = delay.captureMs;
+    *playbackMs = delay.playbackMs;
+    return delay.captureMs >= 0 || delay.playbackMs >= 0;
 }
 
 qint32 VocanaLibrary::StartSpeak(const VocanaAddressRecord &record)
 {
-    return ensureLoaded() ? m_startSpeak(Vocana::ClientInstance, &record) : Vocana::EngineMissing;
+    if (!ensureLoaded())
+        return Vocana::EngineMissing;
+    // A switch changed in the options holds from the next time the student speaks.
+    applySwitches();
+    return m_startSpeak(Vocana::ClientInstance, &record);
 }
 
 qint32 VocanaLibrary::StopSpeak()

@@ -24,12 +24,20 @@ public:
     qint32 StartListen(const VocanaAddressRecord &record) override;
     qint32 StopListen() override;
     qint32 ReleaseDLL() override;
+    bool DeviceDelay(qint32 *captureMs, qint32 *playbackMs) override;
+
+    // The microphone clean-up the student chose in the options ("Options":
+    // "EchoCancellation", "NoiseSuppression", "GainControl", on unless "0"),
+    // handed to the engine at each InitDLL; an engine without the calls
+    // keeps its own.
+    static bool VoiceSwitch(const QString &key);
 
     // The file that was loaded, empty before the first call or on failure.
     QString loadedFrom() const;
 
 private:
     bool ensureLoaded();
+    void applySwitches();
 
     enum class State { NotTried, Loaded, Failed };
     State m_state = State::NotTried;
@@ -42,6 +50,7 @@ private:
     VocanaRecordCall m_startListen = nullptr;
     VocanaNumberCall m_stopListen = nullptr;
     VocanaNumberCall m_releaseDll = nullptr;
+    VocanaDeviceDelayCall m_deviceDelay = nullptr;
 };
 
 } // namespace Classroom

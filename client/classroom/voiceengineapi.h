@@ -23,6 +23,16 @@ public:
     virtual qint32 StopListen() = 0;
     virtual qint32 ReleaseDLL() = 0;
 
+    // The sound server's own figures for the running channels' device
+    // delay; false when the engine has none to give (not loaded, not on the
+    // sound server, or an engine without the call).
+    virtual bool DeviceDelay(qint32 *captureMs, qint32 *playbackMs)
+    {
+        Q_UNUSED(captureMs);
+        Q_UNUSED(playbackMs);
+        return false;
+    }
+
 Q_SIGNALS:
     // The engine's window messages (the level reports), on the UI thread.
     void WindowMessage(int hWnd, int message, int wParam, int lParam);

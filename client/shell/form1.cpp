@@ -266,6 +266,9 @@ void Form1::showAbout()
 {
     if (!m_frmAbout)
         m_frmAbout = new frmAbout(this);
+    m_frmAbout->setDeviceDelaySource([this](qint32 *captureMs, qint32 *playbackMs) {
+        return m_voiceWindow && m_voiceWindow->DeviceDelay(captureMs, playbackMs);
+    });
     m_frmAbout->show();
     m_frmAbout->raise();
 }

@@ -116,7 +116,15 @@ QString frmAbout::SystemInformation()
 
 void frmAbout::showSystemInformation()
 {
-    m_info->setPlainText(SystemInformation());
+    QString text = SystemInformation();
+    qint32 captureMs = -1;
+    qint32 playbackMs = -1;
+    const auto ms = [](qint32 value) { return value < 0 ? tr("无") : tr("%1 毫秒").arg(value); };
+    text += u'\n'
+        + (m_deviceDelay && m_deviceDelay(&captureMs, &playbackMs)
+                ? tr("语音设备延迟: 话筒 %1, 扬声器 %2").arg(ms(captureMs), ms(playbackMs))
+                : tr("语音设备延迟: 语音未在声音服务上运行"));
+    m_info->setPlainText(text);
     m_info->show();
     resize(width(), 360);
 }

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QPlainTextEdit;
 
 // "关于": the product title and version; "系统信息" shows what the program
@@ -17,10 +19,16 @@ public:
     // "name: value" line each.
     static QString SystemInformation();
 
+    // Where the voice's device delay comes from: the running engine's own
+    // figures (capture, playback in ms), false when it has none.
+    using DeviceDelaySource = std::function<bool(qint32 *, qint32 *)>;
+    void setDeviceDelaySource(DeviceDelaySource source) { m_deviceDelay = std::move(source); }
+
     QPlainTextEdit *systemInfoView() const { return m_info; }
 
 private:
     void showSystemInformation();
 
     QPlainTextEdit *m_info = nullptr;
+    DeviceDelaySource m_deviceDelay;
 };

@@ -3,6 +3,7 @@
 #include "common/settingsstore.h"
 #include "controls/volumecontrol/sounddevices.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -17,6 +18,10 @@ namespace {
 const QString Section = u"Options"_s;
 const QString InputKey = u"InputDevice"_s;
 const QString OutputKey = u"OutputDevice"_s;
+// Read by the voice engine's loader as it starts the engine or speaking.
+const QString EchoKey = u"EchoCancellation"_s;
+const QString NoiseKey = u"NoiseSuppression"_s;
+const QString GainKey = u"GainControl"_s;
 
 QByteArray Saved(const QString &key)
 {
@@ -63,6 +68,13 @@ SoundPage::SoundPage(SoundDevices &devices, QWidget *parent)
     m_lblState = new QLabel(this);
     m_lblState->setObjectName(u"lblState"_s);
     m_lblState->setWordWrap(true);
+    m_chkEcho = new QCheckBox(tr("回声消除"), this);
+    m_chkEcho->setObjectName(u"chkEcho"_s);
+    m_chkEcho->setToolTip(tr("用扬声器时，不让老师和同学的声音从话筒传回课堂"));
+    m_chkNoise = new QCheckBox(tr("降噪"), this);
+    m_chkNoise->setObjectName(u"chkNoise"_s);
+    m_chkGain = new QCheckBox(tr("自动增益"), this);
+    m_chkGain->setObjectName(u"chkGain"_s);
 
     auto *form = new QFormLayout(this);
     form->addRow(tr("话筒:"), m_cboInput);
@@ -72,6 +84,11 @@ SoundPage::SoundPage(SoundDevices &devices, QWidget *parent)
     testRow->addWidget(m_cmdLoopback);
     testRow->addWidget(m_lblState, 1);
     form->addRow(testRow);
+    auto *switches = new QHBoxLayout;
+    for (QCheckBox *box : {m_chkEcho, m_chkNoise, m_chkGain})
+        switches->addWidget(box);
+    switches->addStretch(1);
+    form->addRow(tr("话筒处理:"), switches);
 
     connect(&devices, &SoundDevices::changed, this, &SoundPage::fill);
     connect(&devices, &SoundDevices::level, m_barLevel, &QProgressBar::setValue);
@@ -92,6 +109,17 @@ SoundPage::SoundPage(SoundDevices &devices, QWidget *parent)
         m_lblState->setText(on ? tr("请对着话筒说话…") : QString());
     });
     fill();
+    loadSwitches();
+}
+
+void SoundPage::loadSwitches()
+{
+    const auto on = [](const QString &key) {
+        return Global::GetSetting(Global::StudentAppName, Section, key, u"1"_s) != u"0"_s;
+    };
+    m_chkEcho->setChecked(on(EchoKey));
+    m_chkNoise->setChecked(on(NoiseKey));
+    m_chkGain->setChecked(on(GainKey));
 }
 
 void SoundPage::fill()
@@ -115,6 +143,14 @@ void SoundPage::choose()
 
 void SoundPage::finish(bool saved)
 {
+    if (saved) {
+        for (const auto &[box, key] : {std::pair{m_chkEcho, EchoKey},
+                 std::pair{m_chkNoise, NoiseKey}, std::pair{m_chkGain, GainKey}})
+            Global::SaveSetting(
+                Global::StudentAppName, Section, key, box->isChecked() ? u"1"_s : u"0"_s);
+    } else {
+        loadSwitches();
+    }
     if (!m_devices)
         return;
     if (saved) {

@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QProgressBar;
@@ -24,6 +25,10 @@ public:
     QProgressBar *barLevel() const { return m_barLevel; }
     QPushButton *cmdLoopback() const { return m_cmdLoopback; }
     QLabel *lblState() const { return m_lblState; }
+    // The microphone clean-up: echo cancellation, noise suppression, gain.
+    QCheckBox *chkEcho() const { return m_chkEcho; }
+    QCheckBox *chkNoise() const { return m_chkNoise; }
+    QCheckBox *chkGain() const { return m_chkGain; }
 
     // The dialog closed: saved keeps the choice, else it is undone.
     void finish(bool saved);
@@ -38,6 +43,7 @@ protected:
 
 private:
     void fill();
+    void loadSwitches();
     void choose();
 
     // The devices may go first when the window closes.
@@ -47,5 +53,8 @@ private:
     QProgressBar *m_barLevel = nullptr;
     QPushButton *m_cmdLoopback = nullptr;
     QLabel *m_lblState = nullptr;
+    QCheckBox *m_chkEcho = nullptr;
+    QCheckBox *m_chkNoise = nullptr;
+    QCheckBox *m_chkGain = nullptr;
     bool m_filling = false;
 };

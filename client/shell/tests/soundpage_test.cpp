@@ -2,6 +2,7 @@
 // (test-env.sh starts one): devices plugged and unplugged with pactl while
 // the page is open, the choice followed by this process's streams, the level
 // meter on a tone, OK and Cancel. Without a server the cases skip.
+#include "client/classroom/vocanalibrary.h"
 #include "client/shell/frmoptions.h"
 #include "client/shell/soundpage.h"
 #include "common/prompter.h"
@@ -9,6 +10,7 @@
 #include "common/testsupport/testhome.h"
 #include "controls/volumecontrol/sounddevices.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -177,6 +179,13 @@ void SoundPageTest::choiceFollowsPlugAndUnplug()
     QTRY_COMPARE_WITH_TIMEOUT(LoopbackSinks(), QStringList{SinkIndex(u"lumo_test_b"_s)}, 3000);
     QCOMPARE(lost.size(), 1);
 
+    // The microphone clean-up, switched with the mouse, reaches the engine's
+    // loader with OK.
+    QVERIFY(page->chkNoise()->isChecked());
+    QTest::mouseClick(
+        page->chkNoise(), Qt::LeftButton, {}, QPoint(6, page->chkNoise()->height() / 2));
+    QVERIFY(!page->chkNoise()->isChecked());
+
     // OK keeps the choice; closing stops the test stream.
     auto *ok_button = dialog.findChild<QPushButton *>(u"cmdOK"_s);
     QTest::mouseClick(ok_button, Qt::LeftButton);
@@ -185,6 +194,8 @@ void SoundPageTest::choiceFollowsPlugAndUnplug()
     QCOMPARE(Global::GetSetting(Global::StudentAppName, u"Options"_s, u"OutputDevice"_s),
         u"lumo_test_b"_s);
     QVERIFY(SoundPage::HasSaved());
+    QVERIFY(!Classroom::VocanaLibrary::VoiceSwitch(u"NoiseSuppression"_s));
+    QVERIFY(Classroom::VocanaLibrary::VoiceSwitch(u"EchoCancellation"_s));
 }
 
 void SoundPageTest::meterHearsTheChosenInputAndCancelUndoes()
@@ -211,11 +222,16 @@ void SoundPageTest::meterHearsTheChosenInputAndCancelUndoes()
     QTRY_VERIFY_WITH_TIMEOUT(page->barLevel()->value() > 10, 3000);
 
     // Cancel: the kept choice (the default) is back, nothing saved.
+    QTest::mouseClick(
+        page->chkEcho(), Qt::LeftButton, {}, QPoint(6, page->chkEcho()->height() / 2));
+    QVERIFY(!page->chkEcho()->isChecked());
     auto *cancel = dialog.findChild<QPushButton *>(u"cmdCancel"_s);
     QTest::mouseClick(cancel, Qt::LeftButton);
     QCOMPARE(devices.chosenInput(), QByteArray());
     QCOMPARE(Global::GetSetting(Global::StudentAppName, u"Options"_s, u"InputDevice"_s), QString());
     QCOMPARE(page->barLevel()->value(), 0);
+    QVERIFY(page->chkEcho()->isChecked());
+    QVERIFY(Classroom::VocanaLibrary::VoiceSwitch(u"EchoCancellation"_s));
 }
 
 QTEST_MAIN(SoundPageTest)
