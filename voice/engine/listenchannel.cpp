@@ -4,6 +4,7 @@
 #include "voice/api/vocanaapi.h"
 #include "voice/core/playoutdevice.h"
 #include "voice/core/voiceformat.h"
+#include "voice/engine/devicefallback.h"
 #include "voice/engine/echoreference.h"
 #include "voice/pulse/pulsestream.h"
 
@@ -119,33 +120,19 @@ bool ListenChannel::startPulse(const QByteArray &device, QString *why)
     return started;
 }
 
+namespace {
+const DeviceFallback LoudspeakerFallback{
+    u"Loudspeaker"_s, u"playback stopped: "_s, u"the default loudspeaker"_s};
+} // namespace
+
 void ListenChannel::pulseFailed(const QString &failure)
 {
-    Global::WriteErrorLog(
-        u"Vocana"_s, u"Loudspeaker"_s, u"playback stopped: "_s + failure, __LINE__);
-    if (!m_pulse || m_deviceName.isEmpty())
-        return;
-    // A chosen loudspeaker that went away: the default one takes over.
-    m_pulse->stop();
-    QString why;
-    if (startPulse({}, &why))
-        Global::WriteErrorLog(u"Vocana"_s, u"Loudspeaker"_s,
-            QString::fromUtf8(m_deviceName) + u" gone, now on the default loudspeaker"_s, __LINE__);
+    LoudspeakerFallback.failed(*this, failure);
 }
 
 int ListenChannel::useDevice(const QByteArray &device)
 {
-    m_deviceName = device;
-    if (!m_pulse)
-        return Ok; // taken at the next start
-    m_pulse->stop();
-    QString why;
-    if (startPulse(device, &why))
-        return Ok;
-    Global::WriteErrorLog(u"Vocana"_s, u"Loudspeaker"_s,
-        QString::fromUtf8(device) + u": "_s + why + u"; the default loudspeaker instead"_s,
-        __LINE__);
-    return startPulse({}, &why) ? Ok : AudioUnavailable;
+    return LoudspeakerFallback.use(*this, device);
 }
 
 int ListenChannel::startMultimedia()

@@ -57,6 +57,7 @@ public:
     std::shared_ptr<std::atomic<int>> lossReport;
 
 private:
+    friend struct DeviceFallback;
     int startMultimedia();
     bool startPulse(const QByteArray &device, QString *why);
     void pulseFailed(const QString &failure);

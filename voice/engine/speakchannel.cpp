@@ -5,6 +5,7 @@
 #include "voice/core/voiceformat.h"
 #include "voice/core/voicepacket.h"
 #include "voice/core/wavreader.h"
+#include "voice/engine/devicefallback.h"
 #include "voice/engine/echoreference.h"
 #include "voice/pulse/pulsestream.h"
 
@@ -140,32 +141,19 @@ bool SpeakChannel::startPulse(const QByteArray &device, QString *why)
     return started;
 }
 
+namespace {
+const DeviceFallback MicrophoneFallback{
+    u"Microphone"_s, u"capture stopped: "_s, u"the default microphone"_s};
+} // namespace
+
 void SpeakChannel::pulseFailed(const QString &failure)
 {
-    Global::WriteErrorLog(u"Vocana"_s, u"Microphone"_s, u"capture stopped: "_s + failure, __LINE__);
-    if (!m_pulse || m_deviceName.isEmpty())
-        return;
-    // A chosen microphone that went away: the default one takes over.
-    m_pulse->stop();
-    QString why;
-    if (startPulse({}, &why))
-        Global::WriteErrorLog(u"Vocana"_s, u"Microphone"_s,
-            QString::fromUtf8(m_deviceName) + u" gone, now on the default microphone"_s, __LINE__);
+    MicrophoneFallback.failed(*this, failure);
 }
 
 int SpeakChannel::useDevice(const QByteArray &device)
 {
-    m_deviceName = device;
-    if (!m_pulse)
-        return Ok; // taken at the next start
-    m_pulse->stop();
-    QString why;
-    if (startPulse(device, &why))
-        return Ok;
-    Global::WriteErrorLog(u"Vocana"_s, u"Microphone"_s,
-        QString::fromUtf8(device) + u": "_s + why + u"; the default microphone instead"_s,
-        __LINE__);
-    return startPulse({}, &why) ? Ok : AudioUnavailable;
+    return MicrophoneFallback.use(*this, device);
 }
 
 int SpeakChannel::startMultimedia()

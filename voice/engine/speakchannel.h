@@ -60,6 +60,7 @@ public:
     std::function<int()> lossFigure;
 
 private:
+    friend struct DeviceFallback;
     int startMultimedia();
     bool startPulse(const QByteArray &device, QString *why);
     void pulseFailed(const QString &failure);
