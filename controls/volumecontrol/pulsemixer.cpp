@@ -1,5 +1,7 @@
 #include "controls/volumecontrol/pulsemixer.h"
 
+#include "controls/volumecontrol/pulseconnection.h"
+
 #include <QMetaObject>
 #include <QString>
 
@@ -23,10 +25,8 @@ struct LineState {
 
 // Everything the libpulse thread touches lives here and is guarded by the
 // threaded main loop's lock; the UI thread reads its own copy (`published`).
-struct PulseMixer::Shared {
+struct PulseMixer::Shared : PulseConnection {
     PulseMixer *owner = nullptr;
-    pa_threaded_mainloop *loop = nullptr;
-    pa_context *context = nullptr;
 
     // Loop thread side, under the lock.
     std::array<LineState, 2> lines;
@@ -183,46 +183,14 @@ PulseMixer::PulseMixer(QObject *parent)
     , m(std::make_unique<Shared>())
 {
     m->owner = this;
-    m->loop = pa_threaded_mainloop_new();
-    if (!m->loop) {
-        m->postFailure(u"cannot create the PulseAudio main loop"_s);
-        return;
-    }
-    pa_proplist *props = pa_proplist_new();
-    pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, "LumoStudent volume");
-    m->context = pa_context_new_with_proplist(
-        pa_threaded_mainloop_get_api(m->loop), "LumoStudent volume", props);
-    pa_proplist_free(props);
-    if (!m->context) {
-        m->postFailure(u"cannot create a PulseAudio context"_s);
-        return;
-    }
-    pa_context_set_state_callback(m->context, OnContextState, m.get());
-    // No autospawn: a client must not start a sound server of its own; with
-    // none running the control works without a mixer.
-    if (pa_context_connect(m->context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-        m->postFailure(QString::fromUtf8(pa_strerror(pa_context_errno(m->context))));
-        return;
-    }
-    if (pa_threaded_mainloop_start(m->loop) < 0)
-        m->postFailure(u"cannot start the PulseAudio main loop"_s);
+    if (const QString failure = m->open("LumoStudent volume", OnContextState, m.get());
+        !failure.isEmpty())
+        m->postFailure(failure);
 }
 
 PulseMixer::~PulseMixer()
 {
-    if (m->loop) {
-        pa_threaded_mainloop_lock(m->loop);
-        if (m->context) {
-            pa_context_set_state_callback(m->context, nullptr, nullptr);
-            pa_context_set_subscribe_callback(m->context, nullptr, nullptr);
-            pa_context_disconnect(m->context);
-            pa_context_unref(m->context);
-            m->context = nullptr;
-        }
-        pa_threaded_mainloop_unlock(m->loop);
-        pa_threaded_mainloop_stop(m->loop);
-        pa_threaded_mainloop_free(m->loop);
-    }
+    m->close();
 }
 
 bool PulseMixer::isReady() const

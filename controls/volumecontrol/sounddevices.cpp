@@ -1,5 +1,7 @@
 #include "controls/volumecontrol/sounddevices.h"
 
+#include "controls/volumecontrol/pulseconnection.h"
+
 #include <QHash>
 #include <QMetaObject>
 
@@ -37,10 +39,8 @@ struct Direction {
 
 // Everything the libpulse thread touches lives here and is guarded by the
 // threaded main loop's lock; the UI thread keeps its own published copy.
-struct SoundDevices::Shared {
+struct SoundDevices::Shared : PulseConnection {
     SoundDevices *owner = nullptr;
-    pa_threaded_mainloop *loop = nullptr;
-    pa_context *context = nullptr;
     QByteArray ownPid = QByteArray::number(qint64(::getpid()));
 
     // Loop thread side, under the lock.
@@ -469,47 +469,17 @@ SoundDevices::SoundDevices(QObject *parent)
     , m(std::make_unique<Shared>())
 {
     m->owner = this;
-    m->loop = pa_threaded_mainloop_new();
-    if (!m->loop) {
-        m->postFailure(u"cannot create the PulseAudio main loop"_s);
-        return;
-    }
-    pa_proplist *props = pa_proplist_new();
-    pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, "LumoStudent");
-    m->context
-        = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(m->loop), "LumoStudent", props);
-    pa_proplist_free(props);
-    if (!m->context) {
-        m->postFailure(u"cannot create a PulseAudio context"_s);
-        return;
-    }
-    pa_context_set_state_callback(m->context, OnContextState, m.get());
-    // No autospawn: with no sound server running the page says so.
-    if (pa_context_connect(m->context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-        m->postFailure(QString::fromUtf8(pa_strerror(pa_context_errno(m->context))));
-        return;
-    }
-    if (pa_threaded_mainloop_start(m->loop) < 0)
-        m->postFailure(u"cannot start the PulseAudio main loop"_s);
+    // With no sound server running the page says so.
+    if (const QString failure = m->open("LumoStudent", OnContextState, m.get()); !failure.isEmpty())
+        m->postFailure(failure);
 }
 
 SoundDevices::~SoundDevices()
 {
-    if (!m->loop)
-        return;
-    pa_threaded_mainloop_lock(m->loop);
-    m->stopMeter();
-    m->stopLoopback();
-    if (m->context) {
-        pa_context_set_state_callback(m->context, nullptr, nullptr);
-        pa_context_set_subscribe_callback(m->context, nullptr, nullptr);
-        pa_context_disconnect(m->context);
-        pa_context_unref(m->context);
-        m->context = nullptr;
-    }
-    pa_threaded_mainloop_unlock(m->loop);
-    pa_threaded_mainloop_stop(m->loop);
-    pa_threaded_mainloop_free(m->loop);
+    m->close([this] {
+        m->stopMeter();
+        m->stopLoopback();
+    });
 }
 
 bool SoundDevices::isReady() const
