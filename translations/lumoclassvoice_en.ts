@@ -67,4 +67,23 @@
         <translation>The private voice talk is over</translation>
     </message>
 </context>
+<context>
+    <name>ClassroomVoice::WhoHearsMe</name>
+    <message>
+        <source>全班在听</source>
+        <translation>The class hears you</translation>
+    </message>
+    <message>
+        <source>与 %1 密谈</source>
+        <translation>Private talk with %1</translation>
+    </message>
+    <message>
+        <source>话筒关闭</source>
+        <translation>Microphone off</translation>
+    </message>
+    <message>
+        <source>你现在没有话筒，举手或申请话筒</source>
+        <translation>You do not have the microphone: raise your hand or ask for it</translation>
+    </message>
+</context>
 </TS>

@@ -7,6 +7,56 @@
         <source>断开</source>
         <translation>Disconnected</translation>
     </message>
+    <message>
+        <source>空闲</source>
+        <translation>Idle</translation>
+    </message>
+</context>
+<context>
+    <name>ClassLifecycle</name>
+    <message>
+        <source>进入教室后才能使用</source>
+        <translation>Available once you are in a class</translation>
+    </message>
+    <message>
+        <source>断开</source>
+        <translation>Disconnected</translation>
+    </message>
+    <message>
+        <source>空闲</source>
+        <translation>Idle</translation>
+    </message>
+</context>
+<context>
+    <name>DesktopNotifier</name>
+    <message>
+        <source>轮到你发言了</source>
+        <translation>Your turn to speak</translation>
+    </message>
+    <message>
+        <source>老师把话筒给了你，全班都能听到你说话</source>
+        <translation>The teacher gave you the microphone: the whole class hears you</translation>
+    </message>
+    <message>
+        <source>老师提问</source>
+        <translation>The teacher asks</translation>
+    </message>
+    <message>
+        <source>语音密谈请求</source>
+        <translation>Private talk request</translation>
+    </message>
+    <message>
+        <source>%1 请求和你语音密谈</source>
+        <translation>%1 asks for a private voice talk with you</translation>
+    </message>
+    <message>
+        <source>%1 给你的短消息</source>
+        <translation>A note to you from %1</translation>
+    </message>
+    <message>
+        <source>与教室的连接中断了</source>
+        <translation>The connection to the classroom was lost</translation>
+    </message>
 </context>
 <context>
     <name>Form1</name>
@@ -104,6 +154,14 @@
         <comment>toolbar button</comment>
         <translation>Disconnect</translation>
     </message>
+    <message>
+        <source>声音</source>
+        <translation>Sound</translation>
+    </message>
+    <message>
+        <source>声音设备“%1”已不在，改用默认设备</source>
+        <translation>The sound device “%1” is gone; using the default device</translation>
+    </message>
 </context>
 <context>
     <name>FrmInput</name>
@@ -135,6 +193,63 @@
     </message>
 </context>
 <context>
+    <name>NotesHistory</name>
+    <message>
+        <source>[以上是这堂课先前的记录]</source>
+        <translation>[The lines above are this class&apos;s earlier record]</translation>
+    </message>
+    <message>
+        <source>课堂记录</source>
+        <translation>Class record</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>默认设备</source>
+        <translation>Default device</translation>
+    </message>
+</context>
+<context>
+    <name>SessionNotices</name>
+    <message>
+        <source>连接中断，正在重新连接…</source>
+        <translation>Connection lost, reconnecting…</translation>
+    </message>
+    <message>
+        <source>已重新连接</source>
+        <translation>Reconnected</translation>
+    </message>
+    <message>
+        <source>离开了 %1</source>
+        <translation>away for %1</translation>
+    </message>
+    <message>
+        <source>没能重新连接</source>
+        <translation>Could not reconnect</translation>
+    </message>
+    <message>
+        <source>LumoUser 系统提示：</source>
+        <translation>LumoUser system message:</translation>
+    </message>
+    <message>
+        <source>与教室的连接中断了 %1，没能重新连接。请检查网络后再连接</source>
+        <translation>The connection to the classroom was lost for %1 and could not be made again. Please check the network, then connect.</translation>
+    </message>
+    <message>
+        <source>%1 秒</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>%1 分 %2 秒</source>
+        <translation>%1 min %2 s</translation>
+    </message>
+    <message>
+        <source>断开</source>
+        <translation>Disconnected</translation>
+    </message>
+</context>
+<context>
     <name>ShellCommands</name>
     <message>
         <source>文本文件 (*.txt)</source>
@@ -159,6 +274,80 @@
     <message>
         <source>PDF 文件，含课件页和板书 (*.pdf)</source>
         <translation>PDF file with the pages and the board (*.pdf)</translation>
+    </message>
+</context>
+<context>
+    <name>SoundPage</name>
+    <message>
+        <source>话筒音量</source>
+        <translation>Microphone level</translation>
+    </message>
+    <message>
+        <source>试听</source>
+        <translation>Test</translation>
+    </message>
+    <message>
+        <source>从所选的话筒听到自己的声音，延迟和课堂上一样</source>
+        <translation>Hear yourself from the chosen microphone, as late as the class hears you</translation>
+    </message>
+    <message>
+        <source>回声消除</source>
+        <translation>Echo cancellation</translation>
+    </message>
+    <message>
+        <source>用扬声器时，不让老师和同学的声音从话筒传回课堂</source>
+        <translation>With loudspeakers, keeps the class's voices from going back into the microphone</translation>
+    </message>
+    <message>
+        <source>降噪</source>
+        <translation>Noise suppression</translation>
+    </message>
+    <message>
+        <source>自动增益</source>
+        <translation>Automatic gain</translation>
+    </message>
+    <message>
+        <source>话筒:</source>
+        <translation>Microphone:</translation>
+    </message>
+    <message>
+        <source>扬声器:</source>
+        <translation>Speaker:</translation>
+    </message>
+    <message>
+        <source>音量:</source>
+        <translation>Level:</translation>
+    </message>
+    <message>
+        <source>话筒处理:</source>
+        <translation>Microphone clean-up:</translation>
+    </message>
+    <message>
+        <source>延迟 %1 毫秒</source>
+        <translation>Delay %1 ms</translation>
+    </message>
+    <message>
+        <source>没有找到声音服务器</source>
+        <translation>No sound server found</translation>
+    </message>
+    <message>
+        <source>请对着话筒说话…</source>
+        <translation>Speak into the microphone…</translation>
+    </message>
+    <message>
+        <source>%1 (不在)</source>
+        <translation>%1 (absent)</translation>
+    </message>
+</context>
+<context>
+    <name>TalkIndicator</name>
+    <message>
+        <source>按住 F9 说话</source>
+        <translation>Hold F9 to talk</translation>
+    </message>
+    <message>
+        <source>谁在听</source>
+        <translation>Who hears me</translation>
     </message>
 </context>
 <context>
@@ -223,6 +412,18 @@
         <source>数据文件夹: %1</source>
         <translation>Data folder: %1</translation>
     </message>
+    <message>
+        <source>%1 毫秒</source>
+        <translation>%1 ms</translation>
+    </message>
+    <message>
+        <source>语音设备延迟: 话筒 %1, 扬声器 %2</source>
+        <translation>Voice device delay: microphone %1, speaker %2</translation>
+    </message>
+    <message>
+        <source>语音设备延迟: 语音未在声音服务上运行</source>
+        <translation>Voice device delay: voice is not running on the sound server</translation>
+    </message>
 </context>
 <context>
     <name>frmOptions</name>
@@ -277,90 +478,6 @@
     <message>
         <source>老师给你话筒、提问、有人请求语音密谈、收到给你的短消息或与教室的连接中断时</source>
         <translation>When the teacher gives you the microphone or asks a question, someone asks for a private talk, a note comes to you, or the connection to the classroom is lost</translation>
-    </message>
-</context>
-<context>
-    <name>ClassLifecycle</name>
-    <message>
-        <source>进入教室后才能使用</source>
-        <translation>Available once you are in a class</translation>
-    </message>
-</context>
-<context>
-    <name>SessionNotices</name>
-    <message>
-        <source>连接中断，正在重新连接…</source>
-        <translation>Connection lost, reconnecting…</translation>
-    </message>
-    <message>
-        <source>已重新连接</source>
-        <translation>Reconnected</translation>
-    </message>
-    <message>
-        <source>离开了 %1</source>
-        <translation>away for %1</translation>
-    </message>
-    <message>
-        <source>没能重新连接</source>
-        <translation>Could not reconnect</translation>
-    </message>
-    <message>
-        <source>LumoUser 系统提示：</source>
-        <translation>LumoUser system message:</translation>
-    </message>
-    <message>
-        <source>与教室的连接中断了 %1，没能重新连接。请检查网络后再连接</source>
-        <translation>The connection to the classroom was lost for %1 and could not be made again. Please check the network, then connect.</translation>
-    </message>
-    <message>
-        <source>%1 秒</source>
-        <translation>%1 s</translation>
-    </message>
-    <message>
-        <source>%1 分 %2 秒</source>
-        <translation>%1 min %2 s</translation>
-    </message>
-</context>
-<context>
-    <name>DesktopNotifier</name>
-    <message>
-        <source>轮到你发言了</source>
-        <translation>Your turn to speak</translation>
-    </message>
-    <message>
-        <source>老师把话筒给了你，全班都能听到你说话</source>
-        <translation>The teacher gave you the microphone: the whole class hears you</translation>
-    </message>
-    <message>
-        <source>老师提问</source>
-        <translation>The teacher asks</translation>
-    </message>
-    <message>
-        <source>语音密谈请求</source>
-        <translation>Private talk request</translation>
-    </message>
-    <message>
-        <source>%1 请求和你语音密谈</source>
-        <translation>%1 asks for a private voice talk with you</translation>
-    </message>
-    <message>
-        <source>%1 给你的短消息</source>
-        <translation>A note to you from %1</translation>
-    </message>
-    <message>
-        <source>与教室的连接中断了</source>
-        <translation>The connection to the classroom was lost</translation>
-    </message>
-</context>
-<context>
-    <name>NotesHistory</name>
-    <message>
-        <source>[以上是这堂课先前的记录]</source>
-        <translation>[The lines above are this class's earlier record]</translation>
-    </message>
-    <message>
-        <source>课堂记录</source>
-        <translation>Class record</translation>
     </message>
 </context>
 </TS>

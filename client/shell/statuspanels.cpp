@@ -5,12 +5,14 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
+#include <algorithm>
+
 StatusPanels::StatusPanels(QWidget *parent)
     : QStatusBar(parent)
 {
     setObjectName(QStringLiteral("StatusBar"));
     setSizeGripEnabled(false);
-    static constexpr int widths[PanelCount] = {150, 150, 0};
+    static constexpr int widths[PanelCount] = {DesignWidth, DesignWidth, 0};
     for (int i = 0; i < PanelCount; ++i) {
         Panel &panel = m_panels[i];
         panel.box = new QWidget(this);
@@ -24,7 +26,7 @@ StatusPanels::StatusPanels(QWidget *parent)
         layout->addWidget(panel.picture);
         layout->addWidget(panel.text, 1);
         if (widths[i] > 0) {
-            panel.box->setFixedWidth(widths[i]);
+            panel.box->setMinimumWidth(widths[i]);
             addWidget(panel.box);
         } else {
             addWidget(panel.box, 1);
@@ -47,7 +49,12 @@ void StatusPanels::setPanelText(int index, const QString &text)
 {
     if (index < 1 || index > PanelCount)
         return;
-    m_panels[index - 1].text->setText(text);
+    Panel &panel = m_panels[index - 1];
+    panel.text->setText(text);
+    // At least its design width, more for a longer text ("连接中断，正在重新
+    // 连接… 12 秒"), which is never cut. The last panel takes the rest.
+    if (index < PanelCount)
+        panel.box->setMinimumWidth(std::max(DesignWidth, panel.box->sizeHint().width()));
     Q_EMIT panelChanged(index, text);
 }
 

@@ -14,6 +14,7 @@ public:
     explicit StatusPanels(QWidget *parent = nullptr);
 
     static constexpr int PanelCount = 3;
+    static constexpr int DesignWidth = 150;
 
     // `index` from 1; `picture` from 1 in the status image list (1 active,
     // 2 inactive), 0 for none.

@@ -182,6 +182,12 @@ void CheckWindowLayout(Form1 &form, const char *when)
                 << button->text().toStdString();
         }
     }
+    // The status panels' texts are not cut either.
+    for (int panel = 1; panel <= StatusPanels::PanelCount; ++panel) {
+        auto *text = form.StatusBar()->findChild<QLabel *>(u"StatusPanel%1"_s.arg(panel));
+        ASSERT_NE(text, nullptr);
+        EXPECT_GE(text->width(), text->sizeHint().width()) << text->text().toStdString();
+    }
     auto *sendBox = form.notesManage()->findChild<QLineEdit *>(u"txtSend"_s);
     ASSERT_NE(sendBox, nullptr);
     EXPECT_GE(
@@ -197,6 +203,8 @@ void ResizeAndCheck(Form1 &form)
     EXPECT_GT(boardBeforeShow.width(), 300);
     form.Load();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    // The longest text panel 1 shows, while a lost class comes back.
+    form.StatusBar()->setPanelText(1, u"连接中断，正在重新连接… 12 分 30 秒"_s);
     const int menu = form.menuWidget()->height();
     // The opening size, unless the screen is smaller (the offscreen
     // platform's is 800 x 600): then the window fits on it.
