@@ -575,6 +575,9 @@ TEST_F(VoiceEngine, TheLoudspeakersEchoIsNotSentBack)
             u"pactl"_s, {u"set-source-volume"_s, u"@DEFAULT_MONITOR@"_s, volume});
     };
     ASSERT_EQ(monitorVolume(u"70%"_s), 0);
+    // The loudspeaker at full level, whatever an earlier test left it at.
+    ASSERT_EQ(
+        QProcess::execute(u"pactl"_s, {u"set-sink-volume"_s, u"@DEFAULT_SINK@"_s, u"100%"_s}), 0);
     const double open = echoLevelSent(false, speech);
     const double cancelled = echoLevelSent(true, speech);
     monitorVolume(u"100%"_s);
