@@ -125,7 +125,13 @@ private:
 TEST(PulseStreams, ClicksComeBackThroughTheMonitorAtTheServersPace)
 {
     // The test environment's daemon: default sink, and its monitor heard
-    // back as a source.
+    // back as a source, both at full level whatever an earlier test left.
+    for (const auto &[kind, device] :
+        {std::pair{"sink", "@DEFAULT_SINK@"}, std::pair{"source", "@DEFAULT_MONITOR@"}}) {
+        QProcess::execute(QStringLiteral("pactl"),
+            {QStringLiteral("set-%1-volume").arg(QLatin1String(kind)), QLatin1String(device),
+                QStringLiteral("100%")});
+    }
     constexpr int ClickEvery = Voice::SampleRate / 5;
     std::atomic<qint64> written{0};
     std::mutex madeMutex;
