@@ -131,11 +131,25 @@ TEST(Decoders, ListTextsMatchTheFieldByFieldReference)
         Wire::Failure ignored;
         return Wire::Reader(record, ignored).int32(at);
     };
-    for (int round = 0; round < 40; ++round) {
+    for (int round = 0; round < 80; ++round) {
         const QByteArray users = randomBytes(qsizetype(next() % 8) * UserRecordSize);
         QByteArray usable = users;
-        for (qsizetype at = 3; at < usable.size(); at += UserRecordSize)
-            usable[at] = char(quint8(usable[at]) & 0x7f);
+        for (qsizetype at = 0; at < usable.size(); at += UserRecordSize) {
+            usable[at + 3] = char(quint8(usable[at + 3]) & 0x7f);
+            // Most nicks are ASCII (written a whole record at once) and
+            // most user numbers short: every digit count from 1 to 10.
+            if (round % 4 != 0) {
+                for (qsizetype i = at + 4; i < at + 20; ++i)
+                    usable[i] = char(quint8(usable[i]) & 0x7f);
+            }
+            if (round % 2 == 0) {
+                const int digits = 1 + next() % 10;
+                qint64 id = 0;
+                for (int d = 0; d < digits; ++d)
+                    id = id * 10 + next() % 10;
+                Wire::putInt32(usable.data() + at, qint32(id % 2147483648));
+            }
+        }
         QString expected;
         for (qsizetype at = 0; at < usable.size(); at += UserRecordSize) {
             const QByteArrayView r = QByteArrayView(usable).sliced(at, UserRecordSize);
