@@ -201,7 +201,7 @@ Decoded<UserListMsg> decodeUserList(const FrameCodec::FrameView &frame)
     d.record.CmdVerb = qint16(frame.verb);
     const auto *bytes = reinterpret_cast<const uchar *>(frame.payload.data());
     // The whole list is refused when one user number does not fit, so the
-    // numbers are checked before any text is written.
+    // numbers are checked before the list is handed on.
     for (qint32 k = 0; k < count; ++k) {
         const uchar *record = bytes + qsizetype(k) * UserRecordSize;
         if (record[3] >= 0x80) {
@@ -215,21 +215,29 @@ Decoded<UserListMsg> decodeUserList(const FrameCodec::FrameView &frame)
             return d;
         }
     }
-    Wire::FieldText text(qsizetype(count) * UserListTextWidth);
-    for (qint32 k = 0; k < count; ++k) {
-        const uchar *record = bytes + qsizetype(k) * UserRecordSize;
-        if (writeAsciiUserRecord(text, record))
+    d.record.records = frame.payload.first(qsizetype(count) * UserRecordSize);
+    d.record.Count = count;
+    return d;
+}
+
+QString UserListMsg::strUserList() const
+{
+    // Count and the records agree when they come from decodeUserList(); a
+    // record put together by hand is held to its whole records.
+    const qsizetype count = qMin<qsizetype>(qMax(Count, 0), records.size() / UserRecordSize);
+    const auto *bytes = reinterpret_cast<const uchar *>(records.data());
+    Wire::FieldText text(count * UserListTextWidth);
+    for (qsizetype k = 0; k < count; ++k) {
+        const uchar *record = bytes + k * UserRecordSize;
+        if (record[3] < 0x80 && writeAsciiUserRecord(text, record))
             continue;
-        text.number(qint32(record[0]) | (qint32(record[1]) << 8) | (qint32(record[2]) << 16)
-                | (qint32(record[3]) << 24),
-            10);
+        Wire::Failure ignored; // an overflowing number reads as 0, as the reader gives it
+        text.number(Wire::Reader(QByteArrayView(record, UserRecordSize), ignored).int32(0), 10);
         text.ansi(QByteArrayView(record + 4, 16), 16);
         text.number(record[20], 3);
         text.number(record[21], 3);
     }
-    d.record.strUserList = text.take();
-    d.record.Count = count;
-    return d;
+    return text.take();
 }
 
 Decoded<QList<UserInfo>> decodeUserRecords(const FrameCodec::FrameView &frame)

@@ -197,7 +197,7 @@ bool clsRemoteSync::OnUserList(const FrameCodec::FrameView &frame, Wire::Failure
     if (d.refused)
         return false;
     if (frame.verb >= 1 && frame.verb <= 3) {
-        Q_EMIT GetMsgUserList(d.record.Count, d.record.strUserList, d.record.CmdVerb);
+        Q_EMIT GetMsgUserList(d.record.Count, d.record.strUserList(), d.record.CmdVerb);
         return true;
     }
     Q_EMIT SystemLog(u"[Debug] OnUserList: wrong cmdVerb"_s);

@@ -98,7 +98,8 @@ void decoders(const uint8_t *data, size_t size)
     const auto users = Messages::decodeUserList(frame);
     if (!users.refused) {
         check(users.record.Count == payload.size() / UserRecordSize);
-        const auto parsed = ListTexts::parseUserList(users.record.strUserList, users.record.Count);
+        const auto parsed
+            = ListTexts::parseUserList(users.record.strUserList(), users.record.Count);
         check(parsed.records.size() == users.record.Count && parsed.refused.isEmpty());
         for (qsizetype k = 0; k < parsed.records.size(); ++k) {
             const QByteArrayView record = payload.sliced(k * UserRecordSize, UserRecordSize);

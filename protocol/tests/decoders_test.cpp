@@ -160,8 +160,8 @@ TEST(Decoders, ListTextsMatchTheFieldByFieldReference)
         }
         const auto list = Messages::decodeUserList(viewPayload(mtUserList, 1, 0, usable));
         ASSERT_FALSE(list.refused);
-        EXPECT_EQ(list.record.strUserList, expected) << "round " << round;
-        EXPECT_EQ(list.record.strUserList.size(), usable.size() / UserRecordSize * 32);
+        EXPECT_EQ(list.record.strUserList(), expected) << "round " << round;
+        EXPECT_EQ(list.record.strUserList().size(), usable.size() / UserRecordSize * 32);
 
         const QByteArray courses = randomBytes(qsizetype(next() % 4) * CourseRecordSize + 7);
         expected.clear();
