@@ -287,11 +287,25 @@ Decoded<CourseListMsg> decodeCourseList(const FrameCodec::FrameView &frame)
     const qint32 count = qint32(frame.payload.size() / CourseRecordSize);
     d.record.Count = count;
     d.record.CmdVerb = frame.verb;
-    Wire::FieldText text(qsizetype(count) * CourseListTextWidth);
+    d.record.records = frame.payload.first(qsizetype(count) * CourseRecordSize);
+    const auto *bytes = reinterpret_cast<const uchar *>(frame.payload.data());
     for (qint32 k = 0; k < count; ++k) {
-        const QByteArrayView record
-            = frame.payload.sliced(qsizetype(k) * CourseRecordSize, CourseRecordSize);
-        Wire::Reader reader(record, d.failure);
+        const uchar *record = bytes + qsizetype(k) * CourseRecordSize;
+        // The top bytes of the course, category and port numbers.
+        if (record[3] >= 0x80 || record[7] >= 0x80 || record[142] >= 0x80)
+            d.failure = Wire::makeFailure(Wire::Overflow);
+    }
+    return d;
+}
+
+QString CourseListMsg::strCourseList() const
+{
+    const qsizetype count = qMin<qsizetype>(qMax(Count, 0), records.size() / CourseRecordSize);
+    Wire::FieldText text(count * CourseListTextWidth);
+    Wire::Failure ignored; // decoding reported it; an overflowing number reads as 0
+    for (qsizetype k = 0; k < count; ++k) {
+        const QByteArrayView record = records.sliced(k * CourseRecordSize, CourseRecordSize);
+        Wire::Reader reader(record, ignored);
         text.number(reader.int32(0), 10);
         text.number(reader.int32(4), 10);
         text.ansi(record.sliced(8, 100), 100);
@@ -301,8 +315,7 @@ Decoded<CourseListMsg> decodeCourseList(const FrameCodec::FrameView &frame)
         text.ansi(record.sliced(143, 20), 20);
         text.ansi(record.sliced(163, 200), 200);
     }
-    d.record.strCourseList = text.take();
-    return d;
+    return text.take();
 }
 
 Decoded<CategoryListMsg> decodeCategoryList(const FrameCodec::FrameView &frame)

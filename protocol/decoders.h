@@ -132,11 +132,16 @@ struct NewCourseMsg {
 AULIX_REMOTESYNCDLL_EXPORT Decoded<NewCourseMsg> decodeNewCourse(
     const FrameCodec::FrameView &frame);
 
-// mtCampusCourseList: every whole 363-byte record as 381 characters.
-struct CourseListMsg {
+// mtCampusCourseList: every whole 363-byte record, as it lies in the
+// payload; strCourseList() writes them as the 381 characters a course the
+// event carries. A course, category or port number that overflows reads as
+// 0 and leaves the failure.
+struct AULIX_REMOTESYNCDLL_EXPORT CourseListMsg {
     qint32 Count = 0;
-    QString strCourseList;
+    QByteArrayView records; // Count records of CourseRecordSize bytes
     qint32 CmdVerb = 0;
+
+    QString strCourseList() const;
 };
 AULIX_REMOTESYNCDLL_EXPORT Decoded<CourseListMsg> decodeCourseList(
     const FrameCodec::FrameView &frame);

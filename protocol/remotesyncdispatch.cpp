@@ -209,7 +209,7 @@ void clsRemoteSync::OnCampusCourseList(const FrameCodec::FrameView &frame)
     const auto d = Messages::decodeCourseList(frame);
     if (d.failure)
         Global::WriteErrorLog(Module, u"OnCampusCourseList"_s, d.failure.description, __LINE__);
-    Q_EMIT GetMsgCampusCourseList(d.record.Count, d.record.strCourseList, d.record.CmdVerb);
+    Q_EMIT GetMsgCampusCourseList(d.record.Count, d.record.strCourseList(), d.record.CmdVerb);
 }
 
 void clsRemoteSync::OnCampusList(const FrameCodec::FrameView &frame)

@@ -86,10 +86,11 @@ qint64 decodePayload(const FrameCodec::FrameView &f)
         return f.verb == 1 ? Messages::decodeText(f).record.text.size()
                            : Messages::decodeAnswer(f).record.boolYes;
     case mtUrl: return Messages::decodeText(f).record.text.size();
-    // The records are views, as the notes' texts are; their event text is
-    // made where the event is raised (measured with the list below).
+    // The list records are views, as the notes' texts are; their event
+    // texts are made where the events are raised (measured with the lists
+    // below).
     case mtUserList: return Messages::decodeUserList(f).record.Count;
-    case mtCampusCourseList: return Messages::decodeCourseList(f).record.strCourseList.size();
+    case mtCampusCourseList: return Messages::decodeCourseList(f).record.Count;
     case mtCampusList: return Messages::decodeCategoryList(f).record.strCampusList.size();
     default: return f.length;
     }
@@ -247,9 +248,9 @@ int main(int argc, char **argv)
         const FrameCodec::FrameView view = FrameCodec::viewFrame(bytes, viewFailure);
         // A list is decoded and its event text made, as each list event is.
         const auto decodeList = [&] {
-            if (type != mtUserList)
-                return decodePayload(view);
-            return qint64(Messages::decodeUserList(view).record.strUserList().size());
+            if (type == mtUserList)
+                return qint64(Messages::decodeUserList(view).record.strUserList().size());
+            return qint64(Messages::decodeCourseList(view).record.strCourseList().size());
         };
         const double decode = medianSeconds([&] {
             for (int i = 0; i < Repeats; ++i)

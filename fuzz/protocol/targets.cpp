@@ -110,10 +110,10 @@ void decoders(const uint8_t *data, size_t size)
         }
     }
     const auto courses = Messages::decodeCourseList(frame);
-    check(courses.record.strCourseList.size()
+    check(courses.record.strCourseList().size()
         == qsizetype(courses.record.Count) * CourseListTextWidth);
     const auto parsedCourses
-        = ListTexts::parseCourseList(courses.record.strCourseList, courses.record.Count);
+        = ListTexts::parseCourseList(courses.record.strCourseList(), courses.record.Count);
     check(parsedCourses.records.size() == courses.record.Count);
     for (qsizetype k = 0; k < parsedCourses.records.size(); ++k) {
         const QByteArrayView record = payload.sliced(k * CourseRecordSize, CourseRecordSize);
