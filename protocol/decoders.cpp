@@ -1,5 +1,13 @@
 #include "protocol/decoders.h"
 
+#include <QtEndian>
+
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 using namespace Qt::StringLiterals;
 
 namespace Messages {
@@ -15,6 +23,70 @@ QString fixedText(Wire::Reader &reader, qsizetype offset, qsizetype width)
     if (nul >= 0)
         bytes = bytes.first(nul);
     return Wire::ansiText(bytes).trimmed();
+}
+
+// The three characters of a status or type byte ("7  ", "15 ", "255"), made
+// at compile time: two table reads instead of two conversions per user.
+struct ByteFieldTable {
+    char16_t text[256][3];
+};
+constexpr ByteFieldTable makeByteFieldTable()
+{
+    ByteFieldTable table{};
+    for (int value = 0; value < 256; ++value) {
+        char16_t digits[3] = {u' ', u' ', u' '};
+        int n = 0;
+        if (value >= 100)
+            digits[n++] = char16_t(u'0' + value / 100);
+        if (value >= 10)
+            digits[n++] = char16_t(u'0' + value / 10 % 10);
+        digits[n] = char16_t(u'0' + value % 10);
+        for (int i = 0; i < 3; ++i)
+            table.text[value][i] = digits[i];
+    }
+    return table;
+}
+constexpr ByteFieldTable byteFields = makeByteFieldTable();
+
+// The 32 characters of one user record, written in one go when its nick is
+// ASCII (NULs included), as nearly every nick is; false, with nothing
+// written, otherwise. The user number must already be known not to
+// overflow. The characters are those of the field-by-field writer.
+bool writeAsciiUserRecord(Wire::FieldText &text, const uchar *record)
+{
+#if defined(__SSE2__)
+    const __m128i nick = _mm_loadu_si128(reinterpret_cast<const __m128i *>(record + 4));
+    if (_mm_movemask_epi8(nick) != 0)
+        return false;
+#else
+    quint64 halves[2];
+    std::memcpy(halves, record + 4, sizeof halves);
+    if (((halves[0] | halves[1]) & 0x8080808080808080ull) != 0)
+        return false;
+#endif
+    char16_t *dst = text.append(UserListTextWidth);
+
+    static constexpr char16_t blanks[10]
+        = {u' ', u' ', u' ', u' ', u' ', u' ', u' ', u' ', u' ', u' '};
+    std::memcpy(dst, blanks, sizeof blanks);
+    quint32 id = qFromLittleEndian<quint32>(record);
+    int digits = 1;
+    for (quint32 rest = id; rest >= 10; rest /= 10)
+        ++digits;
+    for (int i = digits; i-- > 0; id /= 10)
+        dst[i] = char16_t(u'0' + id % 10);
+
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + 10), _mm_unpacklo_epi8(nick, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + 18), _mm_unpackhi_epi8(nick, zero));
+#else
+    for (int i = 0; i < 16; ++i)
+        dst[10 + i] = record[4 + i];
+#endif
+    std::memcpy(dst + 26, byteFields.text[record[20]], 3 * sizeof(char16_t));
+    std::memcpy(dst + 29, byteFields.text[record[21]], 3 * sizeof(char16_t));
+    return true;
 }
 
 } // namespace
@@ -129,7 +201,7 @@ Decoded<UserListMsg> decodeUserList(const FrameCodec::FrameView &frame)
     d.record.CmdVerb = qint16(frame.verb);
     const auto *bytes = reinterpret_cast<const uchar *>(frame.payload.data());
     // The whole list is refused when one user number does not fit, so the
-    // numbers are checked before any text is written.
+    // numbers are checked before the list is handed on.
     for (qint32 k = 0; k < count; ++k) {
         const uchar *record = bytes + qsizetype(k) * UserRecordSize;
         if (record[3] >= 0x80) {
@@ -143,19 +215,29 @@ Decoded<UserListMsg> decodeUserList(const FrameCodec::FrameView &frame)
             return d;
         }
     }
-    Wire::FieldText text(qsizetype(count) * UserListTextWidth);
-    for (qint32 k = 0; k < count; ++k) {
-        const uchar *record = bytes + qsizetype(k) * UserRecordSize;
-        text.number(qint32(record[0]) | (qint32(record[1]) << 8) | (qint32(record[2]) << 16)
-                | (qint32(record[3]) << 24),
-            10);
+    d.record.records = frame.payload.first(qsizetype(count) * UserRecordSize);
+    d.record.Count = count;
+    return d;
+}
+
+QString UserListMsg::strUserList() const
+{
+    // Count and the records agree when they come from decodeUserList(); a
+    // record put together by hand is held to its whole records.
+    const qsizetype count = qMin<qsizetype>(qMax(Count, 0), records.size() / UserRecordSize);
+    const auto *bytes = reinterpret_cast<const uchar *>(records.data());
+    Wire::FieldText text(count * UserListTextWidth);
+    for (qsizetype k = 0; k < count; ++k) {
+        const uchar *record = bytes + k * UserRecordSize;
+        if (record[3] < 0x80 && writeAsciiUserRecord(text, record))
+            continue;
+        Wire::Failure ignored; // an overflowing number reads as 0, as the reader gives it
+        text.number(Wire::Reader(QByteArrayView(record, UserRecordSize), ignored).int32(0), 10);
         text.ansi(QByteArrayView(record + 4, 16), 16);
         text.number(record[20], 3);
         text.number(record[21], 3);
     }
-    d.record.strUserList = text.take();
-    d.record.Count = count;
-    return d;
+    return text.take();
 }
 
 Decoded<QList<UserInfo>> decodeUserRecords(const FrameCodec::FrameView &frame)
@@ -205,11 +287,25 @@ Decoded<CourseListMsg> decodeCourseList(const FrameCodec::FrameView &frame)
     const qint32 count = qint32(frame.payload.size() / CourseRecordSize);
     d.record.Count = count;
     d.record.CmdVerb = frame.verb;
-    Wire::FieldText text(qsizetype(count) * CourseListTextWidth);
+    d.record.records = frame.payload.first(qsizetype(count) * CourseRecordSize);
+    const auto *bytes = reinterpret_cast<const uchar *>(frame.payload.data());
     for (qint32 k = 0; k < count; ++k) {
-        const QByteArrayView record
-            = frame.payload.sliced(qsizetype(k) * CourseRecordSize, CourseRecordSize);
-        Wire::Reader reader(record, d.failure);
+        const uchar *record = bytes + qsizetype(k) * CourseRecordSize;
+        // The top bytes of the course, category and port numbers.
+        if (record[3] >= 0x80 || record[7] >= 0x80 || record[142] >= 0x80)
+            d.failure = Wire::makeFailure(Wire::Overflow);
+    }
+    return d;
+}
+
+QString CourseListMsg::strCourseList() const
+{
+    const qsizetype count = qMin<qsizetype>(qMax(Count, 0), records.size() / CourseRecordSize);
+    Wire::FieldText text(count * CourseListTextWidth);
+    Wire::Failure ignored; // decoding reported it; an overflowing number reads as 0
+    for (qsizetype k = 0; k < count; ++k) {
+        const QByteArrayView record = records.sliced(k * CourseRecordSize, CourseRecordSize);
+        Wire::Reader reader(record, ignored);
         text.number(reader.int32(0), 10);
         text.number(reader.int32(4), 10);
         text.ansi(record.sliced(8, 100), 100);
@@ -219,8 +315,7 @@ Decoded<CourseListMsg> decodeCourseList(const FrameCodec::FrameView &frame)
         text.ansi(record.sliced(143, 20), 20);
         text.ansi(record.sliced(163, 200), 200);
     }
-    d.record.strCourseList = text.take();
-    return d;
+    return text.take();
 }
 
 Decoded<CategoryListMsg> decodeCategoryList(const FrameCodec::FrameView &frame)

@@ -97,12 +97,16 @@ struct AnswerMsg {
 };
 AULIX_REMOTESYNCDLL_EXPORT Decoded<AnswerMsg> decodeAnswer(const FrameCodec::FrameView &frame);
 
-// mtUserList: the 32-character-a-user text. A user number that does not fit
-// refuses the whole list (`warning` names the record).
-struct UserListMsg {
+// mtUserList: the user records as they lie in the payload; strUserList()
+// writes the 32-character-a-user text the event carries, once, where it is
+// raised. A user number that does not fit refuses the whole list (`warning`
+// names the record).
+struct AULIX_REMOTESYNCDLL_EXPORT UserListMsg {
     qint32 Count = 0;
-    QString strUserList;
+    QByteArrayView records; // Count records of UserRecordSize bytes
     qint16 CmdVerb = 0;
+
+    QString strUserList() const;
 };
 AULIX_REMOTESYNCDLL_EXPORT Decoded<UserListMsg> decodeUserList(const FrameCodec::FrameView &frame);
 
@@ -128,11 +132,16 @@ struct NewCourseMsg {
 AULIX_REMOTESYNCDLL_EXPORT Decoded<NewCourseMsg> decodeNewCourse(
     const FrameCodec::FrameView &frame);
 
-// mtCampusCourseList: every whole 363-byte record as 381 characters.
-struct CourseListMsg {
+// mtCampusCourseList: every whole 363-byte record, as it lies in the
+// payload; strCourseList() writes them as the 381 characters a course the
+// event carries. A course, category or port number that overflows reads as
+// 0 and leaves the failure.
+struct AULIX_REMOTESYNCDLL_EXPORT CourseListMsg {
     qint32 Count = 0;
-    QString strCourseList;
+    QByteArrayView records; // Count records of CourseRecordSize bytes
     qint32 CmdVerb = 0;
+
+    QString strCourseList() const;
 };
 AULIX_REMOTESYNCDLL_EXPORT Decoded<CourseListMsg> decodeCourseList(
     const FrameCodec::FrameView &frame);

@@ -197,7 +197,7 @@ bool clsRemoteSync::OnUserList(const FrameCodec::FrameView &frame, Wire::Failure
     if (d.refused)
         return false;
     if (frame.verb >= 1 && frame.verb <= 3) {
-        Q_EMIT GetMsgUserList(d.record.Count, d.record.strUserList, d.record.CmdVerb);
+        Q_EMIT GetMsgUserList(d.record.Count, d.record.strUserList(), d.record.CmdVerb);
         return true;
     }
     Q_EMIT SystemLog(u"[Debug] OnUserList: wrong cmdVerb"_s);
@@ -209,7 +209,7 @@ void clsRemoteSync::OnCampusCourseList(const FrameCodec::FrameView &frame)
     const auto d = Messages::decodeCourseList(frame);
     if (d.failure)
         Global::WriteErrorLog(Module, u"OnCampusCourseList"_s, d.failure.description, __LINE__);
-    Q_EMIT GetMsgCampusCourseList(d.record.Count, d.record.strCourseList, d.record.CmdVerb);
+    Q_EMIT GetMsgCampusCourseList(d.record.Count, d.record.strCourseList(), d.record.CmdVerb);
 }
 
 void clsRemoteSync::OnCampusList(const FrameCodec::FrameView &frame)

@@ -179,6 +179,14 @@ public:
             dst[i] = u' ';
         m_size += total;
     }
+    // Room for `count` characters that the caller writes at once, all of
+    // them: the list decoders' whole-record fast paths.
+    char16_t *append(qsizetype count)
+    {
+        char16_t *dst = room(count);
+        m_size += count;
+        return dst;
+    }
     // The text written (a null string when nothing was).
     QString take();
 

@@ -1,6 +1,7 @@
 #include "controls/userlist/clsuserlist.h"
 
 #include <algorithm>
+#include <bit>
 
 using namespace UserStatusMask;
 
@@ -59,17 +60,20 @@ qint32 clsUserList::AddUser(
     // The duplicate test compares the uncut nick with the stored ones; an
     // uncut nick longer than any stored nick can equal none of them.
     const bool cut = stored.size() != UserNick.size();
-    Slot &nickSlot = m_firstSlotByNick[stored];
-    if (nickSlot != 0 && !cut) {
+    reserveNicks(m_nickCount + 1);
+    const quint32 hash = nickHash(stored);
+    NickEntry &nickEntry = m_nickTable[nickAt(stored, hash)];
+    if (nickEntry.slot != 0 && !cut) {
         m_slotByID.remove(UserID);
         return 0;
     }
 
     const Slot slot = Slot(m_slots.size());
     idSlot = slot;
-    if (nickSlot == 0)
-        nickSlot = slot;
-    else {
+    if (nickEntry.slot == 0) {
+        nickEntry = {hash, slot};
+        ++m_nickCount;
+    } else {
         std::set<Slot> &later = m_moreHoldersByNick[stored];
         later.insert(later.end(), slot);
     }
@@ -89,18 +93,80 @@ void clsUserList::ReserveUsers(qint32 UserCount)
         return;
     m_slots.reserve(size_t(room) + 1 + size_t(m_ranks.holes()));
     m_slotByID.reserve(room);
-    m_firstSlotByNick.reserve(room);
+    reserveNicks(room);
+}
+
+quint32 clsUserList::nickHash(const QString &nick)
+{
+    return quint32(qHash(nick, 0));
+}
+
+size_t clsUserList::nickAt(const QString &nick, quint32 hash) const
+{
+    const size_t mask = m_nickTable.size() - 1;
+    for (size_t at = hash & mask;; at = (at + 1) & mask) {
+        const NickEntry &entry = m_nickTable[at];
+        if (entry.slot == 0 || (entry.hash == hash && m_slots[entry.slot].UserNick == nick))
+            return at;
+    }
+}
+
+clsUserList::Slot clsUserList::firstSlotOfNick(const QString &nick) const
+{
+    if (m_nickTable.empty())
+        return 0;
+    return m_nickTable[nickAt(nick, nickHash(nick))].slot;
+}
+
+void clsUserList::dropNickEntry(size_t at)
+{
+    // Backward shift: every later entry of the run that may sit in the
+    // freed one moves up, so lookups never meet a gap before their nick.
+    const size_t mask = m_nickTable.size() - 1;
+    size_t hole = at;
+    for (size_t next = (hole + 1) & mask; m_nickTable[next].slot != 0; next = (next + 1) & mask) {
+        const size_t home = m_nickTable[next].hash & mask;
+        if (((next - home) & mask) >= ((next - hole) & mask)) {
+            m_nickTable[hole] = m_nickTable[next];
+            hole = next;
+        }
+    }
+    m_nickTable[hole] = {};
+    --m_nickCount;
+}
+
+void clsUserList::reserveNicks(qsizetype count)
+{
+    if (qsizetype(m_nickTable.size()) >= 2 * count)
+        return;
+    rebuildNicks(std::bit_ceil(size_t(std::max<qsizetype>(16, 2 * count))));
+}
+
+void clsUserList::rebuildNicks(size_t size)
+{
+    std::vector<NickEntry> old(size);
+    old.swap(m_nickTable);
+    const size_t mask = size - 1;
+    for (const NickEntry &entry : old) {
+        if (entry.slot == 0)
+            continue;
+        size_t at = entry.hash & mask;
+        while (m_nickTable[at].slot != 0)
+            at = (at + 1) & mask;
+        m_nickTable[at] = entry;
+    }
 }
 
 void clsUserList::forgetNick(const QString &nick, Slot slot)
 {
+    const size_t at = nickAt(nick, nickHash(nick));
     const auto more = m_moreHoldersByNick.find(nick);
     if (more == m_moreHoldersByNick.end()) {
-        m_firstSlotByNick.remove(nick);
+        dropNickEntry(at);
         return;
     }
     std::set<Slot> &later = more.value();
-    Slot &first = m_firstSlotByNick[nick];
+    Slot &first = m_nickTable[at].slot;
     if (first == slot) {
         // The first holder leaves: the next one in roster order takes over.
         first = *later.begin();
@@ -138,7 +204,20 @@ void clsUserList::closeHoles()
 {
     const std::vector<Slot> moved
         = LiveSlots::closeHoles(m_slots, [](const utUser &user) { return user.UserID != 0; });
-    LiveSlots::rename(m_slotByID, m_firstSlotByNick, m_moreHoldersByNick, moved);
+    // Going through a table costs its capacity, which never shrinks by
+    // itself: after a flood it would dwarf the class and every later close.
+    if (m_slotByID.capacity() > 8 * m_slotByID.size())
+        m_slotByID.squeeze();
+    for (Slot &slot : m_slotByID)
+        slot = moved[slot];
+    for (std::set<Slot> &later : m_moreHoldersByNick)
+        LiveSlots::rename(later, moved);
+    for (NickEntry &entry : m_nickTable) {
+        if (entry.slot != 0)
+            entry.slot = moved[entry.slot];
+    }
+    if (m_nickTable.size() > 16 * size_t(std::max<qsizetype>(m_nickCount, 8)))
+        rebuildNicks(std::bit_ceil(size_t(std::max<qsizetype>(16, 2 * m_nickCount))));
     LiveSlots::rename(m_teacherSlots, moved);
     m_ranks.reset();
 }
@@ -154,8 +233,8 @@ bool clsUserList::RemoveAllUsers()
     m_ranks.reset();
     m_slotByID.clear();
     m_slotByID.reserve(room);
-    m_firstSlotByNick.clear();
-    m_firstSlotByNick.reserve(room);
+    std::fill(m_nickTable.begin(), m_nickTable.end(), NickEntry{});
+    m_nickCount = 0;
     m_moreHoldersByNick.clear();
     m_teacherSlots.clear();
     return true;
@@ -172,7 +251,7 @@ qint32 clsUserList::FindUserByName(const QString &UserNick) const
     // A scan meets the reserved entry first.
     if (UserNick == EveryoneNick)
         return 0;
-    const Slot slot = m_firstSlotByNick.value(UserNick);
+    const Slot slot = firstSlotOfNick(UserNick);
     return slot == 0 ? 0 : positionOf(slot);
 }
 

@@ -98,7 +98,8 @@ void decoders(const uint8_t *data, size_t size)
     const auto users = Messages::decodeUserList(frame);
     if (!users.refused) {
         check(users.record.Count == payload.size() / UserRecordSize);
-        const auto parsed = ListTexts::parseUserList(users.record.strUserList, users.record.Count);
+        const auto parsed
+            = ListTexts::parseUserList(users.record.strUserList(), users.record.Count);
         check(parsed.records.size() == users.record.Count && parsed.refused.isEmpty());
         for (qsizetype k = 0; k < parsed.records.size(); ++k) {
             const QByteArrayView record = payload.sliced(k * UserRecordSize, UserRecordSize);
@@ -109,10 +110,10 @@ void decoders(const uint8_t *data, size_t size)
         }
     }
     const auto courses = Messages::decodeCourseList(frame);
-    check(courses.record.strCourseList.size()
+    check(courses.record.strCourseList().size()
         == qsizetype(courses.record.Count) * CourseListTextWidth);
     const auto parsedCourses
-        = ListTexts::parseCourseList(courses.record.strCourseList, courses.record.Count);
+        = ListTexts::parseCourseList(courses.record.strCourseList(), courses.record.Count);
     check(parsedCourses.records.size() == courses.record.Count);
     for (qsizetype k = 0; k < parsedCourses.records.size(); ++k) {
         const QByteArrayView record = payload.sliced(k * CourseRecordSize, CourseRecordSize);

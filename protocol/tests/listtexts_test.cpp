@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 using namespace Qt::StringLiterals;
 using namespace ListTexts;
 
@@ -183,4 +185,48 @@ TEST(ListTexts, CourseFieldRulesFromTheTextItself)
     EXPECT_EQ(categoryFromComboText(u"[12]Maths"_s), 12);
     EXPECT_EQ(categoryFromComboText(u"12]Maths"_s), -1);
     EXPECT_EQ(categoryFromComboText(u"[x]Maths"_s), -1);
+}
+
+// Numbers are read in place; the rule they must keep is "only ASCII digits
+// and letters count, and what remains reads as a decimal number in range",
+// checked here against that rule spelled out on random fields of digits,
+// letters, blanks, NULs, signs and digits of other scripts.
+TEST(ListTexts, NumericFieldsReadAsTheirDigitsAndLettersWould)
+{
+    const QString alphabet = u"0123456789 \0-+aZ１é٣"_s;
+    quint32 seed = 99;
+    const auto next = [&seed](quint32 bound) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % bound;
+    };
+    const auto reference = [](QStringView field, qint64 max) -> std::optional<qint64> {
+        QString kept;
+        for (const QChar c : field) {
+            if (c.unicode() < 128 && c.isLetterOrNumber())
+                kept += c;
+        }
+        bool ok = false;
+        const qint64 value = kept.toLongLong(&ok, 10);
+        if (kept.isEmpty() || !ok || value < 0 || value > max)
+            return std::nullopt;
+        return value;
+    };
+    for (int round = 0; round < 4000; ++round) {
+        QString record(32, Qt::Uninitialized);
+        for (QChar &c : record) {
+            // Mostly digits, so that numbers of every length come up.
+            c = next(3) != 0 ? QChar(u'0' + char16_t(next(10))) : alphabet[next(alphabet.size())];
+        }
+        const auto id = reference(QStringView(record).mid(0, 10), 2147483647);
+        const auto status = reference(QStringView(record).mid(26, 3), 255);
+        const auto type = reference(QStringView(record).mid(29, 3), 255);
+        const Parsed<RosterRecord> parsed = parseUserList(record, 1);
+        SCOPED_TRACE(record.toStdString());
+        ASSERT_EQ(parsed.records.size(), id && status && type ? 1 : 0);
+        if (!parsed.records.isEmpty()) {
+            EXPECT_EQ(parsed.records[0].uiUserID, *id);
+            EXPECT_EQ(parsed.records[0].uiStatus, *status);
+            EXPECT_EQ(parsed.records[0].uiUserType, *type);
+        }
+    }
 }

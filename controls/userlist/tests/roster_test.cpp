@@ -376,9 +376,11 @@ TEST(Roster, DepartureFloodKeepsPositions)
 {
     clsUserList roster;
     std::vector<qint32> order;
+    std::vector<QString> nicks; // beside `order`: each user's nick
     for (qint32 id = 1; id <= 3000; ++id) {
         ASSERT_EQ(roster.AddUser(id, u"U%1"_s.arg(id), 0, id % 500 == 7 ? 2 : 1), id);
         order.push_back(id);
+        nicks.push_back(u"U%1"_s.arg(id));
     }
     QRandomGenerator random(7);
     qint32 nextID = 5000;
@@ -386,16 +388,21 @@ TEST(Roster, DepartureFloodKeepsPositions)
         const size_t at = random.bounded(quint32(order.size()));
         const qint32 gone = order[at];
         ASSERT_TRUE(roster.RemoveUser(gone));
+        EXPECT_EQ(roster.FindUserByName(nicks[at]), 0);
         order.erase(order.begin() + qsizetype(at));
+        nicks.erase(nicks.begin() + qsizetype(at));
         if (random.bounded(4) == 0) {
+            // A newcomer takes the nick that just left.
             ASSERT_EQ(roster.AddUser(nextID, u"U%1"_s.arg(gone), 0, 1), qint32(order.size() + 1));
             order.push_back(nextID++);
+            nicks.push_back(u"U%1"_s.arg(gone));
         }
         ASSERT_EQ(roster.Count(), qint32(order.size()));
         if (order.size() % 97 == 0) {
             for (size_t i = 0; i < order.size(); ++i) {
                 ASSERT_EQ(roster.GetUserID(qint32(i + 1)), order[i]) << i;
                 ASSERT_EQ(roster.FindUserByID(order[i]), qint32(i + 1)) << i;
+                ASSERT_EQ(roster.FindUserByName(nicks[i]), qint32(i + 1)) << i;
             }
         }
     }
