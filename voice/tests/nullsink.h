@@ -24,8 +24,8 @@ public:
     ~NullSink()
     {
         if (!m_module.isEmpty())
-            QProcess::execute(
-                QStringLiteral("pactl"), {QStringLiteral("unload-module"), QString::fromLatin1(m_module)});
+            QProcess::execute(QStringLiteral("pactl"),
+                {QStringLiteral("unload-module"), QString::fromLatin1(m_module)});
     }
     NullSink(const NullSink &) = delete;
     NullSink &operator=(const NullSink &) = delete;
