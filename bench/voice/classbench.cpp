@@ -32,6 +32,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -78,6 +79,45 @@ double cpuSeconds(qint64 pid)
     if (fields.size() < 13)
         return 0;
     return double(fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
+}
+
+// Each thread's user plus system seconds so far, by the thread's name
+// (threads of one name added up).
+std::map<QString, double> threadCpuSeconds(qint64 pid)
+{
+    std::map<QString, double> byName;
+    const QDir tasks(u"/proc/%1/task"_s.arg(pid));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(tasks.filePath(task + u"/stat"_s));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        const qsizetype open = text.indexOf('(');
+        const qsizetype close = text.lastIndexOf(')');
+        const QList<QByteArray> fields = text.mid(close + 2).split(' ');
+        if (open < 0 || fields.size() < 13)
+            continue;
+        byName[QString::fromUtf8(text.mid(open + 1, close - open - 1))]
+            += double(fields[11].toLongLong() + fields[12].toLongLong())
+            / double(sysconf(_SC_CLK_TCK));
+    }
+    return byName;
+}
+
+// Where a program's CPU went between two snapshots: its busiest threads.
+QString busiestThreads(
+    const std::map<QString, double> &before, const std::map<QString, double> &after, double seconds)
+{
+    std::vector<std::pair<double, QString>> used;
+    for (const auto &[name, cpu] : after) {
+        const auto it = before.find(name);
+        used.emplace_back(cpu - (it == before.end() ? 0 : it->second), name);
+    }
+    std::sort(used.rbegin(), used.rend());
+    QStringList parts;
+    for (std::size_t i = 0; i < used.size() && i < 4; ++i)
+        parts << u"%1 %2 %"_s.arg(used[i].second).arg(100 * used[i].first / seconds, 0, 'f', 1);
+    return parts.join(u", "_s);
 }
 
 // The delays of a run: one per three-second window, in ms.
@@ -170,6 +210,17 @@ public:
     {
         m_cpuClock.start();
         m_cpuStart = pairCpu();
+        m_annThreads = threadCpuSeconds(m_ann->process().processId());
+        m_bobThreads = threadCpuSeconds(m_bob->process().processId());
+    }
+    // Each program's busiest threads since startCpu().
+    QString threads() const
+    {
+        const double seconds = double(m_cpuClock.nsecsElapsed()) / 1e9;
+        return u"speaking: "_s
+            + busiestThreads(m_annThreads, threadCpuSeconds(m_ann->process().processId()), seconds)
+            + u"; listening: "_s
+            + busiestThreads(m_bobThreads, threadCpuSeconds(m_bob->process().processId()), seconds);
     }
     // The pair's share of one core since startCpu().
     double cpuPercent() const
@@ -222,6 +273,8 @@ private:
     QElapsedTimer m_cpuClock;
     double m_cpuStart = 0;
     double m_listeningPercent = 0;
+    std::map<QString, double> m_annThreads;
+    std::map<QString, double> m_bobThreads;
 };
 
 QProcessEnvironment studentEnvironment()
@@ -238,6 +291,7 @@ struct Run {
     Windows windows;
     double cpuPercent = 0; // Ann speaking, Bob listening
     double listeningPercent = 0; // both in class, nobody speaking
+    QString threads; // where the CPU went while one spoke
 };
 
 // The baseline: Ann's microphone and Bob's loudspeaker are sound files. The
@@ -276,6 +330,7 @@ Run soundFiles(const QString &folder, const QList<qint16> &speech)
     QTest::qWait(int(speech.size() * 1000 / Voice::SampleRate) + 2000);
     run.cpuPercent = session.cpuPercent();
     run.listeningPercent = session.listeningPercent();
+    run.threads = session.threads();
 
     QString error;
     const QList<qint16> heard = Voice::LoadWavAs48kMono(folder + u"/bob-heard.wav"_s, &error);
@@ -394,6 +449,7 @@ Run soundServer(const QString &folder, const QList<qint16> &speech, double ownLo
     QTest::qWait(int(speech.size() * 1000 / Voice::SampleRate) + 1000);
     run.cpuPercent = session.cpuPercent();
     run.listeningPercent = session.listeningPercent();
+    run.threads = session.threads();
     ear.stop();
     mouth.stop();
 
@@ -418,7 +474,8 @@ void print(const char *what, const Run &run)
         run.cpuPercent, run.listeningPercent);
     for (const double w : run.windows.ms)
         std::printf(" %.0f", w);
-    std::printf("\n");
+    std::printf(
+        "\n  busiest threads while one spoke (%% of one core): %s\n", qPrintable(run.threads));
 }
 
 } // namespace
