@@ -268,8 +268,19 @@ void SpeakChannel::sendFrame(qint16 *frame)
 {
     if (m_noiseSuppressor)
         m_noiseSuppressor->process(frame);
-    if (m_levelSink)
-        m_levelSink(Voice::PeakLevel(frame, Voice::FrameSamples));
+    if (m_levelSink) {
+        // Each report is a queued event and a redraw of the host's window
+        // (composited as a whole once it holds a web view): fifty a second
+        // cost the speaking program several times the voice itself, ten move
+        // the meter as well. The loudest frame of the five, so that a short
+        // syllable still shows.
+        m_levelPeak = std::max(m_levelPeak, Voice::PeakLevel(frame, Voice::FrameSamples));
+        if (++m_levelFrames == LevelEveryFrames) {
+            m_levelSink(m_levelPeak);
+            m_levelPeak = 0;
+            m_levelFrames = 0;
+        }
+    }
     if (lossFigure && m_sequence % 50 == 0)
         m_encoder.setExpectedLossPercent(lossFigure());
     const QByteArray payload = m_encoder.encode(frame);

@@ -38,6 +38,8 @@ class SpeakChannel : public QObject
     Q_OBJECT
 public:
     using LevelSink = std::function<void(int level)>;
+    // Frames per level report: the meter moves ten times a second.
+    static constexpr int LevelEveryFrames = 5;
 
     // `device`: the sound server's name of the microphone, empty for the
     // default one.
@@ -74,6 +76,8 @@ private:
     const Voice::AudioProcessor::Switches m_switches;
     const std::shared_ptr<EchoReference> m_echo;
     LevelSink m_levelSink;
+    int m_levelPeak = 0; // the loudest frame since the last report
+    int m_levelFrames = 0;
     Voice::VoiceEncoder m_encoder;
     std::unique_ptr<Voice::NoiseSuppressor> m_noiseSuppressor;
     // Bound at the start; frames go out through its descriptor from

@@ -113,6 +113,7 @@ struct LoopbackResult {
     int relayForwarded = 0;
     int relayDatagrams = 0;
     QList<LevelRecorder::Message> levels;
+    qint64 speakingMs = 0; // from StartSpeak to StopSpeak
 };
 
 // Speaker (instance 1) → relay → listener (instance 2), the speech from a
@@ -153,6 +154,7 @@ LoopbackResult runLoopback(int dropPercent, bool bundlePairs)
     runFor(int(sent.size() * 1000 / Voice::SampleRate) + 700);
 
     EXPECT_EQ(e.StopSpeak(1, ""), Vocana::Ok);
+    result.speakingMs = clock.elapsed() - speakStarted;
     const int32_t zero = 0;
     EXPECT_EQ(e.StopListen(2, &zero), Vocana::Ok);
     EXPECT_EQ(e.ReleaseDLL(1, &zero), Vocana::Ok);
@@ -206,9 +208,11 @@ TEST_F(VoiceEngine, SpeechArrivesIntactOverLoopback)
     EXPECT_GT(r.delayMs, 20);
     EXPECT_LT(r.delayMs, 120);
 
-    // One level report per 20 ms frame, to the window and message asked for,
-    // delivered on the host's thread.
-    EXPECT_GT(r.levels.size(), 50);
+    // A level report every five frames (the loudest of them), to the window
+    // and message asked for, delivered on the host's thread: no more, or
+    // the host's window is redrawn fifty times a second.
+    EXPECT_GT(r.levels.size(), 10);
+    EXPECT_LE(r.levels.size(), r.speakingMs / (5 * Voice::FrameMs) + 2);
     int loudest = 0;
     for (const LevelRecorder::Message &m : r.levels) {
         EXPECT_EQ(m.hWnd, 77);
@@ -545,7 +549,7 @@ double echoLevelSent(bool cancel, const QList<qint16> &speech)
         sum += recorder.messages[i].lParam;
         ++count;
     }
-    EXPECT_GT(count, 100);
+    EXPECT_GT(count, 20); // a report every 100 ms
     return count ? sum / count : 0;
 }
 

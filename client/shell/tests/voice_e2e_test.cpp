@@ -1,12 +1,14 @@
 // Voice in class with the real programs: two LumoStudent processes, each
 // going out from its own loopback address, their voice engines reading the
-// microphone from and playing into WAV files, against lumo-classroom-sim
-// with its console (the teacher's commands, a classmate who forges notes,
-// the voice relay's counters).
+// microphone from and playing into WAV files (or, once, the sound server's
+// devices), against lumo-classroom-sim with its console (the teacher's
+// commands, a classmate who forges notes, the voice relay's counters).
 #include "client/shell/tests/programrun.h"
 #include "voice/core/voiceformat.h"
 #include "voice/core/wavreader.h"
 #include "voice/core/wavwriter.h"
+#include "voice/pulse/pulsestream.h"
+#include "voice/tests/nullsink.h"
 #include "voice/tests/testspeech.h"
 
 #include <QDir>
@@ -22,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <iostream>
+#include <mutex>
 
 using namespace Qt::StringLiterals;
 
@@ -93,9 +96,10 @@ protected:
     }
 
     // A student in the demo course, its own data folder, address and WAV
-    // files; returns once the class is entered and its relay registered.
-    std::unique_ptr<ProgramRun> enter(
-        const QString &name, const QString &address, qint32 id, const QString &microphone)
+    // files (with no `microphone`, the sound server's devices `devices` names
+    // instead); returns once the class is entered and its relay registered.
+    std::unique_ptr<ProgramRun> enter(const QString &name, const QString &address, qint32 id,
+        const QString &microphone, const QProcessEnvironment &devices = {})
     {
         const QString data = dir.filePath(name);
         QDir().mkpath(data + u"/Course"_s);
@@ -110,8 +114,15 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         if (!env.contains(u"DISPLAY"_s) && !env.contains(u"QT_QPA_PLATFORM"_s))
             env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-        env.insert(u"LUMO_VOICE_MIC_WAV"_s, dir.filePath(microphone));
-        env.insert(u"LUMO_VOICE_PLAY_WAV"_s, heardPath(name));
+        if (microphone.isEmpty()) {
+            for (const QString &key : {u"LUMO_VOICE_MIC_WAV"_s, u"LUMO_VOICE_PLAY_WAV"_s})
+                env.remove(key);
+            for (const QString &key : devices.keys())
+                env.insert(key, devices.value(key));
+        } else {
+            env.insert(u"LUMO_VOICE_MIC_WAV"_s, dir.filePath(microphone));
+            env.insert(u"LUMO_VOICE_PLAY_WAV"_s, heardPath(name));
+        }
         const QString code = id == Ann ? u"demo"_s : u"guest"_s;
         auto run = std::make_unique<ProgramRun>(u"LumoStudent"_s,
             QStringList{u"--data"_s, data, u"--auto"_s, u"--commands"_s, u"--local-address"_s,
@@ -249,6 +260,82 @@ TEST_F(VoiceE2e, TheFloorCarriesSpeechToTheClassUntilTheTeacherTakesItBack)
     const qint64 atRelease = sim->relayReceived(Ann);
     QTest::qWait(1500);
     EXPECT_EQ(sim->relayReceived(Ann), atRelease);
+}
+
+TEST_F(VoiceE2e, SpeechCrossesTheTwoProgramsOnTheSoundServer)
+{
+    // Each student's microphone is the monitor of a sink only the test plays
+    // into, each loudspeaker a sink only the test listens to.
+    const NullSink annMouth(u"lumo_e2e_ann_mic"_s), annEar(u"lumo_e2e_ann_out"_s);
+    const NullSink bobMouth(u"lumo_e2e_bob_mic"_s), bobEar(u"lumo_e2e_bob_out"_s);
+    if (!annMouth.loaded() || !annEar.loaded() || !bobMouth.loaded() || !bobEar.loaded())
+        GTEST_SKIP() << "no sound server to load null sinks on";
+    const auto devices = [](const NullSink &mouth, const NullSink &ear) {
+        QProcessEnvironment env;
+        env.insert(u"PULSE_SOURCE"_s, mouth.monitor());
+        env.insert(u"PULSE_SINK"_s, ear.sink());
+        return env;
+    };
+
+    std::mutex mutex;
+    bool speaking = false;
+    qsizetype played = 0;
+    QList<qint16> heard;
+    Voice::PulseStream mouth, ear;
+    Voice::PulseStream::Options out;
+    out.direction = Voice::PulseStream::Direction::Playback;
+    out.device = annMouth.sink().toUtf8();
+    QString why;
+    ASSERT_TRUE(mouth.start(
+        out, {},
+        [&](qint16 *samples, int count) {
+            std::lock_guard lock(mutex);
+            for (int i = 0; i < count; ++i)
+                samples[i] = speaking && played < speech.size() ? speech[played++] : qint16(0);
+        },
+        {}, &why))
+        << why.toStdString();
+    Voice::PulseStream::Options in;
+    in.device = bobEar.monitor().toUtf8();
+    ASSERT_TRUE(ear.start(
+        in,
+        [&](const qint16 *samples, int count) {
+            std::lock_guard lock(mutex);
+            if (speaking)
+                heard.append(QList<qint16>(samples, samples + count));
+        },
+        {}, {}, &why))
+        << why.toStdString();
+
+    auto ann = enter(u"ann"_s, AnnAddress, Ann, {}, devices(annMouth, annEar));
+    auto bob = enter(u"bob"_s, BobAddress, Bob, {}, devices(bobMouth, bobEar));
+    ASSERT_FALSE(HasFailure());
+    ASSERT_TRUE(command(*ann, u"mic"_s)) << transcript(*ann).toStdString();
+    ASSERT_TRUE(sim->waitFor(u"floor-request"_s, Ann, 10000));
+    sim->command(u"grant %1"_s.arg(Ann));
+    ASSERT_TRUE(ann->waitForEvent(u"stage"_s, u"正在讲话"_s, 10000))
+        << transcript(*ann).toStdString();
+    // The microphone's stream opens with the floor.
+    QTest::qWait(1000);
+    {
+        std::lock_guard lock(mutex);
+        speaking = true;
+    }
+    QTest::qWait(speechMs() + 1000);
+    ear.stop();
+    mouth.stop();
+
+    // The speech came out of Bob's loudspeaker, cleaned up on Ann's side
+    // (echo cancellation, noise suppression, gain control) and coded.
+    ASSERT_GE(heard.size(), speech.size());
+    const QList<double> sent = TestSpeech::Envelope(speech, EnvelopeBlock);
+    const QList<double> got = TestSpeech::Envelope(heard, EnvelopeBlock);
+    const TestSpeech::Alignment match = TestSpeech::Align(sent, got, int(got.size() - sent.size()));
+    std::cout << "on the sound server: envelope correlation " << match.correlation << "\n";
+    EXPECT_GT(match.correlation, 0.6) << transcript(*bob).toStdString();
+    // Bob, without the floor, sent nothing.
+    EXPECT_GT(sim->relayReceived(Ann), speechMs() / 40);
+    EXPECT_EQ(sim->relayReceived(Bob), 0);
 }
 
 TEST_F(VoiceE2e, SpeechCrossesARelayThatLosesDelaysAndReordersPackets)
