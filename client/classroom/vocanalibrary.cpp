@@ -60,6 +60,10 @@ bool VocanaLibrary::ensureLoaded()
     }
 
     m_deviceDelay = reinterpret_cast<VocanaDeviceDelayCall>(m_library.resolve("GetDeviceDelay"));
+    // The microphone clean-up switches are optional too.
+    m_setEcho = reinterpret_cast<VocanaNumberCall>(m_library.resolve("SetEchoCancellation"));
+    m_setNoise = reinterpret_cast<VocanaNumberCall>(m_library.resolve("SetNoiseSuppression"));
+    m_setGain = reinterpret_cast<VocanaNumberCall>(m_library.resolve("SetGainControl"));
     // The level reports are optional: an engine without them still speaks.
     const auto notifierCall
         = reinterpret_cast<VocanaNotifierCall>(m_library.resolve("VocanaNotifier"));
@@ -89,10 +93,10 @@ qint32 VocanaLibrary::InitDLL()
 
 void VocanaLibrary::applySwitches()
 {
-    for (const auto &[call, key] : {std::pair{"SetEchoCancellation", u"EchoCancellation"_s},
-             std::pair{"SetNoiseSuppression", u"NoiseSuppression"_s},
-             std::pair{"SetGainControl", u"GainControl"_s}}) {
-        if (const auto set = reinterpret_cast<VocanaNumberCall>(m_library.resolve(call))) {
+    for (const auto &[set, key] :
+        {std::pair{m_setEcho, u"EchoCancellation"_s}, std::pair{m_setNoise, u"NoiseSuppression"_s},
+            std::pair{m_setGain, u"GainControl"_s}}) {
+        if (set) {
             const int32_t on = VoiceSwitch(key) ? 1 : 0;
             set(Vocana::ClientInstance, &on);
         }

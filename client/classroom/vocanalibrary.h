@@ -51,6 +51,9 @@ private:
     VocanaNumberCall m_stopListen = nullptr;
     VocanaNumberCall m_releaseDll = nullptr;
     VocanaDeviceDelayCall m_deviceDelay = nullptr;
+    VocanaNumberCall m_setEcho = nullptr;
+    VocanaNumberCall m_setNoise = nullptr;
+    VocanaNumberCall m_setGain = nullptr;
 };
 
 } // namespace Classroom

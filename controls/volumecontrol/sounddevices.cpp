@@ -336,8 +336,6 @@ void SoundDevices::Shared::commitLists()
         now->lostSaid = lostSaid;
     }
     applyChoice();
-    if (meter && meterUses == 0)
-        stopMeter();
     QMetaObject::invokeMethod(
         owner,
         [this, ins = in.devices, outs = out.devices, fin = in.fallback, fout = out.fallback, lost] {
