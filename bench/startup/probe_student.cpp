@@ -2,6 +2,7 @@
 // controls and units, loaded and shown.
 #include "bench/startup/probereport.h"
 #include "client/shell/form1.h"
+#include "client/shell/shellstyle.h"
 #include "client/shell/startoptions.h"
 #include "client/shell/wiring.h"
 #include "common/prompter.h"
@@ -11,6 +12,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    ShellStyle::Install();
     Global::ScriptedPrompter prompter;
     Form1 form(prompter);
     new FirstPaintProbe(&form);

@@ -1,12 +1,13 @@
 #include "client/shell/form1menus.h"
 
+#include "client/shell/shellpictures.h"
+
 #include <QAction>
 #include <QCoreApplication>
 #include <QIcon>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QSizePolicy>
-#include <QStyle>
 #include <QToolBar>
 
 namespace {
@@ -60,15 +61,14 @@ Form1Menus BuildForm1Menus(QMainWindow *window, QWidget *logo)
     m.toolbar->setFloatable(false);
     m.toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m.toolbar->setIconSize(QSize(16, 16));
-    QStyle *style = window->style();
-    m.tbConnect = m.toolbar->addAction(style->standardIcon(QStyle::SP_DialogYesButton),
+    m.tbConnect = m.toolbar->addAction(ShellPictures::ConnectIcon(),
         QCoreApplication::translate("Form1", "连接", "toolbar button"));
     m.tbConnect->setObjectName(QStringLiteral("Connect"));
-    m.tbDisConnect = m.toolbar->addAction(style->standardIcon(QStyle::SP_DialogNoButton),
+    m.tbDisConnect = m.toolbar->addAction(ShellPictures::DisconnectIcon(),
         QCoreApplication::translate("Form1", "断开", "toolbar button"));
     m.tbDisConnect->setObjectName(QStringLiteral("DisConnect"));
-    m.tbRefresh = m.toolbar->addAction(style->standardIcon(QStyle::SP_BrowserReload),
-        QCoreApplication::translate("Form1", "刷新"));
+    m.tbRefresh = m.toolbar->addAction(
+        ShellPictures::RefreshIcon(), QCoreApplication::translate("Form1", "刷新"));
     m.tbRefresh->setObjectName(QStringLiteral("Refresh"));
     auto *spacer = new QWidget(m.toolbar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);

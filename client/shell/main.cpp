@@ -7,6 +7,7 @@
 #include "client/shell/frmoptions.h"
 #include "client/shell/runreporter.h"
 #include "client/shell/scriptcommands.h"
+#include "client/shell/shellstyle.h"
 #include "client/shell/startoptions.h"
 #include "client/shell/statuspanels.h"
 #include "client/shell/wiring.h"
@@ -106,6 +107,7 @@ int main(int argc, char *argv[])
     // the interface in the environment's language when it is translated.
     Global::InstallChineseFonts();
     Global::InstallTranslators();
+    ShellStyle::Install();
 
     // Scripted runs print their events and save their pictures; an
     // unattended run answers every message box itself.

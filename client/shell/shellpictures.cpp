@@ -1,5 +1,7 @@
 #include "client/shell/shellpictures.h"
 
+#include "common/desktop/drawnicon.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -59,6 +61,75 @@ QPixmap Logo()
     painter.setFont(font);
     painter.drawText(QRectF(0, 0, 52, 28), Qt::AlignCenter, QStringLiteral("Lumo"));
     return pixmap;
+}
+
+namespace {
+
+// Drawn on a 16-unit grid scaled to the box.
+void OnGrid(QPainter &painter, const QRectF &box)
+{
+    painter.translate(box.topLeft());
+    painter.scale(box.width() / 16.0, box.height() / 16.0);
+}
+
+QColor Tinted(const QColor &colour, const DrawnIcon::Ink &ink)
+{
+    // Disabled, a picture keeps its shape in the palette's faint text.
+    return ink.mode == QIcon::Disabled ? ink.text : colour;
+}
+
+} // namespace
+
+QIcon ConnectIcon()
+{
+    return DrawnIcon::make([](QPainter &painter, const QRectF &box, const DrawnIcon::Ink &ink) {
+        OnGrid(painter, box);
+        painter.setPen(QPen(
+            Tinted(QColor(30, 150, 60), ink), 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPolyline(QPolygonF({QPointF(3, 8.5), QPointF(6.5, 12), QPointF(13, 4.5)}));
+    });
+}
+
+QIcon DisconnectIcon()
+{
+    return DrawnIcon::make([](QPainter &painter, const QRectF &box, const DrawnIcon::Ink &ink) {
+        OnGrid(painter, box);
+        painter.setPen(QPen(Tinted(QColor(200, 40, 40), ink), 2.4, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(4, 4), QPointF(12, 12));
+        painter.drawLine(QPointF(12, 4), QPointF(4, 12));
+    });
+}
+
+QIcon RefreshIcon()
+{
+    return DrawnIcon::make([](QPainter &painter, const QRectF &box, const DrawnIcon::Ink &ink) {
+        OnGrid(painter, box);
+        const QColor colour = Tinted(QColor(30, 110, 200), ink);
+        painter.setPen(QPen(colour, 1.8, Qt::SolidLine, Qt::RoundCap));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawArc(QRectF(3, 3, 10, 10), 60 * 16, 280 * 16);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(colour);
+        painter.drawPolygon(QPolygonF({QPointF(9.5, 0.8), QPointF(13.8, 3.6), QPointF(9.2, 6.2)}));
+    });
+}
+
+QIcon ExtensionIcon(Qt::Orientation orientation)
+{
+    return DrawnIcon::make(
+        [orientation](QPainter &painter, const QRectF &box, const DrawnIcon::Ink &ink) {
+            OnGrid(painter, box);
+            if (orientation == Qt::Vertical) {
+                painter.translate(16, 0);
+                painter.rotate(90);
+            }
+            painter.setPen(QPen(ink.text, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            painter.setBrush(Qt::NoBrush);
+            for (const qreal x : {4.0, 8.5})
+                painter.drawPolyline(
+                    QPolygonF({QPointF(x, 4.5), QPointF(x + 3.5, 8), QPointF(x, 11.5)}));
+        });
 }
 
 } // namespace ShellPictures

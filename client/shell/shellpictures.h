@@ -12,5 +12,12 @@ QIcon ImageList2(int index);
 QIcon ImageListHand(int index);
 // The product logo.
 QPixmap Logo();
+// The toolbar's buttons: connect (a tick), disconnect (a cross), refresh
+// (a turning arrow).
+QIcon ConnectIcon();
+QIcon DisconnectIcon();
+QIcon RefreshIcon();
+// The chevron of a menu bar's or toolbar's overflow button.
+QIcon ExtensionIcon(Qt::Orientation orientation);
 
 } // namespace ShellPictures

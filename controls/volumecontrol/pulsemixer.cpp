@@ -1,6 +1,7 @@
 #include "controls/volumecontrol/pulsemixer.h"
 
 #include "controls/volumecontrol/pulseconnection.h"
+#include "controls/volumecontrol/soundserver.h"
 
 #include <QMetaObject>
 #include <QString>
@@ -10,8 +11,6 @@
 #include <array>
 
 using namespace Qt::StringLiterals;
-
-VolumeMixer::~VolumeMixer() = default;
 
 namespace {
 
@@ -238,4 +237,9 @@ void PulseMixer::setVolume(Line line, quint32 value)
 QByteArray PulseMixer::deviceName(Line line) const
 {
     return m->published[line].name;
+}
+
+extern "C" AULIX_VOLUMECONTROLPULSE_EXPORT VolumeMixer *lumo_sound_server_mixer()
+{
+    return new PulseMixer;
 }

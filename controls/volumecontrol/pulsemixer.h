@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controls/volumecontrol/aulix_volumecontrol_export.h"
+#include "controls/volumecontrol/aulix_volumecontrolpulse_export.h"
 #include "controls/volumecontrol/volumemixer.h"
 
 #include <QByteArray>
@@ -10,8 +10,9 @@
 // VolumeMixer on the PulseAudio server: the default sink and the default
 // source, followed through the server's change subscription. libpulse runs
 // its own thread; results reach this object as queued calls, so every signal
-// arrives on the thread that owns it.
-class AULIX_VOLUMECONTROL_EXPORT PulseMixer : public VolumeMixer
+// arrives on the thread that owns it. Lives in the sound server's library,
+// which the volume control loads after its first paint (soundserver.h).
+class AULIX_VOLUMECONTROLPULSE_EXPORT PulseMixer : public VolumeMixer
 {
     Q_OBJECT
 

@@ -16,7 +16,8 @@
 // which device was chosen. A chosen device that goes away leaves its streams
 // on the server's default, which is said once; when it comes back they move
 // back to it. libpulse runs on its own thread; everything reaches this
-// object queued, on the thread that owns it.
+// object queued, on the thread that owns it. Without the sound server's
+// library every list is empty and `unavailable` says why.
 class AULIX_VOLUMECONTROL_EXPORT SoundDevices : public QObject
 {
     Q_OBJECT
@@ -55,9 +56,9 @@ public:
     void setLoopback(bool on);
     bool loopbackRunning() const;
 
-    // The libpulse side (defined in the source file), public only so that
-    // its C callbacks can reach it.
-    struct Shared;
+    // The sound server's side, made by a library loaded with the first
+    // SoundDevices (see soundserver.h).
+    struct Backend;
 
 Q_SIGNALS:
     // The first lists, and every change of a list or of a default device.
@@ -73,5 +74,5 @@ Q_SIGNALS:
     void unavailable(const QString &reason);
 
 private:
-    std::unique_ptr<Shared> m;
+    std::unique_ptr<Backend> m;
 };

@@ -2,8 +2,9 @@
 
 #include "common/desktop/drawnicon.h"
 #include "common/errorlog.h"
-#include "controls/volumecontrol/pulsemixer.h"
+#include "controls/volumecontrol/soundserver.h"
 #include "controls/volumecontrol/volumecore.h"
+#include "controls/volumecontrol/volumemixer.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -14,6 +15,7 @@
 #include <QPainterPath>
 #include <QPointer>
 #include <QSlider>
+#include <QTimer>
 #include <QToolButton>
 
 #include <array>
@@ -73,13 +75,19 @@ QIcon MicrophonePicture(bool speaking)
 
 } // namespace
 
+VolumeMixer::~VolumeMixer() = default;
+
 class VolumeControlPrivate
 {
 public:
-    VolumeControlPrivate(VolumeControl *owner, std::unique_ptr<VolumeMixer> m)
+    explicit VolumeControlPrivate(VolumeControl *owner)
         : q(owner)
-        , mixer(std::move(m))
     { }
+
+    void build();
+    // Null: remote use only, nothing to report.
+    void attachMixer(std::unique_ptr<VolumeMixer> m);
+    void startServerMixer();
 
     QSlider *slider(VolumeMixer::Line line) const
     {
@@ -130,6 +138,8 @@ public:
     bool mixerAvailable = false;
     bool failureLogged = false;
     bool hooked = false;
+    // The session's server is asked for after the control's first paint.
+    bool serverMixerDue = false;
     QPointer<QWidget> hookHost;
     // Set while the control itself moves a slider, so that the move is not
     // taken for the user's.
@@ -229,87 +239,121 @@ void VolumeControlPrivate::setLevel(VolumeMixer::Line line, qint16 requested)
 }
 
 VolumeControl::VolumeControl(QWidget *parent)
-    : VolumeControl(std::make_unique<PulseMixer>(), parent)
-{ }
+    : QWidget(parent)
+    , d(std::make_unique<VolumeControlPrivate>(this))
+{
+    d->build();
+    d->serverMixerDue = true;
+}
 
 VolumeControl::VolumeControl(std::unique_ptr<VolumeMixer> mixer, QWidget *parent)
     : QWidget(parent)
-    , d(std::make_unique<VolumeControlPrivate>(this, std::move(mixer)))
+    , d(std::make_unique<VolumeControlPrivate>(this))
 {
-    d->ImageListButton = {MicrophonePicture(false), MicrophonePicture(true)};
-    d->button = new QToolButton(this);
-    d->button->setObjectName(u"cmdSpeaker"_s);
-    d->button->setIconSize(QSize(32, 32));
-    d->button->setIcon(d->ImageListButton[0]);
-    d->button->setAutoRaise(true);
-    d->button->setAccessibleName(tr("话筒"));
-    d->button->setFocusPolicy(Qt::StrongFocus);
+    d->build();
+    d->attachMixer(std::move(mixer));
+}
+
+void VolumeControlPrivate::build()
+{
+    ImageListButton = {MicrophonePicture(false), MicrophonePicture(true)};
+    button = new QToolButton(q);
+    button->setObjectName(u"cmdSpeaker"_s);
+    button->setIconSize(QSize(32, 32));
+    button->setIcon(ImageListButton[0]);
+    button->setAutoRaise(true);
+    button->setAccessibleName(VolumeControl::tr("话筒"));
+    button->setFocusPolicy(Qt::StrongFocus);
 
     auto makeSlider = [this](const QString &name, const QString &tip) {
         // Lying down: the control is a short strip beside the notes, and a
         // standing slider in it had no room left for its track. The value
         // is the level, loudest at the right.
-        auto *s = new QSlider(Qt::Horizontal, this);
+        auto *s = new QSlider(Qt::Horizontal, q);
         s->setObjectName(name);
         s->setRange(0, Volume::MaxLevel);
         s->setPageStep(1);
         s->setTickPosition(QSlider::TicksBelow);
         s->setMinimumWidth(60);
         s->setToolTip(tip);
-        s->installEventFilter(this);
+        s->installEventFilter(q);
         s->setEnabled(false);
         return s;
     };
-    d->speakerSlider = makeSlider(u"Ctr_Speaker"_s, tr("扬声器音量"));
-    d->micSlider = makeSlider(u"Ctr_Recorder"_s, tr("话筒音量"));
-    d->speakerSlider->setAccessibleName(tr("扬声器音量"));
-    d->micSlider->setAccessibleName(tr("话筒音量"));
+    speakerSlider = makeSlider(u"Ctr_Speaker"_s, VolumeControl::tr("扬声器音量"));
+    micSlider = makeSlider(u"Ctr_Recorder"_s, VolumeControl::tr("话筒音量"));
+    speakerSlider->setAccessibleName(VolumeControl::tr("扬声器音量"));
+    micSlider->setAccessibleName(VolumeControl::tr("话筒音量"));
     auto makeLabel = [this](const QString &name, const QString &text, QSlider *buddy) {
-        auto *label = new QLabel(text, this);
+        auto *label = new QLabel(text, q);
         label->setObjectName(name);
         label->setBuddy(buddy);
         label->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
         return label;
     };
-    QLabel *speakerLabel = makeLabel(u"lblSpeaker"_s, tr("扬声器"), d->speakerSlider);
-    QLabel *micLabel = makeLabel(u"lblRecorder"_s, tr("话筒"), d->micSlider);
+    QLabel *speakerLabel = makeLabel(u"lblSpeaker"_s, VolumeControl::tr("扬声器"), speakerSlider);
+    QLabel *micLabel = makeLabel(u"lblRecorder"_s, VolumeControl::tr("话筒"), micSlider);
 
-    auto *layout = new QGridLayout(this);
+    auto *layout = new QGridLayout(q);
     layout->setContentsMargins(2, 2, 2, 2);
     layout->setHorizontalSpacing(4);
     layout->setVerticalSpacing(0);
-    layout->addWidget(d->button, 0, 0, 2, 1, Qt::AlignCenter);
+    layout->addWidget(button, 0, 0, 2, 1, Qt::AlignCenter);
     layout->addWidget(speakerLabel, 0, 1);
-    layout->addWidget(d->speakerSlider, 0, 2);
+    layout->addWidget(speakerSlider, 0, 2);
     layout->addWidget(micLabel, 1, 1);
-    layout->addWidget(d->micSlider, 1, 2);
+    layout->addWidget(micSlider, 1, 2);
     layout->setColumnStretch(2, 1);
-    setTabOrder(d->button, d->speakerSlider);
-    setTabOrder(d->speakerSlider, d->micSlider);
-    setAccessibleName(tr("音量"));
-    d->describeButton();
+    QWidget::setTabOrder(button, speakerSlider);
+    QWidget::setTabOrder(speakerSlider, micSlider);
+    q->setAccessibleName(VolumeControl::tr("音量"));
+    describeButton();
 
-    connect(d->button, &QToolButton::pressed, this, [this] {
-        d->vKeyCode = VKControl;
-        Q_EMIT OnMicStart();
+    QObject::connect(button, &QToolButton::pressed, q, [this] {
+        vKeyCode = VKControl;
+        Q_EMIT q->OnMicStart();
     });
-    connect(d->speakerSlider, &QSlider::valueChanged, this,
-        [this](int position) { d->onSliderValue(VolumeMixer::Speaker, position); });
-    connect(d->micSlider, &QSlider::valueChanged, this,
-        [this](int position) { d->onSliderValue(VolumeMixer::Microphone, position); });
+    QObject::connect(speakerSlider, &QSlider::valueChanged, q,
+        [this](int position) { onSliderValue(VolumeMixer::Speaker, position); });
+    QObject::connect(micSlider, &QSlider::valueChanged, q,
+        [this](int position) { onSliderValue(VolumeMixer::Microphone, position); });
+}
 
-    if (d->mixer) {
-        connect(d->mixer.get(), &VolumeMixer::ready, this, [this] { d->onMixerReady(); });
-        connect(d->mixer.get(), &VolumeMixer::unavailable, this,
-            [this](const QString &reason) { d->onMixerUnavailable(reason); });
-        connect(d->mixer.get(), &VolumeMixer::changed, this, [this] { d->onMixerChanged(); });
-        if (d->mixer->isReady())
-            d->onMixerReady();
+void VolumeControlPrivate::attachMixer(std::unique_ptr<VolumeMixer> m)
+{
+    mixer = std::move(m);
+    if (mixer) {
+        QObject::connect(mixer.get(), &VolumeMixer::ready, q, [this] { onMixerReady(); });
+        QObject::connect(mixer.get(), &VolumeMixer::unavailable, q,
+            [this](const QString &reason) { onMixerUnavailable(reason); });
+        QObject::connect(mixer.get(), &VolumeMixer::changed, q, [this] { onMixerChanged(); });
+        if (mixer->isReady())
+            onMixerReady();
     } else {
         // No mixer asked for (remote use only): nothing to report.
-        d->mixerKnown = true;
-        d->updateSliderEnabled();
+        mixerKnown = true;
+        updateSliderEnabled();
     }
+}
+
+void VolumeControlPrivate::startServerMixer()
+{
+    const SoundServer::Library &library = SoundServer::Load();
+    if (library.newMixer)
+        attachMixer(std::unique_ptr<VolumeMixer>(library.newMixer()));
+    else
+        onMixerUnavailable(library.error);
+}
+
+void VolumeControl::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    if (!d->serverMixerDue)
+        return;
+    d->serverMixerDue = false;
+    // Once this paint is on the screen: the server's library and what it
+    // pulls in take longer to load than the whole window takes to show.
+    QTimer::singleShot(0, this, [this] { d->startServerMixer(); });
 }
 
 VolumeControl::~VolumeControl() = default;

@@ -20,7 +20,9 @@ class AULIX_VOLUMECONTROL_EXPORT VolumeControl : public QWidget
     Q_OBJECT
 
 public:
-    // On the PulseAudio server of the session.
+    // On the PulseAudio server of the session, asked for once the control
+    // has first been painted (until then the sliders wait, disabled, as
+    // they do for the server's answer).
     explicit VolumeControl(QWidget *parent = nullptr);
     // On another mixer (tests), or on none at all (a teacher's list of
     // students, where every control is remote).
@@ -80,6 +82,7 @@ Q_SIGNALS:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     std::unique_ptr<class VolumeControlPrivate> const d;

@@ -6,6 +6,7 @@
 #include "controls/volumecontrol/volumemixer.h"
 
 #include <QAbstractButton>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -40,6 +41,12 @@ qint64 ServerVolume(const QString &kind)
 void SetServerVolume(const QString &kind, const QString &value)
 {
     Pactl({u"set-"_s + kind + u"-volume"_s, u"@DEFAULT_"_s + kind.toUpper() + u"@"_s, value});
+}
+
+bool Mapped(const char *library)
+{
+    QFile maps(u"/proc/self/maps"_s);
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(library);
 }
 
 // A mixer with chosen maxima, or none at all.
@@ -118,6 +125,8 @@ private Q_SLOTS:
     void initTestCase();
     void init();
 
+    // First: nothing else has loaded the sound server's library yet.
+    void serverMixerWaitsForTheFirstPaint();
     void stepsFollowTheControlMaximum_data();
     void stepsFollowTheControlMaximum();
     void noMixerDisablesSlidersWithOneLogEntry();
@@ -151,6 +160,38 @@ void VolumeControlTest::initTestCase()
 void VolumeControlTest::init()
 {
     home.clearErrorLog();
+}
+
+void VolumeControlTest::serverMixerWaitsForTheFirstPaint()
+{
+    QVERIFY(!Mapped("libpulse"));
+    if (serverRunning())
+        SetServerVolume(u"sink"_s, u"70%"_s);
+    QWidget window;
+    window.resize(240, 80);
+    auto *control = new VolumeControl(&window);
+    control->setGeometry(10, 10, 212, 64);
+    // Built but never shown: the server is not asked, its library not loaded.
+    QTest::qWait(100);
+    QVERIFY(!control->mixerKnown());
+    QVERIFY(!control->Ctr_Speaker()->isEnabled());
+    QVERIFY(!Mapped("libpulse"));
+
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_VERIFY(control->mixerKnown());
+    QVERIFY(Mapped("libpulse"));
+    if (!serverRunning())
+        return;
+    // The real level arrives and a hand on the slider reaches the server.
+    QVERIFY(control->mixerAvailable());
+    QTRY_COMPARE(control->Ctr_Speaker()->value(), 7);
+    QSlider *speaker = control->Ctr_Speaker();
+    QVERIFY(speaker->isEnabled());
+    const QRect handle = HandleRect(speaker);
+    DragHandle(speaker, handle.center(), QPoint(speaker->width() - 1, handle.center().y()));
+    QCOMPARE(speaker->value(), 10);
+    QTRY_COMPARE(ServerVolume(u"sink"_s), qint64(65536));
 }
 
 void VolumeControlTest::stepsFollowTheControlMaximum_data()
@@ -305,6 +346,11 @@ void VolumeControlTest::persistedProperties()
 std::unique_ptr<VolumeControl> VolumeControlTest::makeServerControl()
 {
     auto control = std::make_unique<VolumeControl>();
+    // The session's mixer is asked for once the control has been painted.
+    control->resize(212, 64);
+    control->show();
+    if (!QTest::qWaitForWindowExposed(control.get()))
+        qWarning("the control was not shown");
     if (!QTest::qWaitFor([&control] { return control->mixerKnown(); }, 5000))
         qWarning("the mixer did not answer within 5 s");
     return control;
@@ -368,9 +414,6 @@ void VolumeControlTest::userMoveWritesTheMixer()
         QSKIP("no PulseAudio server (run the tests through scripts/test-env.sh)");
     SetServerVolume(u"sink"_s, u"50%"_s);
     auto control = makeServerControl();
-    control->resize(212, 64);
-    control->show();
-    QVERIFY(QTest::qWaitForWindowExposed(control.get()));
     // The mouse takes the handle and drags it to the loud end, then back
     // to the silent end: the slider shows the level and the server gets it.
     QSlider *speaker = control->Ctr_Speaker();
@@ -394,9 +437,6 @@ void VolumeControlTest::remoteModeLeavesTheMixerAlone()
     SetServerVolume(u"sink"_s, u"50%"_s);
     SetServerVolume(u"source"_s, u"50%"_s);
     auto control = makeServerControl();
-    control->resize(212, 64);
-    control->show();
-    QVERIFY(QTest::qWaitForWindowExposed(control.get()));
     control->SetRemote(true);
     QSignalSpy reported(control.get(), &VolumeControl::VolumeChanged);
     QCOMPARE(control->Ctr_Speaker()->value(), 0); // the stored levels, 0 at start
