@@ -21,6 +21,10 @@ target_compile_definitions(lumo_options INTERFACE
   QT_NO_KEYWORDS
   QT_STRICT_ITERATORS
   QT_DISABLE_DEPRECATED_UP_TO=0x060400)
+# Start-up is spent in the dynamic loader: only the libraries a binary really
+# calls are recorded as needed, and the symbol tables are written for quick
+# lookups.
+target_link_options(lumo_options INTERFACE -Wl,-O1 -Wl,--as-needed)
 
 # Fuzzing builds instrument every library for coverage and with the
 # sanitizers, or the fuzzers would be blind to the code they feed.
@@ -67,6 +71,9 @@ function(lumo_add_library name)
   if(kind STREQUAL SHARED)
     # The installed program carries every shared library of the project.
     set_property(GLOBAL APPEND PROPERTY LUMO_SHARED_LIBRARIES ${name})
+    # Calls inside the library bind to it when it is linked, not through
+    # the loader's search at run time (nothing replaces them from outside).
+    target_link_options(${name} PRIVATE -Wl,-Bsymbolic-functions)
   endif()
   if(ARG_ALIAS)
     add_library(${ARG_ALIAS} ALIAS ${name})

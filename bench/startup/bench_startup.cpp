@@ -1,7 +1,8 @@
 // Start-up time (process start until the first paint of the main window)
 // and resident memory at that moment: the student program against a plain
 // Qt window, measured in turns in one run. Also checks that the browser
-// engine is not loaded at start.
+// engine, the media framework, the sound server's client library and the
+// image-format plugins are not loaded at start.
 #include "bench/report/figures.h"
 
 #include <QCoreApplication>
@@ -22,6 +23,8 @@ struct Sample {
     double rssKb = 0;
     int webEngine = 0;
     int multimedia = 0;
+    int pulse = 0;
+    int imagePlugins = 0;
     bool ok = false;
 };
 
@@ -43,12 +46,15 @@ Sample Run(const QString &program, const QProcessEnvironment &env)
     sample.ms = double(timer.nsecsElapsed()) / 1e6;
     process.waitForFinished(5000);
     static const QRegularExpression re(
-        QStringLiteral("shown rss_kb=(\\d+) webengine=(\\d) multimedia=(\\d)"));
+        QStringLiteral("shown rss_kb=(\\d+) webengine=(\\d) multimedia=(\\d) pulse=(\\d) "
+                       "imageplugins=(\\d)"));
     const auto m = re.match(QString::fromLatin1(out));
     if (m.hasMatch()) {
         sample.rssKb = m.captured(1).toDouble();
         sample.webEngine = m.captured(2).toInt();
         sample.multimedia = m.captured(3).toInt();
+        sample.pulse = m.captured(4).toInt();
+        sample.imagePlugins = m.captured(5).toInt();
         sample.ok = true;
     }
     return sample;
@@ -81,6 +87,8 @@ int main(int argc, char *argv[])
     std::vector<double> baseMs, baseKb, studentMs, studentKb;
     int webEngine = 0;
     int multimedia = 0;
+    int pulse = 0;
+    int imagePlugins = 0;
     // One warm-up each (disk cache), then alternating turns.
     Run(folder + QStringLiteral("startup_probe_minimal"), env);
     Run(folder + QStringLiteral("startup_probe_student"), env);
@@ -97,6 +105,8 @@ int main(int argc, char *argv[])
         studentKb.push_back(student.rssKb);
         webEngine = std::max(webEngine, student.webEngine);
         multimedia = std::max(multimedia, student.multimedia);
+        pulse = std::max(pulse, student.pulse);
+        imagePlugins = std::max(imagePlugins, student.imagePlugins);
     }
     const double tBase = Median(baseMs), tStudent = Median(studentMs);
     const double mBase = Median(baseKb), mStudent = Median(studentKb);
@@ -108,6 +118,8 @@ int main(int argc, char *argv[])
         tStudent / tBase, mStudent / mBase);
     std::printf("  browser engine loaded at start: %s\n", webEngine ? "yes" : "no");
     std::printf("  media framework loaded at start: %s\n", multimedia ? "yes" : "no");
+    std::printf("  sound server library loaded at start: %s\n", pulse ? "yes" : "no");
+    std::printf("  image-format plugins loaded at start: %s\n", imagePlugins ? "yes" : "no");
 
     BenchFigures figures(QStringLiteral("bench_startup"));
     figures.add(QStringLiteral("start-up/time to main window"), QStringLiteral("median ms"),
@@ -119,5 +131,9 @@ int main(int argc, char *argv[])
         webEngine, {}, 0, BenchFigures::Target::ValueAtMost, 0);
     figures.add(QStringLiteral("start-up/media framework loaded"), QStringLiteral("0 or 1"),
         multimedia, {}, 0, BenchFigures::Target::ValueAtMost, 0);
+    figures.add(QStringLiteral("start-up/sound server library loaded"), QStringLiteral("0 or 1"),
+        pulse, {}, 0, BenchFigures::Target::ValueAtMost, 0);
+    figures.add(QStringLiteral("start-up/image-format plugins loaded"), QStringLiteral("0 or 1"),
+        imagePlugins, {}, 0, BenchFigures::Target::ValueAtMost, 0);
     return 0;
 }

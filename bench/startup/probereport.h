@@ -7,8 +7,9 @@
 #include <cstdio>
 
 // Reports, once `window` has painted for the first time, the resident
-// memory and whether the browser engine and the media framework are loaded,
-// then ends the program.
+// memory and whether the browser engine, the media framework, the sound
+// server's client library and any image-format plugin are loaded, then
+// ends the program.
 class FirstPaintProbe : public QObject
 {
 public:
@@ -45,8 +46,11 @@ protected:
             QMetaObject::invokeMethod(
                 this,
                 [] {
-                    std::printf("shown rss_kb=%ld webengine=%d multimedia=%d\n", residentKb(),
-                        loaded("WebEngineCore") ? 1 : 0, loaded("libQt6Multimedia") ? 1 : 0);
+                    std::printf("shown rss_kb=%ld webengine=%d multimedia=%d pulse=%d "
+                                "imageplugins=%d\n",
+                        residentKb(), loaded("WebEngineCore") ? 1 : 0,
+                        loaded("libQt6Multimedia") ? 1 : 0, loaded("libpulse") ? 1 : 0,
+                        loaded("/imageformats/") ? 1 : 0);
                     std::fflush(stdout);
                     std::_Exit(0);
                 },
