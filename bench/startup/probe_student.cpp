@@ -5,6 +5,8 @@
 #include "client/shell/shellstyle.h"
 #include "client/shell/startoptions.h"
 #include "client/shell/wiring.h"
+#include "common/desktop/chinesefonts.h"
+#include "common/desktop/translations.h"
 #include "common/prompter.h"
 
 #include <QApplication>
@@ -12,6 +14,8 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    Global::InstallChineseFonts();
+    Global::InstallTranslators();
     ShellStyle::Install();
     Global::ScriptedPrompter prompter;
     Form1 form(prompter);
