@@ -18,9 +18,12 @@ SoundDevices::SoundDevices(QObject *parent)
         this, [this, reason = library.error] { Q_EMIT unavailable(reason); }, Qt::QueuedConnection);
 }
 
-// The backend goes first: no callback of the server reaches this object
-// after its destructor began.
-SoundDevices::~SoundDevices() = default;
+SoundDevices::~SoundDevices()
+{
+    // The server's thread stops here, while this object is whole: none of
+    // its callbacks reaches a half-destroyed one.
+    m.reset();
+}
 
 bool SoundDevices::isReady() const
 {
