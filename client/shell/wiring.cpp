@@ -314,8 +314,9 @@ WiredUnits WireUnits(Form1 &form, const StartOptions &options)
                 *form.volumeControl(), ports->voice, [talk] { return talk->TalkPartnerID(); },
                 form.cmdRaiseHand()},
             owner);
-        // The microphone reaches the class only while the floor is held
-        // (and the talk key is down, with push-to-talk on); the indicator
+        // The microphone reaches the class only while the floor is held,
+        // and the partner only in a talk (each only while the talk key is
+        // down, with push-to-talk on); the indicator
         // beside the microphone says who hears the student.
         auto *hears = new ClassroomVoice::WhoHearsMe({}, owner);
         TalkIndicator *indicator = form.talkIndicator();
@@ -329,6 +330,10 @@ WiredUnits WireUnits(Form1 &form, const StartOptions &options)
             &ClassroomVoice::WhoHearsMe::setPushToTalk);
         QObject::connect(
             indicator, &TalkIndicator::talkKey, hears, &ClassroomVoice::WhoHearsMe::setTalkKey);
+        // A private talk goes peer to peer, past the relays' gate: with
+        // push-to-talk the talk key opens and closes the engine's speaking.
+        QObject::connect(hears, &ClassroomVoice::WhoHearsMe::keyOpenChanged, talk,
+            &ClassroomVoice::PrivateTalk::setMicrophoneAllowed);
         QObject::connect(
             hears, &ClassroomVoice::WhoHearsMe::textChanged, indicator, &TalkIndicator::setText);
         QObject::connect(

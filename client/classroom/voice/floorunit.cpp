@@ -120,8 +120,9 @@ void FloorUnit::onHold()
         m.users.SetUserSpeakingStatus(own, false);
         return;
     }
-    if (m.voice.bStartSpeak()) {
-        // Already speaking in a private talk: the talk keeps the microphone.
+    if (m.talkPartner() != 0 || m.voice.bStartSpeak()) {
+        // In a private talk the talk keeps the microphone, also while its
+        // talk key is up and the engine does not speak.
         m.window.setStatusPanel(2, Speaking(), PanelPicture::Keep);
         setFloor(Floor::Idle);
         return;
@@ -138,12 +139,18 @@ void FloorUnit::onRelease()
     m.window.setStatusPanel(2, Idle(), PanelPicture::Inactive);
     const bool floorHeld = m_floor == Floor::Speaking;
     setFloor(Floor::Idle);
-    // A private talk's microphone is not the floor's to stop.
-    if (m.voice.bStartSpeak() && (floorHeld || m.talkPartner() == 0)) {
-        m.users.SetUserSpeakingStatus(m.users.myID(), false);
-        m.voice.SpeakStop();
-        m.volume.KeyStop();
+    // A private talk's microphone is not the floor's to stop, even when the
+    // floor was held as the talk began: its talk key still decides.
+    if (m.talkPartner() != 0) {
+        if (floorHeld)
+            m.users.SetUserSpeakingStatus(m.users.myID(), false);
+        return;
     }
+    if (!m.voice.bStartSpeak())
+        return;
+    m.users.SetUserSpeakingStatus(m.users.myID(), false);
+    m.voice.SpeakStop();
+    m.volume.KeyStop();
 }
 
 void FloorUnit::onVoiceSwitch(bool on)
@@ -167,6 +174,8 @@ void FloorUnit::ownVoiceWithdrawn()
         return; // a pending request: the roster withdrew it and shows "空闲"
     m.window.setStatusPanel(2, Withdrawn(), PanelPicture::Inactive);
     m.users.SetUserSpeakingStatus(own, false);
+    if (m.talkPartner() != 0)
+        return; // the talk's microphone speaks to the partner alone
     m.voice.SpeakStop();
     m.volume.KeyStop();
 }

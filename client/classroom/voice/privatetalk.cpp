@@ -218,7 +218,10 @@ void PrivateTalk::startTalk(qint32 partner, const QString &ip, const QString &po
     // another machine's; a partner on this machine (own loopback address
     // each) sends to the student's own address instead.
     const QString listenIP = IsThisMachine(ip) ? m.remote.LocalIP() : ip;
-    m.voice.PointAt(listenIP, ip, port);
+    if (m_microphoneAllowed)
+        m.voice.PointAt(listenIP, ip, port);
+    else
+        m.voice.ListenOnly(listenIP, port, ip, port);
     status(tr("正在和%1语音密谈").arg(m_partnerNick));
     Q_EMIT talkChanged(m_partnerNick);
 }
@@ -264,6 +267,19 @@ void PrivateTalk::endOfTalk()
     ReportOwnStatus(m.remote, m.users);
     status(tr("语音密谈已结束"));
     Q_EMIT talkChanged(QString());
+}
+
+void PrivateTalk::setMicrophoneAllowed(bool allowed)
+{
+    m_microphoneAllowed = allowed;
+    // Out of a talk the engine speaks for the floor, which is not this
+    // unit's to open or close.
+    if (m_partner == 0 || allowed == m.voice.bStartSpeak())
+        return;
+    if (allowed)
+        m.voice.SpeakStart();
+    else
+        m.voice.SpeakStop();
 }
 
 void PrivateTalk::leave()

@@ -36,6 +36,11 @@ class VoicePort;
 // unicast IPv4 address with a port from 1024 up. Anything else is logged
 // and changes nothing.
 //
+// The talk's microphone is open while the talk is on and the student lets
+// it be (setMicrophoneAllowed: with push-to-talk, only while the talk key is
+// held); closing it stops the engine's speaking, so nothing reaches the
+// partner, and the talk keeps listening.
+//
 // The user list's bInPrivateTalk follows the talk (it offers "结束语音密谈"
 // only during one). A partner, or the user asked, who leaves the class ends
 // the talk or the request here, as an end received would.
@@ -88,6 +93,10 @@ public Q_SLOTS:
     void leave();
     // The connection ended: no talk survives it, and nobody can be told.
     void reset();
+    // Whether the talk's microphone may be open (on until told otherwise).
+    // Kept across talks: a talk that starts while it is closed starts
+    // listening only.
+    void setMicrophoneAllowed(bool allowed);
 
 Q_SIGNALS:
     // A talk started with the partner of this nick, or ended (empty).
@@ -118,6 +127,7 @@ private:
     QString m_askedNick;
     qint32 m_asked = 0; // request sent, no answer yet
     qint32 m_accepted = 0; // request accepted, address reply not yet in
+    bool m_microphoneAllowed = true;
     QTimer m_askTimer;
     QTimer m_acceptTimer;
 };

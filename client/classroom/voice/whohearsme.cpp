@@ -73,12 +73,17 @@ void WhoHearsMe::setTalkKey(bool down)
 
 void WhoHearsMe::update()
 {
-    const bool gate = m_floorHeld && (!m_pushToTalk || m_keyDown);
+    const bool key = keyOpen();
+    const bool gate = m_floorHeld && key;
     // The talk goes peer to peer, past the class relays: it is what the
     // partner hears whatever the floor says.
-    const QString text = !m_partner.isEmpty() ? TalkText(m_partner)
-        : gate                                ? FloorText()
-                                              : ClosedText();
+    const QString text = !m_partner.isEmpty() && key ? TalkText(m_partner)
+        : gate                                       ? FloorText()
+                                                     : ClosedText();
+    if (key != m_keyOpen) {
+        m_keyOpen = key;
+        Q_EMIT keyOpenChanged(key);
+    }
     if (gate != m_gateOpen) {
         m_gateOpen = gate;
         Q_EMIT gateChanged(gate);

@@ -10,8 +10,11 @@ namespace ClassroomVoice {
 // Who hears the student now, in one line beside the microphone button:
 // "全班在听" (the floor is held and the microphone reaches the class), "与 X
 // 密谈" (a private talk with X) or "话筒关闭". It also holds the microphone
-// gate of the class relays: open while the floor is held, and with
-// push-to-talk on, only while the talk key is down as well. Speech heard in
+// gates: the class relays' is open while the floor is held, the talk key's
+// (keyOpenChanged) while push-to-talk is off or the key is down, and both
+// must be open for the class to hear the student. A private talk goes past
+// the relays, so the talk's own microphone follows the key's gate alone;
+// with it closed the indicator says "话筒关闭" in a talk too. Speech heard in
 // the engine's level reports with neither floor nor talk brings a hint, at
 // most once every HintIntervalMs. (The engine reports levels only while it
 // captures, which it does for a floor or a talk.)
@@ -32,6 +35,8 @@ public:
 
     QString text() const;
     bool gateOpen() const { return m_gateOpen; }
+    // Push-to-talk off, or the talk key down.
+    bool keyOpen() const { return !m_pushToTalk || m_keyDown; }
     bool pushToTalk() const { return m_pushToTalk; }
 
     static QString FloorText();
@@ -52,6 +57,7 @@ public Q_SLOTS:
 Q_SIGNALS:
     void textChanged(const QString &text);
     void gateChanged(bool open);
+    void keyOpenChanged(bool open);
     void hint(const QString &text);
 
 private:
@@ -63,6 +69,7 @@ private:
     bool m_pushToTalk = false;
     bool m_keyDown = false;
     bool m_gateOpen = false;
+    bool m_keyOpen = true;
     QString m_text;
     unsigned m_recent = 0; // one bit a report, newest lowest
     qint64 m_lastHintMs = 0;

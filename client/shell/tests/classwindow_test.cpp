@@ -3,10 +3,14 @@
 // answered with the mouse where the buttons are shown (over the board and
 // over a picture the teacher plays), heard by screen readers, and 发消息
 // opening the notes window whose notes go out through the class, and the
-// desktop's notifications while the window is in the background.
+// desktop's notifications while the window is in the background, and the
+// talk key in a private talk, heard (or not) at the partner's socket.
+#include "client/classroom/frmvizerazav.h"
 #include "client/classroom/live/answerbar.h"
 #include "client/classroom/live/liveclass.h"
 #include "client/classroom/live/tests/coursefixture.h"
+#include "client/classroom/live/tests/testclient.h"
+#include "client/classroom/voice/privatetalk.h"
 #include "client/classroom/voice/voicerelays.h"
 #include "client/session/sessionstate.h"
 #include "client/session/studentsession.h"
@@ -29,19 +33,25 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDataStream>
 #include <QDBusConnection>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QNetworkDatagram>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
 #include <QToolBar>
+#include <QUdpSocket>
+
+#include <cmath>
 
 using namespace Qt::StringLiterals;
 
@@ -493,4 +503,162 @@ TEST_F(ClassWindow, SpeakingToAClosedMicrophoneInClassBringsTheHintFromTheChosen
     ASSERT_NE(off, nullptr);
     clickInWindow(bar->widgetForAction(off));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !watching(); }, 5000));
+}
+
+namespace {
+
+// A steady 440 Hz tone, 48 kHz mono 16-bit, `seconds` long.
+bool writeTone(const QString &path, int seconds)
+{
+    const quint32 samples = 48000u * quint32(seconds);
+    QByteArray wav;
+    QDataStream out(&wav, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + samples * 2);
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << quint16(1) << quint32(48000) << quint32(96000) << quint16(2)
+        << quint16(16);
+    out.writeRawData("data", 4);
+    out << quint32(samples * 2);
+    for (quint32 i = 0; i < samples; ++i)
+        out << qint16(8000 * std::sin(2 * M_PI * 440 * i / 48000.0));
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(wav) == wav.size();
+}
+
+// The datagrams that reach `socket` within `ms`.
+int arrivals(QUdpSocket &socket, int ms)
+{
+    int count = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) {
+        QTest::qWait(20);
+        while (socket.hasPendingDatagrams()) {
+            socket.receiveDatagram();
+            ++count;
+        }
+    }
+    return count;
+}
+
+// Waits until datagrams reach `socket` again; false after `ms` of none.
+bool flowing(QUdpSocket &socket, int ms = 3000)
+{
+    return QTest::qWaitFor([&] { return arrivals(socket, 100) > 0; }, ms);
+}
+
+// What was on its way has come in; true when then nothing follows in a second.
+bool quiet(QUdpSocket &socket)
+{
+    arrivals(socket, 300);
+    return arrivals(socket, 1000) == 0;
+}
+
+} // namespace
+
+TEST_F(ClassWindow, InAPrivateTalkWithPushToTalkThePartnerHearsOnlyWhileTheKeyIsHeld)
+{
+    // Ann (this window) goes out from 127.0.0.2, the partner's socket sits at
+    // 127.0.0.3 on the talk port, where Ann's engine sends the talk.
+    const QHostAddress annAddress(u"127.0.0.2"_s), partnerAddress(u"127.0.0.3"_s);
+    QUdpSocket partner;
+    quint16 port = 0;
+    for (int attempt = 0; attempt < 20 && port == 0; ++attempt) {
+        QUdpSocket own;
+        if (!own.bind(annAddress, 0))
+            GTEST_SKIP() << "no loopback address 127.0.0.2";
+        if (partner.bind(partnerAddress, own.localPort()))
+            port = own.localPort();
+    }
+    ASSERT_NE(port, 0);
+    // The engine reads the microphone from a steady tone and plays into a
+    // file: the test needs no sound devices, and silence cannot hide a
+    // closed microphone.
+    const QString tone = dir.filePath(u"tone.wav"_s);
+    ASSERT_TRUE(writeTone(tone, 60));
+    qputenv("LUMO_VOICE_MIC_WAV", tone.toUtf8());
+    qputenv("LUMO_VOICE_PLAY_WAV", dir.filePath(u"heard.wav"_s).toUtf8());
+    struct Restore {
+        ~Restore()
+        {
+            qunsetenv("LUMO_VOICE_MIC_WAV");
+            qunsetenv("LUMO_VOICE_PLAY_WAV");
+        }
+    } restore;
+
+    LiveTest::TestClient bob(coursePath);
+    bob.login(server->port(), 12, u"pw-bob"_s);
+    ASSERT_TRUE(bob.waitInClass());
+    form->session().Options.gChatPort = QString::number(port);
+    form->RemoteSync().setBindAddress(annAddress.toString());
+    enterAs(11, u"pw-ann"_s);
+    TalkIndicator *indicator = form->talkIndicator();
+    const auto shown = [indicator] { return indicator->stateLabel()->text(); };
+    auto *relays = form->unitOwner()->findChild<ClassroomVoice::VoiceRelays *>(
+        QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_NE(relays, nullptr);
+
+    // Push-to-talk on, then bob asks for a talk, Ann agrees, bob's address
+    // reply starts it.
+    clickInWindow(indicator->pushToTalkBox());
+    ASSERT_TRUE(indicator->pushToTalkBox()->isChecked());
+    prompter.answers = {Global::PromptAnswer::Yes};
+    teacher(u"as 12 note to=11 [请求和你语音密谈]"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return units.talk->acceptedID() == 12; }, 5000));
+    const QString reply
+        = u"[回应我的地址]"_s + partnerAddress.toString() + u"]"_s + QString::number(port);
+    teacher(u"as 12 note to=11 "_s + reply);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return units.talk->TalkPartnerID() == 12; }, 5000));
+
+    // Talking, key up: the engine listens but sends the partner nothing.
+    EXPECT_EQ(shown(), u"话筒关闭"_s);
+    EXPECT_EQ(arrivals(partner, 1000), 0);
+    ASSERT_TRUE(form->voiceWindow()->bStartListen());
+
+    // The key held in the window: the partner hears the tone, and the
+    // indicator says who.
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QWidget *focus = form->ListViewUserList();
+    focus->setFocus();
+    QTest::keyPress(focus, TalkIndicator::TalkKey);
+    EXPECT_EQ(shown(), u"与 bob 密谈"_s);
+    EXPECT_TRUE(flowing(partner));
+    // Released: nothing more reaches the partner.
+    QTest::keyRelease(focus, TalkIndicator::TalkKey);
+    EXPECT_EQ(shown(), u"话筒关闭"_s);
+    EXPECT_TRUE(quiet(partner));
+
+    // Held while the student turns to another window: closed at once, and
+    // the key in that window, or its release, opens nothing.
+    QTest::keyPress(focus, TalkIndicator::TalkKey);
+    EXPECT_TRUE(flowing(partner));
+    QWidget elsewhere;
+    elsewhere.resize(200, 100);
+    elsewhere.show();
+    QApplication::setActiveWindow(&elsewhere);
+    EXPECT_EQ(shown(), u"话筒关闭"_s);
+    QTest::keyPress(&elsewhere, TalkIndicator::TalkKey);
+    QTest::keyRelease(&elsewhere, TalkIndicator::TalkKey);
+    QTest::keyRelease(focus, TalkIndicator::TalkKey);
+    EXPECT_TRUE(quiet(partner));
+
+    // Back in the window with the key held, the talk ends from bob's side:
+    // the microphone closes with it and the later release opens nothing;
+    // neither the talk nor its end reached the class relay.
+    elsewhere.hide();
+    QApplication::setActiveWindow(form.get());
+    focus->setFocus();
+    QTest::keyPress(focus, TalkIndicator::TalkKey);
+    EXPECT_TRUE(flowing(partner));
+    teacher(u"as 12 note to=11 [结束密谈]"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return units.talk->TalkPartnerID() == 0; }, 5000));
+    EXPECT_EQ(shown(), u"话筒关闭"_s);
+    EXPECT_TRUE(quiet(partner));
+    EXPECT_FALSE(form->voiceWindow()->bStartSpeak());
+    QTest::keyRelease(focus, TalkIndicator::TalkKey);
+    EXPECT_FALSE(form->voiceWindow()->bStartSpeak());
+    EXPECT_EQ(relays->datagramsToServer(), 0u);
 }

@@ -518,3 +518,59 @@ TEST(TalkAddress, OnlyUnicastIPv4AndUnprivilegedPortsAreTaken)
 }
 
 } // namespace
+
+TEST_F(VoiceClass, TheFloorNeitherOpensNorClosesATalksMicrophone)
+{
+    auto ann = enter(11, u"pw-ann"_s);
+    auto bob = enter(12, u"pw-bob"_s);
+    bob->prompter.answers = {Global::PromptAnswer::Yes, Global::PromptAnswer::Yes};
+    teacher(u"permit 11 speak on"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ann->users->CheckUserVoiceStatus(11); }, 3000));
+    const auto askAndWait = [&] {
+        Q_EMIT ann->volume->OnMicStart();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server->floorQueue().contains(11); }, 3000));
+    };
+
+    // Asking for the floor, ann starts a talk with the talk key up
+    // (push-to-talk): listening only. The floor granted now must not open
+    // the microphone behind the key's back.
+    askAndWait();
+    ann->talk->setMicrophoneAllowed(false);
+    ann->talk->OnSendUserVoice(12, u"bob"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ann->talk->TalkPartnerID() == 12; }, 5000));
+    EXPECT_TRUE(ann->voice.calls.last().startsWith(u"listen "_s))
+        << ann->voice.calls.last().toStdString();
+    teacher(u"grant 11"_s);
+    settle(*ann);
+    EXPECT_NE(ann->floor->floor(), FloorUnit::Floor::Speaking);
+    EXPECT_FALSE(ann->voice.speaking);
+    // The key opens and closes it.
+    ann->talk->setMicrophoneAllowed(true);
+    EXPECT_TRUE(ann->voice.speaking);
+    ann->talk->setMicrophoneAllowed(false);
+    EXPECT_FALSE(ann->voice.speaking);
+    ann->talk->OnEndUserVoice(12, u"bob"_s);
+    ann->talk->setMicrophoneAllowed(true);
+    // Out of a talk the key's gate leaves the engine to the floor.
+    EXPECT_FALSE(ann->voice.speaking);
+    teacher(u"takeback"_s);
+    settle(*ann);
+
+    // Holding the floor (the talk's end took her voice permission), ann
+    // starts a talk: the engine speaks to bob, and the teacher taking the
+    // floor back leaves the talk heard.
+    teacher(u"permit 11 speak on"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ann->users->CheckUserVoiceStatus(11); }, 3000));
+    askAndWait();
+    teacher(u"grant 11"_s);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return ann->floor->floor() == FloorUnit::Floor::Speaking; }, 3000));
+    ann->talk->OnSendUserVoice(12, u"bob"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ann->talk->TalkPartnerID() == 12; }, 5000));
+    EXPECT_TRUE(ann->voice.speaking);
+    teacher(u"takeback"_s);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return ann->floor->floor() == FloorUnit::Floor::Idle; }, 3000));
+    EXPECT_TRUE(ann->voice.speaking);
+    EXPECT_FALSE(ann->users->CheckUserSpeakingStatus(11));
+}

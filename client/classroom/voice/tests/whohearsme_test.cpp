@@ -53,6 +53,28 @@ TEST(WhoHearsMe, TextAndGateFollowFloorTalkAndTalkKey)
     // Opened by the floor, closed by push-to-talk, opened by the key,
     // closed with the floor: each change told once.
     EXPECT_EQ(gate.count(), 4);
+
+    // In a talk the key alone decides, whatever the floor: the talk's
+    // microphone follows keyOpenChanged, and a closed one says so.
+    QSignalSpy key(&who, &WhoHearsMe::keyOpenChanged);
+    who.setFloorHeld(false);
+    who.setTalkPartner(u"bob"_s);
+    EXPECT_EQ(who.text(), u"话筒关闭"_s);
+    EXPECT_FALSE(who.keyOpen());
+    who.setTalkKey(true);
+    EXPECT_EQ(who.text(), u"与 bob 密谈"_s);
+    EXPECT_FALSE(who.gateOpen());
+    who.setTalkKey(false);
+    EXPECT_EQ(who.text(), u"话筒关闭"_s);
+    who.setTalkKey(true);
+    who.setPushToTalk(false); // the held key is forgotten; off means open
+    EXPECT_TRUE(who.keyOpen());
+    who.setPushToTalk(true);
+    EXPECT_FALSE(who.keyOpen());
+    QList<bool> told;
+    for (const QList<QVariant> &change : key)
+        told << change.first().toBool();
+    EXPECT_EQ(told, (QList<bool>{true, false, true, false}));
 }
 
 TEST(WhoHearsMe, SpeechNobodyHearsBringsOneHintInTenSeconds)
