@@ -324,6 +324,8 @@ WiredUnits WireUnits(Form1 &form, const StartOptions &options)
             &ClassroomVoice::WhoHearsMe::setFloorHeld);
         QObject::connect(talk, &ClassroomVoice::PrivateTalk::talkChanged, hears,
             &ClassroomVoice::WhoHearsMe::setTalkPartner);
+        QObject::connect(talk, &ClassroomVoice::PrivateTalk::talkChanged, floor,
+            &ClassroomVoice::FloorUnit::talkChanged);
         QObject::connect(hears, &ClassroomVoice::WhoHearsMe::gateChanged, relays,
             &ClassroomVoice::VoiceRelays::setSpeakOpen);
         QObject::connect(indicator, &TalkIndicator::pushToTalkChanged, hears,

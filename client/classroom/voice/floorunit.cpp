@@ -180,6 +180,20 @@ void FloorUnit::ownVoiceWithdrawn()
     m.volume.KeyStop();
 }
 
+void FloorUnit::talkChanged(const QString &partnerNick)
+{
+    // The talk's end pointed the engine back at the class and stopped its
+    // speaking; the server still gives this student the floor, and the
+    // indicator says the class hears her, so it must.
+    if (!partnerNick.isEmpty() || m_floor != Floor::Speaking || !m.session.bInClass
+        || m.voice.bStartSpeak())
+        return;
+    m.window.setStatusPanel(2, Speaking(), PanelPicture::Active);
+    m.users.SetUserSpeakingStatus(m.users.myID(), true);
+    m.voice.SpeakStart();
+    m.volume.KeySpeak();
+}
+
 void FloorUnit::endFloor()
 {
     const bool floorHeld = m_floor == Floor::Speaking;

@@ -65,6 +65,9 @@ public Q_SLOTS:
     // The student's own record lost its voice permission (the roster has
     // given the microphone back): a held floor ends at once.
     void ownVoiceWithdrawn();
+    // PrivateTalk::talkChanged: a talk that ends while the floor is held
+    // hands the microphone back to the class.
+    void talkChanged(const QString &partnerNick);
     // The class ended: the floor is idle and the microphone closed.
     void endFloor();
     void reset();

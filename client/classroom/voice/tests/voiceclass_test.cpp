@@ -523,7 +523,8 @@ TEST_F(VoiceClass, TheFloorNeitherOpensNorClosesATalksMicrophone)
 {
     auto ann = enter(11, u"pw-ann"_s);
     auto bob = enter(12, u"pw-bob"_s);
-    bob->prompter.answers = {Global::PromptAnswer::Yes, Global::PromptAnswer::Yes};
+    bob->prompter.answers
+        = {Global::PromptAnswer::Yes, Global::PromptAnswer::Yes, Global::PromptAnswer::Yes};
     teacher(u"permit 11 speak on"_s);
     ASSERT_TRUE(QTest::qWaitFor([&] { return ann->users->CheckUserVoiceStatus(11); }, 3000));
     const auto askAndWait = [&] {
@@ -573,4 +574,26 @@ TEST_F(VoiceClass, TheFloorNeitherOpensNorClosesATalksMicrophone)
         QTest::qWaitFor([&] { return ann->floor->floor() == FloorUnit::Floor::Idle; }, 3000));
     EXPECT_TRUE(ann->voice.speaking);
     EXPECT_FALSE(ann->users->CheckUserSpeakingStatus(11));
+    ann->talk->OnEndUserVoice(12, u"bob"_s);
+    EXPECT_FALSE(ann->voice.speaking);
+    settle(*ann); // her status after the talk reaches the server before the teacher's
+
+    // A talk that ends while the floor is still held gives the microphone
+    // back to the class: the engine speaks again, at the class relay.
+    teacher(u"permit 11 speak on"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ann->users->CheckUserVoiceStatus(11); }, 3000));
+    askAndWait();
+    teacher(u"grant 11"_s);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return ann->floor->floor() == FloorUnit::Floor::Speaking; }, 3000));
+    ann->talk->OnSendUserVoice(12, u"bob"_s);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ann->talk->TalkPartnerID() == 12; }, 5000));
+    ann->talk->OnEndUserVoice(12, u"bob"_s);
+    EXPECT_EQ(ann->floor->floor(), FloorUnit::Floor::Speaking);
+    EXPECT_TRUE(ann->voice.speaking);
+    ASSERT_GE(ann->voice.calls.size(), 2);
+    EXPECT_TRUE(ann->voice.calls.at(ann->voice.calls.size() - 2).startsWith(u"listen 127.0.0.1:"_s))
+        << ann->voice.calls.join(u"; "_s).toStdString();
+    EXPECT_EQ(ann->voice.calls.last(), u"speakstart"_s);
+    EXPECT_TRUE(ann->users->CheckUserSpeakingStatus(11));
 }

@@ -89,6 +89,8 @@ public:
             &ClassroomVoice::VoiceRelays::setSpeakOpen);
         QObject::connect(&live->roster(), &ClassLive::RosterBinder::ownVoiceWithdrawn, floor.get(),
             &ClassroomVoice::FloorUnit::ownVoiceWithdrawn);
+        QObject::connect(talk.get(), &ClassroomVoice::PrivateTalk::talkChanged, floor.get(),
+            &ClassroomVoice::FloorUnit::talkChanged);
         top.show();
     }
 
