@@ -125,7 +125,12 @@ void Form1::Load()
         QTimer::singleShot(0, this, [this] { soundDevices(); });
     // 9. The courseware folder; errors from here on are ignored.
     const QString courseFolder = Global::CourseFolder();
-    Global::SaveCoursePath(courseFolder, Global::StudentAppName);
+    // Written only when it changed: a write rewrites the whole settings
+    // file, on the way to the window at every start.
+    if (Global::GetSetting(
+            Global::StudentAppName, QStringLiteral("Http"), QStringLiteral("SavePath"))
+        != courseFolder)
+        Global::SaveCoursePath(courseFolder, Global::StudentAppName);
     QDir().mkpath(courseFolder);
     // 10. First run.
     if (Global::ReadFirstRun().trimmed() == QLatin1String("True")) {
