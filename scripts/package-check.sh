@@ -41,7 +41,7 @@ step "checking the package's files"
 mapfile -t packaged < <(dpkg-deb -c "$deb" | awk '{ print $6 }' | sed 's|^\./|/|; s|/$||' | grep -v '^$')
 for wanted in /usr/bin/LumoStudent /usr/lib/lumostudent/LumoStudent /usr/lib/lumostudent/castagent \
   /usr/lib/lumostudent/libVocana.so /usr/lib/lumostudent/whiteboardole_webview.so \
-  /usr/lib/lumostudent/libAulix_WhiteBoardOLEPlayer.so \
+  /usr/lib/lumostudent/libAulix_WhiteBoardOLEPlayer.so /usr/lib/lumostudent/libAulix_WhiteBoardOLEWebReady.so \
   /usr/lib/lumostudent/libLumoMediaDevices.so /usr/lib/lumostudent/libAulix_VolumeControlPulse.so \
   /usr/lib/lumostudent/help/LumoStudent.html /usr/share/man/man1/LumoStudent.1.gz \
   /usr/share/applications/org.lumoclass.LumoStudent.desktop \

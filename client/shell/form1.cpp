@@ -14,6 +14,7 @@
 #include "common/apppaths.h"
 #include "common/desktop/shellopen.h"
 #include "common/errorlog.h"
+#include "common/prompter.h"
 #include "common/settingsstore.h"
 #include "controls/coursemanage/manage.h"
 #include "controls/notesmanage/notesmanage.h"
@@ -28,12 +29,15 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 
@@ -100,11 +104,41 @@ Form1::~Form1()
     delete m_voiceWindow.data();
 }
 
+void Form1::startCompanion()
+{
+    // Starting a program forks this process, whose mappings (the client's
+    // libraries and fonts) make that milliseconds on the way to the window:
+    // a program file is started from a thread of its own. Anything else (a
+    // missing file, a document for the desktop) takes the usual way at once,
+    // the desktop's services belonging to this thread.
+    const QFileInfo companion(m_companionProgram);
+    if (!companion.isFile() || !companion.isExecutable()) {
+        Global::ShellOpenFile(m_companionProgram, 1, m_prompter);
+        return;
+    }
+    QPointer<Form1> self(this);
+    QThread *starter = QThread::create([program = m_companionProgram, self] {
+        Global::ScriptedPrompter failures;
+        Global::ShellOpenFile(program, 1, failures);
+        if (failures.shown.isEmpty())
+            return;
+        // Said by this window, on its own thread, if it is still there.
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [self, prompts = failures.shown] {
+            if (self) {
+                for (const Global::Prompt &prompt : prompts)
+                    self->m_prompter.show(prompt);
+            }
+        });
+    });
+    connect(starter, &QThread::finished, starter, &QObject::deleteLater);
+    starter->start();
+}
+
 void Form1::Load()
 {
     // 1. The companion downloader runs beside the client; a failure to
     //    start it is reported once and start-up goes on.
-    Global::ShellOpenFile(m_companionProgram, 1, m_prompter);
+    startCompanion();
     // 2.-6. Program state, hosted controls, status bar, roster view.
     ResetProgramState();
     PrepareControls();
@@ -125,7 +159,12 @@ void Form1::Load()
         QTimer::singleShot(0, this, [this] { soundDevices(); });
     // 9. The courseware folder; errors from here on are ignored.
     const QString courseFolder = Global::CourseFolder();
-    Global::SaveCoursePath(courseFolder, Global::StudentAppName);
+    // Written only when it changed: a write rewrites the whole settings
+    // file, on the way to the window at every start.
+    if (Global::GetSetting(
+            Global::StudentAppName, QStringLiteral("Http"), QStringLiteral("SavePath"))
+        != courseFolder)
+        Global::SaveCoursePath(courseFolder, Global::StudentAppName);
     QDir().mkpath(courseFolder);
     // 10. First run.
     if (Global::ReadFirstRun().trimmed() == QLatin1String("True")) {

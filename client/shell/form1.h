@@ -119,6 +119,7 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    void startCompanion();
     void ResetProgramState();
     // Shrinks (and moves) the window onto its screen's free area.
     void FitToScreen();

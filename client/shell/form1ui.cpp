@@ -11,13 +11,17 @@
 #include "controls/whiteboardole/whiteboardole.h"
 #include "controls/whiteboardsign/whiteboardsign.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QPointer>
 #include <QProgressBar>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QStyleFactory>
 
 #include <algorithm>
 #include <vector>
@@ -38,8 +42,40 @@ constexpr int kMinimumClientWidth = 640;
 constexpr int kMinimumClientHeight = 400;
 
 // The hosted controls lay out their buttons at their natural width; the
-// style's minimum button width would push them out of these columns.
-constexpr auto kCompactButtons = "QPushButton { padding: 3px 8px; }";
+// style's minimum button width would push them out of these columns. A
+// style of their own rather than a style sheet on the controls: a sheet set
+// on built controls restyles every widget inside them, on the way to the
+// first paint.
+class CompactButtonStyle : public QProxyStyle
+{
+public:
+    CompactButtonStyle()
+        : QProxyStyle(QStyleFactory::create(QApplication::style()->name()))
+    { }
+
+    QSize sizeFromContents(ContentsType type, const QStyleOption *option, const QSize &size,
+        const QWidget *widget) const override
+    {
+        if (type != CT_PushButton)
+            return QProxyStyle::sizeFromContents(type, option, size, widget);
+        // The label with 8 pixels either side and 3 above and below, inside
+        // the frame.
+        const int frame = pixelMetric(PM_DefaultFrameWidth, option, widget);
+        return size + QSize(2 * (8 + frame), 2 * (3 + frame));
+    }
+};
+
+void UseCompactButtons(QWidget *host)
+{
+    // One for the run; widgets do not own the style they are given.
+    static QPointer<CompactButtonStyle> style;
+    if (!style) {
+        style = new CompactButtonStyle;
+        style->setParent(QCoreApplication::instance());
+    }
+    for (QPushButton *button : host->findChildren<QPushButton *>())
+        button->setStyle(style);
+}
 
 QLineEdit *ReadOnlyField(QWidget *parent, const QString &name)
 {
@@ -71,7 +107,7 @@ Form1Ui BuildForm1Ui(QMainWindow *window)
 
     ui.CourseManage = new Manage(c);
     ui.CourseManage->setObjectName(QStringLiteral("CourseManage"));
-    ui.CourseManage->setStyleSheet(QLatin1String(kCompactButtons));
+    UseCompactButtons(ui.CourseManage);
     ui.ListViewUserList = new UserList(c);
     ui.ListViewUserList->setObjectName(QStringLiteral("ListViewUserList"));
 
@@ -101,7 +137,7 @@ Form1Ui BuildForm1Ui(QMainWindow *window)
 
     ui.NotesManage1 = new NotesManage(c);
     ui.NotesManage1->setObjectName(QStringLiteral("NotesManage1"));
-    ui.NotesManage1->setStyleSheet(QLatin1String(kCompactButtons));
+    UseCompactButtons(ui.NotesManage1);
     ui.VolumeControl1 = new VolumeControl(c);
     ui.VolumeControl1->setObjectName(QStringLiteral("VolumeControl1"));
 

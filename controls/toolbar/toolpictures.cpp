@@ -3,6 +3,7 @@
 #include "common/desktop/drawnicon.h"
 
 #include <QPainterPath>
+#include <QPolygonF>
 
 namespace ToolPalette {
 
@@ -26,6 +27,22 @@ void DrawPointer(
     painter.setPen(QPen(edge, 1.0));
     painter.setBrush(fill);
     painter.drawPath(path);
+}
+
+// The text tool's bold serif "A", drawn as shapes: a letter from a font
+// would load a whole face (a CJK one where those stand in for "Serif") for
+// one picture at start.
+void DrawSerifA(QPainter &painter, const QColor &ink)
+{
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(ink);
+    // Thick right stroke, thin left stroke, as a serif face draws them.
+    painter.drawPolygon(QPolygonF({{10.1, 4.8}, {12.3, 4.8}, {16.7, 16.2}, {13.7, 16.2}}));
+    painter.drawPolygon(QPolygonF({{10.1, 4.8}, {11.1, 4.8}, {6.9, 16.2}, {5.9, 16.2}}));
+    painter.drawRect(QRectF(8.2, 11.6, 6.6, 1.3));
+    // Feet.
+    painter.drawRect(QRectF(4.0, 15.6, 4.8, 1.2));
+    painter.drawRect(QRectF(12.2, 15.6, 6.0, 1.2));
 }
 
 void DrawTool(QPainter &painter, const QRectF &box, int index, const DrawnIcon::Ink &ink)
@@ -55,17 +72,7 @@ void DrawTool(QPainter &painter, const QRectF &box, int index, const DrawnIcon::
         painter.setPen(QPen(line, 2, Qt::SolidLine, Qt::RoundCap));
         painter.drawLine(QPointF(4, 18), QPointF(18, 4));
         break;
-    case 5: {
-        QFont font = painter.font();
-        font.setPixelSize(17);
-        font.setBold(true);
-        font.setFamily(QStringLiteral("Serif"));
-        painter.setFont(font);
-        painter.setPen(line);
-        painter.drawText(
-            QRectF(0, 0, kToolDesign, kToolDesign), Qt::AlignCenter, QStringLiteral("A"));
-        break;
-    }
+    case 5: DrawSerifA(painter, line); break;
     case 6: DrawPointer(painter, {6, 3}, 1.05, QColor(220, 30, 30), ink.base); break;
     default: break;
     }

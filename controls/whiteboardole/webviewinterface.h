@@ -23,3 +23,9 @@ public:
 
 #define WebViewFactory_iid "org.lumoclass.WhiteBoardOLE.WebViewFactory/1.0"
 Q_DECLARE_INTERFACE(WebViewFactory, WebViewFactory_iid)
+
+// The entry of the library that makes a window ready for web pages: a new
+// OpenGL widget child of `parent`, whose first showing switches the window
+// to OpenGL composition.
+#define LUMO_WEB_READY_FACTORY "lumo_new_web_ready_widget"
+using WebReadyFactory = QWidget *(*)(QWidget *parent);

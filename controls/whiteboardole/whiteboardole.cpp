@@ -12,7 +12,6 @@
 #include <QGuiApplication>
 #include <QLibrary>
 #include <QOpenGLContext>
-#include <QOpenGLWidget>
 #include <QPainter>
 #include <QPluginLoader>
 #include <QPointer>
@@ -48,6 +47,27 @@ QString LibraryFolder()
     if (dladdr(reinterpret_cast<const void *>(&LibraryFolder), &info) && info.dli_fname)
         return QFileInfo(QFile::decodeName(info.dli_fname)).absolutePath();
     return {};
+}
+
+// `symbol` of one of the libraries shipped beside this one (or in the
+// application's folder, or on the system's library path), loaded for the
+// rest of the run as a linked library would be. Null with the loader's
+// reason in `error` when none of the places has it.
+QFunctionPointer ResolveInOwnLibrary(const QString &fileName, const char *symbol, QString *error)
+{
+    QStringList candidates;
+    for (const QString &folder : {LibraryFolder(), Global::ApplicationFolder()}) {
+        if (!folder.isEmpty())
+            candidates << QDir(folder).filePath(fileName);
+    }
+    candidates << fileName;
+    for (const QString &candidate : std::as_const(candidates)) {
+        QLibrary library(candidate);
+        if (const QFunctionPointer found = library.resolve(symbol))
+            return found;
+        *error = library.errorString();
+    }
+    return nullptr;
 }
 
 QUrl MediaUrl(const QString &source)
@@ -215,25 +235,11 @@ bool WhiteBoardOLEPrivate::showWeb(const QString &method)
 
 bool WhiteBoardOLEPrivate::loadPlayer(QString *error)
 {
-    if (newPlayWindow)
-        return true;
-    const QString fileName = u"Aulix_WhiteBoardOLEPlayer"_s;
-    QStringList candidates;
-    for (const QString &folder : {LibraryFolder(), Global::ApplicationFolder()}) {
-        if (!folder.isEmpty())
-            candidates << QDir(folder).filePath(fileName);
+    if (!newPlayWindow) {
+        newPlayWindow = reinterpret_cast<PlayWindowFactory>(
+            ResolveInOwnLibrary(u"Aulix_WhiteBoardOLEPlayer"_s, LUMO_PLAY_WINDOW_FACTORY, error));
     }
-    candidates << fileName; // the system's library path
-    for (const QString &candidate : std::as_const(candidates)) {
-        // Stays loaded for the rest of the run, as a linked library would.
-        QLibrary library(candidate);
-        newPlayWindow
-            = reinterpret_cast<PlayWindowFactory>(library.resolve(LUMO_PLAY_WINDOW_FACTORY));
-        if (newPlayWindow)
-            return true;
-        *error = library.errorString();
-    }
-    return false;
+    return newPlayWindow != nullptr;
 }
 
 PlayWindow *WhiteBoardOLEPrivate::openPlayForm(const QString &method)
@@ -535,12 +541,24 @@ void WhiteBoardOLE::prepareForWeb()
     // window keeping its place. The windowless platforms (tests, pictures)
     // show no web page and do not compose through OpenGL.
     const QString platform = QGuiApplication::platformName();
-    if (findChild<QOpenGLWidget *>(u"webReady"_s) || platform == u"offscreen"_s
-        || platform == u"minimal"_s)
+    if (findChild<QWidget *>(u"webReady"_s, Qt::FindDirectChildrenOnly)
+        || platform == u"offscreen"_s || platform == u"minimal"_s)
         return;
+    static WebReadyFactory newWebReady = nullptr;
+    QString error;
+    if (!newWebReady) {
+        newWebReady = reinterpret_cast<WebReadyFactory>(
+            ResolveInOwnLibrary(u"Aulix_WhiteBoardOLEWebReady"_s, LUMO_WEB_READY_FACTORY, &error));
+    }
+    if (!newWebReady) {
+        // The first web page then makes the window over again; it still shows.
+        Global::WriteErrorLog(
+            ModuleName, u"prepareForWeb"_s, u"OpenGL library not loaded: "_s + error, __LINE__);
+        return;
+    }
     QWidget *top = window();
     const QPoint placed = top->pos();
-    auto *ready = new QOpenGLWidget(this);
+    QWidget *ready = newWebReady(this);
     ready->setObjectName(u"webReady"_s);
     ready->setAttribute(Qt::WA_TransparentForMouseEvents);
     ready->setGeometry(0, 0, 1, 1);

@@ -99,9 +99,26 @@ TEST(Form1Test, StartUpRunsItsStepsAndFirstRunShowsOptionsOnce)
         EXPECT_EQ(Global::ReadFirstRun(), QStringLiteral("False"));
         OptionsDialog(form)->reject();
     }
+    // A later start: a moved course folder is written again, and a
+    // companion that is there is started (off this thread) without a word.
+    Global::SaveCoursePath(QDir::tempPath(), Global::StudentAppName);
+    const QString companion = QDir(home.path()).filePath(u"castagent"_s);
+    {
+        QFile script(companion);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\necho started > started.txt\n");
+    }
+    QFile::setPermissions(companion, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     auto again = MakeForm(prompter);
+    again->setCompanionProgram(companion);
     again->Load();
     EXPECT_EQ(OptionsDialog(*again), nullptr);
+    EXPECT_EQ(Global::GetSetting(
+                  Global::StudentAppName, QStringLiteral("Http"), QStringLiteral("SavePath")),
+        Global::CourseFolder());
+    const QString started = QDir(home.path()).filePath(u"started.txt"_s);
+    EXPECT_TRUE(QTest::qWaitFor([&started] { return QFile::exists(started); }, 10000));
+    EXPECT_EQ(prompter.shown.size(), 1);
 }
 
 TEST(Form1Test, SettingsAreHeldForTheRunAndWrittenBackAtTheEnd)

@@ -102,6 +102,13 @@ private Q_SLOTS:
             QVERIFY(!widths()->itemIcon(i).isNull());
         }
         QCOMPARE(tool(0)->toolTip(), u"缺省状态"_s);
+        // The text tool's "A": ink at its apex, crossbar and both feet, none
+        // in the top corners or between the legs.
+        const QImage letter = tool(5)->icon().pixmap(QSize(22, 22), 1.0).toImage();
+        QCOMPARE(letter.size(), QSize(22, 22));
+        const auto inked = [&letter](int x, int y) { return qAlpha(letter.pixel(x, y)) > 128; };
+        QVERIFY(inked(11, 6) && inked(11, 12) && inked(5, 16) && inked(16, 16));
+        QVERIFY(!inked(2, 2) && !inked(19, 2) && !inked(10, 15));
         QVERIFY(grid()->isVisible());
         QVERIFY(!strip()->isVisible());
         QCOMPARE(grid()->marked(), 0); // red, the current colour

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWindow>
@@ -101,7 +102,15 @@ void WhiteBoardOLEWebTest::webPageShowsInTheWebView()
     // Once made ready (as a class is entered), the first web view must not
     // make the window over again (it went black and jumped): same native
     // window, no surface event, same place.
+    // Qt's OpenGL widgets come with the preparation, not with the control.
+    const auto openGlWidgetsLoaded = [] {
+        QFile maps(u"/proc/self/maps"_s);
+        return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libQt6OpenGLWidgets");
+    };
+    QVERIFY(!openGlWidgetsLoaded());
     control->prepareForWeb();
+    QVERIFY(openGlWidgetsLoaded());
+    QVERIFY(control->findChild<QWidget *>(u"webReady"_s));
     QTest::qWait(300);
     const WId before = host.winId();
     const QPoint placed = host.pos();
