@@ -28,6 +28,12 @@ public:
     // The stream or the server connection failed after the start (server
     // gone, device removed). Called once, on the loop's thread.
     using FailureHandler = std::function<void(const QString &why)>;
+    // How a start ended: the stream runs, the server or the device refused
+    // it, or the server took the connection but gave no answer in time (a
+    // server that hangs; the other audio path goes through it as well).
+    enum class Outcome { Running, Failed, NoAnswer };
+    // Called once, on the loop's thread, when the start has ended.
+    using StartHandler = std::function<void(Outcome outcome, const QString &why)>;
 
     struct Options {
         Direction direction = Direction::Capture;
@@ -53,9 +59,14 @@ public:
     PulseStream(const PulseStream &) = delete;
     PulseStream &operator=(const PulseStream &) = delete;
 
-    // Connects to the server and starts the stream; true once the stream
-    // runs. The wait ends on the stream's readiness, on any failure, or
-    // after `timeoutMs`; on false `why` says what went wrong.
+    // Sets the connection and the stream going and returns at once; the
+    // outcome goes to `started`, after `timeoutMs` at the latest. False
+    // (with `why`) only when nothing could be set going; `started` is not
+    // called then.
+    bool begin(const Options &options, CaptureHandler capture, PlaybackFiller playback,
+        FailureHandler failure, StartHandler started, QString *why, int timeoutMs = 3000);
+    // begin() and a wait for its outcome, for callers with no loop of their
+    // own to wait in (tools, benches); true once the stream runs.
     bool start(const Options &options, CaptureHandler capture, PlaybackFiller playback,
         FailureHandler failure, QString *why, int timeoutMs = 3000);
     // Joins the loop's thread: no handler runs once it returns.
