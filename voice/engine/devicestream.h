@@ -54,6 +54,12 @@ public:
     // The server's figure for the running stream, -1 without one.
     qint64 latencyUs() const;
     bool isRunning() const;
+    // Something came in to play: see PulseStream::activity().
+    void activity()
+    {
+        if (m_stream)
+            m_stream->activity();
+    }
     // The same figure for the stream's own handlers, on its thread (the
     // stream has not been told that it runs there yet).
     qint64 streamLatencyUs() const { return m_stream ? m_stream->latencyUs() : -1; }

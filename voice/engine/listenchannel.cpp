@@ -22,6 +22,9 @@ namespace Vocana {
 namespace {
 // Two seconds of one stream, or a quarter second of eight.
 constexpr int MaxDatagramsPerRead = 100;
+// A class where nobody has spoken for this long plays nothing: the playback
+// stream rests until the next datagram.
+constexpr int CorkAfterIdleMs = 2000;
 } // namespace
 
 ListenChannel::ListenChannel(
@@ -84,6 +87,7 @@ void ListenChannel::startPulse()
     options.direction = Voice::PulseStream::Direction::Playback;
     options.bufferMs = Voice::PlaybackTargetMs;
     options.streamName = "class voice";
+    options.corkAfterIdleMs = CorkAfterIdleMs;
     m_pulse
         = std::make_unique<DeviceStream>(DeviceStream::Texts{u"StartListen"_s, u"Loudspeaker"_s,
                                              u"playback stopped: "_s, u"the default loudspeaker"_s},
@@ -148,6 +152,8 @@ void ListenChannel::readDatagrams()
     // A bounded batch per call: a flood must not starve the playout timer
     // on this thread. The rest is read on the next turn of the loop.
     int budget = MaxDatagramsPerRead;
+    if (m_pulse)
+        m_pulse->activity();
     while (m_socket.hasPendingDatagrams()) {
         if (--budget < 0) {
             QMetaObject::invokeMethod(this, &ListenChannel::readDatagrams, Qt::QueuedConnection);

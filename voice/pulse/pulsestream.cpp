@@ -57,6 +57,9 @@ struct PulseStream::Private {
     QString why;
     qint64 samples = 0; // handed over or dropped
     qint64 latencyNotedAt = -LatencyEverySamples;
+    // Playback: pa_rtclock_now() of the last activity(); corked meanwhile.
+    std::atomic<pa_usec_t> activeUs{0};
+    std::atomic<bool> corked{false};
     bool latencyLogged = false;
     // Capture: samples that may still be handed over at once.
     double budget = 0;
@@ -75,6 +78,7 @@ struct PulseStream::Private {
         }
     }
     void askTiming();
+    void corkIfIdle(const qint16 *written, int count);
     bool tooOld(int count);
     void noteDropped(int count) { owner->m_dropped.fetch_add(count, std::memory_order_relaxed); }
 };
@@ -157,6 +161,7 @@ void onWrite(pa_stream *stream, size_t requested, void *userdata)
             break;
         bytes &= ~size_t(1);
         d->playback(static_cast<qint16 *>(data), int(bytes / 2));
+        d->corkIfIdle(static_cast<const qint16 *>(data), int(bytes / 2));
         d->samples += qint64(bytes / 2);
         if (pa_stream_write(stream, data, bytes, nullptr, 0, PA_SEEK_RELATIVE) < 0)
             break;
@@ -293,6 +298,38 @@ bool PulseStream::Private::tooOld(int count)
     return false;
 }
 
+void PulseStream::Private::corkIfIdle(const qint16 *written, int count)
+{
+    if (options.corkAfterIdleMs <= 0 || corked.load(std::memory_order_relaxed))
+        return;
+    const pa_usec_t idleUs = pa_usec_t(options.corkAfterIdleMs) * PA_USEC_PER_MSEC;
+    if (pa_rtclock_now() - activeUs.load(std::memory_order_relaxed) < idleUs)
+        return;
+    // Whatever still plays (a tail the jitter buffer held) plays out first.
+    if (std::any_of(written, written + count, [](qint16 sample) { return sample != 0; }))
+        return;
+    if (pa_operation *op = pa_stream_cork(stream, 1, nullptr, nullptr)) {
+        pa_operation_unref(op);
+        corked.store(true, std::memory_order_relaxed);
+    }
+}
+
+void PulseStream::activity()
+{
+    if (!d || !d->loop)
+        return;
+    d->activeUs.store(pa_rtclock_now(), std::memory_order_relaxed);
+    if (!d->corked.load(std::memory_order_relaxed))
+        return;
+    pa_threaded_mainloop_lock(d->loop);
+    if (d->stream && d->ready && d->corked.load(std::memory_order_relaxed)) {
+        if (pa_operation *op = pa_stream_cork(d->stream, 0, nullptr, nullptr))
+            pa_operation_unref(op);
+        d->corked.store(false, std::memory_order_relaxed);
+    }
+    pa_threaded_mainloop_unlock(d->loop);
+}
+
 void PulseStream::Private::askTiming()
 {
     // The answer comes to the latency-update handler.
@@ -345,6 +382,7 @@ bool PulseStream::begin(const Options &options, CaptureHandler capture, Playback
     d->failure = std::move(failure);
     d->started = std::move(started);
     d->timeoutMs = timeoutMs;
+    d->activeUs.store(pa_rtclock_now());
     m_latencyUs.store(-1);
     m_dropped.store(0);
     const auto refuse = [&](const QString &reason) {

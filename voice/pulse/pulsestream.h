@@ -52,6 +52,11 @@ public:
         // backlog over at once; passed on, that would sit in the listeners'
         // buffers as delay for many seconds.
         int maxCaptureBacklogMs = 80;
+        // Playback: once nothing has come in (activity()) for this long and
+        // the filler gives only silence, the stream is corked: the server
+        // stops asking for it, and a quiet class costs no wake-ups. The
+        // next activity() uncorks it. 0: never corked.
+        int corkAfterIdleMs = 0;
     };
 
     PulseStream();
@@ -73,6 +78,9 @@ public:
     void stop();
 
     bool isRunning() const;
+    // Something to play has come in (see Options::corkAfterIdleMs). From the
+    // thread that started the stream; cheap unless the stream is corked.
+    void activity();
     // Capture: samples dropped as too old since the start.
     qint64 droppedSamples() const { return m_dropped.load(std::memory_order_relaxed); }
     // The server's own figure for this stream's device delay (capture: from
