@@ -6,7 +6,13 @@
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -621,6 +627,55 @@ QList<PulseDevice> ListPulseDevices(QString *why, int timeoutMs)
     for (PulseDevice &device : q.devices)
         device.isDefault = device.name == (device.capture ? q.defaultSource : q.defaultSink);
     return q.devices;
+}
+
+namespace {
+
+// Whether something listens on the Unix socket at `path`; a non-blocking
+// connect never waits for the server to accept.
+bool listening(const QByteArray &path)
+{
+    sockaddr_un address{};
+    if (path.isEmpty() || std::size_t(path.size()) >= sizeof address.sun_path)
+        return false;
+    address.sun_family = AF_UNIX;
+    std::copy(path.begin(), path.end(), address.sun_path);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const int result = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
+    // EAGAIN: its queue is full, so it is there (and probably hung).
+    const bool there = result == 0 || errno == EAGAIN || errno == EINPROGRESS;
+    ::close(fd);
+    return there;
+}
+
+} // namespace
+
+bool SoundServerMayBeListening()
+{
+    const QByteArray server = qgetenv("PULSE_SERVER");
+    if (!server.trimmed().isEmpty()) {
+        for (const QByteArray &entry : server.simplified().split(' ')) {
+            // "{machine-id}address": the address after the braces.
+            QByteArray address = entry.mid(entry.startsWith('{') ? entry.indexOf('}') + 1 : 0);
+            if (address.startsWith("unix:"))
+                address = address.mid(5);
+            if (!address.startsWith('/'))
+                return true; // a network address: not known without waiting
+            if (listening(address))
+                return true;
+        }
+        return false;
+    }
+    QList<QByteArray> sockets;
+    if (qEnvironmentVariableIsSet("PULSE_RUNTIME_PATH"))
+        sockets << qgetenv("PULSE_RUNTIME_PATH") + "/native";
+    if (qEnvironmentVariableIsSet("XDG_RUNTIME_DIR"))
+        sockets << qgetenv("XDG_RUNTIME_DIR") + "/pulse/native";
+    sockets << "/run/user/" + QByteArray::number(getuid()) + "/pulse/native"
+            << "/var/run/pulse/native";
+    return std::any_of(sockets.begin(), sockets.end(), listening);
 }
 
 } // namespace Voice

@@ -109,4 +109,10 @@ struct PulseDevice {
 // be asked; the wait ends on the answer, a failure or `timeoutMs`.
 QList<PulseDevice> ListPulseDevices(QString *why, int timeoutMs = 2000);
 
+// Whether a sound server may be listening where libpulse would look for it
+// (PULSE_SERVER, else the user's and the system's sockets), found without
+// waiting: a socket that takes the connection counts, answer or not, and so
+// does a server given by network address. False only when none is there.
+bool SoundServerMayBeListening();
+
 } // namespace Voice
