@@ -308,8 +308,9 @@ void PulseStream::Private::corkIfIdle(const qint16 *written, int count)
 {
     if (options.corkAfterIdleMs <= 0 || corked.load(std::memory_order_relaxed))
         return;
-    const pa_usec_t idleUs = pa_usec_t(options.corkAfterIdleMs) * PA_USEC_PER_MSEC;
-    if (pa_rtclock_now() - activeUs.load(std::memory_order_relaxed) < idleUs)
+    // Signed: activity() may have stored a time just after ours was read.
+    const qint64 idleUs = qint64(options.corkAfterIdleMs) * qint64(PA_USEC_PER_MSEC);
+    if (qint64(pa_rtclock_now()) - qint64(activeUs.load(std::memory_order_relaxed)) < idleUs)
         return;
     // Whatever still plays (a tail the jitter buffer held) plays out first.
     if (std::any_of(written, written + count, [](qint16 sample) { return sample != 0; }))
