@@ -112,3 +112,32 @@ ProcessLoad MeasureEnginePairs(const EngineCalls &calls, int pairs, int seconds,
     }
     return load;
 }
+
+ProcessLoad MeasureQuietListeners(const EngineCalls &calls, int listeners, int seconds)
+{
+    ProcessLoad load;
+    load.idlePercent = sharedOver(seconds * 1000);
+    const int32_t zero = 0;
+    const VocanaWaveFiles devices{nullptr, nullptr};
+    int started = 0;
+    for (int i = 0; i < listeners; ++i) {
+        calls.init(300 + i, "");
+        calls.setFiles(300 + i, &devices);
+        const VocanaAddressRecord listen{0, 0, 0x7F000001, qint32(freePort())};
+        if (calls.startListen(300 + i, &listen) == Vocana::Ok)
+            ++started;
+    }
+    if (started == listeners) {
+        runFor(3000); // past the quiet stretch after which playback rests
+        load.percent = sharedOver(seconds * 1000);
+        load.perPairPercent = load.percent / listeners;
+        load.ok = true;
+    } else {
+        load.why = u"%1 of %2 listeners started"_s.arg(started).arg(listeners);
+    }
+    for (int i = 0; i < listeners; ++i) {
+        calls.stopListen(300 + i, &zero);
+        calls.release(300 + i, &zero);
+    }
+    return load;
+}

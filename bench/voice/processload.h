@@ -20,3 +20,8 @@ struct ProcessLoad {
 
 ProcessLoad MeasureEnginePairs(const EngineCalls &calls, int pairs, int seconds,
     const QString &folder, const std::vector<qint16> *speech);
+
+// The same for `listeners` engines listening on the sound server's default
+// loudspeaker to a class where nobody speaks (perPairPercent: per engine),
+// measured once they have had the time to come to rest.
+ProcessLoad MeasureQuietListeners(const EngineCalls &calls, int listeners, int seconds);

@@ -433,6 +433,18 @@ int main(int argc, char **argv)
     } else {
         std::printf("  sound server: not measured (%s)\n", qPrintable(devices.why));
     }
+    // In class before anyone speaks every program listens: that costs what
+    // its playback wakes up for.
+    const ProcessLoad quiet = MeasureQuietListeners(c, Pairs, Seconds);
+    if (quiet.ok) {
+        std::printf("  a quiet class on the sound server: %.2f %% of one core per listening "
+                    "engine (idle process %.2f %%)\n",
+            quiet.perPairPercent, quiet.idlePercent);
+        figures.add(u"voice/cpu/process per listener, quiet class"_s, u"% of one core"_s,
+            quiet.perPairPercent, u"idle process"_s, quiet.idlePercent);
+    } else {
+        std::printf("  a quiet class: not measured (%s)\n", qPrintable(quiet.why));
+    }
     benchmark::Shutdown();
     return 0;
 }

@@ -25,10 +25,11 @@ public:
             m_samples.erase(m_samples.begin(), m_samples.end() - std::ptrdiff_t(MaxSamples));
     }
 
-    // Moves out every whole chunk of `chunkSamples` waiting, in order.
+    // Moves out every whole chunk of `chunkSamples` waiting, in order. One
+    // taker (the capture thread): its buffer is kept from call to call.
     template <typename F> void takeChunks(int chunkSamples, F &&each)
     {
-        std::vector<qint16> taken;
+        std::vector<qint16> &taken = m_taken;
         {
             QMutexLocker lock(&m_mutex);
             const std::size_t whole
@@ -47,6 +48,7 @@ public:
 private:
     QMutex m_mutex;
     std::vector<qint16> m_samples;
+    std::vector<qint16> m_taken;
     std::atomic<qint64> m_playbackLatencyUs{-1};
 };
 

@@ -4,7 +4,7 @@
 #include "voice/api/vocanaapi.h"
 #include "voice/core/playoutdevice.h"
 #include "voice/core/voiceformat.h"
-#include "voice/engine/devicefallback.h"
+#include "voice/engine/devicestream.h"
 #include "voice/engine/echoreference.h"
 #include "voice/pulse/pulsestream.h"
 
@@ -22,6 +22,9 @@ namespace Vocana {
 namespace {
 // Two seconds of one stream, or a quarter second of eight.
 constexpr int MaxDatagramsPerRead = 100;
+// A class where nobody has spoken for this long plays nothing: the playback
+// stream rests until the next datagram.
+constexpr int CorkAfterIdleMs = 2000;
 } // namespace
 
 ListenChannel::ListenChannel(
@@ -74,65 +77,41 @@ int ListenChannel::start(const QHostAddress &address, quint16 port)
         return Ok;
     }
 
-    QString why;
-    if (startPulse(m_deviceName, &why))
-        return Ok;
-    if (!m_deviceName.isEmpty()) {
-        Global::WriteErrorLog(u"Vocana"_s, u"StartListen"_s,
-            QString::fromUtf8(m_deviceName) + u": "_s + why
-                + u"; the default loudspeaker instead"_s,
-            __LINE__);
-        if (startPulse({}, &why))
-            return Ok;
-    }
-    m_pulse.reset();
-    Global::WriteErrorLog(u"Vocana"_s, u"StartListen"_s,
-        u"no sound server, trying the multimedia devices: "_s + why, __LINE__);
-    return startMultimedia();
+    startPulse();
+    return Ok;
 }
 
-bool ListenChannel::startPulse(const QByteArray &device, QString *why)
+void ListenChannel::startPulse()
 {
-    m_pulse = std::make_unique<Voice::PulseStream>();
     Voice::PulseStream::Options options;
     options.direction = Voice::PulseStream::Direction::Playback;
     options.bufferMs = Voice::PlaybackTargetMs;
     options.streamName = "class voice";
-    options.device = device;
-    options.moved = [device](const QByteArray &now) {
-        // Moves are the server's business (the options' sound page moves
-        // this program's streams itself); only a chosen loudspeaker that the
-        // stream was taken off is worth the log.
-        if (!device.isEmpty() && now != device)
-            Global::WriteErrorLog(u"Vocana"_s, u"Loudspeaker"_s,
-                QString::fromUtf8(device) + u" gone, now on "_s + QString::fromUtf8(now), __LINE__);
-    };
-    const bool started = m_pulse->start(
-        options, {}, [this](qint16 *out, int count) { fillPlayback(out, count); },
-        [this](const QString &failure) {
-            // On the playback thread: the channel answers on its own.
-            QMetaObject::invokeMethod(
-                this, [this, failure] { pulseFailed(failure); }, Qt::QueuedConnection);
-        },
-        why);
-    if (!started)
-        m_pulse.reset();
-    return started;
+    options.corkAfterIdleMs = CorkAfterIdleMs;
+    m_pulse
+        = std::make_unique<DeviceStream>(DeviceStream::Texts{u"StartListen"_s, u"Loudspeaker"_s,
+                                             u"playback stopped: "_s, u"the default loudspeaker"_s},
+            options, Voice::PulseStream::CaptureHandler(),
+            [this](qint16 *out, int count) { fillPlayback(out, count); });
+    m_pulse->unavailable = [this](const QString &why) { noSoundServer(why); };
+    m_pulse->start(m_deviceName);
 }
 
-namespace {
-const DeviceFallback LoudspeakerFallback{
-    u"Loudspeaker"_s, u"playback stopped: "_s, u"the default loudspeaker"_s};
-} // namespace
-
-void ListenChannel::pulseFailed(const QString &failure)
+void ListenChannel::noSoundServer(const QString &why)
 {
-    LoudspeakerFallback.failed(*this, failure);
+    // Called from inside the stream object, which goes once that returns.
+    m_pulse.release()->deleteLater();
+    Global::WriteErrorLog(u"Vocana"_s, u"StartListen"_s,
+        u"no sound server, trying the multimedia devices: "_s + why, __LINE__);
+    startMultimedia();
 }
 
 int ListenChannel::useDevice(const QByteArray &device)
 {
-    return LoudspeakerFallback.use(*this, device);
+    m_deviceName = device;
+    if (m_pulse)
+        m_pulse->start(device);
+    return Ok;
 }
 
 int ListenChannel::startMultimedia()
@@ -173,6 +152,8 @@ void ListenChannel::readDatagrams()
     // A bounded batch per call: a flood must not starve the playout timer
     // on this thread. The rest is read on the next turn of the loop.
     int budget = MaxDatagramsPerRead;
+    if (m_pulse)
+        m_pulse->activity();
     while (m_socket.hasPendingDatagrams()) {
         if (--budget < 0) {
             QMetaObject::invokeMethod(this, &ListenChannel::readDatagrams, Qt::QueuedConnection);
@@ -234,7 +215,7 @@ void ListenChannel::fillPlayback(qint16 *out, int count)
         written += take;
     }
     if (m_echo)
-        m_echo->played(out, count, m_pulse ? m_pulse->latencyUs() : -1);
+        m_echo->played(out, count, m_pulse->streamLatencyUs());
 }
 
 } // namespace Vocana

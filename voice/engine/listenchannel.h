@@ -18,12 +18,9 @@
 
 class QAudioSink;
 
-namespace Voice {
-class PulseStream;
-}
-
 namespace Vocana {
 
+class DeviceStream;
 class EchoReference;
 
 // The loudspeaker side: datagrams on a bound port go to the StreamMixer,
@@ -57,10 +54,9 @@ public:
     std::shared_ptr<std::atomic<int>> lossReport;
 
 private:
-    friend struct DeviceFallback;
     int startMultimedia();
-    bool startPulse(const QByteArray &device, QString *why);
-    void pulseFailed(const QString &failure);
+    void startPulse();
+    void noSoundServer(const QString &why);
     void readDatagrams();
     void pumpFile();
     void mixFrame(qint16 *out);
@@ -81,7 +77,7 @@ private:
     qint64 m_framesPlayed = 0;
 
     // To the sound server.
-    std::unique_ptr<Voice::PulseStream> m_pulse;
+    std::unique_ptr<DeviceStream> m_pulse;
     std::vector<qint16> m_frame = std::vector<qint16>(Voice::FrameSamples);
     std::size_t m_frameUsed = Voice::FrameSamples;
 

@@ -5,7 +5,7 @@
 #include "voice/core/voiceformat.h"
 #include "voice/core/voicepacket.h"
 #include "voice/core/wavreader.h"
-#include "voice/engine/devicefallback.h"
+#include "voice/engine/devicestream.h"
 #include "voice/engine/echoreference.h"
 #include "voice/pulse/pulsestream.h"
 
@@ -93,74 +93,53 @@ int SpeakChannel::start(const QHostAddress &address, quint16 port)
         m_processor.reset();
     m_chunk.reserve(Voice::AudioProcessor::ChunkSamples * 2);
     m_frame.reserve(Voice::FrameSamples);
-    QString why;
-    if (startPulse(m_deviceName, &why))
-        return Ok;
-    if (!m_deviceName.isEmpty()) {
-        Global::WriteErrorLog(u"Vocana"_s, u"StartSpeak"_s,
-            QString::fromUtf8(m_deviceName) + u": "_s + why + u"; the default microphone instead"_s,
-            __LINE__);
-        if (startPulse({}, &why))
-            return Ok;
-    }
-    m_pulse.reset();
+    startPulse();
+    return Ok;
+}
+
+void SpeakChannel::startPulse()
+{
+    Voice::PulseStream::Options options;
+    options.direction = Voice::PulseStream::Direction::Capture;
+    options.bufferMs = Voice::CaptureLatencyMs;
+    options.streamName = "microphone";
+    m_pulse = std::make_unique<DeviceStream>(
+        DeviceStream::Texts{
+            u"StartSpeak"_s, u"Microphone"_s, u"capture stopped: "_s, u"the default microphone"_s},
+        options, [this](const qint16 *samples, int count) { captured(samples, count); },
+        Voice::PulseStream::PlaybackFiller());
+    m_pulse->unavailable = [this](const QString &why) { noSoundServer(why); };
+    m_pulse->start(m_deviceName);
+}
+
+void SpeakChannel::noSoundServer(const QString &why)
+{
+    // The stream is stopped: nothing runs on the capture thread any more.
+    // Called from inside the stream object, which goes once that returns.
+    m_pulse.release()->deleteLater();
     m_processor.reset();
     Global::WriteErrorLog(u"Vocana"_s, u"StartSpeak"_s,
         u"no sound server, trying the multimedia devices: "_s + why, __LINE__);
     if (m_switches.noiseSuppression)
         m_noiseSuppressor = std::make_unique<Voice::NoiseSuppressor>();
-    return startMultimedia();
-}
-
-bool SpeakChannel::startPulse(const QByteArray &device, QString *why)
-{
-    m_pulse = std::make_unique<Voice::PulseStream>();
-    Voice::PulseStream::Options options;
-    options.direction = Voice::PulseStream::Direction::Capture;
-    options.bufferMs = Voice::CaptureLatencyMs;
-    options.streamName = "microphone";
-    options.device = device;
-    options.moved = [device](const QByteArray &now) {
-        // Moves are the server's business (the options' sound page moves
-        // this program's streams itself); only a chosen microphone that the
-        // stream was taken off is worth the log.
-        if (!device.isEmpty() && now != device)
-            Global::WriteErrorLog(u"Vocana"_s, u"Microphone"_s,
-                QString::fromUtf8(device) + u" gone, now on "_s + QString::fromUtf8(now), __LINE__);
-    };
-    const bool started = m_pulse->start(
-        options, [this](const qint16 *samples, int count) { captured(samples, count); }, {},
-        [this](const QString &failure) {
-            // On the capture thread: the channel answers on its own.
-            QMetaObject::invokeMethod(
-                this, [this, failure] { pulseFailed(failure); }, Qt::QueuedConnection);
-        },
-        why);
-    if (!started)
-        m_pulse.reset();
-    return started;
-}
-
-namespace {
-const DeviceFallback MicrophoneFallback{
-    u"Microphone"_s, u"capture stopped: "_s, u"the default microphone"_s};
-} // namespace
-
-void SpeakChannel::pulseFailed(const QString &failure)
-{
-    MicrophoneFallback.failed(*this, failure);
+    startMultimedia();
 }
 
 int SpeakChannel::useDevice(const QByteArray &device)
 {
-    return MicrophoneFallback.use(*this, device);
+    m_deviceName = device;
+    if (m_pulse)
+        m_pulse->start(device);
+    return Ok;
 }
 
 int SpeakChannel::startMultimedia()
 {
     const QAudioDevice device = QMediaDevices::defaultAudioInput();
-    if (device.isNull())
+    if (device.isNull()) {
+        Global::WriteErrorLog(u"Vocana"_s, u"StartSpeak"_s, u"no microphone"_s, __LINE__);
         return AudioUnavailable;
+    }
     QAudioFormat format;
     format.setSampleRate(Voice::SampleRate);
     format.setChannelCount(1);
@@ -210,7 +189,7 @@ void SpeakChannel::captured(const qint16 *samples, int count)
             // playback buffer; the chunk in hand left the microphone the
             // capture buffer ago.
             const qint64 playbackUs = m_echo ? m_echo->playbackLatencyUs() : -1;
-            const qint64 captureUs = std::max<qint64>(0, m_pulse->latencyUs());
+            const qint64 captureUs = std::max<qint64>(0, m_pulse->streamLatencyUs());
             m_processor->processNearEnd(
                 chunk, int((std::max<qint64>(0, playbackUs) + captureUs) / 1000));
         }

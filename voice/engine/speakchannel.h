@@ -18,12 +18,9 @@
 class QAudioSource;
 class QIODevice;
 
-namespace Voice {
-class PulseStream;
-}
-
 namespace Vocana {
 
+class DeviceStream;
 class EchoReference;
 
 // The microphone side: 20 ms frames from the sound card (or from a sound
@@ -47,10 +44,12 @@ public:
         std::shared_ptr<EchoReference> echo, LevelSink levelSink);
     ~SpeakChannel() override;
 
-    // A Vocana::Result.
+    // A Vocana::Result. On the sound server the microphone is started
+    // without waiting for the server: Ok once the socket is bound, and a
+    // device that does not come is handled (and logged) as it turns out.
     int start(const QHostAddress &address, quint16 port);
-    // Another microphone (empty: the default): at once on the sound server,
-    // else at the next start. A Vocana::Result.
+    // Another microphone (empty: the default): started at once on the sound
+    // server, else taken at the next start. A Vocana::Result.
     int useDevice(const QByteArray &device);
     // The capture side of the device delay in microseconds, -1 off the
     // sound server.
@@ -62,10 +61,9 @@ public:
     std::function<int()> lossFigure;
 
 private:
-    friend struct DeviceFallback;
     int startMultimedia();
-    bool startPulse(const QByteArray &device, QString *why);
-    void pulseFailed(const QString &failure);
+    void startPulse();
+    void noSoundServer(const QString &why);
     void readDevice();
     void pumpFile();
     void captured(const qint16 *samples, int count);
@@ -98,7 +96,7 @@ private:
     qint64 m_framesSent = 0;
 
     // From the sound server.
-    std::unique_ptr<Voice::PulseStream> m_pulse;
+    std::unique_ptr<DeviceStream> m_pulse;
     std::unique_ptr<Voice::AudioProcessor> m_processor;
     std::vector<qint16> m_chunk; // short of a 10 ms chunk
     std::vector<qint16> m_frame; // short of a 20 ms frame

@@ -95,9 +95,13 @@ VOCANA_EXPORT int32_t InitDLL(int32_t instance, const char * /*empty*/)
     Q_UNUSED(cleanupRegistered);
     // The multimedia back end keeps objects of its own on the thread that
     // first asks for a device. That must be the host's thread, not an
-    // engine worker that ends at ReleaseDLL.
+    // engine worker that ends at ReleaseDLL. It is needed only where no
+    // sound server runs: and asking it while a server that has hung is
+    // listening would hold the host's thread for good, since the back end
+    // waits for that server's answer without a limit.
     if (QCoreApplication::instance()
-        && QThread::currentThread() == QCoreApplication::instance()->thread())
+        && QThread::currentThread() == QCoreApplication::instance()->thread()
+        && !Voice::SoundServerMayBeListening())
         QMediaDevices::audioInputs();
     auto engine = std::make_unique<Vocana::EngineInstance>(notifierLocked());
     // Headless runs and tests choose sound files instead of the devices.

@@ -6,7 +6,13 @@
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -17,6 +23,14 @@ namespace {
 // still include the buffers filling up (a monitor source wakes up late and
 // hands its first second over at once).
 constexpr qint64 SamplesBeforeLog = 2 * SampleRate;
+// The server is asked for its timing this often; between two answers the
+// latency is interpolated from our own clock. libpulse's automatic updates
+// ask after every write and read instead: a round trip to the server, and a
+// wake-up of both, per fragment.
+constexpr pa_usec_t TimingEveryUs = 500 * PA_USEC_PER_MSEC;
+// The interpolated latency is read this often from the handlers; the
+// canceller's delay search and the about box need no more.
+constexpr qint64 LatencyEverySamples = SampleRate / 20;
 
 uint32_t bytesFor(int ms)
 {
@@ -32,18 +46,26 @@ struct PulseStream::Private {
     CaptureHandler capture;
     PlaybackFiller playback;
     FailureHandler failure;
+    StartHandler started;
 
     pa_threaded_mainloop *loop = nullptr;
     pa_context *context = nullptr;
     pa_stream *stream = nullptr;
     pa_time_event *deadline = nullptr;
+    pa_time_event *timing = nullptr;
 
     bool ready = false; // the stream runs
     bool failed = false; // before or after ready
     bool timedOut = false;
+    int timeoutMs = 0;
     bool failureReported = false;
+    bool startReported = false;
     QString why;
     qint64 samples = 0; // handed over or dropped
+    qint64 latencyNotedAt = -LatencyEverySamples;
+    // Playback: pa_rtclock_now() of the last activity(); corked meanwhile.
+    std::atomic<pa_usec_t> activeUs{0};
+    std::atomic<bool> corked{false};
     bool latencyLogged = false;
     // Capture: samples that may still be handed over at once.
     double budget = 0;
@@ -51,8 +73,18 @@ struct PulseStream::Private {
     std::vector<qint16> silence;
 
     void fail(const QString &reason);
+    void startEnded(Outcome outcome);
     void openStream();
     void noteLatency();
+    void noteLatencyNowAndThen()
+    {
+        if (samples - latencyNotedAt >= LatencyEverySamples) {
+            latencyNotedAt = samples;
+            noteLatency();
+        }
+    }
+    void askTiming();
+    void corkIfIdle(const qint16 *written, int count);
     bool tooOld(int count);
     void noteDropped(int count) { owner->m_dropped.fetch_add(count, std::memory_order_relaxed); }
 };
@@ -81,6 +113,8 @@ void onStreamState(pa_stream *stream, void *userdata)
     switch (pa_stream_get_state(stream)) {
     case PA_STREAM_READY:
         d->ready = true;
+        d->askTiming();
+        d->startEnded(PulseStream::Outcome::Running);
         pa_threaded_mainloop_signal(d->loop, 0);
         break;
     case PA_STREAM_FAILED:
@@ -95,7 +129,9 @@ void onStreamState(pa_stream *stream, void *userdata)
 void onRead(pa_stream *stream, size_t, void *userdata)
 {
     auto *d = static_cast<PulseStream::Private *>(userdata);
-    while (pa_stream_readable_size(stream) > 0) {
+    for (;;) {
+        // Nothing left: no data and no size. Asked this way rather than
+        // through the readable size first, which costs a call per fragment.
         const void *data = nullptr;
         size_t bytes = 0;
         if (pa_stream_peek(stream, &data, &bytes) < 0 || bytes == 0)
@@ -118,7 +154,7 @@ void onRead(pa_stream *stream, size_t, void *userdata)
         d->samples += count;
         pa_stream_drop(stream);
     }
-    d->noteLatency();
+    d->noteLatencyNowAndThen();
 }
 
 void onWrite(pa_stream *stream, size_t requested, void *userdata)
@@ -131,12 +167,13 @@ void onWrite(pa_stream *stream, size_t requested, void *userdata)
             break;
         bytes &= ~size_t(1);
         d->playback(static_cast<qint16 *>(data), int(bytes / 2));
+        d->corkIfIdle(static_cast<const qint16 *>(data), int(bytes / 2));
         d->samples += qint64(bytes / 2);
         if (pa_stream_write(stream, data, bytes, nullptr, 0, PA_SEEK_RELATIVE) < 0)
             break;
         requested -= bytes;
     }
-    d->noteLatency();
+    d->noteLatencyNowAndThen();
 }
 
 void onLatencyUpdate(pa_stream *, void *userdata)
@@ -155,11 +192,18 @@ void onMoved(pa_stream *stream, void *userdata)
         d->options.moved(QByteArray(device ? device : ""));
 }
 
+void onTiming(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *userdata)
+{
+    static_cast<PulseStream::Private *>(userdata)->askTiming();
+}
+
 void onDeadline(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *userdata)
 {
     auto *d = static_cast<PulseStream::Private *>(userdata);
-    if (!d->ready) {
+    if (!d->ready && !d->failed) {
         d->timedOut = true;
+        d->why = u"sound server: no answer in %1 ms"_s.arg(d->timeoutMs);
+        d->startEnded(PulseStream::Outcome::NoAnswer);
         pa_threaded_mainloop_signal(d->loop, 0);
     }
 }
@@ -176,7 +220,22 @@ void PulseStream::Private::fail(const QString &reason)
         failureReported = true;
         failure(reason);
     }
+    if (!ready && !timedOut)
+        startEnded(Outcome::Failed);
     pa_threaded_mainloop_signal(loop, 0);
+}
+
+void PulseStream::Private::startEnded(Outcome outcome)
+{
+    if (startReported)
+        return;
+    startReported = true;
+    if (deadline) {
+        pa_threaded_mainloop_get_api(loop)->time_free(deadline);
+        deadline = nullptr;
+    }
+    if (started)
+        started(outcome, outcome == Outcome::Running ? QString() : why);
 }
 
 void PulseStream::Private::openStream()
@@ -193,10 +252,10 @@ void PulseStream::Private::openStream()
     pa_stream_set_state_callback(stream, onStreamState, this);
     pa_stream_set_latency_update_callback(stream, onLatencyUpdate, this);
     pa_stream_set_moved_callback(stream, onMoved, this);
-    // The server sizes its own device buffers to what we ask and keeps
-    // timing reports coming, so the latency read from it is current.
-    const auto flags = pa_stream_flags_t(
-        PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+    // The server sizes its own device buffers to what we ask; its timing
+    // reports come as askTiming() asks for them, and the latency between
+    // them follows our clock.
+    const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING);
     pa_buffer_attr attr;
     attr.maxlength = uint32_t(-1);
     attr.tlength = uint32_t(-1);
@@ -245,6 +304,51 @@ bool PulseStream::Private::tooOld(int count)
     return false;
 }
 
+void PulseStream::Private::corkIfIdle(const qint16 *written, int count)
+{
+    if (options.corkAfterIdleMs <= 0 || corked.load(std::memory_order_relaxed))
+        return;
+    // Signed: activity() may have stored a time just after ours was read.
+    const qint64 idleUs = qint64(options.corkAfterIdleMs) * qint64(PA_USEC_PER_MSEC);
+    if (qint64(pa_rtclock_now()) - qint64(activeUs.load(std::memory_order_relaxed)) < idleUs)
+        return;
+    // Whatever still plays (a tail the jitter buffer held) plays out first.
+    if (std::any_of(written, written + count, [](qint16 sample) { return sample != 0; }))
+        return;
+    if (pa_operation *op = pa_stream_cork(stream, 1, nullptr, nullptr)) {
+        pa_operation_unref(op);
+        corked.store(true, std::memory_order_relaxed);
+    }
+}
+
+void PulseStream::activity()
+{
+    if (!d || !d->loop)
+        return;
+    d->activeUs.store(pa_rtclock_now(), std::memory_order_relaxed);
+    if (!d->corked.load(std::memory_order_relaxed))
+        return;
+    pa_threaded_mainloop_lock(d->loop);
+    if (d->stream && d->ready && d->corked.load(std::memory_order_relaxed)) {
+        if (pa_operation *op = pa_stream_cork(d->stream, 0, nullptr, nullptr))
+            pa_operation_unref(op);
+        d->corked.store(false, std::memory_order_relaxed);
+    }
+    pa_threaded_mainloop_unlock(d->loop);
+}
+
+void PulseStream::Private::askTiming()
+{
+    // The answer comes to the latency-update handler.
+    if (pa_operation *op = pa_stream_update_timing_info(stream, nullptr, nullptr))
+        pa_operation_unref(op);
+    const pa_usec_t next = pa_rtclock_now() + TimingEveryUs;
+    if (timing)
+        pa_context_rttime_restart(context, timing, next);
+    else
+        timing = pa_context_rttime_new(context, next, onTiming, this);
+}
+
 void PulseStream::Private::noteLatency()
 {
     pa_usec_t usec = 0;
@@ -273,8 +377,8 @@ PulseStream::~PulseStream()
     stop();
 }
 
-bool PulseStream::start(const Options &options, CaptureHandler capture, PlaybackFiller playback,
-    FailureHandler failure, QString *why, int timeoutMs)
+bool PulseStream::begin(const Options &options, CaptureHandler capture, PlaybackFiller playback,
+    FailureHandler failure, StartHandler started, QString *why, int timeoutMs)
 {
     stop();
     d = std::make_unique<Private>();
@@ -283,62 +387,64 @@ bool PulseStream::start(const Options &options, CaptureHandler capture, Playback
     d->capture = std::move(capture);
     d->playback = std::move(playback);
     d->failure = std::move(failure);
+    d->started = std::move(started);
+    d->timeoutMs = timeoutMs;
+    d->activeUs.store(pa_rtclock_now());
     m_latencyUs.store(-1);
     m_dropped.store(0);
-    if ((options.direction == Direction::Capture && !d->capture)
-        || (options.direction == Direction::Playback && !d->playback)) {
+    const auto refuse = [&](const QString &reason) {
         if (why)
-            *why = u"no handler for the stream"_s;
+            *why = reason;
+        stop();
         return false;
-    }
+    };
+    if ((options.direction == Direction::Capture && !d->capture)
+        || (options.direction == Direction::Playback && !d->playback))
+        return refuse(u"no handler for the stream"_s);
 
     d->loop = pa_threaded_mainloop_new();
-    if (!d->loop) {
-        if (why)
-            *why = u"sound server: no main loop"_s;
-        return false;
-    }
+    if (!d->loop)
+        return refuse(u"sound server: no main loop"_s);
     pa_threaded_mainloop_set_name(
         d->loop, options.direction == Direction::Capture ? "VocanaCapture" : "VocanaPlayback");
     pa_mainloop_api *api = pa_threaded_mainloop_get_api(d->loop);
     d->context = pa_context_new(api, "LumoStudent");
-    bool started = false;
-    if (d->context) {
-        pa_context_set_state_callback(d->context, onContextState, d.get());
-        // No autospawn: a machine without a sound server falls back to the
-        // other audio path instead of growing a daemon of its own.
-        if (pa_context_connect(d->context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-            d->why = u"sound server: "_s
-                + QString::fromUtf8(pa_strerror(pa_context_errno(d->context)));
-        } else if (pa_threaded_mainloop_start(d->loop) >= 0) {
-            pa_threaded_mainloop_lock(d->loop);
-            d->deadline = pa_context_rttime_new(
-                d->context, pa_rtclock_now() + pa_usec_t(timeoutMs) * 1000, onDeadline, d.get());
-            // A state with three ends: the stream runs, something failed,
-            // or the deadline passed.
-            while (!d->ready && !d->failed && !d->timedOut)
-                pa_threaded_mainloop_wait(d->loop);
-            if (d->deadline) {
-                api->time_free(d->deadline);
-                d->deadline = nullptr;
-            }
-            started = d->ready && !d->failed;
-            if (d->timedOut && !started)
-                d->why = u"sound server: no answer in %1 ms"_s.arg(timeoutMs);
-            pa_threaded_mainloop_unlock(d->loop);
-        } else {
-            d->why = u"sound server: main loop did not start"_s;
-        }
-    } else {
-        d->why = u"sound server: no context"_s;
-    }
+    if (!d->context)
+        return refuse(u"sound server: no context"_s);
+    pa_context_set_state_callback(d->context, onContextState, d.get());
+    // No autospawn: a machine without a sound server falls back to the
+    // other audio path instead of growing a daemon of its own.
+    if (pa_context_connect(d->context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+        return refuse(
+            u"sound server: "_s + QString::fromUtf8(pa_strerror(pa_context_errno(d->context))));
+    // Set before the loop runs, so the start ends one way or another.
+    d->deadline = pa_context_rttime_new(
+        d->context, pa_rtclock_now() + pa_usec_t(timeoutMs) * 1000, onDeadline, d.get());
+    if (pa_threaded_mainloop_start(d->loop) < 0)
+        return refuse(u"sound server: main loop did not start"_s);
+    return true;
+}
+
+bool PulseStream::start(const Options &options, CaptureHandler capture, PlaybackFiller playback,
+    FailureHandler failure, QString *why, int timeoutMs)
+{
+    if (!begin(options, std::move(capture), std::move(playback), std::move(failure), {}, why,
+            timeoutMs))
+        return false;
+    pa_threaded_mainloop_lock(d->loop);
+    // A state with three ends: the stream runs, something failed, or the
+    // deadline passed.
+    while (!d->ready && !d->failed && !d->timedOut)
+        pa_threaded_mainloop_wait(d->loop);
+    const bool started = d->ready && !d->failed;
+    const QString reason = d->why;
+    pa_threaded_mainloop_unlock(d->loop);
     if (!started) {
         if (why)
-            *why = d->why;
+            *why = reason;
         stop();
-        return false;
     }
-    return true;
+    return started;
 }
 
 void PulseStream::stop()
@@ -346,6 +452,12 @@ void PulseStream::stop()
     if (!d || !d->loop)
         return;
     pa_threaded_mainloop_lock(d->loop);
+    for (pa_time_event **event : {&d->deadline, &d->timing}) {
+        if (*event) {
+            pa_threaded_mainloop_get_api(d->loop)->time_free(*event);
+            *event = nullptr;
+        }
+    }
     if (d->stream) {
         pa_stream_set_state_callback(d->stream, nullptr, nullptr);
         pa_stream_set_read_callback(d->stream, nullptr, nullptr);
@@ -516,6 +628,55 @@ QList<PulseDevice> ListPulseDevices(QString *why, int timeoutMs)
     for (PulseDevice &device : q.devices)
         device.isDefault = device.name == (device.capture ? q.defaultSource : q.defaultSink);
     return q.devices;
+}
+
+namespace {
+
+// Whether something listens on the Unix socket at `path`; a non-blocking
+// connect never waits for the server to accept.
+bool listening(const QByteArray &path)
+{
+    sockaddr_un address{};
+    if (path.isEmpty() || std::size_t(path.size()) >= sizeof address.sun_path)
+        return false;
+    address.sun_family = AF_UNIX;
+    std::copy(path.begin(), path.end(), address.sun_path);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const int result = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
+    // EAGAIN: its queue is full, so it is there (and probably hung).
+    const bool there = result == 0 || errno == EAGAIN || errno == EINPROGRESS;
+    ::close(fd);
+    return there;
+}
+
+} // namespace
+
+bool SoundServerMayBeListening()
+{
+    const QByteArray server = qgetenv("PULSE_SERVER");
+    if (!server.trimmed().isEmpty()) {
+        for (const QByteArray &entry : server.simplified().split(' ')) {
+            // "{machine-id}address": the address after the braces.
+            QByteArray address = entry.mid(entry.startsWith('{') ? entry.indexOf('}') + 1 : 0);
+            if (address.startsWith("unix:"))
+                address = address.mid(5);
+            if (!address.startsWith('/'))
+                return true; // a network address: not known without waiting
+            if (listening(address))
+                return true;
+        }
+        return false;
+    }
+    QList<QByteArray> sockets;
+    if (qEnvironmentVariableIsSet("PULSE_RUNTIME_PATH"))
+        sockets << qgetenv("PULSE_RUNTIME_PATH") + "/native";
+    if (qEnvironmentVariableIsSet("XDG_RUNTIME_DIR"))
+        sockets << qgetenv("XDG_RUNTIME_DIR") + "/pulse/native";
+    sockets << "/run/user/" + QByteArray::number(getuid()) + "/pulse/native"
+            << "/var/run/pulse/native";
+    return std::any_of(sockets.begin(), sockets.end(), listening);
 }
 
 } // namespace Voice

@@ -28,6 +28,12 @@ public:
     // The stream or the server connection failed after the start (server
     // gone, device removed). Called once, on the loop's thread.
     using FailureHandler = std::function<void(const QString &why)>;
+    // How a start ended: the stream runs, the server or the device refused
+    // it, or the server took the connection but gave no answer in time (a
+    // server that hangs; the other audio path goes through it as well).
+    enum class Outcome { Running, Failed, NoAnswer };
+    // Called once, on the loop's thread, when the start has ended.
+    using StartHandler = std::function<void(Outcome outcome, const QString &why)>;
 
     struct Options {
         Direction direction = Direction::Capture;
@@ -46,6 +52,11 @@ public:
         // backlog over at once; passed on, that would sit in the listeners'
         // buffers as delay for many seconds.
         int maxCaptureBacklogMs = 80;
+        // Playback: once nothing has come in (activity()) for this long and
+        // the filler gives only silence, the stream is corked: the server
+        // stops asking for it, and a quiet class costs no wake-ups. The
+        // next activity() uncorks it. 0: never corked.
+        int corkAfterIdleMs = 0;
     };
 
     PulseStream();
@@ -53,15 +64,23 @@ public:
     PulseStream(const PulseStream &) = delete;
     PulseStream &operator=(const PulseStream &) = delete;
 
-    // Connects to the server and starts the stream; true once the stream
-    // runs. The wait ends on the stream's readiness, on any failure, or
-    // after `timeoutMs`; on false `why` says what went wrong.
+    // Sets the connection and the stream going and returns at once; the
+    // outcome goes to `started`, after `timeoutMs` at the latest. False
+    // (with `why`) only when nothing could be set going; `started` is not
+    // called then.
+    bool begin(const Options &options, CaptureHandler capture, PlaybackFiller playback,
+        FailureHandler failure, StartHandler started, QString *why, int timeoutMs = 3000);
+    // begin() and a wait for its outcome, for callers with no loop of their
+    // own to wait in (tools, benches); true once the stream runs.
     bool start(const Options &options, CaptureHandler capture, PlaybackFiller playback,
         FailureHandler failure, QString *why, int timeoutMs = 3000);
     // Joins the loop's thread: no handler runs once it returns.
     void stop();
 
     bool isRunning() const;
+    // Something to play has come in (see Options::corkAfterIdleMs). From the
+    // thread that started the stream; cheap unless the stream is corked.
+    void activity();
     // Capture: samples dropped as too old since the start.
     qint64 droppedSamples() const { return m_dropped.load(std::memory_order_relaxed); }
     // The server's own figure for this stream's device delay (capture: from
@@ -89,5 +108,11 @@ struct PulseDevice {
 // loudspeakers as they are now. Empty with `why` set when the server cannot
 // be asked; the wait ends on the answer, a failure or `timeoutMs`.
 QList<PulseDevice> ListPulseDevices(QString *why, int timeoutMs = 2000);
+
+// Whether a sound server may be listening where libpulse would look for it
+// (PULSE_SERVER, else the user's and the system's sockets), found without
+// waiting: a socket that takes the connection counts, answer or not, and so
+// does a server given by network address. False only when none is there.
+bool SoundServerMayBeListening();
 
 } // namespace Voice

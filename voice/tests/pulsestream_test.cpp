@@ -349,3 +349,51 @@ TEST(PulseStreams, ServerGoneIsReportedOnceAndStopStillReturns)
         options(PulseStream::Direction::Capture, 10), [](const qint16 *, int) {}, {}, {}, &why))
         << why.toStdString();
 }
+
+// A playback stream with nothing coming in rests (the server stops asking
+// for it) once what it plays is silence, and plays on at the server's pace
+// as soon as something comes; sound still playing keeps it going.
+TEST(PulseStreams, AQuietPlaybackRestsUntilSomethingComesIn)
+{
+    std::atomic<qint64> played{0};
+    std::atomic<bool> loud{true};
+    PulseStream playback;
+    PulseStream::Options o = options(PulseStream::Direction::Playback, 20);
+    o.corkAfterIdleMs = 300;
+    QString why;
+    if (!playback.start(
+            o, {},
+            [&](qint16 *out, int count) {
+                std::fill(out, out + count, qint16(loud ? 1000 : 0));
+                played += count;
+            },
+            {}, &why))
+        GTEST_SKIP() << "no sound server: " << why.toStdString();
+
+    // Nothing came in, but the tail still sounds: played on.
+    runFor(800);
+    const qint64 sounding = played;
+    runFor(300);
+    EXPECT_GT(played - sounding, Voice::SampleRate / 5);
+
+    // Silence with nothing coming in: at rest within the idle time and a
+    // request or two.
+    loud = false;
+    runFor(600);
+    const qint64 resting = played;
+    runFor(500);
+    EXPECT_LE(played - resting, Voice::SampleRate / 50);
+    EXPECT_TRUE(playback.isRunning());
+
+    // Datagrams come, a frame apart: the server asks again at once and at
+    // its pace, silence or not.
+    QTimer datagrams;
+    QObject::connect(&datagrams, &QTimer::timeout, [&] { playback.activity(); });
+    datagrams.start(20);
+    playback.activity();
+    const qint64 woken = played;
+    runFor(1000);
+    EXPECT_GT(played - woken, Voice::SampleRate * 9 / 10);
+    datagrams.stop();
+    playback.stop();
+}

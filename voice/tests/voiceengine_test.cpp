@@ -13,13 +13,16 @@
 
 #include <QAudioDevice>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QLibrary>
 #include <QMediaDevices>
 #include <QNetworkDatagram>
 #include <QProcess>
 #include <QSet>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -31,6 +34,9 @@
 #include <cmath>
 #include <iostream>
 #include <vector>
+
+#include <csignal>
+#include <sys/types.h>
 
 using namespace Qt::StringLiterals;
 
@@ -614,6 +620,13 @@ TEST_F(VoiceEngine, WithoutASoundServerTheStartSaysSoAndFallsBack)
     EXPECT_TRUE(spoke == Vocana::Ok || spoke == Vocana::AudioUnavailable) << spoke;
     EXPECT_TRUE(listened == Vocana::Ok || listened == Vocana::AudioUnavailable) << listened;
     EXPECT_LT(clock.elapsed(), 3000);
+    // The streams start without waiting for the server: the fallback comes
+    // as the refusal does.
+    const auto fellBack = [&] {
+        return home.errorLog().count("no sound server, trying the multimedia devices") >= 2;
+    };
+    while (!fellBack() && clock.elapsed() < 5000)
+        runFor(20);
     VocanaDeviceDelay delay{};
     EXPECT_EQ(e.GetDeviceDelay(46, &delay), Vocana::Ok);
     EXPECT_EQ(delay.captureMs, -1);
@@ -724,16 +737,27 @@ TEST_F(VoiceEngine, LoudspeakerChosenSwitchedAndLostFallsBackToTheDefault)
     // playing.
     const VocanaAudioDevices chosen{nullptr, "lumo_test_speaker"};
     const VocanaAudioDevices defaults{nullptr, nullptr};
+    // The calls return before the server has answered: each switch is
+    // waited for, within the 200 ms a switch may take and the server's
+    // round trips under load.
+    const auto playbackOn = [](const auto &wanted) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!wanted(sinkOfOurPlayback()) && waited.elapsed() < 2000)
+            runFor(20);
+        return sinkOfOurPlayback();
+    };
     ASSERT_EQ(choose(47, &chosen), Vocana::Ok);
     const VocanaAddressRecord listen{0, 0, Loopback, freePort()};
     ASSERT_EQ(e.StartListen(47, &listen), Vocana::Ok);
     const int ours = sinkIndex(u"lumo_test_speaker"_s);
-    EXPECT_EQ(sinkOfOurPlayback(), ours);
+    EXPECT_EQ(playbackOn([&](int sink) { return sink == ours; }), ours);
     ASSERT_EQ(choose(47, &defaults), Vocana::Ok);
-    EXPECT_NE(sinkOfOurPlayback(), ours);
-    EXPECT_NE(sinkOfOurPlayback(), -1);
+    const int other = playbackOn([&](int sink) { return sink != ours && sink != -1; });
+    EXPECT_NE(other, ours);
+    EXPECT_NE(other, -1);
     ASSERT_EQ(choose(47, &chosen), Vocana::Ok);
-    EXPECT_EQ(sinkOfOurPlayback(), ours);
+    EXPECT_EQ(playbackOn([&](int sink) { return sink == ours; }), ours);
 
     // The chosen loudspeaker goes away: playback carries on on the default
     // one, and the log says so.
@@ -762,10 +786,175 @@ TEST_F(VoiceEngine, LoudspeakerChosenSwitchedAndLostFallsBackToTheDefault)
     // A name the server does not know: the default one, said in the log.
     const VocanaAudioDevices unknown{nullptr, "no_such_speaker"};
     EXPECT_EQ(choose(47, &unknown), Vocana::Ok);
-    EXPECT_NE(sinkOfOurPlayback(), -1);
+    QElapsedTimer refused;
+    refused.start();
+    while (!home.errorLog().contains("no_such_speaker") && refused.elapsed() < 3000)
+        runFor(20);
     EXPECT_TRUE(home.errorLog().contains("no_such_speaker")) << home.errorLog().toStdString();
+    EXPECT_NE(playbackOn([](int sink) { return sink != -1; }), -1);
 
     EXPECT_EQ(e.StopListen(47, &zero), Vocana::Ok);
     EXPECT_EQ(e.ReleaseDLL(47, &zero), Vocana::Ok);
     EXPECT_EQ(choose(47, &defaults), Vocana::NotInitialised);
+}
+
+namespace {
+
+// A PulseAudio daemon of the test's own, with a null sink and a null
+// source, reached at its own socket: it can be stopped and continued without
+// touching the server other tests use.
+class OwnSoundServer
+{
+public:
+    OwnSoundServer()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"XDG_RUNTIME_DIR"_s, m_dir.filePath(u"runtime"_s));
+        env.insert(u"HOME"_s, m_dir.path());
+        env.remove(u"PULSE_SERVER"_s);
+        // Off the session bus, where the server the other tests use holds
+        // the name a second one would ask for.
+        env.remove(u"DBUS_SESSION_BUS_ADDRESS"_s);
+        env.remove(u"DISPLAY"_s);
+        QDir(m_dir.path()).mkpath(u"runtime"_s);
+        QFile::setPermissions(
+            m_dir.filePath(u"runtime"_s), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        m_socket = m_dir.filePath(u"native"_s);
+        m_daemon.setProcessEnvironment(env);
+        m_daemon.start(u"pulseaudio"_s,
+            {u"--daemonize=no"_s, u"-n"_s, u"--exit-idle-time=-1"_s, u"--disallow-exit"_s,
+                u"--load=module-null-sink"_s, u"--load=module-null-source"_s,
+                u"--load=module-native-protocol-unix socket="_s + m_socket});
+        m_daemon.waitForStarted(5000);
+    }
+    ~OwnSoundServer()
+    {
+        if (m_daemon.state() == QProcess::NotRunning)
+            return;
+        ::kill(pid_t(m_daemon.processId()), SIGCONT);
+        m_daemon.terminate();
+        if (!m_daemon.waitForFinished(3000))
+            m_daemon.kill();
+        m_daemon.waitForFinished(3000);
+    }
+
+    // Whether it answers on its socket within `ms`.
+    bool answers(int ms)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < ms && m_daemon.state() == QProcess::Running) {
+            QProcess pactl;
+            pactl.start(u"pactl"_s, {u"-s"_s, m_socket, u"info"_s});
+            if (pactl.waitForFinished(2000) && pactl.exitStatus() == QProcess::NormalExit
+                && pactl.exitCode() == 0)
+                return true;
+            runFor(100);
+        }
+        return false;
+    }
+    QByteArray address() const { return "unix:" + m_socket.toUtf8(); }
+    void hang() { ::kill(pid_t(m_daemon.processId()), SIGSTOP); }
+    void resume() { ::kill(pid_t(m_daemon.processId()), SIGCONT); }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_socket;
+    QProcess m_daemon;
+};
+
+} // namespace
+
+// A sound server that hangs (stopped, as a debugger or a stuck daemon would
+// leave it) as the student enters a class and while she speaks: the engine's
+// calls still return at once, the streams wait for the server rather than
+// give up on it or go to the other audio path (which would hang on the same
+// server), and the voice comes back when the server does.
+TEST_F(VoiceEngine, ASoundServerThatHangsNeverHoldsTheCallsUp)
+{
+    if (QStandardPaths::findExecutable(u"pulseaudio"_s).isEmpty())
+        GTEST_SKIP() << "no pulseaudio to run a server of the test's own";
+    OwnSoundServer server;
+    if (!server.answers(5000))
+        GTEST_SKIP() << "the test's own sound server did not start";
+    const EnvOverride pointed("PULSE_SERVER", server.address());
+    Engine &e = engine();
+    const int32_t zero = 0;
+    QUdpSocket sink;
+    ASSERT_TRUE(sink.bind(QHostAddress::LocalHost, 0));
+    const VocanaAddressRecord speak{6, Vocana::LevelMessage, Loopback, sink.localPort()};
+    const VocanaAddressRecord listen{0, 0, Loopback, freePort()};
+    // Each call is the worker's bookkeeping only: far below the server's
+    // 3 s answer limit, every one of them.
+    QElapsedTimer call;
+    qint64 slowest = 0;
+    const auto timed = [&](int32_t result) {
+        slowest = std::max(slowest, call.restart());
+        return result;
+    };
+
+    // Entering the class with the server hung (in a process whose media
+    // back end has not met the server yet, when run on its own).
+    server.hang();
+    call.start();
+    ASSERT_EQ(timed(e.InitDLL(48, "")), Vocana::Ok);
+    ASSERT_EQ(timed(setFiles(48, {}, {})), Vocana::Ok);
+    EXPECT_EQ(timed(e.StartListen(48, &listen)), Vocana::Ok);
+    EXPECT_EQ(timed(e.StartSpeak(48, &speak)), Vocana::Ok);
+    EXPECT_LT(slowest, 1000);
+
+    // The host's thread turns all the while: a timer of it keeps its pace
+    // through the server's answer limit and the first retries.
+    int ticks = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+    tick.start(50);
+    runFor(4000);
+    EXPECT_GT(ticks, 60);
+    const QByteArray stalled = home.errorLog();
+    EXPECT_EQ(stalled.count("no answer in 3000 ms; trying again"), 2) << stalled.toStdString();
+    EXPECT_FALSE(stalled.contains("multimedia devices")) << stalled.toStdString();
+
+    // The server comes back: so does the voice, on it.
+    const auto bothRunning = [&](int ms) {
+        QElapsedTimer clock;
+        clock.start();
+        VocanaDeviceDelay delay{-1, -1};
+        while (clock.elapsed() < ms) {
+            EXPECT_EQ(e.GetDeviceDelay(48, &delay), Vocana::Ok);
+            if (delay.captureMs >= 0 && delay.playbackMs >= 0)
+                return true;
+            runFor(20);
+        }
+        return false;
+    };
+    server.resume();
+    EXPECT_TRUE(bothRunning(8000));
+    EXPECT_EQ(home.errorLog().count("sound server answers again"), 2)
+        << home.errorLog().toStdString();
+    while (sink.hasPendingDatagrams())
+        sink.receiveDatagram();
+    QElapsedTimer heard;
+    heard.start();
+    while (!sink.hasPendingDatagrams() && heard.elapsed() < 2000)
+        runFor(20);
+    EXPECT_TRUE(sink.hasPendingDatagrams());
+
+    // It hangs again while she speaks; she stops and speaks again, leaves
+    // the class.
+    server.hang();
+    slowest = 0;
+    call.restart();
+    EXPECT_EQ(timed(e.StopSpeak(48, "")), Vocana::Ok);
+    EXPECT_EQ(timed(e.StartSpeak(48, &speak)), Vocana::Ok);
+    EXPECT_EQ(timed(e.StopListen(48, &zero)), Vocana::Ok);
+    EXPECT_EQ(timed(e.StartListen(48, &listen)), Vocana::Ok);
+    VocanaDeviceDelay delay{};
+    EXPECT_EQ(timed(e.GetDeviceDelay(48, &delay)), Vocana::Ok);
+    EXPECT_EQ(delay.captureMs, -1);
+    EXPECT_EQ(delay.playbackMs, -1);
+    runFor(500);
+    call.restart();
+    EXPECT_EQ(timed(e.ReleaseDLL(48, &zero)), Vocana::Ok);
+    EXPECT_LT(slowest, 1000);
 }

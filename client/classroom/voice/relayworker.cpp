@@ -62,13 +62,26 @@ bool socketsOnPort(const QString &table, quint16 port, QSet<quint64> &inodes)
 
 } // namespace
 
-std::optional<bool> OwnedByThisProcess(quint16 port)
+std::optional<QSet<quint64>> UdpSocketsOnPort(quint16 port)
 {
     QSet<quint64> onPort;
     const bool v4 = socketsOnPort(u"/proc/net/udp"_s, port, onPort);
     const bool v6 = socketsOnPort(u"/proc/net/udp6"_s, port, onPort);
     if (!v4 && !v6)
         return std::nullopt;
+    return onPort;
+}
+
+std::optional<bool> OwnedByThisProcess(quint16 port)
+{
+    const std::optional<QSet<quint64>> sockets = UdpSocketsOnPort(port);
+    if (!sockets)
+        return std::nullopt;
+    return OwnedByThisProcess(*sockets);
+}
+
+std::optional<bool> OwnedByThisProcess(const QSet<quint64> &onPort)
+{
     if (onPort.isEmpty())
         return false;
     DIR *dir = opendir("/proc/self/fd");
@@ -278,11 +291,22 @@ bool RelayWorker::fromEngine(quint16 port)
     }
     if (++m_lookups > MaxLookupsPerSecond)
         return false;
-    std::optional<bool> owned = OwnedByThisProcess(port);
+    const std::optional<QSet<quint64>> sockets = UdpSocketsOnPort(port);
+    std::optional<bool> owned;
+    if (sockets && port == m_enginePort && !sockets->isEmpty() && *sockets == m_engineSockets) {
+        // The very sockets found to be ours at the last check: the engine's
+        // still (socket inodes are not handed out twice), without going
+        // through every descriptor of the process again four times a
+        // second while the student speaks.
+        owned = true;
+    } else if (sockets) {
+        owned = OwnedByThisProcess(*sockets);
+    }
     if (!owned)
         owned = m_enginePort == 0 || port == m_enginePort;
     if (*owned) {
         m_enginePort = port;
+        m_engineSockets = sockets.value_or(QSet<quint64>());
         m_engineCheckedAt = now;
         return true;
     }
@@ -304,8 +328,10 @@ void RelayWorker::forwardToServer(QUdpSocket &socket)
         const bool open = speakOpen.load(std::memory_order_relaxed);
         if (open != m_gateWasOpen) {
             m_gateWasOpen = open;
-            if (open)
+            if (open) {
                 m_enginePort = 0; // a new microphone socket may speak now
+                m_engineSockets.clear();
+            }
         }
         if (size < MinimumDatagram || !m_remote || !open) {
             counters.dropped.fetch_add(1, std::memory_order_relaxed);

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
+#include <QSet>
 
 #include <atomic>
 #include <memory>
@@ -95,6 +96,7 @@ private:
     // the relay thread next to nothing.
     QElapsedTimer m_clock;
     quint16 m_enginePort = 0;
+    QSet<quint64> m_engineSockets; // on m_enginePort, all ours at the last check
     qint64 m_engineCheckedAt = 0;
     quint16 m_refusedPort = 0;
     qint64 m_refusedAt = 0;
@@ -108,5 +110,10 @@ private:
 // Whether every UDP socket bound to `port` belongs to this process (and at
 // least one does). Empty when the system does not tell.
 std::optional<bool> OwnedByThisProcess(quint16 port);
+// The same for sockets by their inodes, as UdpSocketsOnPort() lists them.
+std::optional<bool> OwnedByThisProcess(const QSet<quint64> &sockets);
+// The inodes of the UDP sockets that could send from 127.0.0.1:port; empty
+// when the system does not tell.
+std::optional<QSet<quint64>> UdpSocketsOnPort(quint16 port);
 
 } // namespace ClassroomVoice

@@ -65,13 +65,23 @@ QList<QNetworkDatagram> receiveVoice(QUdpSocket &socket, int count, int ms = 100
 
 // Another program on this machine: `count` datagrams to 127.0.0.1:port
 // from a process of its own.
-void sendFromAnotherProgram(quint16 port, const QByteArray &datagram, int count)
+// From an ephemeral port, or from `fromPort` on 127.0.0.1.
+void sendFromAnotherProgram(
+    quint16 port, const QByteArray &datagram, int count, quint16 fromPort = 0)
 {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         // Only system calls here: the parent's threads are not in the child.
         const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+        if (fromPort != 0) {
+            sockaddr_in from{};
+            from.sin_family = AF_INET;
+            from.sin_port = htons(fromPort);
+            from.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            if (bind(fd, reinterpret_cast<const sockaddr *>(&from), sizeof from) != 0)
+                _exit(1);
+        }
         sockaddr_in to{};
         to.sin_family = AF_INET;
         to.sin_port = htons(port);
@@ -86,6 +96,7 @@ void sendFromAnotherProgram(quint16 port, const QByteArray &datagram, int count)
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 class Relays : public testing::Test
@@ -243,6 +254,17 @@ TEST_F(Relays, OnlyTheEnginesOwnSocketReachesTheServerAndOnlyWhileTheFloorIsOpen
     ASSERT_EQ(got.size(), 5);
     for (const QNetworkDatagram &d : got)
         EXPECT_EQ(d.data(), packet(20, 'o'));
+
+    // The engine's socket goes and another program takes its port while
+    // the floor is open: once the relay looks again, that program is
+    // refused, however recently the port was found to be the engine's.
+    const quint16 enginePort = microphone.localPort();
+    microphone.close();
+    QTest::qWait(400); // past the relay's look again
+    const quint64 refusedBeforeTakeover = relays->datagramsRefused();
+    sendFromAnotherProgram(speakRelay, packet(20, 't'), 20, enginePort);
+    EXPECT_TRUE(refusedAtLeast(refusedBeforeTakeover + 20));
+    EXPECT_TRUE(receiveVoice(server, 1, 300).isEmpty());
 
     // Floor closed again: the engine is not heard any more.
     relays->setSpeakOpen(false);
