@@ -18,14 +18,16 @@ qint32 clsNoteUserList::AddUser(qint32 UserID, const QString &UserNick)
 {
     if (UserID <= 0)
         return 0;
-    Slot &idSlot = m_slotByID[UserID];
-    if (idSlot != 0)
-        return 0;
+    m_firstSlotByNick.reserve(m_firstSlotByNick.size() + 1);
+    const quint32 hash = SlotIndex::NickSlots::hashOf(UserNick);
+    m_firstSlotByNick.prefetch(hash);
     const Slot slot = Slot(m_entries.size());
-    idSlot = slot;
-    Slot &first = m_firstSlotByNick[UserNick];
-    if (first == 0) {
-        first = slot;
+    if (!m_slotByID.insert(UserID, slot))
+        return 0;
+    const size_t nickEntry = m_firstSlotByNick.entryOf(
+        UserNick, hash, [this](Slot held) -> const QString & { return nickOf(held); });
+    if (m_firstSlotByNick.firstAt(nickEntry) == 0) {
+        m_firstSlotByNick.setFirst(nickEntry, hash, slot);
     } else {
         std::set<Slot> &later = m_moreHoldersByNick[UserNick];
         later.insert(later.end(), slot);
@@ -37,10 +39,12 @@ qint32 clsNoteUserList::AddUser(qint32 UserID, const QString &UserNick)
 
 qint32 clsNoteUserList::RemoveUser(qint32 UserID)
 {
-    const qint32 position = FindUserByID(UserID);
-    if (position == 0)
+    if (UserID <= 0)
         return 0;
     const Slot slot = m_slotByID.take(UserID);
+    if (slot == 0)
+        return 0;
+    const qint32 position = qint32(m_ranks.positionOf(slot));
     forgetNick(m_entries[slot].nick, slot);
     if (slot == m_entries.size() - 1) {
         // The last one leaves no hole: nobody after it moves.
@@ -58,16 +62,19 @@ qint32 clsNoteUserList::RemoveUser(qint32 UserID)
 
 void clsNoteUserList::forgetNick(const QString &nick, Slot slot)
 {
-    const auto more = m_moreHoldersByNick.find(nick);
+    const quint32 hash = SlotIndex::NickSlots::hashOf(nick);
+    const size_t at = m_firstSlotByNick.entryOf(
+        nick, hash, [this](Slot held) -> const QString & { return nickOf(held); });
+    const auto more = m_moreHoldersByNick.isEmpty() ? m_moreHoldersByNick.end()
+                                                    : m_moreHoldersByNick.find(nick);
     if (more == m_moreHoldersByNick.end()) {
-        m_firstSlotByNick.remove(nick);
+        m_firstSlotByNick.dropAt(at);
         return;
     }
     std::set<Slot> &later = more.value();
-    Slot &first = m_firstSlotByNick[nick];
-    if (first == slot) {
+    if (m_firstSlotByNick.firstAt(at) == slot) {
         // The next holder in roster order answers for the nick now.
-        first = *later.begin();
+        m_firstSlotByNick.setFirst(at, hash, *later.begin());
         later.erase(later.begin());
     } else {
         later.erase(slot);
@@ -80,7 +87,11 @@ void clsNoteUserList::closeHoles()
 {
     const std::vector<Slot> moved
         = LiveSlots::closeHoles(m_entries, [](const auto &entry) { return entry.id != 0; });
-    LiveSlots::rename(m_slotByID, m_firstSlotByNick, m_moreHoldersByNick, moved);
+    const auto rename = [&moved](Slot slot) { return moved[slot]; };
+    m_slotByID.renameAll(rename);
+    m_firstSlotByNick.renameAll(rename);
+    for (std::set<Slot> &later : m_moreHoldersByNick)
+        LiveSlots::rename(later, moved);
     m_ranks.reset();
 }
 
@@ -102,7 +113,9 @@ qint32 clsNoteUserList::GetUserByName(const QString &UserNick) const
     // miss.
     if (UserNick == EveryoneNick)
         return 0;
-    return m_entries[m_firstSlotByNick.value(UserNick)].id;
+    return m_entries[m_firstSlotByNick.value(UserNick, [this](Slot held) -> const QString & {
+        return nickOf(held);
+    })].id;
 }
 
 QString clsNoteUserList::GetUserByID(qint32 UserID) const
@@ -110,7 +123,6 @@ QString clsNoteUserList::GetUserByID(qint32 UserID) const
     const Slot slot = UserID <= 0 ? 0 : m_slotByID.value(UserID);
     return slot == 0 ? QString() : m_entries[slot].nick;
 }
-
 qint32 clsNoteUserList::GetUserID(qint32 Index) const
 {
     return m_entries[slotAt(Index)].id;

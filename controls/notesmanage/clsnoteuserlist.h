@@ -3,6 +3,7 @@
 #include "controls/notesmanage/lumonoteuserlist_export.h"
 
 #include "controls/userlist/liveranks.h"
+#include "controls/userlist/slotindex.h"
 
 #include <QHash>
 #include <QString>
@@ -45,6 +46,7 @@ private:
     };
 
     Slot slotAt(qint32 Index) const;
+    const QString &nickOf(Slot slot) const { return m_entries[slot].nick; }
     void forgetNick(const QString &nick, Slot slot);
     // Closes the holes; the indexes follow the recipients to their slots.
     void closeHoles();
@@ -53,9 +55,9 @@ private:
     // a removal leaves a hole, and a position is the rank of a live slot.
     std::vector<Entry> m_entries;
     LiveRanks m_ranks;
-    QHash<qint32, Slot> m_slotByID;
+    SlotIndex::IdSlots m_slotByID;
     // The first holder of each nick answers for it; nicks seldom repeat,
     // so the further holders sit in a table of their own.
-    QHash<QString, Slot> m_firstSlotByNick;
+    SlotIndex::NickSlots m_firstSlotByNick;
     QHash<QString, std::set<Slot>> m_moreHoldersByNick;
 };

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QHash>
 #include <QString>
 #include <QtGlobal>
 
@@ -181,25 +180,6 @@ inline void rename(std::set<Slot> &slots, const std::vector<Slot> &moved)
     for (const Slot slot : slots)
         renamed.insert(renamed.end(), moved[slot]);
     slots.swap(renamed);
-}
-
-// The indexes by ID and by nick (its first holder, and the later ones),
-// renamed after closeHoles().
-inline void rename(QHash<qint32, Slot> &byID, QHash<QString, Slot> &firstByNick,
-    QHash<QString, std::set<Slot>> &moreByNick, const std::vector<Slot> &moved)
-{
-    // Going through a table costs its capacity, which never shrinks by
-    // itself: after a flood it would dwarf the class and every later close.
-    if (byID.capacity() > 8 * byID.size()) {
-        byID.squeeze();
-        firstByNick.squeeze();
-    }
-    for (Slot &slot : byID)
-        slot = moved[slot];
-    for (Slot &slot : firstByNick)
-        slot = moved[slot];
-    for (std::set<Slot> &later : moreByNick)
-        rename(later, moved);
 }
 
 } // namespace LiveSlots
