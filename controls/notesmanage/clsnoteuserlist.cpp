@@ -24,15 +24,14 @@ qint32 clsNoteUserList::AddUser(qint32 UserID, const QString &UserNick)
     const Slot slot = Slot(m_entries.size());
     if (!m_slotByID.insert(UserID, slot))
         return 0;
-    const size_t nickEntry = m_firstSlotByNick.entryOf(
-        UserNick, hash, [this](Slot held) -> const QString & { return nickOf(held); });
-    if (m_firstSlotByNick.firstAt(nickEntry) == 0) {
-        m_firstSlotByNick.setFirst(nickEntry, hash, slot);
+    const auto nickOf = [this](Slot held) -> const QString & { return this->nickOf(held); };
+    if (m_firstSlotByNick.value(UserNick, hash, nickOf) == 0) {
+        m_firstSlotByNick.insert(hash, slot);
     } else {
         std::set<Slot> &later = m_moreHoldersByNick[UserNick];
         later.insert(later.end(), slot);
     }
-    m_entries.push_back({UserNick, UserID});
+    m_entries.push_back({UserNick, UserID, hash});
     m_ranks.appended(qsizetype(m_entries.size()));
     return Count();
 }
@@ -44,8 +43,12 @@ qint32 clsNoteUserList::RemoveUser(qint32 UserID)
     const Slot slot = m_slotByID.take(UserID);
     if (slot == 0)
         return 0;
+    // The nick's entry is the one miss of a departure in a large class: it
+    // loads while the slot is emptied.
+    const quint32 hash = m_entries[slot].nickHash;
+    m_firstSlotByNick.prefetch(hash);
     const qint32 position = qint32(m_ranks.positionOf(slot));
-    forgetNick(m_entries[slot].nick, slot);
+    const QString nick = std::move(m_entries[slot].nick);
     if (slot == m_entries.size() - 1) {
         // The last one leaves no hole: nobody after it moves.
         m_entries.pop_back();
@@ -55,43 +58,34 @@ qint32 clsNoteUserList::RemoveUser(qint32 UserID)
         m_ranks.punched(qsizetype(slot), qsizetype(m_entries.size()),
             [this](qsizetype i) { return m_entries[size_t(i)].id != 0; });
     }
+    const auto more = m_moreHoldersByNick.isEmpty() ? m_moreHoldersByNick.end()
+                                                    : m_moreHoldersByNick.find(nick);
+    if (more == m_moreHoldersByNick.end()) {
+        m_firstSlotByNick.leave(hash, slot, 0);
+    } else {
+        // The next holder in roster order answers for the nick when the
+        // first leaves.
+        std::set<Slot> &later = more.value();
+        if (m_firstSlotByNick.leave(hash, slot, *later.begin()))
+            later.erase(later.begin());
+        else
+            later.erase(slot);
+        if (later.empty())
+            m_moreHoldersByNick.erase(more);
+    }
     if (m_ranks.holes() > Count())
         closeHoles();
     return position;
 }
 
-void clsNoteUserList::forgetNick(const QString &nick, Slot slot)
-{
-    const quint32 hash = SlotIndex::NickSlots::hashOf(nick);
-    const size_t at = m_firstSlotByNick.entryOf(
-        nick, hash, [this](Slot held) -> const QString & { return nickOf(held); });
-    const auto more = m_moreHoldersByNick.isEmpty() ? m_moreHoldersByNick.end()
-                                                    : m_moreHoldersByNick.find(nick);
-    if (more == m_moreHoldersByNick.end()) {
-        m_firstSlotByNick.dropAt(at);
-        return;
-    }
-    std::set<Slot> &later = more.value();
-    if (m_firstSlotByNick.firstAt(at) == slot) {
-        // The next holder in roster order answers for the nick now.
-        m_firstSlotByNick.setFirst(at, hash, *later.begin());
-        later.erase(later.begin());
-    } else {
-        later.erase(slot);
-    }
-    if (later.empty())
-        m_moreHoldersByNick.erase(more);
-}
-
 void clsNoteUserList::closeHoles()
 {
-    const std::vector<Slot> moved
-        = LiveSlots::closeHoles(m_entries, [](const auto &entry) { return entry.id != 0; });
-    const auto rename = [&moved](Slot slot) { return moved[slot]; };
+    const LiveRanks::Ranking rename(m_ranks);
+    LiveSlots::closeHoles(m_entries, [](const auto &entry) { return entry.id != 0; });
     m_slotByID.renameAll(rename);
     m_firstSlotByNick.renameAll(rename);
     for (std::set<Slot> &later : m_moreHoldersByNick)
-        LiveSlots::rename(later, moved);
+        LiveSlots::rename(later, rename);
     m_ranks.reset();
 }
 

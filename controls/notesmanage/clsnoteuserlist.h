@@ -43,11 +43,13 @@ private:
     struct Entry {
         QString nick;
         qint32 id = 0; // 0 in a hole left by a removal
+        // The nick's hash: a departure finds its entry without reading the
+        // nick (in the padding: still 32 bytes).
+        quint32 nickHash = 0;
     };
 
     Slot slotAt(qint32 Index) const;
     const QString &nickOf(Slot slot) const { return m_entries[slot].nick; }
-    void forgetNick(const QString &nick, Slot slot);
     // Closes the holes; the indexes follow the recipients to their slots.
     void closeHoles();
 

@@ -63,22 +63,21 @@ qint32 clsUserList::AddUser(
     // uncut nick longer than any stored nick can equal none of them.
     const bool cut = stored.size() != UserNick.size();
     const auto nickOf = [this](Slot slot) -> const QString & { return this->nickOf(slot); };
-    const size_t nickEntry = m_firstSlotByNick.entryOf(stored, hash, nickOf);
-    const Slot firstHolder = m_firstSlotByNick.firstAt(nickEntry);
+    const Slot firstHolder = m_firstSlotByNick.value(stored, hash, nickOf);
     if (firstHolder != 0 && !cut)
         return 0;
 
     const Slot slot = Slot(m_slots.size());
     m_slotByID.insert(UserID, slot);
     if (firstHolder == 0) {
-        m_firstSlotByNick.setFirst(nickEntry, hash, slot);
+        m_firstSlotByNick.insert(hash, slot);
     } else {
         std::set<Slot> &later = m_moreHoldersByNick[stored];
         later.insert(later.end(), slot);
     }
     if (UserType == ccutTeacher)
         m_teacherSlots.insert(m_teacherSlots.end(), slot);
-    m_slots.push_back(utUser{stored, UserID, UserStatus, AulixUserType(UserType)});
+    m_slots.push_back(Held{stored, UserID, hash, UserStatus, UserType});
     m_ranks.appended(qsizetype(m_slots.size()));
     return Count();
 }
@@ -101,28 +100,6 @@ clsUserList::Slot clsUserList::firstSlotOfNick(const QString &nick) const
         nick, [this](Slot slot) -> const QString & { return nickOf(slot); });
 }
 
-void clsUserList::forgetNick(const QString &nick, Slot slot)
-{
-    const size_t at = m_firstSlotByNick.entryOf(nick, SlotIndex::NickSlots::hashOf(nick),
-        [this](Slot held) -> const QString & { return nickOf(held); });
-    const auto more = m_moreHoldersByNick.isEmpty() ? m_moreHoldersByNick.end()
-                                                    : m_moreHoldersByNick.find(nick);
-    if (more == m_moreHoldersByNick.end()) {
-        m_firstSlotByNick.dropAt(at);
-        return;
-    }
-    std::set<Slot> &later = more.value();
-    if (m_firstSlotByNick.firstAt(at) == slot) {
-        // The first holder leaves: the next one in roster order takes over.
-        m_firstSlotByNick.setFirst(at, SlotIndex::NickSlots::hashOf(nick), *later.begin());
-        later.erase(later.begin());
-    } else {
-        later.erase(slot);
-    }
-    if (later.empty())
-        m_moreHoldersByNick.erase(more);
-}
-
 bool clsUserList::RemoveUser(qint32 UserID)
 {
     if (UserID <= 0)
@@ -130,7 +107,11 @@ bool clsUserList::RemoveUser(qint32 UserID)
     const Slot slot = m_slotByID.take(UserID);
     if (slot == 0)
         return false;
-    forgetNick(m_slots[slot].UserNick, slot);
+    // The nick's entry is the one miss of a departure in a large class: it
+    // loads while the slot is emptied.
+    const quint32 hash = m_slots[slot].nickHash;
+    m_firstSlotByNick.prefetch(hash);
+    const QString nick = std::move(m_slots[slot].UserNick);
     if (!m_teacherSlots.empty())
         m_teacherSlots.erase(slot);
     if (slot == m_slots.size() - 1) {
@@ -138,9 +119,23 @@ bool clsUserList::RemoveUser(qint32 UserID)
         m_slots.pop_back();
         m_ranks.droppedLast(qsizetype(slot));
     } else {
-        m_slots[slot] = utUser{};
+        m_slots[slot] = Held{};
         m_ranks.punched(qsizetype(slot), qsizetype(m_slots.size()),
             [this](qsizetype i) { return m_slots[size_t(i)].UserID != 0; });
+    }
+    const auto more = m_moreHoldersByNick.isEmpty() ? m_moreHoldersByNick.end()
+                                                    : m_moreHoldersByNick.find(nick);
+    if (more == m_moreHoldersByNick.end()) {
+        m_firstSlotByNick.leave(hash, slot, 0);
+    } else {
+        // The next holder in roster order takes over when the first leaves.
+        std::set<Slot> &later = more.value();
+        if (m_firstSlotByNick.leave(hash, slot, *later.begin()))
+            later.erase(later.begin());
+        else
+            later.erase(slot);
+        if (later.empty())
+            m_moreHoldersByNick.erase(more);
     }
     if (m_ranks.holes() > Count())
         closeHoles();
@@ -149,14 +144,13 @@ bool clsUserList::RemoveUser(qint32 UserID)
 
 void clsUserList::closeHoles()
 {
-    const std::vector<Slot> moved
-        = LiveSlots::closeHoles(m_slots, [](const utUser &user) { return user.UserID != 0; });
-    const auto rename = [&moved](Slot slot) { return moved[slot]; };
+    const LiveRanks::Ranking rename(m_ranks);
+    LiveSlots::closeHoles(m_slots, [](const Held &user) { return user.UserID != 0; });
     m_slotByID.renameAll(rename);
     m_firstSlotByNick.renameAll(rename);
     for (std::set<Slot> &later : m_moreHoldersByNick)
-        LiveSlots::rename(later, moved);
-    LiveSlots::rename(m_teacherSlots, moved);
+        LiveSlots::rename(later, rename);
+    LiveSlots::rename(m_teacherSlots, rename);
     m_ranks.reset();
 }
 
@@ -212,7 +206,8 @@ QString clsUserList::GetUserNick(qint32 Index) const
 
 utUser clsUserList::GetUser(qint32 Index) const
 {
-    return m_slots[slotAt(Index)];
+    const Held &user = m_slots[slotAt(Index)];
+    return utUser{user.UserNick, user.UserID, user.UserStatus, AulixUserType(user.UserType)};
 }
 
 bool clsUserList::SetUserStatus(qint32 UserID, quint8 UserStatus)
@@ -229,7 +224,7 @@ bool clsUserList::SetUserType(qint32 UserID, quint8 UserType)
     const Slot slot = slotOfID(UserID);
     if (slot == 0)
         return false;
-    m_slots[slot].UserType = AulixUserType(UserType);
+    m_slots[slot].UserType = UserType;
     if (UserType == ccutTeacher)
         m_teacherSlots.insert(slot);
     else
@@ -259,7 +254,7 @@ quint8 clsUserList::GetUserStatus(qint32 UserID) const
 
 quint8 clsUserList::GetUserType(qint32 UserID) const
 {
-    return quint8(m_slots[slotOfID(UserID)].UserType);
+    return m_slots[slotOfID(UserID)].UserType;
 }
 
 StatusResultType clsUserList::GetUserStatusEx(qint32 UserID, UserStatusMaskType MaskType) const

@@ -98,12 +98,21 @@ private:
     qint32 positionOf(Slot slot) const { return qint32(m_ranks.positionOf(slot)); }
     const QString &nickOf(Slot slot) const { return m_slots[slot].UserNick; }
     Slot firstSlotOfNick(const QString &nick) const;
-    void forgetNick(const QString &nick, Slot slot);
     // Closes the holes; every index follows its users to their new slots.
     void closeHoles();
 
     // A removed user leaves a hole (UserID 0) until the holes are closed.
-    std::vector<utUser> m_slots;
+    // A user as kept: with the hash of the nick, so that a departure finds
+    // the nick's entry without reading the nick (the same 40 bytes as a
+    // utUser).
+    struct Held {
+        QString UserNick;
+        qint32 UserID = 0;
+        quint32 nickHash = 0;
+        quint8 UserStatus = 0;
+        quint8 UserType = 0;
+    };
+    std::vector<Held> m_slots;
     LiveRanks m_ranks;
     SlotIndex::IdSlots m_slotByID;
     // The first holder of each stored nick. Stored nicks may repeat (two
