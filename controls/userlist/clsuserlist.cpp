@@ -51,6 +51,7 @@ qint32 clsUserList::AddUser(
 {
     if (UserID <= 0)
         return 0;
+    finishLeaving();
     const QString stored = cutNick(UserNick);
     m_firstSlotByNick.reserve(m_firstSlotByNick.size() + 1);
     const quint32 hash = SlotIndex::NickSlots::hashOf(stored);
@@ -91,13 +92,23 @@ void clsUserList::ReserveUsers(qint32 UserCount)
         return;
     m_slots.reserve(size_t(room) + 1 + size_t(m_ranks.holes()));
     m_slotByID.reserve(room);
+    finishLeaving();
     m_firstSlotByNick.reserve(room);
 }
 
 clsUserList::Slot clsUserList::firstSlotOfNick(const QString &nick) const
 {
-    return m_firstSlotByNick.value(
-        nick, [this](Slot slot) -> const QString & { return nickOf(slot); });
+    const Slot slot = m_firstSlotByNick.value(
+        nick, [this](Slot held) -> const QString & { return nickOf(held); });
+    return slot == m_leavingSlot ? 0 : slot;
+}
+
+void clsUserList::finishLeaving()
+{
+    if (m_leavingSlot == 0)
+        return;
+    m_firstSlotByNick.leave(m_leavingHash, m_leavingSlot, 0);
+    m_leavingSlot = 0;
 }
 
 bool clsUserList::RemoveUser(qint32 UserID)
@@ -111,10 +122,12 @@ bool clsUserList::RemoveUser(qint32 UserID)
     // loads while the slot is emptied.
     const quint32 hash = m_slots[slot].nickHash;
     m_firstSlotByNick.prefetch(hash);
+    finishLeaving();
     const QString nick = std::move(m_slots[slot].UserNick);
     if (!m_teacherSlots.empty())
         m_teacherSlots.erase(slot);
-    if (slot == m_slots.size() - 1) {
+    const bool last = slot == m_slots.size() - 1;
+    if (last) {
         // The last one leaves no hole: nobody after it moves.
         m_slots.pop_back();
         m_ranks.droppedLast(qsizetype(slot));
@@ -126,7 +139,14 @@ bool clsUserList::RemoveUser(qint32 UserID)
     const auto more = m_moreHoldersByNick.isEmpty() ? m_moreHoldersByNick.end()
                                                     : m_moreHoldersByNick.find(nick);
     if (more == m_moreHoldersByNick.end()) {
-        m_firstSlotByNick.leave(hash, slot, 0);
+        // A slot that is gone may be taken by the next arrival: its entry
+        // cannot wait.
+        if (last) {
+            m_firstSlotByNick.leave(hash, slot, 0);
+        } else {
+            m_leavingHash = hash;
+            m_leavingSlot = slot;
+        }
     } else {
         // The next holder in roster order takes over when the first leaves.
         std::set<Slot> &later = more.value();
@@ -144,6 +164,7 @@ bool clsUserList::RemoveUser(qint32 UserID)
 
 void clsUserList::closeHoles()
 {
+    finishLeaving();
     const LiveRanks::Ranking rename(m_ranks);
     LiveSlots::closeHoles(m_slots, [](const Held &user) { return user.UserID != 0; });
     m_slotByID.renameAll(rename);
@@ -164,6 +185,7 @@ bool clsUserList::RemoveAllUsers()
     m_ranks.reset();
     m_slotByID.clear();
     m_firstSlotByNick.clear();
+    m_leavingSlot = 0;
     m_moreHoldersByNick.clear();
     m_teacherSlots.clear();
     return true;

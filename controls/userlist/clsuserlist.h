@@ -98,6 +98,7 @@ private:
     qint32 positionOf(Slot slot) const { return qint32(m_ranks.positionOf(slot)); }
     const QString &nickOf(Slot slot) const { return m_slots[slot].UserNick; }
     Slot firstSlotOfNick(const QString &nick) const;
+    void finishLeaving();
     // Closes the holes; every index follows its users to their new slots.
     void closeHoles();
 
@@ -120,6 +121,12 @@ private:
     // the further holders sit in a table of their own.
     SlotIndex::NickSlots m_firstSlotByNick;
     QHash<QString, std::set<Slot>> m_moreHoldersByNick;
+    // The nick entry of the last departure, dropped by the next change:
+    // its line was prefetched a whole departure earlier, so a flood does
+    // not wait for each one. The slot is a hole until then, so lookups
+    // pass over it; 0 when none waits.
+    quint32 m_leavingHash = 0;
+    Slot m_leavingSlot = 0;
     std::set<Slot> m_teacherSlots;
 
     qint32 m_myID = 0;

@@ -12,7 +12,7 @@
 // for the roster and the note recipients. Slot 0 means "none".
 //
 // Both are open-addressing tables of 8-byte entries, linear probing, at most
-// three quarters full, backward-shift removal: one cache line a lookup,
+// seven eighths full, backward-shift removal: one cache line a lookup,
 // where a QHash touches its span, its offsets and its entries. A class of
 // ten thousand is filled, searched and emptied in bursts, and what grows
 // with the class is cache misses, not instructions.
@@ -25,13 +25,14 @@ namespace SlotIndex {
 
 using Slot = quint32;
 
-// A table's size for `count` entries: a power of two, at most three
-// quarters full. Fuller would lengthen the runs; emptier only spreads a
-// large class over more cache lines (and, past the allocator's threshold,
-// fresh pages) for nothing.
+// A table's size for `count` entries: a power of two, at most seven eighths
+// full. A lookup then still reads one or two lines; an emptier table only
+// spreads a large class over more lines (and, past the allocator's
+// threshold, fresh pages), and with powers of two ten times the class would
+// often mean sixteen times the table.
 inline size_t roomFor(qsizetype count)
 {
-    return std::bit_ceil(size_t(std::max<qsizetype>(16, (4 * count + 2) / 3)));
+    return std::bit_ceil(size_t(std::max<qsizetype>(16, (8 * count + 6) / 7)));
 }
 
 // The open-addressing table both indexes share. `Entry` has a `slot` (0 for
@@ -46,8 +47,8 @@ public:
     Entry &at(size_t i) { return m_table[i]; }
     const Entry &at(size_t i) const { return m_table[i]; }
 
-    // Whether `count` entries fit without passing three quarters full.
-    bool roomy(qsizetype count) const { return 3 * qsizetype(m_table.size()) >= 4 * count; }
+    // Whether `count` entries fit without passing seven eighths full.
+    bool roomy(qsizetype count) const { return 7 * qsizetype(m_table.size()) >= 8 * count; }
 
     // Fills the free entry `i`, `distance` steps from the entry's home.
     void place(size_t i, size_t distance, const Entry &entry)
@@ -277,7 +278,7 @@ public:
             const Entry &entry = m_table.at(i);
             if (entry.slot == 0)
                 return false;
-            if (entry.slot == slot) {
+            if (entry.slot == slot && entry.hash == hash) {
                 if (next != 0)
                     m_table.at(i).slot = next;
                 else
