@@ -18,6 +18,7 @@ qint32 clsNoteUserList::AddUser(qint32 UserID, const QString &UserNick)
 {
     if (UserID <= 0)
         return 0;
+    finishLeaving();
     m_firstSlotByNick.reserve(m_firstSlotByNick.size() + 1);
     const quint32 hash = SlotIndex::NickSlots::hashOf(UserNick);
     m_firstSlotByNick.prefetch(hash);
@@ -47,9 +48,11 @@ qint32 clsNoteUserList::RemoveUser(qint32 UserID)
     // loads while the slot is emptied.
     const quint32 hash = m_entries[slot].nickHash;
     m_firstSlotByNick.prefetch(hash);
+    finishLeaving();
     const qint32 position = qint32(m_ranks.positionOf(slot));
     const QString nick = std::move(m_entries[slot].nick);
-    if (slot == m_entries.size() - 1) {
+    const bool last = slot == m_entries.size() - 1;
+    if (last) {
         // The last one leaves no hole: nobody after it moves.
         m_entries.pop_back();
         m_ranks.droppedLast(qsizetype(slot));
@@ -61,7 +64,14 @@ qint32 clsNoteUserList::RemoveUser(qint32 UserID)
     const auto more = m_moreHoldersByNick.isEmpty() ? m_moreHoldersByNick.end()
                                                     : m_moreHoldersByNick.find(nick);
     if (more == m_moreHoldersByNick.end()) {
-        m_firstSlotByNick.leave(hash, slot, 0);
+        // A slot that is gone may be taken by the next arrival: its entry
+        // cannot wait.
+        if (last) {
+            m_firstSlotByNick.leave(hash, slot, 0);
+        } else {
+            m_leavingHash = hash;
+            m_leavingSlot = slot;
+        }
     } else {
         // The next holder in roster order answers for the nick when the
         // first leaves.
@@ -78,8 +88,17 @@ qint32 clsNoteUserList::RemoveUser(qint32 UserID)
     return position;
 }
 
+void clsNoteUserList::finishLeaving()
+{
+    if (m_leavingSlot == 0)
+        return;
+    m_firstSlotByNick.leave(m_leavingHash, m_leavingSlot, 0);
+    m_leavingSlot = 0;
+}
+
 void clsNoteUserList::closeHoles()
 {
+    finishLeaving();
     const LiveRanks::Ranking rename(m_ranks);
     LiveSlots::closeHoles(m_entries, [](const auto &entry) { return entry.id != 0; });
     m_slotByID.renameAll(rename);
@@ -97,6 +116,7 @@ bool clsNoteUserList::RemoveAllUsers()
     m_ranks.reset();
     m_slotByID.clear();
     m_firstSlotByNick.clear();
+    m_leavingSlot = 0;
     m_moreHoldersByNick.clear();
     return true;
 }
@@ -107,6 +127,7 @@ qint32 clsNoteUserList::GetUserByName(const QString &UserNick) const
     // miss.
     if (UserNick == EveryoneNick)
         return 0;
+    // The entry of a departure not yet dropped names a hole, whose ID is 0.
     return m_entries[m_firstSlotByNick.value(UserNick, [this](Slot held) -> const QString & {
         return nickOf(held);
     })].id;

@@ -50,6 +50,7 @@ private:
 
     Slot slotAt(qint32 Index) const;
     const QString &nickOf(Slot slot) const { return m_entries[slot].nick; }
+    void finishLeaving();
     // Closes the holes; the indexes follow the recipients to their slots.
     void closeHoles();
 
@@ -62,4 +63,10 @@ private:
     // so the further holders sit in a table of their own.
     SlotIndex::NickSlots m_firstSlotByNick;
     QHash<QString, std::set<Slot>> m_moreHoldersByNick;
+    // The nick entry of the last departure, dropped by the next change:
+    // its line was prefetched a whole departure earlier, so a flood does
+    // not wait for each one. The slot is a hole until then, so lookups
+    // pass over it; 0 when none waits.
+    quint32 m_leavingHash = 0;
+    Slot m_leavingSlot = 0;
 };

@@ -446,3 +446,31 @@ TEST(Roster, CrowdedAndDenseIDsAnswerLikeAScan)
     }
     EXPECT_EQ(roster.Count(), 0);
 }
+
+// Right after a departure, before anything else changes, the nick that left
+// (the empty one too: a hole's nick is empty) finds nobody, and the next
+// arrival with it is the new first holder; the last slot, taken again at
+// once, answers for the newcomer's nick only.
+TEST(Roster, NickOfADepartureIsGoneAtOnce)
+{
+    clsUserList roster;
+    roster.AddUser(1, QString(), 0, 1);
+    roster.AddUser(2, u"B"_s, 0, 1);
+    roster.AddUser(3, u"C"_s, 0, 1);
+    ASSERT_TRUE(roster.RemoveUser(1));
+    EXPECT_EQ(roster.FindUserByName(QString()), 0);
+    EXPECT_EQ(roster.GetUserIDByName(QString()), 0);
+    EXPECT_EQ(roster.FindUserByName(u"B"_s), 1);
+    EXPECT_EQ(roster.AddUser(4, QString(), 0, 1), 3);
+    EXPECT_EQ(roster.GetUserIDByName(QString()), 4);
+    ASSERT_TRUE(roster.RemoveUser(4));
+    EXPECT_EQ(roster.AddUser(5, u"E"_s, 0, 1), 3);
+    EXPECT_EQ(roster.FindUserByName(QString()), 0);
+    EXPECT_EQ(roster.GetUserIDByName(u"E"_s), 5);
+    ASSERT_TRUE(roster.RemoveUser(2));
+    ASSERT_TRUE(roster.RemoveUser(3));
+    EXPECT_EQ(roster.FindUserByName(u"B"_s), 0);
+    EXPECT_EQ(roster.FindUserByName(u"C"_s), 0);
+    EXPECT_EQ(roster.GetUserIDByName(u"E"_s), 5);
+    EXPECT_EQ(roster.FindUserByName(u"E"_s), 1);
+}
