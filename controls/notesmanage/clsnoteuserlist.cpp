@@ -19,7 +19,7 @@ qint32 clsNoteUserList::AddUser(qint32 UserID, const QString &UserNick)
     if (UserID <= 0)
         return 0;
     finishLeaving();
-    m_firstSlotByNick.reserve(m_firstSlotByNick.size() + 1);
+    m_firstSlotByNick.roomForOneMore();
     const quint32 hash = SlotIndex::NickSlots::hashOf(UserNick);
     m_firstSlotByNick.prefetch(hash);
     const Slot slot = Slot(m_entries.size());

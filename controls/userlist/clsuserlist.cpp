@@ -53,7 +53,7 @@ qint32 clsUserList::AddUser(
         return 0;
     finishLeaving();
     const QString stored = cutNick(UserNick);
-    m_firstSlotByNick.reserve(m_firstSlotByNick.size() + 1);
+    m_firstSlotByNick.roomForOneMore();
     const quint32 hash = SlotIndex::NickSlots::hashOf(stored);
     // The nick's line is a miss in a large class; let it load while the ID
     // is looked up.

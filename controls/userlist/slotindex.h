@@ -47,8 +47,24 @@ public:
     Entry &at(size_t i) { return m_table[i]; }
     const Entry &at(size_t i) const { return m_table[i]; }
 
-    // Whether `count` entries fit without passing seven eighths full.
-    bool roomy(qsizetype count) const { return 7 * qsizetype(m_table.size()) >= 8 * count; }
+    // Room for `count` entries in all, made before they come (the host
+    // knows the class's size): up to seven eighths full.
+    template <typename Home> void plan(qsizetype count, Home home)
+    {
+        m_planned = std::max(m_planned, count);
+        if (7 * qsizetype(m_table.size()) < 8 * count)
+            rebuild(roomFor(count), home);
+    }
+    // Room for one more entry as it comes. Beyond the planned room the
+    // table doubles past three quarters full: an unplanned fill would
+    // otherwise spend its last stretch before each doubling in long runs.
+    template <typename Home> void roomForOneMore(Home home)
+    {
+        const qsizetype count = m_count + 1;
+        if (count <= m_planned || 4 * count <= 3 * qsizetype(m_table.size()))
+            return;
+        rebuild(std::max(roomFor(count), 2 * m_table.size()), home);
+    }
 
     // Fills the free entry `i`, `distance` steps from the entry's home.
     void place(size_t i, size_t distance, const Entry &entry)
@@ -113,14 +129,17 @@ public:
             if (entry.slot != 0)
                 entry.slot = rename(entry.slot);
         }
-        if (m_table.size() > 16 * size_t(std::max<qsizetype>(m_count, 8)))
+        if (m_table.size() > 16 * size_t(std::max<qsizetype>(m_count, 8))) {
+            m_planned = 0;
             rebuild(roomFor(m_count), home);
+        }
     }
 
 private:
     std::vector<Entry> m_table;
     qsizetype m_count = 0;
     size_t m_longest = 0;
+    qsizetype m_planned = 0;
 };
 
 // Slots by user ID. Servers hand out IDs in runs, and a full user list or a
@@ -144,7 +163,7 @@ public:
     // False (and nothing changes) when the ID is present already.
     bool insert(qint32 id, Slot slot)
     {
-        reserve(m_table.size() + 1);
+        m_table.roomForOneMore(homeOf());
         if (find(id) != NotFound)
             return false;
         for (;;) {
@@ -174,11 +193,7 @@ public:
     }
 
     // Room for `count` IDs in all.
-    void reserve(qsizetype count)
-    {
-        if (!m_table.roomy(count))
-            m_table.rebuild(roomFor(count), homeOf());
-    }
+    void reserve(qsizetype count) { m_table.plan(count, homeOf()); }
 
     // Empty, with the room kept: the next full user list is usually about
     // as long as the last.
@@ -297,11 +312,9 @@ public:
             __builtin_prefetch(&m_table.at(hash & m_table.mask()));
     }
 
-    void reserve(qsizetype count)
-    {
-        if (!m_table.roomy(count))
-            m_table.rebuild(roomFor(count), homeOf);
-    }
+    void reserve(qsizetype count) { m_table.plan(count, homeOf); }
+    // Room for one more nick; before insert().
+    void roomForOneMore() { m_table.roomForOneMore(homeOf); }
     void clear() { m_table.clear(); }
     template <typename Rename> void renameAll(const Rename &rename)
     {
