@@ -58,7 +58,9 @@ public:
     // What may wait to be written; past it Send fails instead of queueing.
     static constexpr qint64 MaxPendingWrite = qint64(8) << 20;
     // Time one slice of dispatch may take before the window gets its turn.
-    static constexpr int SliceBudgetMs = 8;
+    // A slice overruns by its last frame's handlers, and a board paint may
+    // follow in the same turn of the event loop: both within one frame.
+    static constexpr int SliceBudgetMs = 4;
     // Bytes read from the socket and not yet dispatched, at most.
     static constexpr qint64 ReadAheadLimit = qint64(4) << 20;
 

@@ -18,31 +18,41 @@ qint32 clsNoteUserList::AddUser(qint32 UserID, const QString &UserNick)
 {
     if (UserID <= 0)
         return 0;
-    Slot &idSlot = m_slotByID[UserID];
-    if (idSlot != 0)
-        return 0;
+    finishLeaving();
+    m_firstSlotByNick.roomForOneMore();
+    const quint32 hash = SlotIndex::NickSlots::hashOf(UserNick);
+    m_firstSlotByNick.prefetch(hash);
     const Slot slot = Slot(m_entries.size());
-    idSlot = slot;
-    Slot &first = m_firstSlotByNick[UserNick];
-    if (first == 0) {
-        first = slot;
+    if (!m_slotByID.insert(UserID, slot))
+        return 0;
+    const auto nickOf = [this](Slot held) -> const QString & { return this->nickOf(held); };
+    if (m_firstSlotByNick.value(UserNick, hash, nickOf) == 0) {
+        m_firstSlotByNick.insert(hash, slot);
     } else {
         std::set<Slot> &later = m_moreHoldersByNick[UserNick];
         later.insert(later.end(), slot);
     }
-    m_entries.push_back({UserNick, UserID});
+    m_entries.push_back({UserNick, UserID, hash});
     m_ranks.appended(qsizetype(m_entries.size()));
     return Count();
 }
 
 qint32 clsNoteUserList::RemoveUser(qint32 UserID)
 {
-    const qint32 position = FindUserByID(UserID);
-    if (position == 0)
+    if (UserID <= 0)
         return 0;
     const Slot slot = m_slotByID.take(UserID);
-    forgetNick(m_entries[slot].nick, slot);
-    if (slot == m_entries.size() - 1) {
+    if (slot == 0)
+        return 0;
+    // The nick's entry is the one miss of a departure in a large class: it
+    // loads while the slot is emptied.
+    const quint32 hash = m_entries[slot].nickHash;
+    m_firstSlotByNick.prefetch(hash);
+    finishLeaving();
+    const qint32 position = qint32(m_ranks.positionOf(slot));
+    const QString nick = std::move(m_entries[slot].nick);
+    const bool last = slot == m_entries.size() - 1;
+    if (last) {
         // The last one leaves no hole: nobody after it moves.
         m_entries.pop_back();
         m_ranks.droppedLast(qsizetype(slot));
@@ -51,36 +61,50 @@ qint32 clsNoteUserList::RemoveUser(qint32 UserID)
         m_ranks.punched(qsizetype(slot), qsizetype(m_entries.size()),
             [this](qsizetype i) { return m_entries[size_t(i)].id != 0; });
     }
+    const auto more = m_moreHoldersByNick.isEmpty() ? m_moreHoldersByNick.end()
+                                                    : m_moreHoldersByNick.find(nick);
+    if (more == m_moreHoldersByNick.end()) {
+        // A slot that is gone may be taken by the next arrival: its entry
+        // cannot wait.
+        if (last) {
+            m_firstSlotByNick.leave(hash, slot, 0);
+        } else {
+            m_leavingHash = hash;
+            m_leavingSlot = slot;
+        }
+    } else {
+        // The next holder in roster order answers for the nick when the
+        // first leaves.
+        std::set<Slot> &later = more.value();
+        if (m_firstSlotByNick.leave(hash, slot, *later.begin()))
+            later.erase(later.begin());
+        else
+            later.erase(slot);
+        if (later.empty())
+            m_moreHoldersByNick.erase(more);
+    }
     if (m_ranks.holes() > Count())
         closeHoles();
     return position;
 }
 
-void clsNoteUserList::forgetNick(const QString &nick, Slot slot)
+void clsNoteUserList::finishLeaving()
 {
-    const auto more = m_moreHoldersByNick.find(nick);
-    if (more == m_moreHoldersByNick.end()) {
-        m_firstSlotByNick.remove(nick);
+    if (m_leavingSlot == 0)
         return;
-    }
-    std::set<Slot> &later = more.value();
-    Slot &first = m_firstSlotByNick[nick];
-    if (first == slot) {
-        // The next holder in roster order answers for the nick now.
-        first = *later.begin();
-        later.erase(later.begin());
-    } else {
-        later.erase(slot);
-    }
-    if (later.empty())
-        m_moreHoldersByNick.erase(more);
+    m_firstSlotByNick.leave(m_leavingHash, m_leavingSlot, 0);
+    m_leavingSlot = 0;
 }
 
 void clsNoteUserList::closeHoles()
 {
-    const std::vector<Slot> moved
-        = LiveSlots::closeHoles(m_entries, [](const auto &entry) { return entry.id != 0; });
-    LiveSlots::rename(m_slotByID, m_firstSlotByNick, m_moreHoldersByNick, moved);
+    finishLeaving();
+    const LiveRanks::Ranking rename(m_ranks);
+    LiveSlots::closeHoles(m_entries, [](const auto &entry) { return entry.id != 0; });
+    m_slotByID.renameAll(rename);
+    m_firstSlotByNick.renameAll(rename);
+    for (std::set<Slot> &later : m_moreHoldersByNick)
+        LiveSlots::rename(later, rename);
     m_ranks.reset();
 }
 
@@ -92,6 +116,7 @@ bool clsNoteUserList::RemoveAllUsers()
     m_ranks.reset();
     m_slotByID.clear();
     m_firstSlotByNick.clear();
+    m_leavingSlot = 0;
     m_moreHoldersByNick.clear();
     return true;
 }
@@ -102,7 +127,10 @@ qint32 clsNoteUserList::GetUserByName(const QString &UserNick) const
     // miss.
     if (UserNick == EveryoneNick)
         return 0;
-    return m_entries[m_firstSlotByNick.value(UserNick)].id;
+    // The entry of a departure not yet dropped names a hole, whose ID is 0.
+    return m_entries[m_firstSlotByNick.value(UserNick, [this](Slot held) -> const QString & {
+        return nickOf(held);
+    })].id;
 }
 
 QString clsNoteUserList::GetUserByID(qint32 UserID) const
@@ -110,7 +138,6 @@ QString clsNoteUserList::GetUserByID(qint32 UserID) const
     const Slot slot = UserID <= 0 ? 0 : m_slotByID.value(UserID);
     return slot == 0 ? QString() : m_entries[slot].nick;
 }
-
 qint32 clsNoteUserList::GetUserID(qint32 Index) const
 {
     return m_entries[slotAt(Index)].id;

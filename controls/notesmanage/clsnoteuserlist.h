@@ -3,6 +3,7 @@
 #include "controls/notesmanage/lumonoteuserlist_export.h"
 
 #include "controls/userlist/liveranks.h"
+#include "controls/userlist/slotindex.h"
 
 #include <QHash>
 #include <QString>
@@ -42,10 +43,14 @@ private:
     struct Entry {
         QString nick;
         qint32 id = 0; // 0 in a hole left by a removal
+        // The nick's hash: a departure finds its entry without reading the
+        // nick (in the padding: still 32 bytes).
+        quint32 nickHash = 0;
     };
 
     Slot slotAt(qint32 Index) const;
-    void forgetNick(const QString &nick, Slot slot);
+    const QString &nickOf(Slot slot) const { return m_entries[slot].nick; }
+    void finishLeaving();
     // Closes the holes; the indexes follow the recipients to their slots.
     void closeHoles();
 
@@ -53,9 +58,15 @@ private:
     // a removal leaves a hole, and a position is the rank of a live slot.
     std::vector<Entry> m_entries;
     LiveRanks m_ranks;
-    QHash<qint32, Slot> m_slotByID;
+    SlotIndex::IdSlots m_slotByID;
     // The first holder of each nick answers for it; nicks seldom repeat,
     // so the further holders sit in a table of their own.
-    QHash<QString, Slot> m_firstSlotByNick;
+    SlotIndex::NickSlots m_firstSlotByNick;
     QHash<QString, std::set<Slot>> m_moreHoldersByNick;
+    // The nick entry of the last departure, dropped by the next change:
+    // its line was prefetched a whole departure earlier, so a flood does
+    // not wait for each one. The slot is a hole until then, so lookups
+    // pass over it; 0 when none waits.
+    quint32 m_leavingHash = 0;
+    Slot m_leavingSlot = 0;
 };

@@ -1,7 +1,6 @@
 #include "controls/userlist/clsuserlist.h"
 
 #include <algorithm>
-#include <bit>
 
 using namespace UserStatusMask;
 
@@ -52,34 +51,34 @@ qint32 clsUserList::AddUser(
 {
     if (UserID <= 0)
         return 0;
-    // One probe per index: a slot of 0 is an entry just made, not a user.
-    Slot &idSlot = m_slotByID[UserID];
-    if (idSlot != 0)
-        return 0;
+    finishLeaving();
     const QString stored = cutNick(UserNick);
+    m_firstSlotByNick.roomForOneMore();
+    const quint32 hash = SlotIndex::NickSlots::hashOf(stored);
+    // The nick's line is a miss in a large class; let it load while the ID
+    // is looked up.
+    m_firstSlotByNick.prefetch(hash);
+    if (m_slotByID.value(UserID) != 0)
+        return 0;
     // The duplicate test compares the uncut nick with the stored ones; an
     // uncut nick longer than any stored nick can equal none of them.
     const bool cut = stored.size() != UserNick.size();
-    reserveNicks(m_nickCount + 1);
-    const quint32 hash = nickHash(stored);
-    NickEntry &nickEntry = m_nickTable[nickAt(stored, hash)];
-    if (nickEntry.slot != 0 && !cut) {
-        m_slotByID.remove(UserID);
+    const auto nickOf = [this](Slot slot) -> const QString & { return this->nickOf(slot); };
+    const Slot firstHolder = m_firstSlotByNick.value(stored, hash, nickOf);
+    if (firstHolder != 0 && !cut)
         return 0;
-    }
 
     const Slot slot = Slot(m_slots.size());
-    idSlot = slot;
-    if (nickEntry.slot == 0) {
-        nickEntry = {hash, slot};
-        ++m_nickCount;
+    m_slotByID.insert(UserID, slot);
+    if (firstHolder == 0) {
+        m_firstSlotByNick.insert(hash, slot);
     } else {
         std::set<Slot> &later = m_moreHoldersByNick[stored];
         later.insert(later.end(), slot);
     }
     if (UserType == ccutTeacher)
         m_teacherSlots.insert(m_teacherSlots.end(), slot);
-    m_slots.push_back(utUser{stored, UserID, UserStatus, AulixUserType(UserType)});
+    m_slots.push_back(Held{stored, UserID, hash, UserStatus, UserType});
     m_ranks.appended(qsizetype(m_slots.size()));
     return Count();
 }
@@ -93,107 +92,70 @@ void clsUserList::ReserveUsers(qint32 UserCount)
         return;
     m_slots.reserve(size_t(room) + 1 + size_t(m_ranks.holes()));
     m_slotByID.reserve(room);
-    reserveNicks(room);
-}
-
-quint32 clsUserList::nickHash(const QString &nick)
-{
-    return quint32(qHash(nick, 0));
-}
-
-size_t clsUserList::nickAt(const QString &nick, quint32 hash) const
-{
-    const size_t mask = m_nickTable.size() - 1;
-    for (size_t at = hash & mask;; at = (at + 1) & mask) {
-        const NickEntry &entry = m_nickTable[at];
-        if (entry.slot == 0 || (entry.hash == hash && m_slots[entry.slot].UserNick == nick))
-            return at;
-    }
+    finishLeaving();
+    m_firstSlotByNick.reserve(room);
 }
 
 clsUserList::Slot clsUserList::firstSlotOfNick(const QString &nick) const
 {
-    if (m_nickTable.empty())
-        return 0;
-    return m_nickTable[nickAt(nick, nickHash(nick))].slot;
+    const Slot slot = m_firstSlotByNick.value(
+        nick, [this](Slot held) -> const QString & { return nickOf(held); });
+    return slot == m_leavingSlot ? 0 : slot;
 }
 
-void clsUserList::dropNickEntry(size_t at)
+void clsUserList::finishLeaving()
 {
-    // Backward shift: every later entry of the run that may sit in the
-    // freed one moves up, so lookups never meet a gap before their nick.
-    const size_t mask = m_nickTable.size() - 1;
-    size_t hole = at;
-    for (size_t next = (hole + 1) & mask; m_nickTable[next].slot != 0; next = (next + 1) & mask) {
-        const size_t home = m_nickTable[next].hash & mask;
-        if (((next - home) & mask) >= ((next - hole) & mask)) {
-            m_nickTable[hole] = m_nickTable[next];
-            hole = next;
-        }
-    }
-    m_nickTable[hole] = {};
-    --m_nickCount;
-}
-
-void clsUserList::reserveNicks(qsizetype count)
-{
-    if (qsizetype(m_nickTable.size()) >= 2 * count)
+    if (m_leavingSlot == 0)
         return;
-    rebuildNicks(std::bit_ceil(size_t(std::max<qsizetype>(16, 2 * count))));
-}
-
-void clsUserList::rebuildNicks(size_t size)
-{
-    std::vector<NickEntry> old(size);
-    old.swap(m_nickTable);
-    const size_t mask = size - 1;
-    for (const NickEntry &entry : old) {
-        if (entry.slot == 0)
-            continue;
-        size_t at = entry.hash & mask;
-        while (m_nickTable[at].slot != 0)
-            at = (at + 1) & mask;
-        m_nickTable[at] = entry;
-    }
-}
-
-void clsUserList::forgetNick(const QString &nick, Slot slot)
-{
-    const size_t at = nickAt(nick, nickHash(nick));
-    const auto more = m_moreHoldersByNick.find(nick);
-    if (more == m_moreHoldersByNick.end()) {
-        dropNickEntry(at);
-        return;
-    }
-    std::set<Slot> &later = more.value();
-    Slot &first = m_nickTable[at].slot;
-    if (first == slot) {
-        // The first holder leaves: the next one in roster order takes over.
-        first = *later.begin();
-        later.erase(later.begin());
-    } else {
-        later.erase(slot);
-    }
-    if (later.empty())
-        m_moreHoldersByNick.erase(more);
+    m_firstSlotByNick.leave(m_leavingHash, m_leavingSlot, 0);
+    m_leavingSlot = 0;
 }
 
 bool clsUserList::RemoveUser(qint32 UserID)
 {
-    const Slot slot = slotOfID(UserID);
+    if (UserID <= 0)
+        return false;
+    const Slot slot = m_slotByID.take(UserID);
     if (slot == 0)
         return false;
-    m_slotByID.remove(UserID);
-    forgetNick(m_slots[slot].UserNick, slot);
-    m_teacherSlots.erase(slot);
-    if (slot == m_slots.size() - 1) {
+    // The nick's entry is the one miss of a departure in a large class: it
+    // loads while the slot is emptied.
+    const quint32 hash = m_slots[slot].nickHash;
+    m_firstSlotByNick.prefetch(hash);
+    finishLeaving();
+    const QString nick = std::move(m_slots[slot].UserNick);
+    if (!m_teacherSlots.empty())
+        m_teacherSlots.erase(slot);
+    const bool last = slot == m_slots.size() - 1;
+    if (last) {
         // The last one leaves no hole: nobody after it moves.
         m_slots.pop_back();
         m_ranks.droppedLast(qsizetype(slot));
     } else {
-        m_slots[slot] = utUser{};
+        m_slots[slot] = Held{};
         m_ranks.punched(qsizetype(slot), qsizetype(m_slots.size()),
             [this](qsizetype i) { return m_slots[size_t(i)].UserID != 0; });
+    }
+    const auto more = m_moreHoldersByNick.isEmpty() ? m_moreHoldersByNick.end()
+                                                    : m_moreHoldersByNick.find(nick);
+    if (more == m_moreHoldersByNick.end()) {
+        // A slot that is gone may be taken by the next arrival: its entry
+        // cannot wait.
+        if (last) {
+            m_firstSlotByNick.leave(hash, slot, 0);
+        } else {
+            m_leavingHash = hash;
+            m_leavingSlot = slot;
+        }
+    } else {
+        // The next holder in roster order takes over when the first leaves.
+        std::set<Slot> &later = more.value();
+        if (m_firstSlotByNick.leave(hash, slot, *later.begin()))
+            later.erase(later.begin());
+        else
+            later.erase(slot);
+        if (later.empty())
+            m_moreHoldersByNick.erase(more);
     }
     if (m_ranks.holes() > Count())
         closeHoles();
@@ -202,23 +164,14 @@ bool clsUserList::RemoveUser(qint32 UserID)
 
 void clsUserList::closeHoles()
 {
-    const std::vector<Slot> moved
-        = LiveSlots::closeHoles(m_slots, [](const utUser &user) { return user.UserID != 0; });
-    // Going through a table costs its capacity, which never shrinks by
-    // itself: after a flood it would dwarf the class and every later close.
-    if (m_slotByID.capacity() > 8 * m_slotByID.size())
-        m_slotByID.squeeze();
-    for (Slot &slot : m_slotByID)
-        slot = moved[slot];
+    finishLeaving();
+    const LiveRanks::Ranking rename(m_ranks);
+    LiveSlots::closeHoles(m_slots, [](const Held &user) { return user.UserID != 0; });
+    m_slotByID.renameAll(rename);
+    m_firstSlotByNick.renameAll(rename);
     for (std::set<Slot> &later : m_moreHoldersByNick)
-        LiveSlots::rename(later, moved);
-    for (NickEntry &entry : m_nickTable) {
-        if (entry.slot != 0)
-            entry.slot = moved[entry.slot];
-    }
-    if (m_nickTable.size() > 16 * size_t(std::max<qsizetype>(m_nickCount, 8)))
-        rebuildNicks(std::bit_ceil(size_t(std::max<qsizetype>(16, 2 * m_nickCount))));
-    LiveSlots::rename(m_teacherSlots, moved);
+        LiveSlots::rename(later, rename);
+    LiveSlots::rename(m_teacherSlots, rename);
     m_ranks.reset();
 }
 
@@ -226,15 +179,13 @@ bool clsUserList::RemoveAllUsers()
 {
     if (Count() == 0)
         return false;
-    // The next full user list is usually about as long as this one: keep
-    // the room, so refilling neither rehashes nor reallocates.
-    const qsizetype room = m_slotByID.size();
+    // The tables keep their room: the next full user list is usually about
+    // as long as this one, and refilling neither rehashes nor reallocates.
     m_slots.resize(1);
     m_ranks.reset();
     m_slotByID.clear();
-    m_slotByID.reserve(room);
-    std::fill(m_nickTable.begin(), m_nickTable.end(), NickEntry{});
-    m_nickCount = 0;
+    m_firstSlotByNick.clear();
+    m_leavingSlot = 0;
     m_moreHoldersByNick.clear();
     m_teacherSlots.clear();
     return true;
@@ -277,7 +228,8 @@ QString clsUserList::GetUserNick(qint32 Index) const
 
 utUser clsUserList::GetUser(qint32 Index) const
 {
-    return m_slots[slotAt(Index)];
+    const Held &user = m_slots[slotAt(Index)];
+    return utUser{user.UserNick, user.UserID, user.UserStatus, AulixUserType(user.UserType)};
 }
 
 bool clsUserList::SetUserStatus(qint32 UserID, quint8 UserStatus)
@@ -294,7 +246,7 @@ bool clsUserList::SetUserType(qint32 UserID, quint8 UserType)
     const Slot slot = slotOfID(UserID);
     if (slot == 0)
         return false;
-    m_slots[slot].UserType = AulixUserType(UserType);
+    m_slots[slot].UserType = UserType;
     if (UserType == ccutTeacher)
         m_teacherSlots.insert(slot);
     else
@@ -324,7 +276,7 @@ quint8 clsUserList::GetUserStatus(qint32 UserID) const
 
 quint8 clsUserList::GetUserType(qint32 UserID) const
 {
-    return quint8(m_slots[slotOfID(UserID)].UserType);
+    return m_slots[slotOfID(UserID)].UserType;
 }
 
 StatusResultType clsUserList::GetUserStatusEx(qint32 UserID, UserStatusMaskType MaskType) const

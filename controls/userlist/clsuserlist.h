@@ -2,6 +2,7 @@
 
 #include "controls/userlist/liveranks.h"
 #include "controls/userlist/lumouserlistroster_export.h"
+#include "controls/userlist/slotindex.h"
 #include "controls/userlist/userstatus.h"
 #include "controls/userlist/utuser.h"
 
@@ -95,37 +96,37 @@ private:
     Slot slotOfID(qint32 UserID) const;
     Slot slotAt(qint32 Index) const;
     qint32 positionOf(Slot slot) const { return qint32(m_ranks.positionOf(slot)); }
-    void forgetNick(const QString &nick, Slot slot);
+    const QString &nickOf(Slot slot) const { return m_slots[slot].UserNick; }
+    Slot firstSlotOfNick(const QString &nick) const;
+    void finishLeaving();
     // Closes the holes; every index follows its users to their new slots.
     void closeHoles();
 
     // A removed user leaves a hole (UserID 0) until the holes are closed.
-    std::vector<utUser> m_slots;
-    LiveRanks m_ranks;
-    QHash<qint32, Slot> m_slotByID;
-    // The first holder of each stored nick, found by the nick's hash and
-    // compared with the nick in its slot: 8 bytes an entry and no copy of
-    // the nick, so the index of a class of thousands stays in the cache as
-    // it fills. Open addressing, linear probing, at most half full; slot 0
-    // marks a free entry. Stored nicks may repeat (two long nicks can share
-    // their first 16 characters); that is rare, so the further holders sit
-    // in a table of their own.
-    struct NickEntry {
-        quint32 hash = 0;
-        Slot slot = 0;
+    // A user as kept: with the hash of the nick, so that a departure finds
+    // the nick's entry without reading the nick (the same 40 bytes as a
+    // utUser).
+    struct Held {
+        QString UserNick;
+        qint32 UserID = 0;
+        quint32 nickHash = 0;
+        quint8 UserStatus = 0;
+        quint8 UserType = 0;
     };
-    static quint32 nickHash(const QString &nick);
-    // The index of the nick's entry, or of the free entry where it would go
-    // (the table must not be empty).
-    size_t nickAt(const QString &nick, quint32 hash) const;
-    Slot firstSlotOfNick(const QString &nick) const;
-    void dropNickEntry(size_t at);
-    // Room for `count` nicks without passing half full.
-    void reserveNicks(qsizetype count);
-    void rebuildNicks(size_t size);
-    std::vector<NickEntry> m_nickTable;
-    qsizetype m_nickCount = 0;
+    std::vector<Held> m_slots;
+    LiveRanks m_ranks;
+    SlotIndex::IdSlots m_slotByID;
+    // The first holder of each stored nick. Stored nicks may repeat (two
+    // long nicks can share their first 16 characters); that is rare, so
+    // the further holders sit in a table of their own.
+    SlotIndex::NickSlots m_firstSlotByNick;
     QHash<QString, std::set<Slot>> m_moreHoldersByNick;
+    // The nick entry of the last departure, dropped by the next change:
+    // its line was prefetched a whole departure earlier, so a flood does
+    // not wait for each one. The slot is a hole until then, so lookups
+    // pass over it; 0 when none waits.
+    quint32 m_leavingHash = 0;
+    Slot m_leavingSlot = 0;
     std::set<Slot> m_teacherSlots;
 
     qint32 m_myID = 0;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QHash>
 #include <QString>
 #include <QtGlobal>
 
@@ -124,6 +123,38 @@ public:
         return qsizetype(word) * WordBits + std::countr_zero(bits);
     }
 
+    // Each live slot's rank, which is its slot once the holes are closed,
+    // in constant time from one count per 64 slots: renaming every index
+    // after a close touches a table that stays in the cache, where an array
+    // of new slots would be as large as the class. Valid until the next
+    // change of the ranks.
+    class Ranking
+    {
+    public:
+        explicit Ranking(const LiveRanks &ranks)
+            : m_bits(ranks.m_bits)
+        {
+            m_before.reserve(m_bits.size());
+            quint32 live = 0;
+            for (const quint64 word : m_bits) {
+                m_before.push_back(live);
+                live += quint32(std::popcount(word));
+            }
+        }
+        quint32 operator()(quint32 slot) const
+        {
+            if (m_bits.empty())
+                return slot;
+            const size_t word = size_t(slot / WordBits);
+            const quint64 upTo = ~quint64(0) >> (WordBits - 1 - slot % WordBits);
+            return m_before[word] + quint32(std::popcount(m_bits[word] & upTo));
+        }
+
+    private:
+        const std::vector<quint64> &m_bits;
+        std::vector<quint32> m_before;
+    };
+
 private:
     static constexpr qsizetype WordBits = 64;
     static quint64 bitOf(qsizetype slot) { return quint64(1) << (slot % WordBits); }
@@ -155,51 +186,28 @@ namespace LiveSlots {
 
 using Slot = quint32;
 
-// Moves the live entries down over the holes (slot 0 stays where it is);
-// returns each old slot's new one (0 for a hole).
-template <typename Entry, typename IsLive>
-std::vector<Slot> closeHoles(std::vector<Entry> &slots, IsLive isLive)
+// Moves the live entries down over the holes (slot 0 stays where it is):
+// each lands on its rank.
+template <typename Entry, typename IsLive> void closeHoles(std::vector<Entry> &slots, IsLive isLive)
 {
-    std::vector<Slot> moved(slots.size(), 0);
-    Slot next = 1;
+    size_t next = 1;
     for (size_t slot = 1; slot < slots.size(); ++slot) {
         if (!isLive(slots[slot]))
             continue;
-        moved[slot] = next;
         if (next != slot)
             slots[next] = std::move(slots[slot]);
         ++next;
     }
     slots.resize(next);
-    return moved;
 }
 
 // A set of slots, renamed after closeHoles().
-inline void rename(std::set<Slot> &slots, const std::vector<Slot> &moved)
+template <typename Rename> void rename(std::set<Slot> &slots, const Rename &rename)
 {
     std::set<Slot> renamed;
     for (const Slot slot : slots)
-        renamed.insert(renamed.end(), moved[slot]);
+        renamed.insert(renamed.end(), rename(slot));
     slots.swap(renamed);
-}
-
-// The indexes by ID and by nick (its first holder, and the later ones),
-// renamed after closeHoles().
-inline void rename(QHash<qint32, Slot> &byID, QHash<QString, Slot> &firstByNick,
-    QHash<QString, std::set<Slot>> &moreByNick, const std::vector<Slot> &moved)
-{
-    // Going through a table costs its capacity, which never shrinks by
-    // itself: after a flood it would dwarf the class and every later close.
-    if (byID.capacity() > 8 * byID.size()) {
-        byID.squeeze();
-        firstByNick.squeeze();
-    }
-    for (Slot &slot : byID)
-        slot = moved[slot];
-    for (Slot &slot : firstByNick)
-        slot = moved[slot];
-    for (std::set<Slot> &later : moreByNick)
-        rename(later, moved);
 }
 
 } // namespace LiveSlots

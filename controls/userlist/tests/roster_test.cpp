@@ -416,3 +416,61 @@ TEST(Roster, DepartureFloodKeepsPositions)
 }
 
 } // namespace
+
+// IDs that all land on one place of a table placed by ID value (multiples
+// of a large power of two), mixed with a dense run, removed and searched
+// in between: every answer stays that of a scan, absent IDs among them.
+TEST(Roster, CrowdedAndDenseIDsAnswerLikeAScan)
+{
+    clsUserList roster;
+    ScanningRoster reference;
+    std::vector<qint32> ids;
+    for (qint32 k = 1; k <= 1500; ++k) {
+        ids.push_back(k << 16);
+        ids.push_back(k);
+    }
+    for (size_t i = 0; i < ids.size(); ++i) {
+        const QString nick = u"C%1"_s.arg(i);
+        ASSERT_EQ(roster.AddUser(ids[i], nick, 0, 1), reference.add(ids[i], nick, 1)) << i;
+        // A second add of any earlier ID is refused, however crowded.
+        ASSERT_EQ(roster.AddUser(ids[i / 2], u"again"_s, 0, 1), 0) << i;
+    }
+    for (size_t i = 0; i < ids.size(); i += 3)
+        ASSERT_EQ(roster.RemoveUser(ids[i]), reference.remove(ids[i])) << i;
+    for (qint32 k = 1; k <= 1600; ++k) {
+        for (const qint32 id : {k << 16, k, (k << 16) + 1, k + 70000}) {
+            ASSERT_EQ(roster.FindUserByID(id), reference.findByID(id)) << id;
+            ASSERT_EQ(roster.RemoveUser(id) ? 1 : 0, reference.remove(id) ? 1 : 0) << id;
+            ASSERT_EQ(roster.Count(), reference.count()) << id;
+        }
+    }
+    EXPECT_EQ(roster.Count(), 0);
+}
+
+// Right after a departure, before anything else changes, the nick that left
+// (the empty one too: a hole's nick is empty) finds nobody, and the next
+// arrival with it is the new first holder; the last slot, taken again at
+// once, answers for the newcomer's nick only.
+TEST(Roster, NickOfADepartureIsGoneAtOnce)
+{
+    clsUserList roster;
+    roster.AddUser(1, QString(), 0, 1);
+    roster.AddUser(2, u"B"_s, 0, 1);
+    roster.AddUser(3, u"C"_s, 0, 1);
+    ASSERT_TRUE(roster.RemoveUser(1));
+    EXPECT_EQ(roster.FindUserByName(QString()), 0);
+    EXPECT_EQ(roster.GetUserIDByName(QString()), 0);
+    EXPECT_EQ(roster.FindUserByName(u"B"_s), 1);
+    EXPECT_EQ(roster.AddUser(4, QString(), 0, 1), 3);
+    EXPECT_EQ(roster.GetUserIDByName(QString()), 4);
+    ASSERT_TRUE(roster.RemoveUser(4));
+    EXPECT_EQ(roster.AddUser(5, u"E"_s, 0, 1), 3);
+    EXPECT_EQ(roster.FindUserByName(QString()), 0);
+    EXPECT_EQ(roster.GetUserIDByName(u"E"_s), 5);
+    ASSERT_TRUE(roster.RemoveUser(2));
+    ASSERT_TRUE(roster.RemoveUser(3));
+    EXPECT_EQ(roster.FindUserByName(u"B"_s), 0);
+    EXPECT_EQ(roster.FindUserByName(u"C"_s), 0);
+    EXPECT_EQ(roster.GetUserIDByName(u"E"_s), 5);
+    EXPECT_EQ(roster.FindUserByName(u"E"_s), 1);
+}

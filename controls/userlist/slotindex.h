@@ -1,0 +1,352 @@
+#pragma once
+
+#include <QHashFunctions>
+#include <QString>
+#include <QtGlobal>
+
+#include <algorithm>
+#include <bit>
+#include <vector>
+
+// Flat indexes from a user's ID and nick to the slot of an array of users,
+// for the roster and the note recipients. Slot 0 means "none".
+//
+// Both are open-addressing tables of 8-byte entries, linear probing, at most
+// seven eighths full, backward-shift removal: one cache line a lookup,
+// where a QHash touches its span, its offsets and its entries. A class of
+// ten thousand is filled, searched and emptied in bursts, and what grows
+// with the class is cache misses, not instructions.
+//
+// Each table keeps the longest distance any entry was placed from its home.
+// Removals only move entries closer, so no entry lies further: a lookup
+// gives up after that many steps, and a removal's backward shift stops that
+// far past the hole, even inside a run that spans the whole class.
+namespace SlotIndex {
+
+using Slot = quint32;
+
+// A table's size for `count` entries: a power of two, at most seven eighths
+// full. A lookup then still reads one or two lines; an emptier table only
+// spreads a large class over more lines (and, past the allocator's
+// threshold, fresh pages), and with powers of two ten times the class would
+// often mean sixteen times the table.
+inline size_t roomFor(qsizetype count)
+{
+    return std::bit_ceil(size_t(std::max<qsizetype>(16, (8 * count + 6) / 7)));
+}
+
+// The open-addressing table both indexes share. `Entry` has a `slot` (0 for
+// a free entry); `home(entry, mask)` gives the place an entry belongs.
+template <typename Entry> class Probed
+{
+public:
+    qsizetype size() const { return m_count; }
+    bool empty() const { return m_table.empty(); }
+    size_t mask() const { return m_table.size() - 1; }
+    size_t longest() const { return m_longest; }
+    Entry &at(size_t i) { return m_table[i]; }
+    const Entry &at(size_t i) const { return m_table[i]; }
+
+    // Room for `count` entries in all, made before they come (the host
+    // knows the class's size): up to seven eighths full.
+    template <typename Home> void plan(qsizetype count, Home home)
+    {
+        m_planned = std::max(m_planned, count);
+        if (7 * qsizetype(m_table.size()) < 8 * count)
+            rebuild(roomFor(count), home);
+    }
+    // Room for one more entry as it comes. Beyond the planned room the
+    // table doubles past three quarters full: an unplanned fill would
+    // otherwise spend its last stretch before each doubling in long runs.
+    template <typename Home> void roomForOneMore(Home home)
+    {
+        const qsizetype count = m_count + 1;
+        if (count <= m_planned || 4 * count <= 3 * qsizetype(m_table.size()))
+            return;
+        rebuild(std::max(roomFor(count), 2 * m_table.size()), home);
+    }
+
+    // Fills the free entry `i`, `distance` steps from the entry's home.
+    void place(size_t i, size_t distance, const Entry &entry)
+    {
+        m_table[i] = entry;
+        ++m_count;
+        m_longest = std::max(m_longest, distance);
+    }
+
+    template <typename Home> void drop(size_t i, Home home)
+    {
+        // Backward shift: a later entry of the run moves into the hole when
+        // its home is not between the hole and itself, so no lookup meets a
+        // gap before its key and no entry moves away from its home.
+        const size_t mask = this->mask();
+        size_t hole = i;
+        for (size_t next = (hole + 1) & mask;
+             m_table[next].slot != 0 && ((next - hole) & mask) <= m_longest;
+             next = (next + 1) & mask) {
+            if (((next - home(m_table[next], mask)) & mask) >= ((next - hole) & mask)) {
+                m_table[hole] = m_table[next];
+                hole = next;
+            }
+        }
+        m_table[hole] = {};
+        --m_count;
+    }
+
+    // Empty, with the room kept.
+    void clear()
+    {
+        std::fill(m_table.begin(), m_table.end(), Entry{});
+        m_count = 0;
+        m_longest = 0;
+    }
+
+    // The entries, moved into a table of `size` entries by `home`.
+    template <typename Home> void rebuild(size_t size, Home home)
+    {
+        std::vector<Entry> old(size);
+        old.swap(m_table);
+        m_count = 0;
+        m_longest = 0;
+        const size_t mask = size - 1;
+        for (const Entry &entry : old) {
+            if (entry.slot == 0)
+                continue;
+            const size_t start = home(entry, mask);
+            size_t distance = 0;
+            while (m_table[(start + distance) & mask].slot != 0)
+                ++distance;
+            place((start + distance) & mask, distance, entry);
+        }
+    }
+
+    // Every slot renamed (after the owner closed its holes). A table left
+    // much larger than its content by a flood of removals shrinks, so that
+    // later renames do not walk the flood's size.
+    template <typename Rename, typename Home> void renameAll(const Rename &rename, Home home)
+    {
+        for (Entry &entry : m_table) {
+            if (entry.slot != 0)
+                entry.slot = rename(entry.slot);
+        }
+        if (m_table.size() > 16 * size_t(std::max<qsizetype>(m_count, 8))) {
+            m_planned = 0;
+            rebuild(roomFor(m_count), home);
+        }
+    }
+
+private:
+    std::vector<Entry> m_table;
+    qsizetype m_count = 0;
+    size_t m_longest = 0;
+    qsizetype m_planned = 0;
+};
+
+// Slots by user ID. Servers hand out IDs in runs, and a full user list or a
+// crowd leaving comes in about that order: the table first places an ID at
+// its own value (masked), so such a burst walks the table in memory order.
+// IDs that crowd one place (multiples of the table size, say) would make the
+// runs long; the first insert that cannot land within MaxProbe of its home
+// switches the table to a seeded mixing hash for good, where runs are short
+// whatever the IDs.
+class IdSlots
+{
+public:
+    qsizetype size() const { return m_table.size(); }
+
+    Slot value(qint32 id) const
+    {
+        const size_t at = find(id);
+        return at == NotFound ? 0 : m_table.at(at).slot;
+    }
+
+    // False (and nothing changes) when the ID is present already.
+    bool insert(qint32 id, Slot slot)
+    {
+        m_table.roomForOneMore(homeOf());
+        if (find(id) != NotFound)
+            return false;
+        for (;;) {
+            const size_t mask = m_table.mask();
+            const size_t start = home(id, mask);
+            size_t distance = 0;
+            while (m_table.at((start + distance) & mask).slot != 0)
+                ++distance;
+            if (m_mixed || distance <= MaxProbe) {
+                m_table.place((start + distance) & mask, distance, {id, slot});
+                return true;
+            }
+            m_mixed = true;
+            m_table.rebuild(mask + 1, homeOf());
+        }
+    }
+
+    // The ID's slot, now forgotten; 0 when absent.
+    Slot take(qint32 id)
+    {
+        const size_t at = find(id);
+        if (at == NotFound)
+            return 0;
+        const Slot slot = m_table.at(at).slot;
+        m_table.drop(at, homeOf());
+        return slot;
+    }
+
+    // Room for `count` IDs in all.
+    void reserve(qsizetype count) { m_table.plan(count, homeOf()); }
+
+    // Empty, with the room kept: the next full user list is usually about
+    // as long as the last.
+    void clear() { m_table.clear(); }
+
+    template <typename Rename> void renameAll(const Rename &rename)
+    {
+        m_table.renameAll(rename, homeOf());
+    }
+
+private:
+    struct Entry {
+        qint32 id = 0;
+        Slot slot = 0;
+    };
+    static constexpr size_t MaxProbe = 32;
+    static constexpr size_t NotFound = ~size_t(0);
+
+    size_t home(qint32 id, size_t mask) const
+    {
+        if (!m_mixed)
+            return size_t(quint32(id)) & mask;
+        return size_t(qHash(quint32(id), m_seed)) & mask;
+    }
+    struct HomeOf {
+        const IdSlots *table;
+        size_t operator()(const Entry &entry, size_t mask) const
+        {
+            return table->home(entry.id, mask);
+        }
+    };
+    HomeOf homeOf() const { return {this}; }
+
+    size_t find(qint32 id) const
+    {
+        if (m_table.empty())
+            return NotFound;
+        const size_t mask = m_table.mask();
+        const size_t start = home(id, mask);
+        for (size_t distance = 0; distance <= m_table.longest(); ++distance) {
+            const Entry &entry = m_table.at((start + distance) & mask);
+            if (entry.slot == 0)
+                return NotFound;
+            if (entry.id == id)
+                return (start + distance) & mask;
+        }
+        return NotFound;
+    }
+
+    Probed<Entry> m_table;
+    bool m_mixed = false;
+    size_t m_seed = QHashSeed::globalSeed();
+};
+
+// The first holder of each nick, by the nick's hash, compared with the nick
+// in its holder's slot: no copy of the nick. `nickOf(slot)` gives the nick
+// in a live slot. Nicks may repeat; the owner keeps the further holders.
+class NickSlots
+{
+public:
+    qsizetype size() const { return m_table.size(); }
+
+    static quint32 hashOf(const QString &nick) { return quint32(qHash(nick, 0)); }
+
+    // The first holder of the nick, 0 when none.
+    template <typename NickOf> Slot value(const QString &nick, NickOf nickOf) const
+    {
+        const size_t at = find(nick, hashOf(nick), nickOf);
+        return at == NotFound ? 0 : m_table.at(at).slot;
+    }
+    template <typename NickOf> Slot value(const QString &nick, quint32 hash, NickOf nickOf) const
+    {
+        const size_t at = find(nick, hash, nickOf);
+        return at == NotFound ? 0 : m_table.at(at).slot;
+    }
+
+    // Makes `slot` the first holder of a nick that has none; room must have
+    // been made for it.
+    void insert(quint32 hash, Slot slot)
+    {
+        const size_t mask = m_table.mask();
+        size_t distance = 0;
+        while (m_table.at((hash + distance) & mask).slot != 0)
+            ++distance;
+        m_table.place((hash + distance) & mask, distance, {hash, slot});
+    }
+    // A leaving user's nick, by its hash and the user's slot alone: no nick
+    // is read. When `slot` holds the nick first, `next` takes over (0: the
+    // nick is gone); answers whether it did.
+    bool leave(quint32 hash, Slot slot, Slot next)
+    {
+        if (m_table.empty())
+            return false;
+        const size_t mask = m_table.mask();
+        for (size_t distance = 0; distance <= m_table.longest(); ++distance) {
+            const size_t i = (hash + distance) & mask;
+            const Entry &entry = m_table.at(i);
+            if (entry.slot == 0)
+                return false;
+            if (entry.slot == slot && entry.hash == hash) {
+                if (next != 0)
+                    m_table.at(i).slot = next;
+                else
+                    m_table.drop(i, homeOf);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Starts loading the line a nick of this hash is looked up in, so that
+    // the miss overlaps the owner's other work.
+    void prefetch(quint32 hash) const
+    {
+        if (!m_table.empty())
+            __builtin_prefetch(&m_table.at(hash & m_table.mask()));
+    }
+
+    void reserve(qsizetype count) { m_table.plan(count, homeOf); }
+    // Room for one more nick; before insert().
+    void roomForOneMore() { m_table.roomForOneMore(homeOf); }
+    void clear() { m_table.clear(); }
+    template <typename Rename> void renameAll(const Rename &rename)
+    {
+        m_table.renameAll(rename, homeOf);
+    }
+
+private:
+    struct Entry {
+        quint32 hash = 0;
+        Slot slot = 0;
+    };
+    static constexpr size_t NotFound = ~size_t(0);
+    static constexpr auto homeOf
+        = [](const Entry &entry, size_t mask) { return size_t(entry.hash) & mask; };
+
+    template <typename NickOf> size_t find(const QString &nick, quint32 hash, NickOf nickOf) const
+    {
+        if (m_table.empty())
+            return NotFound;
+        const size_t mask = m_table.mask();
+        for (size_t distance = 0; distance <= m_table.longest(); ++distance) {
+            const size_t i = (hash + distance) & mask;
+            const Entry &entry = m_table.at(i);
+            if (entry.slot == 0)
+                return NotFound;
+            if (entry.hash == hash && nickOf(entry.slot) == nick)
+                return i;
+        }
+        return NotFound;
+    }
+
+    Probed<Entry> m_table;
+};
+
+} // namespace SlotIndex
