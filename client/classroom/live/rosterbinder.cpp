@@ -59,6 +59,9 @@ void RosterBinder::onUserList(qint32 Count, const QString &strUserList, qint16 C
         Q_EMIT fullRosterArriving();
         m.notes.RemoveAllUsers();
         m.users.RemoveAllUsers();
+        // Room for the whole class at once: a large class is not grown
+        // step by step while it fills.
+        m.users.ReserveUsers(qint32(records.size()));
         m.users.setViewType(lvtList);
         m.users.setUserType(1);
         m.live.bTeacherArrivalPending = false;
