@@ -16,6 +16,7 @@
 #include <QList>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <vector>
 
@@ -73,6 +74,30 @@ inline Result Run(
     return result;
 }
 
+// A player of stand-in payloads: it honours each frame's request to play
+// longer or shorter (up to half a frame, as the time-scaler does at most),
+// where the mixer's time-scaler would wait for a pause for small ones.
+// Pops every frame that starts before `untilMs`, from `nextStartMs` on,
+// each frame of output taking `msPerFrame` of the caller's clock; calls
+// `played(frame, startMs)` for each.
+template <typename Played>
+void PlayUntil(Voice::JitterBuffer &buffer, double &nextStartMs, double untilMs, double msPerFrame,
+    Played played)
+{
+    while (nextStartMs < untilMs) {
+        const Voice::PlayoutFrame frame = buffer.pop(qint64(nextStartMs));
+        double stretch = 0;
+        if (frame.action != Voice::PlayoutAction::Silence) {
+            stretch = std::clamp(frame.stretchMs, -Voice::FrameMs / 2.0, Voice::FrameMs / 2.0);
+            if (std::abs(stretch) < 1)
+                stretch = 0;
+            buffer.stretched(stretch);
+        }
+        played(frame, nextStartMs);
+        nextStartMs += (Voice::FrameMs + stretch) * msPerFrame / Voice::FrameMs;
+    }
+}
+
 // Plays `minutes` of a stream through the network into a jitter buffer,
 // the speaker's clock running `speakerSkew` fast (slow when negative) and
 // the listener's playout `listenerSkew` fast, against true time; the median
@@ -86,6 +111,7 @@ inline std::vector<double> DelayByMinute(double speakerSkew,
     const double sendPeriod = Voice::FrameMs / (1 + speakerSkew);
     const double playPeriod = Voice::FrameMs / (1 + listenerSkew);
     qint64 sent = 0;
+    double nextStart = 0;
     std::vector<double> medians;
     std::vector<double> delays;
     const qint64 ticks = qint64(minutes) * 60 * 1000 / Voice::FrameMs;
@@ -101,9 +127,13 @@ inline std::vector<double> DelayByMinute(double speakerSkew,
             buffer.push(quint16(index), QByteArray::number(index), qint64(inFlight.begin()->first));
             inFlight.erase(inFlight.begin());
         }
-        const Voice::PlayoutFrame frame = buffer.pop(qint64(now));
-        if (frame.action == Voice::PlayoutAction::Decode)
-            delays.push_back(now - frame.payload.toLongLong() * sendPeriod);
+        if (tick == 0)
+            nextStart = now;
+        PlayUntil(buffer, nextStart, now + playPeriod, playPeriod,
+            [&](const Voice::PlayoutFrame &frame, double startMs) {
+                if (frame.action == Voice::PlayoutAction::Decode)
+                    delays.push_back(startMs - frame.payload.toLongLong() * sendPeriod);
+            });
         if ((tick + 1) % ticksPerMinute == 0) {
             std::nth_element(
                 delays.begin(), delays.begin() + qsizetype(delays.size() / 2), delays.end());
