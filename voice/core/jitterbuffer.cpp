@@ -27,13 +27,16 @@ constexpr double ClockPull = 64;
 // Packets arriving within this of the first of them came together: a stall
 // of the network or the sender let them go at once.
 constexpr qint64 BurstMs = 2;
-// How long after their latest plausible arrival slots play at rest: a
-// little slack for the ticks' own unevenness.
+// How long after their latest plausible arrival slots play at rest, at the
+// earliest of the last second's ticks.
 constexpr double RestingExcessMs = 5;
-// A delay this far below the resting point is lengthened at once; above
-// it, only once every slot of the last few was above.
+// A slot that plays before its latest plausible arrival is lengthened at
+// once; the delay is shortened only once every slot of the last second
+// played later than the resting point: a sound card asks for its frames
+// unevenly, up to half a frame early, and each that comes early must still
+// find its packet there.
 constexpr double LengthenBelowMs = 5;
-constexpr std::size_t RecentSlots = 10;
+constexpr std::size_t RecentSlots = 50;
 } // namespace
 
 JitterBuffer::JitterBuffer(int minDepth, int maxDepth)
@@ -184,7 +187,9 @@ PlayoutFrame JitterBuffer::pop(std::optional<qint64> nowMs)
     // How much later than its slot's latest plausible arrival this slot
     // plays: the delay the buffer has beyond what the jitter needs.
     const qint64 excess = qint64(m_clockMs) - deadline(m_next);
-    const double stretch = stretchFor(excess);
+    // The stretch goes by the tick's own time: the frame clock evens the
+    // ticks out, the packets have to be there for the early ones.
+    const double stretch = stretchFor(nowMs ? *nowMs - deadline(m_next) : excess);
     if (first->first != m_next) {
         ++m_stats.concealed;
         if (excess < 0) {

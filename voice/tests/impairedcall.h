@@ -139,9 +139,9 @@ inline std::vector<std::pair<double, double>> DelayByWindow(
 struct StallRecovery {
     double beforeMs = -1; // the last window before the stall
     double settledAfterMs = -1; // from the stall until every window is within 10 ms of before
+    double highestMs = 0; // from the stall on
     double afterMs = -1; // the last window
     double calmAfterMs = -1; // the last window of the same call without the stall
-    int disturbedWindows = 0; // whose speech was not found at one delay
     QList<qint16> heard;
 };
 
@@ -153,12 +153,12 @@ inline StallRecovery RunStall(const QList<qint16> &speech, const Stall &stall)
     r.heard = Run(speech, {}, 50, {stall}).heard;
     const auto delays = DelayByWindow(speech, r.heard, WindowBlocks, 30);
     const auto calm = DelayByWindow(speech, Run(speech, {}).heard, WindowBlocks, 30);
-    r.disturbedWindows = int(calm.size()) - int(delays.size());
     for (const auto &[at, ms] : delays) {
         if (at * 1000 + WindowBlocks * 10 <= stall.fromMs) {
             r.beforeMs = ms;
             continue;
         }
+        r.highestMs = std::max(r.highestMs, ms);
         if (ms > r.beforeMs + SettledWithinMs)
             r.settledAfterMs = -1;
         else if (r.settledAfterMs < 0 && at * 1000 > stall.fromMs)

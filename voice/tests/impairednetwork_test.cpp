@@ -150,12 +150,12 @@ TEST(ImpairedNetwork, AStallIsPlayedBackOutOfTheSpeechWithinSeconds)
     // periods, without a word lost, instead of staying for seconds.
     const QList<qint16> speech = Sentence();
     const ImpairedCall::StallRecovery r = ImpairedCall::RunStall(speech, {4000, 80});
-    std::cout << "stall of 80 ms: delay " << r.beforeMs << " ms before, back within 10 ms after "
-              << r.settledAfterMs << " ms, " << r.afterMs << " ms at the end (" << r.calmAfterMs
-              << " ms without the stall)\n";
+    std::cout << "stall of 80 ms: delay " << r.beforeMs << " ms before, " << r.highestMs
+              << " ms at most, back within 10 ms after " << r.settledAfterMs << " ms, " << r.afterMs
+              << " ms at the end (" << r.calmAfterMs << " ms without the stall)\n";
     ASSERT_GT(r.beforeMs, 0);
-    // The stall was heard: the speech around it was not at one delay.
-    EXPECT_GE(r.disturbedWindows, 1);
+    // The stall was heard: for a moment the speech came later.
+    EXPECT_GE(r.highestMs, r.beforeMs + 40);
     EXPECT_GT(r.settledAfterMs, 0);
     EXPECT_LE(r.settledAfterMs, 3000);
     // Speech keeps its shape through the stall and the catching up.

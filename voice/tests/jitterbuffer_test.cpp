@@ -353,9 +353,10 @@ TEST(JitterBuffer, DelayGrowsWithTheJitterStaysBoundedAndComesBackWhenItCalms)
     EXPECT_GE(delay[12], 150);
     EXPECT_LE(delay[12], 220);
     // Beyond the bound the buffer holds at its maximum (ten frames, the
-    // frame kept for redundancy, the transit) instead of following.
+    // frame kept for redundancy, the transit, a little slack) instead of
+    // following.
     for (std::size_t s = 18; s < 25; ++s)
-        EXPECT_LE(delay[s], 12 * JitterBuffer::FrameMs + 10) << "second " << s;
+        EXPECT_LE(delay[s], 12 * JitterBuffer::FrameMs + 10 + 5) << "second " << s;
     // Calm again: the extra delay is played out faster.
     EXPECT_LE(delay.back(), 60);
 }
