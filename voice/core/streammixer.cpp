@@ -51,8 +51,9 @@ void StreamMixer::mixFrame(qint16 *out, qint64 nowMs)
                 stream.decoder.decode(frame.payload, decoded);
             else
                 stream.decoder.conceal(frame.payload, decoded);
+            const double stretchMs = std::clamp(frame.stretchMs, -double(FrameMs), double(FrameMs));
             const int changed = stream.stretcher.process(
-                decoded, int(std::lround(frame.stretchMs * SampleRate / 1000)), stream.pending);
+                decoded, int(std::lround(stretchMs * SampleRate / 1000)), stream.pending);
             stream.buffer.stretched(changed * 1000.0 / SampleRate);
             audible = true;
         }
