@@ -40,9 +40,10 @@ void StreamMixer::mixFrame(qint16 *out, qint64 nowMs)
         Stream &stream = *it->second;
         bool audible = !stream.pending.empty();
         while (stream.pending.size() < std::size_t(FrameSamples)) {
-            // The frame starts once what is pending has played.
-            const qint64 startMs = nowMs + qint64(stream.pending.size()) * 1000 / SampleRate;
-            const PlayoutFrame frame = stream.buffer.pop(startMs);
+            // Popped now, though it starts once what is pending has played:
+            // its packet has to be here now, so that is the time the buffer
+            // judges its delay by.
+            const PlayoutFrame frame = stream.buffer.pop(nowMs);
             if (frame.action == PlayoutAction::Silence) {
                 stream.pending.resize(FrameSamples, 0);
                 break;
@@ -52,8 +53,15 @@ void StreamMixer::mixFrame(qint16 *out, qint64 nowMs)
             else
                 stream.decoder.conceal(frame.payload, decoded);
             const double stretchMs = std::clamp(frame.stretchMs, -double(FrameMs), double(FrameMs));
-            const int changed = stream.stretcher.process(
-                decoded, int(std::lround(stretchMs * SampleRate / 1000)), stream.pending);
+            int want = int(std::lround(stretchMs * SampleRate / 1000));
+            if (want == 0) {
+                // What is pending is delay the buffer does not see; a pause
+                // gives it back for nothing, as no packet is needed sooner.
+                // (Less than a voiced frame's threshold: speech is left be.)
+                want = -std::min(
+                    int(stream.pending.size()), TimeStretcher::VoicedThresholdSamples - 1);
+            }
+            const int changed = stream.stretcher.process(decoded, want, stream.pending);
             stream.buffer.stretched(changed * 1000.0 / SampleRate);
             audible = true;
         }
