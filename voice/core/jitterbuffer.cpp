@@ -18,10 +18,25 @@ constexpr qint64 ResyncGap = 50;
 // one) must stay in the spread until the next comes, or the delay swings
 // down and up again between them.
 constexpr std::size_t TransitWindow = 150;
-constexpr int SurplusTicksBeforeShrink = 50;
+// Ticks over which losses are counted: while any were lost in this window
+// or the one before, a frame more is kept for the redundancy.
+constexpr int LossWindowTicks = 50;
 // The frame clock takes this fraction of its distance to the caller's time
 // each tick (about a second and a half to follow a step).
 constexpr double ClockPull = 64;
+// Packets arriving within this of the first of them came together: a stall
+// of the network or the sender let them go at once.
+constexpr qint64 BurstMs = 2;
+// How long after their latest plausible arrival slots play at rest, at the
+// earliest of the last second's ticks.
+constexpr double RestingExcessMs = 5;
+// A slot that plays before its latest plausible arrival is lengthened at
+// once; the delay is shortened only once every slot of the last second
+// played later than the resting point: a sound card asks for its frames
+// unevenly, up to half a frame early, and each that comes early must still
+// find its packet there.
+constexpr double LengthenBelowMs = 5;
+constexpr std::size_t RecentSlots = 50;
 } // namespace
 
 JitterBuffer::JitterBuffer(int minDepth, int maxDepth)
@@ -45,13 +60,44 @@ qint64 JitterBuffer::unwrap(quint16 sequence)
 
 void JitterBuffer::updateTarget(qint64 extendedSequence, qint64 arrivalMs)
 {
-    m_transits.push_back(arrivalMs - extendedSequence * FrameMs);
+    if (m_transits.empty() || arrivalMs - m_burstStartMs > BurstMs) {
+        ++m_burst;
+        m_burstStartMs = arrivalMs;
+    }
+    m_transits.push_back({arrivalMs - extendedSequence * FrameMs, m_burst});
     if (m_transits.size() > TransitWindow)
         m_transits.pop_front();
-    const auto [lo, hi] = std::minmax_element(m_transits.begin(), m_transits.end());
-    const qint64 spread = *hi - *lo;
+    // The slowest burst but one: a level reached once in three seconds is a
+    // stall, which concealment covers and time-scaling then takes back out;
+    // one reached twice comes back, and waiting for it is cheaper than
+    // concealing it every time.
+    qint64 fastest = std::numeric_limits<qint64>::max();
+    qint64 slowest[2] = {std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::min()};
+    const auto keep = [&slowest](qint64 burstSlowest) {
+        if (burstSlowest > slowest[0]) {
+            slowest[1] = slowest[0];
+            slowest[0] = burstSlowest;
+        } else if (burstSlowest > slowest[1]) {
+            slowest[1] = burstSlowest;
+        }
+    };
+    qint64 burst = m_transits.front().burst;
+    qint64 burstSlowest = std::numeric_limits<qint64>::min();
+    for (const Transit &t : m_transits) {
+        fastest = std::min(fastest, t.ms);
+        if (t.burst != burst) {
+            keep(burstSlowest);
+            burst = t.burst;
+            burstSlowest = t.ms;
+        } else {
+            burstSlowest = std::max(burstSlowest, t.ms);
+        }
+    }
+    keep(burstSlowest);
+    const qint64 spread
+        = (slowest[1] == std::numeric_limits<qint64>::min() ? slowest[0] : slowest[1]) - fastest;
     m_targetDepth = int(std::clamp<qint64>(1 + spread / FrameMs, m_minDepth, m_maxDepth));
-    m_fastestTransit = *lo;
+    m_fastestTransit = fastest;
     m_lateAllowance
         = std::clamp<qint64>(spread, (m_minDepth - 1) * FrameMs, (m_maxDepth - 1) * FrameMs);
 }
@@ -106,7 +152,7 @@ PlayoutFrame JitterBuffer::pop(std::optional<qint64> nowMs)
         m_next = m_packets.begin()->first;
         m_emptyTicks = 0;
         m_windowTicks = 0;
-        m_windowMinExcess = std::numeric_limits<qint64>::max();
+        m_recentExcess.clear();
         // Without the caller's time the newest arrival is "now" to within
         // a frame.
         m_clockMs = double(nowMs.value_or(m_lastArrivalMs));
@@ -118,6 +164,7 @@ PlayoutFrame JitterBuffer::pop(std::optional<qint64> nowMs)
         if (nowMs)
             m_clockMs += (double(*nowMs) - m_clockMs) / ClockPull;
     }
+    countTick();
 
     if (m_packets.empty()) {
         // Late rather than lost: hold the slot so the packet still plays.
@@ -126,7 +173,9 @@ PlayoutFrame JitterBuffer::pop(std::optional<qint64> nowMs)
             return {};
         }
         ++m_stats.concealed;
-        noteExcess(std::numeric_limits<qint64>::min());
+        // The delay has just grown by this frame, and the packets behind it
+        // are still on the way: nothing may be taken back until they came.
+        m_recentExcess.clear();
         return {PlayoutAction::Conceal, {}};
     }
     m_emptyTicks = 0;
@@ -138,55 +187,66 @@ PlayoutFrame JitterBuffer::pop(std::optional<qint64> nowMs)
     // How much later than its slot's latest plausible arrival this slot
     // plays: the delay the buffer has beyond what the jitter needs.
     const qint64 excess = qint64(m_clockMs) - deadline(m_next);
-    noteExcess(excess);
+    // The stretch goes by the tick's own time: the frame clock evens the
+    // ticks out, the packets have to be there for the early ones.
+    const double stretch = stretchFor(nowMs ? *nowMs - deadline(m_next) : excess);
     if (first->first != m_next) {
         ++m_stats.concealed;
         if (excess < 0) {
             // Later packets overtook this one, but the spread of arrivals
             // says it may still come: wait for it one frame longer.
-            return {PlayoutAction::Conceal, {}};
+            return {PlayoutAction::Conceal, {}, stretch};
         }
         // Past the latest time it could have come: lost on the way.
         ++m_stats.lost;
         m_lostInWindow = true;
         ++m_next;
-        PlayoutFrame frame{PlayoutAction::Conceal, {}};
+        PlayoutFrame frame{PlayoutAction::Conceal, {}, stretch};
         if (first->first == m_next)
             frame.payload = first->second;
         return frame;
     }
 
-    PlayoutFrame frame{PlayoutAction::Decode, std::move(first->second)};
+    PlayoutFrame frame{PlayoutAction::Decode, std::move(first->second), stretch};
     m_packets.erase(first);
     ++m_next;
     ++m_stats.decoded;
-
-    if (m_shrinkDue && !m_packets.empty() && m_packets.begin()->first == m_next) {
-        // A second in which every slot played at least a frame after its
-        // latest plausible arrival: a frame of delay more than the jitter
-        // needs (a sender whose clock runs fast, or a network that calmed).
-        m_shrinkDue = false;
-        m_packets.erase(m_packets.begin());
-        ++m_next;
-        ++m_stats.discarded;
-    }
     return frame;
 }
 
-void JitterBuffer::noteExcess(qint64 excess)
+void JitterBuffer::stretched(double ms)
 {
-    m_windowMinExcess = std::min(m_windowMinExcess, excess);
-    if (++m_windowTicks < SurplusTicksBeforeShrink)
+    if (m_playing)
+        m_clockMs += ms;
+}
+
+void JitterBuffer::countTick()
+{
+    if (++m_windowTicks < LossWindowTicks)
         return;
-    // While packets are being lost, a frame of delay beyond the jitter's
-    // is kept: with it, the next packet's redundancy is there in time to
-    // rebuild the lost one.
-    const int keep = m_lostInWindow || m_lostBefore ? 2 : 1;
-    m_shrinkDue = m_windowMinExcess >= keep * FrameMs;
     m_lostBefore = m_lostInWindow;
     m_lostInWindow = false;
     m_windowTicks = 0;
-    m_windowMinExcess = std::numeric_limits<qint64>::max();
+}
+
+double JitterBuffer::stretchFor(qint64 excess)
+{
+    m_recentExcess.push_back(excess);
+    if (m_recentExcess.size() > RecentSlots)
+        m_recentExcess.pop_front();
+    // While packets are being lost, a frame of delay beyond the jitter's
+    // is kept: with it, the next packet's redundancy is there in time to
+    // rebuild the lost one.
+    const double resting
+        = RestingExcessMs + (m_lostInWindow || m_lostBefore ? double(FrameMs) : 0.0);
+    if (double(excess) < resting - LengthenBelowMs)
+        return resting - double(excess);
+    // Shorter only on the evidence of several slots: the clock's unevenness
+    // must not be taken for surplus delay.
+    if (m_recentExcess.size() < RecentSlots)
+        return 0;
+    const double least = double(*std::min_element(m_recentExcess.begin(), m_recentExcess.end()));
+    return least > resting ? resting - least : 0;
 }
 
 } // namespace Voice

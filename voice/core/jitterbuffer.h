@@ -21,6 +21,10 @@ enum class PlayoutAction {
 struct PlayoutFrame {
     PlayoutAction action = PlayoutAction::Silence;
     QByteArray payload;
+    // How much longer (shorter when negative) the frame should play, in ms,
+    // to bring the delay to what the jitter needs; the player tells the
+    // buffer what it did with `stretched()`.
+    double stretchMs = 0;
 };
 
 struct JitterBufferStats {
@@ -30,7 +34,7 @@ struct JitterBufferStats {
     int concealed = 0;
     int decoded = 0;
     int lost = 0; // concealed while later packets were waiting: lost on the way
-    int discarded = 0; // dropped to shrink the delay or on overflow
+    int discarded = 0; // dropped on overflow
 };
 
 // Adaptive jitter buffer for one stream of 20 ms frames, ordered by a 16-bit
@@ -42,11 +46,15 @@ struct JitterBufferStats {
 // that time is lost and concealed (with the next packet's redundancy when
 // it is there); missing before it, or with nothing behind it, it is late:
 // the buffer conceals and holds its place, which lengthens the delay by one
-// frame. A second in which every slot played a frame or more after its
-// latest plausible arrival gives a frame up, so a sender whose clock runs
-// fast, or a network that calmed down, does not leave the delay higher than
-// the jitter needs (while packets are lost, a frame more is kept, so that
-// the redundancy in the next packet arrives in time to rebuild a lost one).
+// frame. Every frame asks the player to play it a little shorter or longer
+// (time-scaling, never a dropped frame), so that slots play just after
+// their latest plausible arrival: a sender whose clock runs fast, or a
+// network that calmed down, does not leave the delay higher than the jitter
+// needs, nor a slow one lower (while packets are lost, a frame more is
+// kept, so that the redundancy in the next packet arrives in time to
+// rebuild a lost one). The spread counts a burst of packets that arrive
+// together as one: a single stall of the network or of the sender must not
+// hold the delay up for seconds; two within the memory do.
 class LUMOVOICECORE_EXPORT JitterBuffer
 {
 public:
@@ -60,6 +68,9 @@ public:
     // with it: a sound card playing a little slow or fast must not make the
     // delay creep. Without it the frames are taken to come on time.
     PlayoutFrame pop(std::optional<qint64> nowMs = std::nullopt);
+    // The frame popped last played `ms` longer (shorter when negative) than
+    // a frame: the buffer's clock moves on by that much more.
+    void stretched(double ms);
 
     bool isPlaying() const { return m_playing; }
     bool isEmpty() const { return m_packets.empty(); }
@@ -68,9 +79,15 @@ public:
     const JitterBufferStats &stats() const { return m_stats; }
 
 private:
+    struct Transit {
+        qint64 ms; // arrival minus send slot
+        qint64 burst; // packets that arrived together share one
+    };
+
     qint64 unwrap(quint16 sequence);
     void updateTarget(qint64 extendedSequence, qint64 arrivalMs);
-    void noteExcess(qint64 excess);
+    void countTick();
+    double stretchFor(qint64 excess);
     // The latest a packet can be expected, on the arrivals' clock.
     qint64 deadline(qint64 extendedSequence) const;
 
@@ -85,15 +102,16 @@ private:
     int m_emptyTicks = 0;
     int m_waitTicks = 0;
     int m_windowTicks = 0;
-    qint64 m_windowMinExcess = 0;
-    bool m_shrinkDue = false;
     bool m_lostInWindow = false;
     bool m_lostBefore = false; // in the window before
     qint64 m_lastArrivalMs = 0;
     double m_clockMs = 0; // the arrivals' clock as the ticks keep it while playing
-    qint64 m_fastestTransit = 0; // arrival minus send slot, least of the last second
+    qint64 m_fastestTransit = 0; // arrival minus send slot, least of the last three seconds
     qint64 m_lateAllowance = 0; // how much slower than the fastest a packet may come
-    std::deque<qint64> m_transits; // arrival minus send slot, last three seconds
+    std::deque<Transit> m_transits; // the last three seconds, in order of arrival
+    qint64 m_burst = 0;
+    qint64 m_burstStartMs = 0;
+    std::deque<qint64> m_recentExcess; // the last few slots' excess, ms
     JitterBufferStats m_stats;
 };
 

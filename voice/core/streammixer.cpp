@@ -4,6 +4,7 @@
 #include "voice/core/voicepacket.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace Voice {
 
@@ -37,17 +38,36 @@ void StreamMixer::mixFrame(qint16 *out, qint64 nowMs)
     qint16 decoded[FrameSamples];
     for (auto it = m_streams.begin(); it != m_streams.end();) {
         Stream &stream = *it->second;
-        const PlayoutFrame frame = stream.buffer.pop(nowMs);
-        bool audible = true;
-        switch (frame.action) {
-        case PlayoutAction::Decode: stream.decoder.decode(frame.payload, decoded); break;
-        case PlayoutAction::Conceal: stream.decoder.conceal(frame.payload, decoded); break;
-        case PlayoutAction::Silence: audible = false; break;
+        bool audible = !stream.pending.empty();
+        while (stream.pending.size() < std::size_t(FrameSamples)) {
+            // Popped now, though it starts once what is pending has played:
+            // its packet has to be here now, so that is the time the buffer
+            // judges its delay by.
+            const PlayoutFrame frame = stream.buffer.pop(nowMs);
+            if (frame.action == PlayoutAction::Silence) {
+                stream.pending.resize(FrameSamples, 0);
+                break;
+            }
+            if (frame.action == PlayoutAction::Decode)
+                stream.decoder.decode(frame.payload, decoded);
+            else
+                stream.decoder.conceal(frame.payload, decoded);
+            const double stretchMs = std::clamp(frame.stretchMs, -double(FrameMs), double(FrameMs));
+            int want = int(std::lround(stretchMs * SampleRate / 1000));
+            if (want == 0) {
+                // What is pending is delay the buffer does not see; a pause
+                // gives it back for nothing, as no packet is needed sooner.
+                // (Less than a voiced frame's threshold: speech is left be.)
+                want = -std::min(
+                    int(stream.pending.size()), TimeStretcher::VoicedThresholdSamples - 1);
+            }
+            const int changed = stream.stretcher.process(decoded, want, stream.pending);
+            stream.buffer.stretched(changed * 1000.0 / SampleRate);
+            audible = true;
         }
-        if (audible) {
-            for (int i = 0; i < FrameSamples; ++i)
-                mix[i] += decoded[i];
-        }
+        for (int i = 0; i < FrameSamples; ++i)
+            mix[i] += stream.pending[std::size_t(i)];
+        stream.pending.erase(stream.pending.begin(), stream.pending.begin() + FrameSamples);
         countLoss(stream);
         if (!audible && stream.buffer.isEmpty() && nowMs - stream.lastArrivalMs > StreamIdleMs)
             it = m_streams.erase(it);

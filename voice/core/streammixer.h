@@ -2,18 +2,23 @@
 
 #include "voice/core/jitterbuffer.h"
 #include "voice/core/lumovoicecore_export.h"
+#include "voice/core/timestretcher.h"
 #include "voice/core/voicedecoder.h"
 
 #include <QByteArrayView>
 
 #include <map>
 #include <memory>
+#include <vector>
 
 namespace Voice {
 
 // The listening side without its socket and its clock: datagrams in (split
-// into packets, one jitter buffer and decoder per stream id), 20 ms frames of
-// every stream mixed out. Times are the caller's milliseconds.
+// into packets, one jitter buffer, decoder and time-scaler per stream id),
+// 20 ms frames of every stream mixed out. Each stream's frames are played a
+// little shorter or longer as its jitter buffer asks, so a stream's sound
+// runs ahead of the mixed frames by up to a frame. Times are the caller's
+// milliseconds.
 class LUMOVOICECORE_EXPORT StreamMixer
 {
 public:
@@ -42,6 +47,8 @@ private:
     struct Stream {
         JitterBuffer buffer;
         VoiceDecoder decoder;
+        TimeStretcher stretcher;
+        std::vector<qint16> pending; // decoded and time-scaled, not yet mixed
         qint64 lastArrivalMs = 0;
         int countedDue = 0; // decoded + lost + late, as last counted
         int countedMissed = 0; // lost + late, as last counted

@@ -141,3 +141,23 @@ TEST(ImpairedNetwork, DelayHoldsStillForAnHourWhateverTheSoundCardsClocks)
         EXPECT_LE(*hi, 400);
     }
 }
+
+TEST(ImpairedNetwork, AStallIsPlayedBackOutOfTheSpeechWithinSeconds)
+{
+    // The speaker's program stops for 80 ms in mid-sentence (a busy
+    // machine): what it then sends at once has to wait behind the
+    // concealment, and that delay is taken back out of pauses and pitch
+    // periods, without a word lost, instead of staying for seconds.
+    const QList<qint16> speech = Sentence();
+    const ImpairedCall::StallRecovery r = ImpairedCall::RunStall(speech, {4000, 80}, false);
+    std::cout << "stall of 80 ms: delay " << r.beforeMs << " ms before, " << r.highestMs
+              << " ms at most, back within 10 ms after " << r.settledAfterMs << " ms, " << r.afterMs
+              << " ms at the end\n";
+    ASSERT_GT(r.beforeMs, 0);
+    // The stall was heard: for a moment the speech came later.
+    EXPECT_GE(r.highestMs, r.beforeMs + 40);
+    EXPECT_GT(r.settledAfterMs, 0);
+    EXPECT_LE(r.settledAfterMs, 3000);
+    // Speech keeps its shape through the stall and the catching up.
+    EXPECT_GE(Compare(speech, r.heard).segmented, 0.9);
+}

@@ -1,5 +1,6 @@
 #include "voice/core/jitterbuffer.h"
 #include "voice/core/networkimpairment.h"
+#include "voice/tests/impairedcall.h"
 
 #include <gtest/gtest.h>
 
@@ -171,16 +172,115 @@ TEST(JitterBuffer, ShrinksWhenItHoldsMoreThanItNeeds)
 {
     JitterBuffer buffer(1, 10);
     // A burst leaves five frames waiting while arrivals stay regular
-    // afterwards: the extra delay should go, one frame at a time.
+    // afterwards: the extra delay should go, played out faster, not dropped.
     for (int seq = 0; seq < 5; ++seq)
         buffer.push(quint16(seq), payload(seq), 0);
     int seq = 5;
+    double nextStart = 100;
+    double shortest = 0;
     for (int tick = 0; tick < 200; ++tick, ++seq) {
         buffer.push(quint16(seq), payload(seq), 100 + tick * 20);
-        buffer.pop();
+        ImpairedCall::PlayUntil(
+            buffer, nextStart, 120 + tick * 20, 20, [&](const PlayoutFrame &frame, double) {
+                shortest = std::min(shortest, frame.stretchMs);
+            });
     }
     EXPECT_LE(buffer.bufferedFrames(), buffer.targetDepth() + 1);
-    EXPECT_GT(buffer.stats().discarded, 0);
+    EXPECT_LT(shortest, -1);
+    EXPECT_EQ(buffer.stats().discarded, 0);
+}
+
+namespace {
+
+struct Stall {
+    qint64 fromMs; // packets sent from here on
+    qint64 lengthMs; // for this long all arrive together at its end
+};
+
+struct Played {
+    double startMs;
+    double delayMs; // send to play
+};
+
+// A stream with a 10 ms transit whose packets are held up by the given
+// stalls; every decoded frame's start and delay.
+std::vector<Played> PlayThroughStalls(
+    JitterBuffer &buffer, const std::vector<Stall> &stalls, int seconds)
+{
+    std::vector<Played> played;
+    double nextStart = 5;
+    std::multimap<qint64, qint64> inFlight;
+    for (qint64 seq = 0; seq < seconds * 50; ++seq) {
+        qint64 arrival = seq * 20 + 10;
+        for (const Stall &stall : stalls) {
+            if (seq * 20 >= stall.fromMs && seq * 20 < stall.fromMs + stall.lengthMs)
+                arrival = stall.fromMs + stall.lengthMs + 10;
+        }
+        inFlight.emplace(arrival, seq);
+        const qint64 now = seq * 20 + 15;
+        for (; !inFlight.empty() && inFlight.begin()->first <= now;
+             inFlight.erase(inFlight.begin()))
+            buffer.push(quint16(inFlight.begin()->second), payload(int(inFlight.begin()->second)),
+                inFlight.begin()->first);
+        ImpairedCall::PlayUntil(
+            buffer, nextStart, double(now + 20), 20, [&](const PlayoutFrame &frame, double start) {
+                if (frame.action == PlayoutAction::Decode)
+                    played.push_back({start, start - frame.payload.toDouble() * 20});
+            });
+    }
+    return played;
+}
+
+double DelayAt(const std::vector<Played> &played, double ms)
+{
+    for (const Played &p : played) {
+        if (p.startMs >= ms)
+            return p.delayMs;
+    }
+    return -1;
+}
+
+} // namespace
+
+TEST(JitterBuffer, OneStallIsConcealedThenPlayedOutFasterWithinSeconds)
+{
+    // The sender or the network stops for 80 ms once: the frames are
+    // concealed meanwhile, and the delay this added is then played back
+    // out, a little at a time, instead of staying for the seconds the
+    // arrivals are remembered.
+    JitterBuffer buffer;
+    const std::vector<Played> played = PlayThroughStalls(buffer, {{4000, 80}}, 10);
+    const double before = DelayAt(played, 3900);
+    ASSERT_GT(before, 0);
+    EXPECT_LE(before, 40);
+    double highest = 0;
+    bool afterStall = false;
+    for (std::size_t i = 1; i < played.size(); ++i) {
+        highest = std::max(highest, played[i].delayMs);
+        if (played[i].startMs > 4200 && afterStall) {
+            // Never faster than the time-scaler goes: no jumps.
+            EXPECT_GE(played[i].delayMs, played[i - 1].delayMs - JitterBuffer::FrameMs / 2 - 1)
+                << "at " << played[i].startMs;
+        }
+        afterStall = afterStall || played[i].startMs > 4200;
+    }
+    EXPECT_GE(highest, before + 60);
+    EXPECT_LE(DelayAt(played, 6000), before + 5);
+    EXPECT_EQ(buffer.targetDepth(), 1);
+    EXPECT_EQ(buffer.stats().discarded, 0);
+    EXPECT_EQ(buffer.stats().lost, 0);
+
+    // Stalls that keep coming are waited for instead: after two, the third
+    // finds the delay still there and plays without a gap.
+    JitterBuffer again;
+    const std::vector<Played> repeated
+        = PlayThroughStalls(again, {{4000, 80}, {5000, 80}, {6000, 80}}, 7);
+    EXPECT_GE(again.targetDepth(), 4);
+    EXPECT_GE(DelayAt(repeated, 5990), 80);
+    const int concealedBeforeThird = again.stats().concealed;
+    JitterBuffer third;
+    PlayThroughStalls(third, {{4000, 80}, {5000, 80}}, 6);
+    EXPECT_EQ(concealedBeforeThird, third.stats().concealed);
 }
 
 TEST(JitterBuffer, FloodIsBounded)
@@ -203,6 +303,7 @@ std::vector<double> DelayBySecond(const std::vector<int> &jitterBySecond)
     std::vector<double> medians;
     std::vector<double> delays;
     qint64 sent = 0;
+    double nextStart = 0;
     for (qint64 tick = 0; tick < qint64(jitterBySecond.size()) * 50; ++tick) {
         const qint64 now = tick * 20;
         const int jitter = jitterBySecond[std::size_t(tick / 50)];
@@ -218,9 +319,13 @@ std::vector<double> DelayBySecond(const std::vector<int> &jitterBySecond)
             buffer.push(quint16(index), QByteArray::number(index), inFlight.begin()->first);
             inFlight.erase(inFlight.begin());
         }
-        const PlayoutFrame frame = buffer.pop();
-        if (frame.action == PlayoutAction::Decode)
-            delays.push_back(double(now + 10 - frame.payload.toLongLong() * 20));
+        if (tick == 0)
+            nextStart = double(now + 10);
+        ImpairedCall::PlayUntil(
+            buffer, nextStart, double(now + 30), 20, [&](const PlayoutFrame &frame, double start) {
+                if (frame.action == PlayoutAction::Decode)
+                    delays.push_back(start - frame.payload.toDouble() * 20);
+            });
         if ((tick + 1) % 50 == 0) {
             std::sort(delays.begin(), delays.end());
             medians.push_back(delays.empty() ? -1 : delays[delays.size() / 2]);
@@ -248,9 +353,10 @@ TEST(JitterBuffer, DelayGrowsWithTheJitterStaysBoundedAndComesBackWhenItCalms)
     EXPECT_GE(delay[12], 150);
     EXPECT_LE(delay[12], 220);
     // Beyond the bound the buffer holds at its maximum (ten frames, the
-    // frame kept for redundancy, the transit) instead of following.
+    // frame kept for redundancy, the transit, a little slack) instead of
+    // following.
     for (std::size_t s = 18; s < 25; ++s)
-        EXPECT_LE(delay[s], 12 * JitterBuffer::FrameMs + 10) << "second " << s;
-    // Calm again: the extra delay goes, a frame a second.
+        EXPECT_LE(delay[s], 12 * JitterBuffer::FrameMs + 10 + 5) << "second " << s;
+    // Calm again: the extra delay is played out faster.
     EXPECT_LE(delay.back(), 60);
 }
