@@ -18,20 +18,13 @@ qint32 clsNoteUserList::AddUser(qint32 UserID, const QString &UserNick)
 {
     if (UserID <= 0)
         return 0;
-    finishLeaving();
-    m_firstSlotByNick.roomForOneMore();
     const quint32 hash = SlotIndex::NickSlots::hashOf(UserNick);
-    m_firstSlotByNick.prefetch(hash);
+    m_nicks.prepareArrival(hash);
     const Slot slot = Slot(m_entries.size());
     if (!m_slotByID.insert(UserID, slot))
         return 0;
     const auto nickOf = [this](Slot held) -> const QString & { return this->nickOf(held); };
-    if (m_firstSlotByNick.value(UserNick, hash, nickOf) == 0) {
-        m_firstSlotByNick.insert(hash, slot);
-    } else {
-        std::set<Slot> &later = m_moreHoldersByNick[UserNick];
-        later.insert(later.end(), slot);
-    }
+    m_nicks.arrived(UserNick, hash, slot, m_nicks.first(UserNick, hash, nickOf));
     m_entries.push_back({UserNick, UserID, hash});
     m_ranks.appended(qsizetype(m_entries.size()));
     return Count();
@@ -47,8 +40,8 @@ qint32 clsNoteUserList::RemoveUser(qint32 UserID)
     // The nick's entry is the one miss of a departure in a large class: it
     // loads while the slot is emptied.
     const quint32 hash = m_entries[slot].nickHash;
-    m_firstSlotByNick.prefetch(hash);
-    finishLeaving();
+    m_nicks.prefetch(hash);
+    m_nicks.finishLeaving();
     const qint32 position = qint32(m_ranks.positionOf(slot));
     const QString nick = std::move(m_entries[slot].nick);
     const bool last = slot == m_entries.size() - 1;
@@ -61,50 +54,19 @@ qint32 clsNoteUserList::RemoveUser(qint32 UserID)
         m_ranks.punched(qsizetype(slot), qsizetype(m_entries.size()),
             [this](qsizetype i) { return m_entries[size_t(i)].id != 0; });
     }
-    const auto more = m_moreHoldersByNick.isEmpty() ? m_moreHoldersByNick.end()
-                                                    : m_moreHoldersByNick.find(nick);
-    if (more == m_moreHoldersByNick.end()) {
-        // A slot that is gone may be taken by the next arrival: its entry
-        // cannot wait.
-        if (last) {
-            m_firstSlotByNick.leave(hash, slot, 0);
-        } else {
-            m_leavingHash = hash;
-            m_leavingSlot = slot;
-        }
-    } else {
-        // The next holder in roster order answers for the nick when the
-        // first leaves.
-        std::set<Slot> &later = more.value();
-        if (m_firstSlotByNick.leave(hash, slot, *later.begin()))
-            later.erase(later.begin());
-        else
-            later.erase(slot);
-        if (later.empty())
-            m_moreHoldersByNick.erase(more);
-    }
+    m_nicks.left(nick, hash, slot, last);
     if (m_ranks.holes() > Count())
         closeHoles();
     return position;
 }
 
-void clsNoteUserList::finishLeaving()
-{
-    if (m_leavingSlot == 0)
-        return;
-    m_firstSlotByNick.leave(m_leavingHash, m_leavingSlot, 0);
-    m_leavingSlot = 0;
-}
-
 void clsNoteUserList::closeHoles()
 {
-    finishLeaving();
+    m_nicks.finishLeaving();
     const LiveRanks::Ranking rename(m_ranks);
     LiveSlots::closeHoles(m_entries, [](const auto &entry) { return entry.id != 0; });
     m_slotByID.renameAll(rename);
-    m_firstSlotByNick.renameAll(rename);
-    for (std::set<Slot> &later : m_moreHoldersByNick)
-        LiveSlots::rename(later, rename);
+    m_nicks.renameAll(rename);
     m_ranks.reset();
 }
 
@@ -115,9 +77,7 @@ bool clsNoteUserList::RemoveAllUsers()
     m_entries.resize(1);
     m_ranks.reset();
     m_slotByID.clear();
-    m_firstSlotByNick.clear();
-    m_leavingSlot = 0;
-    m_moreHoldersByNick.clear();
+    m_nicks.clear();
     return true;
 }
 
@@ -128,7 +88,7 @@ qint32 clsNoteUserList::GetUserByName(const QString &UserNick) const
     if (UserNick == EveryoneNick)
         return 0;
     // The entry of a departure not yet dropped names a hole, whose ID is 0.
-    return m_entries[m_firstSlotByNick.value(UserNick, [this](Slot held) -> const QString & {
+    return m_entries[m_nicks.first(UserNick, [this](Slot held) -> const QString & {
         return nickOf(held);
     })].id;
 }

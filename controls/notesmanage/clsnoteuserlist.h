@@ -50,7 +50,6 @@ private:
 
     Slot slotAt(qint32 Index) const;
     const QString &nickOf(Slot slot) const { return m_entries[slot].nick; }
-    void finishLeaving();
     // Closes the holes; the indexes follow the recipients to their slots.
     void closeHoles();
 
@@ -59,14 +58,5 @@ private:
     std::vector<Entry> m_entries;
     LiveRanks m_ranks;
     SlotIndex::IdSlots m_slotByID;
-    // The first holder of each nick answers for it; nicks seldom repeat,
-    // so the further holders sit in a table of their own.
-    SlotIndex::NickSlots m_firstSlotByNick;
-    QHash<QString, std::set<Slot>> m_moreHoldersByNick;
-    // The nick entry of the last departure, dropped by the next change:
-    // its line was prefetched a whole departure earlier, so a flood does
-    // not wait for each one. The slot is a hole until then, so lookups
-    // pass over it; 0 when none waits.
-    quint32 m_leavingHash = 0;
-    Slot m_leavingSlot = 0;
+    SlotIndex::NickHolders m_nicks;
 };

@@ -51,31 +51,24 @@ qint32 clsUserList::AddUser(
 {
     if (UserID <= 0)
         return 0;
-    finishLeaving();
     const QString stored = cutNick(UserNick);
-    m_firstSlotByNick.roomForOneMore();
     const quint32 hash = SlotIndex::NickSlots::hashOf(stored);
     // The nick's line is a miss in a large class; let it load while the ID
     // is looked up.
-    m_firstSlotByNick.prefetch(hash);
+    m_nicks.prepareArrival(hash);
     if (m_slotByID.value(UserID) != 0)
         return 0;
     // The duplicate test compares the uncut nick with the stored ones; an
     // uncut nick longer than any stored nick can equal none of them.
     const bool cut = stored.size() != UserNick.size();
     const auto nickOf = [this](Slot slot) -> const QString & { return this->nickOf(slot); };
-    const Slot firstHolder = m_firstSlotByNick.value(stored, hash, nickOf);
+    const Slot firstHolder = m_nicks.first(stored, hash, nickOf);
     if (firstHolder != 0 && !cut)
         return 0;
 
     const Slot slot = Slot(m_slots.size());
     m_slotByID.insert(UserID, slot);
-    if (firstHolder == 0) {
-        m_firstSlotByNick.insert(hash, slot);
-    } else {
-        std::set<Slot> &later = m_moreHoldersByNick[stored];
-        later.insert(later.end(), slot);
-    }
+    m_nicks.arrived(stored, hash, slot, firstHolder);
     if (UserType == ccutTeacher)
         m_teacherSlots.insert(m_teacherSlots.end(), slot);
     m_slots.push_back(Held{stored, UserID, hash, UserStatus, UserType});
@@ -92,23 +85,12 @@ void clsUserList::ReserveUsers(qint32 UserCount)
         return;
     m_slots.reserve(size_t(room) + 1 + size_t(m_ranks.holes()));
     m_slotByID.reserve(room);
-    finishLeaving();
-    m_firstSlotByNick.reserve(room);
+    m_nicks.reserve(room);
 }
 
 clsUserList::Slot clsUserList::firstSlotOfNick(const QString &nick) const
 {
-    const Slot slot = m_firstSlotByNick.value(
-        nick, [this](Slot held) -> const QString & { return nickOf(held); });
-    return slot == m_leavingSlot ? 0 : slot;
-}
-
-void clsUserList::finishLeaving()
-{
-    if (m_leavingSlot == 0)
-        return;
-    m_firstSlotByNick.leave(m_leavingHash, m_leavingSlot, 0);
-    m_leavingSlot = 0;
+    return m_nicks.first(nick, [this](Slot held) -> const QString & { return nickOf(held); });
 }
 
 bool clsUserList::RemoveUser(qint32 UserID)
@@ -121,8 +103,8 @@ bool clsUserList::RemoveUser(qint32 UserID)
     // The nick's entry is the one miss of a departure in a large class: it
     // loads while the slot is emptied.
     const quint32 hash = m_slots[slot].nickHash;
-    m_firstSlotByNick.prefetch(hash);
-    finishLeaving();
+    m_nicks.prefetch(hash);
+    m_nicks.finishLeaving();
     const QString nick = std::move(m_slots[slot].UserNick);
     if (!m_teacherSlots.empty())
         m_teacherSlots.erase(slot);
@@ -136,27 +118,7 @@ bool clsUserList::RemoveUser(qint32 UserID)
         m_ranks.punched(qsizetype(slot), qsizetype(m_slots.size()),
             [this](qsizetype i) { return m_slots[size_t(i)].UserID != 0; });
     }
-    const auto more = m_moreHoldersByNick.isEmpty() ? m_moreHoldersByNick.end()
-                                                    : m_moreHoldersByNick.find(nick);
-    if (more == m_moreHoldersByNick.end()) {
-        // A slot that is gone may be taken by the next arrival: its entry
-        // cannot wait.
-        if (last) {
-            m_firstSlotByNick.leave(hash, slot, 0);
-        } else {
-            m_leavingHash = hash;
-            m_leavingSlot = slot;
-        }
-    } else {
-        // The next holder in roster order takes over when the first leaves.
-        std::set<Slot> &later = more.value();
-        if (m_firstSlotByNick.leave(hash, slot, *later.begin()))
-            later.erase(later.begin());
-        else
-            later.erase(slot);
-        if (later.empty())
-            m_moreHoldersByNick.erase(more);
-    }
+    m_nicks.left(nick, hash, slot, last);
     if (m_ranks.holes() > Count())
         closeHoles();
     return true;
@@ -164,13 +126,11 @@ bool clsUserList::RemoveUser(qint32 UserID)
 
 void clsUserList::closeHoles()
 {
-    finishLeaving();
+    m_nicks.finishLeaving();
     const LiveRanks::Ranking rename(m_ranks);
     LiveSlots::closeHoles(m_slots, [](const Held &user) { return user.UserID != 0; });
     m_slotByID.renameAll(rename);
-    m_firstSlotByNick.renameAll(rename);
-    for (std::set<Slot> &later : m_moreHoldersByNick)
-        LiveSlots::rename(later, rename);
+    m_nicks.renameAll(rename);
     LiveSlots::rename(m_teacherSlots, rename);
     m_ranks.reset();
 }
@@ -184,9 +144,7 @@ bool clsUserList::RemoveAllUsers()
     m_slots.resize(1);
     m_ranks.reset();
     m_slotByID.clear();
-    m_firstSlotByNick.clear();
-    m_leavingSlot = 0;
-    m_moreHoldersByNick.clear();
+    m_nicks.clear();
     m_teacherSlots.clear();
     return true;
 }

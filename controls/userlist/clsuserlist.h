@@ -98,7 +98,6 @@ private:
     qint32 positionOf(Slot slot) const { return qint32(m_ranks.positionOf(slot)); }
     const QString &nickOf(Slot slot) const { return m_slots[slot].UserNick; }
     Slot firstSlotOfNick(const QString &nick) const;
-    void finishLeaving();
     // Closes the holes; every index follows its users to their new slots.
     void closeHoles();
 
@@ -116,17 +115,9 @@ private:
     std::vector<Held> m_slots;
     LiveRanks m_ranks;
     SlotIndex::IdSlots m_slotByID;
-    // The first holder of each stored nick. Stored nicks may repeat (two
-    // long nicks can share their first 16 characters); that is rare, so
-    // the further holders sit in a table of their own.
-    SlotIndex::NickSlots m_firstSlotByNick;
-    QHash<QString, std::set<Slot>> m_moreHoldersByNick;
-    // The nick entry of the last departure, dropped by the next change:
-    // its line was prefetched a whole departure earlier, so a flood does
-    // not wait for each one. The slot is a hole until then, so lookups
-    // pass over it; 0 when none waits.
-    quint32 m_leavingHash = 0;
-    Slot m_leavingSlot = 0;
+    // The holders of each stored nick. Stored nicks may repeat (two long
+    // nicks can share their first 16 characters).
+    SlotIndex::NickHolders m_nicks;
     std::set<Slot> m_teacherSlots;
 
     qint32 m_myID = 0;

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "controls/userlist/liveranks.h"
+
+#include <QHash>
 #include <QHashFunctions>
 #include <QString>
 #include <QtGlobal>
 
 #include <algorithm>
 #include <bit>
+#include <set>
 #include <vector>
 
 // Flat indexes from a user's ID and nick to the slot of an array of users,
@@ -347,6 +351,108 @@ private:
     }
 
     Probed<Entry> m_table;
+};
+
+// Who holds each nick, for a list whose slots are ranked by LiveRanks: the
+// first holder in list order answers for the nick; nicks seldom repeat, so
+// the further holders sit in a table of their own. The nick entry of the
+// last departure is dropped by the next change: its line was prefetched a
+// whole departure earlier, so a flood does not wait for each one, and the
+// slot is a hole until then, which lookups pass over.
+class NickHolders
+{
+public:
+    // The first holder of the nick, 0 when none (or only a departing one).
+    template <typename NickOf> Slot first(const QString &nick, NickOf nickOf) const
+    {
+        const Slot slot = m_first.value(nick, nickOf);
+        return slot == m_leavingSlot ? 0 : slot;
+    }
+    // The same, with the hash known; after finishLeaving().
+    template <typename NickOf> Slot first(const QString &nick, quint32 hash, NickOf nickOf) const
+    {
+        return m_first.value(nick, hash, nickOf);
+    }
+
+    // Before an arrival: the last departure's entry goes, and room is made.
+    void prepareArrival(quint32 hash)
+    {
+        finishLeaving();
+        m_first.roomForOneMore();
+        m_first.prefetch(hash);
+    }
+    // `slot` (after every slot held) now holds the nick; `firstHolder` is
+    // what first() answered for it.
+    void arrived(const QString &nick, quint32 hash, Slot slot, Slot firstHolder)
+    {
+        if (firstHolder == 0) {
+            m_first.insert(hash, slot);
+            return;
+        }
+        std::set<Slot> &later = m_more[nick];
+        later.insert(later.end(), slot);
+    }
+    // Before a departure's slot is emptied: its nick's line starts loading.
+    void prefetch(quint32 hash) const { m_first.prefetch(hash); }
+    // The holder of `slot` has left; `last` when it was the last slot,
+    // which the next arrival takes at once.
+    void left(const QString &nick, quint32 hash, Slot slot, bool last)
+    {
+        const auto more = m_more.isEmpty() ? m_more.end() : m_more.find(nick);
+        if (more == m_more.end()) {
+            // A slot that is gone may be taken by the next arrival: its
+            // entry cannot wait.
+            if (last) {
+                m_first.leave(hash, slot, 0);
+            } else {
+                m_leavingHash = hash;
+                m_leavingSlot = slot;
+            }
+            return;
+        }
+        // The next holder in list order answers for the nick when the
+        // first leaves.
+        std::set<Slot> &later = more.value();
+        if (m_first.leave(hash, slot, *later.begin()))
+            later.erase(later.begin());
+        else
+            later.erase(slot);
+        if (later.empty())
+            m_more.erase(more);
+    }
+    void finishLeaving()
+    {
+        if (m_leavingSlot == 0)
+            return;
+        m_first.leave(m_leavingHash, m_leavingSlot, 0);
+        m_leavingSlot = 0;
+    }
+
+    void reserve(qsizetype count)
+    {
+        finishLeaving();
+        m_first.reserve(count);
+    }
+    // After the owner closed its holes (finishLeaving() first).
+    template <typename Rename> void renameAll(const Rename &rename)
+    {
+        m_first.renameAll(rename);
+        for (std::set<Slot> &later : m_more)
+            LiveSlots::rename(later, rename);
+    }
+    // The table keeps its room for the next list.
+    void clear()
+    {
+        m_first.clear();
+        m_leavingSlot = 0;
+        m_more.clear();
+    }
+
+private:
+    NickSlots m_first;
+    QHash<QString, std::set<Slot>> m_more;
+    quint32 m_leavingHash = 0;
+    Slot m_leavingSlot = 0; // 0 when no entry waits
 };
 
 } // namespace SlotIndex
