@@ -106,12 +106,7 @@ void DeviceStream::startEnded(
     }
     stop();
     if (outcome == Outcome::NoAnswer) {
-        if (!m_stallLogged) {
-            m_stallLogged = true;
-            Global::WriteErrorLog(u"Vocana"_s, m_texts.startCall,
-                why + u"; trying again every %1 ms"_s.arg(RetryMs), __LINE__);
-        }
-        m_retry.start(RetryMs);
+        retryLater(why);
         return;
     }
     if (!m_on.isEmpty()) {
@@ -125,17 +120,22 @@ void DeviceStream::startEnded(
     if (m_hadServer) {
         // The server ran this stream before and is restarting: wait for it
         // rather than leave it for the other path.
-        if (!m_stallLogged) {
-            m_stallLogged = true;
-            Global::WriteErrorLog(u"Vocana"_s, m_texts.startCall,
-                why + u"; trying again every %1 ms"_s.arg(RetryMs), __LINE__);
-        }
-        m_retry.start(RetryMs);
+        retryLater(why);
         return;
     }
     m_stream.reset();
     if (unavailable)
         unavailable(why); // may delete this object: nothing after it
+}
+
+void DeviceStream::retryLater(const QString &why)
+{
+    if (!m_stallLogged) {
+        m_stallLogged = true;
+        Global::WriteErrorLog(u"Vocana"_s, m_texts.startCall,
+            why + u"; trying again every %1 ms"_s.arg(RetryMs), __LINE__);
+    }
+    m_retry.start(RetryMs);
 }
 
 void DeviceStream::failedWhileRunning(quint64 generation, const QString &failure)

@@ -68,6 +68,8 @@ private:
     void begin(const QByteArray &device);
     void startEnded(quint64 generation, Voice::PulseStream::Outcome outcome, const QString &why);
     void failedWhileRunning(quint64 generation, const QString &failure);
+    // The server is there but does not answer: once logged, tried again.
+    void retryLater(const QString &why);
 
     const Texts m_texts;
     const Voice::PulseStream::Options m_options;

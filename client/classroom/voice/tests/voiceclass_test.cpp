@@ -531,6 +531,19 @@ TEST_F(VoiceClass, TheFloorNeitherOpensNorClosesATalksMicrophone)
         Q_EMIT ann->volume->OnMicStart();
         EXPECT_TRUE(QTest::qWaitFor([&] { return server->floorQueue().contains(11); }, 3000));
     };
+    // Permitted, asking and granted the floor, ann starts a talk with bob.
+    const auto holdTheFloorThenTalk = [&] {
+        teacher(u"permit 11 speak on"_s);
+        if (!QTest::qWaitFor([&] { return ann->users->CheckUserVoiceStatus(11); }, 3000))
+            return false;
+        askAndWait();
+        teacher(u"grant 11"_s);
+        if (!QTest::qWaitFor(
+                [&] { return ann->floor->floor() == FloorUnit::Floor::Speaking; }, 3000))
+            return false;
+        ann->talk->OnSendUserVoice(12, u"bob"_s);
+        return QTest::qWaitFor([&] { return ann->talk->TalkPartnerID() == 12; }, 5000);
+    };
 
     // Asking for the floor, ann starts a talk with the talk key up
     // (push-to-talk): listening only. The floor granted now must not open
@@ -560,14 +573,7 @@ TEST_F(VoiceClass, TheFloorNeitherOpensNorClosesATalksMicrophone)
     // Holding the floor (the talk's end took her voice permission), ann
     // starts a talk: the engine speaks to bob, and the teacher taking the
     // floor back leaves the talk heard.
-    teacher(u"permit 11 speak on"_s);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ann->users->CheckUserVoiceStatus(11); }, 3000));
-    askAndWait();
-    teacher(u"grant 11"_s);
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return ann->floor->floor() == FloorUnit::Floor::Speaking; }, 3000));
-    ann->talk->OnSendUserVoice(12, u"bob"_s);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ann->talk->TalkPartnerID() == 12; }, 5000));
+    ASSERT_TRUE(holdTheFloorThenTalk());
     EXPECT_TRUE(ann->voice.speaking);
     teacher(u"takeback"_s);
     ASSERT_TRUE(
@@ -580,14 +586,7 @@ TEST_F(VoiceClass, TheFloorNeitherOpensNorClosesATalksMicrophone)
 
     // A talk that ends while the floor is still held gives the microphone
     // back to the class: the engine speaks again, at the class relay.
-    teacher(u"permit 11 speak on"_s);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ann->users->CheckUserVoiceStatus(11); }, 3000));
-    askAndWait();
-    teacher(u"grant 11"_s);
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return ann->floor->floor() == FloorUnit::Floor::Speaking; }, 3000));
-    ann->talk->OnSendUserVoice(12, u"bob"_s);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ann->talk->TalkPartnerID() == 12; }, 5000));
+    ASSERT_TRUE(holdTheFloorThenTalk());
     ann->talk->OnEndUserVoice(12, u"bob"_s);
     EXPECT_EQ(ann->floor->floor(), FloorUnit::Floor::Speaking);
     EXPECT_TRUE(ann->voice.speaking);
