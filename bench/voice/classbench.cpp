@@ -25,10 +25,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QHostAddress>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QUdpSocket>
 
 #include <algorithm>
 #include <cstdio>
@@ -52,19 +50,6 @@ constexpr qint32 Ann = 1001; // "demo"
 constexpr qint32 Bob = 1004; // "guest"
 const QString AnnAddress = u"127.0.0.2"_s;
 const QString BobAddress = u"127.0.0.3"_s;
-
-quint16 freeTalkPort()
-{
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        QUdpSocket first;
-        if (!first.bind(QHostAddress(AnnAddress), 0))
-            return 0;
-        QUdpSocket second;
-        if (second.bind(QHostAddress(BobAddress), first.localPort()))
-            return first.localPort();
-    }
-    return 0;
-}
 
 // User plus system seconds of a child process so far, from its own counters.
 double cpuSeconds(qint64 pid)
@@ -322,7 +307,7 @@ Run soundFiles(const QString &folder, const QList<qint16> &speech)
     bob.insert(u"LUMO_VOICE_MIC_WAV"_s, folder + u"/silence.wav"_s);
     bob.insert(u"LUMO_VOICE_PLAY_WAV"_s, folder + u"/bob-heard.wav"_s);
 
-    ClassRun session(folder, freeTalkPort());
+    ClassRun session(folder, PortFreeOnAll({AnnAddress, BobAddress}));
     run.why = session.enterAndGrant(ann, bob);
     if (!run.why.isEmpty())
         return run;
@@ -433,7 +418,7 @@ Run soundServer(const QString &folder, const QList<qint16> &speech, double ownLo
     QProcessEnvironment bob = studentEnvironment();
     bob.insert(u"PULSE_SOURCE"_s, bobMouth.monitor());
     bob.insert(u"PULSE_SINK"_s, bobEar.sink());
-    ClassRun session(folder, freeTalkPort());
+    ClassRun session(folder, PortFreeOnAll({AnnAddress, BobAddress}));
     run.why = session.enterAndGrant(ann, bob);
     if (!run.why.isEmpty())
         return run;

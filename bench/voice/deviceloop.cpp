@@ -38,6 +38,24 @@ QAudioDevice inputNamed(const QByteArray &id)
     return {};
 }
 
+// The clicks' delays summed up, the first `warmUp` left out (they meet
+// buffers still filling).
+DeviceLoop Summary(std::vector<double> delays, int warmUp)
+{
+    DeviceLoop result;
+    if (delays.size() < 3) {
+        result.why = u"only %1 clicks came back"_s.arg(delays.size());
+        return result;
+    }
+    delays.erase(delays.begin(), delays.begin() + warmUp);
+    std::sort(delays.begin(), delays.end());
+    result.ok = true;
+    result.clicks = int(delays.size());
+    result.medianMs = delays[delays.size() / 2];
+    result.worstMs = delays.back();
+    return result;
+}
+
 } // namespace
 
 OutputMonitor::OutputMonitor()
@@ -130,18 +148,7 @@ DeviceLoop MeasureDeviceLoop(
     sink.stop();
     source.stop();
 
-    if (delays.size() < 3) {
-        result.why = u"only %1 clicks came back"_s.arg(delays.size());
-        return result;
-    }
-    // The first clicks meet buffers still filling; they do not count.
-    delays.erase(delays.begin(), delays.begin() + 2);
-    std::sort(delays.begin(), delays.end());
-    result.ok = true;
-    result.clicks = int(delays.size());
-    result.medianMs = delays[delays.size() / 2];
-    result.worstMs = delays.back();
-    return result;
+    return Summary(std::move(delays), 2);
 }
 
 DeviceLoop MeasurePulseLoop(int captureMs, int playbackMs, int seconds)
@@ -221,15 +228,5 @@ DeviceLoop MeasurePulseLoop(int captureMs, int playbackMs, int seconds)
     capture.stop();
     playback.stop();
 
-    if (delays.size() < 3) {
-        result.why = u"only %1 clicks came back"_s.arg(delays.size());
-        return result;
-    }
-    delays.erase(delays.begin(), delays.begin() + 1);
-    std::sort(delays.begin(), delays.end());
-    result.ok = true;
-    result.clicks = int(delays.size());
-    result.medianMs = delays[delays.size() / 2];
-    result.worstMs = delays.back();
-    return result;
+    return Summary(std::move(delays), 1);
 }

@@ -115,34 +115,33 @@ void OnServerInfo(pa_context *, const pa_server_info *info, void *userdata)
     s->finishQuery();
 }
 
-void OnSinkInfo(pa_context *, const pa_sink_info *info, int eol, void *userdata)
+// One device of a list being read; the end of the list finishes its query.
+template <typename Info>
+void AddDevice(
+    PulseDevices *s, Direction PulseDevices::*list, const Info *info, int eol, bool monitor)
 {
-    auto *s = static_cast<PulseDevices *>(userdata);
     if (eol != 0) {
         s->finishQuery();
         return;
     }
+    Direction &next = s->*list;
     const QByteArray name(info->name);
     const QString description
         = QString::fromUtf8(info->description ? info->description : info->name);
-    s->nextOut.devices.append({name, description, false});
-    s->nextOut.indexes.insert(name, info->index);
-    s->nextOut.descriptions.insert(name, description);
+    next.devices.append({name, description, monitor});
+    next.indexes.insert(name, info->index);
+    next.descriptions.insert(name, description);
+}
+
+void OnSinkInfo(pa_context *, const pa_sink_info *info, int eol, void *userdata)
+{
+    AddDevice(static_cast<PulseDevices *>(userdata), &PulseDevices::nextOut, info, eol, false);
 }
 
 void OnSourceInfo(pa_context *, const pa_source_info *info, int eol, void *userdata)
 {
-    auto *s = static_cast<PulseDevices *>(userdata);
-    if (eol != 0) {
-        s->finishQuery();
-        return;
-    }
-    const QByteArray name(info->name);
-    const QString description
-        = QString::fromUtf8(info->description ? info->description : info->name);
-    s->nextIn.devices.append({name, description, info->monitor_of_sink != PA_INVALID_INDEX});
-    s->nextIn.indexes.insert(name, info->index);
-    s->nextIn.descriptions.insert(name, description);
+    AddDevice(static_cast<PulseDevices *>(userdata), &PulseDevices::nextIn, info, eol,
+        eol == 0 && info->monitor_of_sink != PA_INVALID_INDEX);
 }
 
 void OnSinkInput(pa_context *, const pa_sink_input_info *info, int eol, void *userdata)

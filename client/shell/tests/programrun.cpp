@@ -6,6 +6,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTest>
+#include <QUdpSocket>
+
+#include <memory>
+#include <vector>
 
 ProgramRun::ProgramRun(
     const QString &program, const QStringList &arguments, const QProcessEnvironment &env)
@@ -229,4 +233,24 @@ QJsonObject ConsoleSim::relayCounters()
         return true;
     });
     return counters;
+}
+
+quint16 PortFreeOnAll(const QStringList &addresses)
+{
+    if (addresses.isEmpty())
+        return 0;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        QUdpSocket first;
+        if (!first.bind(QHostAddress(addresses.first()), 0))
+            return 0;
+        std::vector<std::unique_ptr<QUdpSocket>> others;
+        bool allFree = true;
+        for (qsizetype i = 1; i < addresses.size() && allFree; ++i) {
+            others.push_back(std::make_unique<QUdpSocket>());
+            allFree = others.back()->bind(QHostAddress(addresses[i]), first.localPort());
+        }
+        if (allFree)
+            return first.localPort();
+    }
+    return 0;
 }

@@ -52,6 +52,11 @@ private:
     bool m_started = false;
 };
 
+// A UDP port free on every one of `addresses` (the first one's ephemeral
+// port, tried again when another address has it): the talk port two
+// students on their own loopback addresses share. 0 when none was found.
+quint16 PortFreeOnAll(const QStringList &addresses);
+
 // The local servers with a configuration written for the test; their ports
 // from the first line.
 class SimRun

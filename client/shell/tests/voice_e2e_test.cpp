@@ -38,21 +38,6 @@ const QString AnnAddress = u"127.0.0.2"_s;
 const QString BobAddress = u"127.0.0.3"_s;
 const QString ForgedAddress = u"127.0.0.4"_s;
 
-// A UDP port free on both students' addresses: the talk port they share.
-quint16 FreeTalkPort()
-{
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        QUdpSocket first;
-        if (!first.bind(QHostAddress(AnnAddress), 0))
-            return 0;
-        QUdpSocket second, third;
-        if (second.bind(QHostAddress(BobAddress), first.localPort())
-            && third.bind(QHostAddress(ForgedAddress), first.localPort()))
-            return first.localPort();
-    }
-    return 0;
-}
-
 class VoiceE2e : public ::testing::Test
 {
 protected:
@@ -65,7 +50,7 @@ protected:
         QUdpSocket probe;
         if (!probe.bind(QHostAddress(BobAddress), 0))
             GTEST_SKIP() << "no loopback address " << BobAddress.toStdString();
-        talkPort = FreeTalkPort();
+        talkPort = PortFreeOnAll({AnnAddress, BobAddress, ForgedAddress});
         ASSERT_NE(talkPort, 0);
 
         // The microphone: a second of silence, then the speech.
