@@ -8,9 +8,17 @@
 #include <QUdpSocket>
 
 #include <algorithm>
+#include <atomic>
 #include <iterator>
+#include <thread>
+#include <vector>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -139,5 +147,64 @@ ProcessLoad MeasureQuietListeners(const EngineCalls &calls, int listeners, int s
         calls.stopListen(300 + i, &zero);
         calls.release(300 + i, &zero);
     }
+    return load;
+}
+
+ProcessLoad MeasureBareWakeUps(int pairs, int seconds)
+{
+    ProcessLoad load;
+    load.idlePercent = sharedOver(seconds * 1000);
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> threads;
+    std::vector<int> descriptors;
+    for (int i = 0; i < pairs; ++i) {
+        const int receiver = ::socket(AF_INET, SOCK_DGRAM, 0);
+        const int sender = ::socket(AF_INET, SOCK_DGRAM, 0);
+        descriptors.insert(descriptors.end(), {receiver, sender});
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(receiver, reinterpret_cast<sockaddr *>(&address), length) != 0
+            || ::getsockname(receiver, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
+            load.why = u"no loopback socket"_s;
+            break;
+        }
+        // The capture side: a wake-up every 10 ms, a datagram every other.
+        threads.emplace_back([&stop, sender, address] {
+            char packet[80] = {};
+            for (int tick = 0; !stop.load(); ++tick) {
+                ::poll(nullptr, 0, 10);
+                if (tick % 2 == 0)
+                    ::sendto(sender, packet, sizeof packet, 0,
+                        reinterpret_cast<const sockaddr *>(&address), sizeof address);
+            }
+        });
+        // The listening side: woken by each datagram.
+        threads.emplace_back([&stop, receiver] {
+            char packet[1500];
+            while (!stop.load()) {
+                pollfd in{receiver, POLLIN, 0};
+                if (::poll(&in, 1, 100) > 0)
+                    ::recv(receiver, packet, sizeof packet, 0);
+            }
+        });
+        // The playback side: a wake-up every 10 ms.
+        threads.emplace_back([&stop] {
+            while (!stop.load())
+                ::poll(nullptr, 0, 10);
+        });
+    }
+    if (load.why.isEmpty()) {
+        runFor(500);
+        load.percent = sharedOver(seconds * 1000);
+        load.perPairPercent = load.percent / pairs;
+        load.ok = true;
+    }
+    stop = true;
+    for (std::thread &thread : threads)
+        thread.join();
+    for (const int descriptor : descriptors)
+        ::close(descriptor);
     return load;
 }

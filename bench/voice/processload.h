@@ -25,3 +25,11 @@ ProcessLoad MeasureEnginePairs(const EngineCalls &calls, int pairs, int seconds,
 // loudspeaker to a class where nobody speaks (perPairPercent: per engine),
 // measured once they have had the time to come to rest.
 ProcessLoad MeasureQuietListeners(const EngineCalls &calls, int listeners, int seconds);
+
+// What the wake-ups of `pairs` speaking and listening pairs cost on this
+// machine with no voice work at all: per pair, a capture thread woken every
+// 10 ms that sends a datagram every 20 ms to a receiving thread, and a
+// playback thread woken every 10 ms (the engine's fragment and request
+// sizes on the sound server). The floor under the process figures: on a
+// virtual machine a wake-up costs tens of microseconds of its own.
+ProcessLoad MeasureBareWakeUps(int pairs, int seconds);

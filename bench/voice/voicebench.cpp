@@ -433,6 +433,17 @@ int main(int argc, char **argv)
     } else {
         std::printf("  sound server: not measured (%s)\n", qPrintable(devices.why));
     }
+    // The floor under both: the same wake-ups with no voice work.
+    const ProcessLoad bare = MeasureBareWakeUps(Pairs, Seconds);
+    if (bare.ok) {
+        std::printf("  wake-ups alone at the engine's rates (no voice work): %.2f %% of one core "
+                    "per pair (idle process %.2f %%)\n",
+            bare.perPairPercent, bare.idlePercent);
+        figures.add(u"voice/cpu/wake-ups alone per pair, the engine's rates"_s, u"% of one core"_s,
+            bare.perPairPercent, u"idle process"_s, bare.idlePercent);
+    } else {
+        std::printf("  wake-ups alone: not measured (%s)\n", qPrintable(bare.why));
+    }
     // In class before anyone speaks every program listens: that costs what
     // its playback wakes up for.
     const ProcessLoad quiet = MeasureQuietListeners(c, Pairs, Seconds);
