@@ -78,24 +78,26 @@ bool plainUserRecord(const uchar *record)
 void writePlainUserRecord(char16_t *dst, const uchar *record)
 {
 #if defined(__SSE2__)
-    // The record's 64 bytes of text as four 16-byte stores, put together in
-    // registers: characters 0-9 the number's blanks, 10-25 the nick, 26-28
-    // the status, 29-31 the type. The number's digits go over the blanks
-    // last. A store per field instead was the larger part of the time.
+    // The record's 64 bytes of text in five stores, later ones over earlier
+    // ones: the number's blanks (characters 0-9), the nick widened in two
+    // halves (10-25), then characters 24-31 (the nick's last two, the status,
+    // the type) put together in a register. The number's digits go over the
+    // blanks last. Overlapping stores take fewer instructions than shifting
+    // the nick into four separate blocks, and far fewer than a store a field.
     const __m128i nick = _mm_loadu_si128(reinterpret_cast<const __m128i *>(record + 4));
     const __m128i zero = _mm_setzero_si128();
     const __m128i low = _mm_unpacklo_epi8(nick, zero);
     const __m128i high = _mm_unpackhi_epi8(nick, zero);
-    const __m128i blanks = _mm_set1_epi16(short(u' '));
     const __m128i status
         = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(byteFields.text[record[20]]));
     const __m128i type
         = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(byteFields.text[record[21]]));
-    auto *out = reinterpret_cast<__m128i *>(dst);
-    _mm_storeu_si128(out, blanks);
-    _mm_storeu_si128(out + 1, _mm_or_si128(_mm_slli_si128(low, 4), _mm_srli_si128(blanks, 12)));
-    _mm_storeu_si128(out + 2, _mm_or_si128(_mm_srli_si128(low, 12), _mm_slli_si128(high, 4)));
-    _mm_storeu_si128(out + 3,
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), _mm_set1_epi16(short(u' ')));
+    static constexpr char16_t blanks[2] = {u' ', u' '};
+    std::memcpy(dst + 8, blanks, sizeof blanks);
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + 10), low);
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + 18), high);
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + 24),
         _mm_or_si128(_mm_or_si128(_mm_srli_si128(high, 12), _mm_slli_si128(status, 4)),
             _mm_slli_si128(type, 10)));
 #else
