@@ -187,6 +187,8 @@ public:
         m_size += count;
         return dst;
     }
+    // Gives back the last `count` characters of those append() gave.
+    void giveBack(qsizetype count) { m_size -= count; }
     // The text written (a null string when nothing was).
     QString take();
 
