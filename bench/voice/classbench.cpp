@@ -1,10 +1,11 @@
 // Mouth to ear through two real LumoStudent programs in one class of the
 // local servers, on the sound server: each program's microphone the monitor
 // of a null sink of its own, each loudspeaker a null sink of its own. The
-// bench speaks into Ann's microphone sink and records Bob's loudspeaker
-// through its monitor, a minute long; the delay of every three-second window
-// from the first word on is found by cross-correlating the speech's envelope,
-// then refined on the waveform. The same two programs with sound files are
+// bench speaks into Ann's microphone sink, a minute long, and records what
+// Ann's microphone hears and what Bob's loudspeaker plays through the two
+// sinks' monitors; the delay of every three-second window from the first
+// word on is found by cross-correlating the two recordings' envelopes, then
+// refined on the waveform. The same two programs with sound files are
 // the baseline: their windows show what the programs and the relay move by
 // themselves, without devices. Targets: every window at most 150 ms, the
 // delay moving at most 60 ms over the minute. The pair's whole-process CPU
@@ -12,7 +13,6 @@
 // it is the whole program's, window and all, not the voice's alone.
 
 #include "bench/report/figures.h"
-#include "bench/voice/deviceloop.h"
 #include "client/shell/tests/programrun.h"
 #include "voice/core/voiceformat.h"
 #include "voice/core/wavreader.h"
@@ -346,7 +346,7 @@ qint64 indexNs(qint64 index)
 
 // The sound server: the bench speaks into Ann's microphone sink and records
 // Bob's loudspeaker sink, on one clock.
-Run soundServer(const QString &folder, const QList<qint16> &speech, double ownLoopMs)
+Run soundServer(const QString &folder, const QList<qint16> &speech)
 {
     Run run;
     QDir().mkpath(folder);
@@ -362,8 +362,8 @@ Run soundServer(const QString &folder, const QList<qint16> &speech, double ownLo
     std::mutex mutex;
     bool speaking = false;
     qint64 played = 0; // of the speech
-    Timeline playedTimes, heardTimes;
-    QList<qint16> heard;
+    Timeline heardTimes, spokenTimes;
+    QList<qint16> heard, spoken;
     bool recording = false;
 
     Voice::PulseStream mouth;
@@ -381,7 +381,6 @@ Run soundServer(const QString &folder, const QList<qint16> &speech, double ownLo
                     std::fill(samples, samples + count, qint16(0));
                     return;
                 }
-                playedTimes.offsetNs.push_back(now - indexNs(played));
                 for (int i = 0; i < count; ++i, ++played)
                     samples[i] = played < speech.size() ? speech[played] : qint16(0);
             },
@@ -389,25 +388,35 @@ Run soundServer(const QString &folder, const QList<qint16> &speech, double ownLo
         run.why = why;
         return run;
     }
-    Voice::PulseStream ear;
-    Voice::PulseStream::Options in;
-    in.direction = Voice::PulseStream::Direction::Capture;
-    in.bufferMs = Voice::CaptureLatencyMs;
-    in.device = bobEar.monitor().toUtf8();
-    // Every sample kept: a dropped backlog would shift the heard samples
-    // against the clock.
-    in.maxCaptureBacklogMs = 5000;
-    if (!ear.start(
+    // What Ann's microphone hears and what Bob's loudspeaker plays, both
+    // recorded from their sinks' monitors with the same buffers: the delay
+    // is between the two recordings. A gap in the bench's own speaking (its
+    // stream starved on a busy machine) is in both and moves nothing, and
+    // the two recordings' own latency is the same and cancels.
+    const auto record = [&](Voice::PulseStream &stream, const QString &monitor,
+                            QList<qint16> &samplesKept, Timeline &times) {
+        Voice::PulseStream::Options in;
+        in.direction = Voice::PulseStream::Direction::Capture;
+        in.bufferMs = Voice::CaptureLatencyMs;
+        in.device = monitor.toUtf8();
+        // Every sample kept: a dropped backlog would shift the samples
+        // against the clock.
+        in.maxCaptureBacklogMs = 5000;
+        return stream.start(
             in,
             [&](const qint16 *samples, int count) {
                 const qint64 now = clock.nsecsElapsed();
                 std::lock_guard lock(mutex);
                 if (!recording)
                     return;
-                heard.append(QList<qint16>(samples, samples + count));
-                heardTimes.offsetNs.push_back(now - indexNs(heard.size()));
+                samplesKept.append(QList<qint16>(samples, samples + count));
+                times.offsetNs.push_back(now - indexNs(samplesKept.size()));
             },
-            {}, {}, &why)) {
+            {}, {}, &why);
+    };
+    Voice::PulseStream ear, microphone;
+    if (!record(ear, bobEar.monitor(), heard, heardTimes)
+        || !record(microphone, annMouth.monitor(), spoken, spokenTimes)) {
         run.why = why;
         return run;
     }
@@ -436,11 +445,12 @@ Run soundServer(const QString &folder, const QList<qint16> &speech, double ownLo
     run.listeningPercent = session.listeningPercent();
     run.threads = session.threads();
     ear.stop();
+    microphone.stop();
     mouth.stop();
 
-    const qint64 between = heardTimes.offset() - playedTimes.offset();
-    for (const int lag : windowLags(speech, heard))
-        run.windows.ms.push_back(double(indexNs(lag) + between) / 1e6 - ownLoopMs);
+    const qint64 between = heardTimes.offset() - spokenTimes.offset();
+    for (const int lag : windowLags(spoken, heard))
+        run.windows.ms.push_back(double(indexNs(lag) + between) / 1e6);
     if (run.windows.ms.size() < 3)
         run.why = u"only %1 windows heard"_s.arg(run.windows.ms.size());
     return run;
@@ -498,14 +508,7 @@ int main(int argc, char **argv)
           "unknown start, only their movement counts)",
         files);
 
-    // The bench's own mouth and ear add one loop of the same device buffers.
-    const DeviceLoop own = MeasurePulseLoop(Voice::CaptureLatencyMs, Voice::PlaybackTargetMs, 3);
-    if (!own.ok) {
-        std::printf("Sound server: not measured (the bench's own loop: %s)\n", qPrintable(own.why));
-        return 0;
-    }
-    const Run server = soundServer(dir.filePath(u"server"_s), speech, own.medianMs);
-    std::printf("\nThe bench's own mouth and ear: %.1f ms (taken off)\n", own.medianMs);
+    const Run server = soundServer(dir.filePath(u"server"_s), speech);
     print("Two programs on the sound server, mouth to ear", server);
     if (!server.why.isEmpty() || !files.why.isEmpty())
         return 0;
