@@ -5,6 +5,9 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <QDir>
+#include <QFile>
+
 #include <algorithm>
 #include <cerrno>
 #include <vector>
@@ -651,11 +654,56 @@ bool listening(const QByteArray &path)
     return there;
 }
 
+// The "default-server" of a client configuration file, empty when it has
+// none. Lines are "key = value"; ';' and '#' start comments.
+QByteArray configuredServer(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    QByteArray server;
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine().trimmed();
+        const qsizetype equals = line.indexOf('=');
+        if (line.startsWith(';') || line.startsWith('#') || equals < 0
+            || line.left(equals).trimmed() != "default-server")
+            continue;
+        server = line.mid(equals + 1).trimmed();
+    }
+    return server;
+}
+
+// The server list libpulse takes when PULSE_SERVER is not set: the client
+// configuration's, the user's file over the system's (PULSE_CLIENTCONFIG, if
+// set, the only one). Empty: the default sockets.
+QByteArray serverOfClientConfig()
+{
+    if (qEnvironmentVariableIsSet("PULSE_CLIENTCONFIG"))
+        return configuredServer(qEnvironmentVariable("PULSE_CLIENTCONFIG"));
+    QStringList files{u"/etc/pulse/client.conf"_s};
+    const QDir drop(u"/etc/pulse/client.conf.d"_s);
+    for (const QString &name : drop.entryList({u"*.conf"_s}, QDir::Files, QDir::Name))
+        files << drop.filePath(name);
+    const QString config = qEnvironmentVariableIsSet("XDG_CONFIG_HOME")
+        ? qEnvironmentVariable("XDG_CONFIG_HOME")
+        : QDir::homePath() + u"/.config"_s;
+    files << config + u"/pulse/client.conf"_s;
+    QByteArray server;
+    for (const QString &file : std::as_const(files)) {
+        const QByteArray found = configuredServer(file);
+        if (!found.isEmpty())
+            server = found;
+    }
+    return server;
+}
+
 } // namespace
 
 bool SoundServerMayBeListening()
 {
-    const QByteArray server = qgetenv("PULSE_SERVER");
+    QByteArray server = qgetenv("PULSE_SERVER");
+    if (server.trimmed().isEmpty())
+        server = serverOfClientConfig();
     if (!server.trimmed().isEmpty()) {
         for (const QByteArray &entry : server.simplified().split(' ')) {
             // "{machine-id}address": the address after the braces.

@@ -110,7 +110,8 @@ struct PulseDevice {
 QList<PulseDevice> ListPulseDevices(QString *why, int timeoutMs = 2000);
 
 // Whether a sound server may be listening where libpulse would look for it
-// (PULSE_SERVER, else the user's and the system's sockets), found without
+// (PULSE_SERVER, else the client configuration's "default-server", else the
+// user's and the system's sockets), found without
 // waiting: a socket that takes the connection counts, answer or not, and so
 // does a server given by network address. False only when none is there.
 bool SoundServerMayBeListening();

@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -23,6 +24,10 @@
 #include <iostream>
 #include <mutex>
 #include <vector>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using Voice::PulseStream;
@@ -55,26 +60,36 @@ PulseStream::Options options(PulseStream::Direction direction, int bufferMs, QBy
 }
 
 // PULSE_SERVER for the life of the object.
-class ServerOverride
+class EnvironmentOverride
 {
 public:
-    explicit ServerOverride(const QByteArray &server)
-        : m_old(qgetenv("PULSE_SERVER"))
-        , m_had(qEnvironmentVariableIsSet("PULSE_SERVER"))
+    EnvironmentOverride(const char *name, const QByteArray &value)
+        : m_name(name)
+        , m_old(qgetenv(name))
+        , m_had(qEnvironmentVariableIsSet(name))
     {
-        qputenv("PULSE_SERVER", server);
+        qputenv(name, value);
     }
-    ~ServerOverride()
+    ~EnvironmentOverride()
     {
         if (m_had)
-            qputenv("PULSE_SERVER", m_old);
+            qputenv(m_name, m_old);
         else
-            qunsetenv("PULSE_SERVER");
+            qunsetenv(m_name);
     }
 
 private:
+    const char *m_name;
     QByteArray m_old;
     bool m_had;
+};
+
+class ServerOverride : public EnvironmentOverride
+{
+public:
+    explicit ServerOverride(const QByteArray &server)
+        : EnvironmentOverride("PULSE_SERVER", server)
+    { }
 };
 
 // A PulseAudio daemon of the test's own with a null sink, on a socket in a
@@ -401,4 +416,38 @@ TEST(PulseStreams, AQuietPlaybackRestsUntilSomethingComesIn)
     EXPECT_GT(played - woken, Voice::SampleRate * 9 / 10);
     datagrams.stop();
     playback.stop();
+}
+
+// Where no PULSE_SERVER is set, the client configuration names the server:
+// a hung one there must count as listening, or the engine would ask the
+// multimedia back end, which waits for it without a limit.
+TEST(PulseStreams, TheClientConfigurationsServerIsWhereOneMayListen)
+{
+    QTemporaryDir dir;
+    const QByteArray path = dir.filePath(u"native"_s).toUtf8();
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::copy(path.begin(), path.end(), address.sun_path);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0); // listening, never answering
+
+    const QString config = dir.filePath(u"client.conf"_s);
+    const auto writeConfig = [&](const QByteArray &text) {
+        QFile file(config);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text);
+    };
+    const ServerOverride none("");
+    const EnvironmentOverride clientConfig("PULSE_CLIENTCONFIG", config.toUtf8());
+    writeConfig("; comment\nautospawn = no\ndefault-server = unix:" + path + "\n");
+    EXPECT_TRUE(Voice::SoundServerMayBeListening());
+    // The last setting counts; nothing listens there.
+    writeConfig("default-server = unix:" + path + "\n# default-server = " + path
+        + "\ndefault-server = " + path + "-gone\n");
+    EXPECT_FALSE(Voice::SoundServerMayBeListening());
+    // A network address cannot be known without waiting.
+    writeConfig("default-server = tcp:192.0.2.1:4713\n");
+    EXPECT_TRUE(Voice::SoundServerMayBeListening());
+    ::close(listener);
 }
