@@ -18,6 +18,11 @@
 // a large class. The owner closes the holes when they outnumber the live
 // slots and then calls reset(), so a flood of removals costs O(log n) each,
 // amortised, and memory stays within twice the live count.
+//
+// A crowd leaving in arrival order punches the same word 64 times in a row:
+// the tree takes the word's count once when another word changes, and the
+// queries add what is still pending, so such a flood walks the tree once a
+// word instead of once a departure.
 class LiveRanks
 {
 public:
@@ -28,6 +33,7 @@ public:
     {
         if (m_bits.empty())
             return;
+        settle();
         const qsizetype slot = slotCount - 1;
         const size_t word = size_t(slot / WordBits);
         if (word == m_bits.size()) {
@@ -44,6 +50,7 @@ public:
     {
         if (m_bits.empty())
             return;
+        settle();
         const size_t word = size_t(slot / WordBits);
         m_bits[word] &= ~bitOf(slot);
         addToWord(word, -1);
@@ -62,7 +69,10 @@ public:
         if (!m_bits.empty()) {
             const size_t word = size_t(slot / WordBits);
             m_bits[word] &= ~bitOf(slot);
-            addToWord(word, -1);
+            if (word != m_pendingWord)
+                settle();
+            m_pendingWord = word;
+            --m_pending;
             return;
         }
         const size_t words = size_t((slotCount + WordBits - 1) / WordBits);
@@ -86,6 +96,7 @@ public:
         m_bits = {};
         m_tree = {};
         m_holes = 0;
+        m_pending = 0;
     }
 
     // The position of a live slot.
@@ -97,6 +108,8 @@ public:
         qsizetype position = 0;
         for (size_t node = word; node > 0; node -= lowBit(node))
             position += m_tree[node];
+        if (m_pendingWord < word)
+            position += m_pending;
         const quint64 upTo = ~quint64(0) >> (WordBits - 1 - slot % WordBits);
         return position + std::popcount(m_bits[word] & upTo);
     }
@@ -112,9 +125,13 @@ public:
         size_t word = 0;
         for (; step > 0; step /= 2) {
             const size_t next = word + step;
-            if (next <= nodes && m_tree[next] < position) {
+            if (next > nodes)
+                continue;
+            // Node `next` counts the words from `word` up to `next - 1`.
+            const qint32 count = m_tree[next] + (m_pendingWord - word < step ? m_pending : 0);
+            if (count < position) {
                 word = next;
-                position -= m_tree[next];
+                position -= count;
             }
         }
         quint64 bits = m_bits[word];
@@ -169,6 +186,13 @@ private:
             sum += m_tree[child];
         m_tree.push_back(sum);
     }
+    // The pending change of one word goes into the tree.
+    void settle()
+    {
+        if (m_pending != 0)
+            addToWord(m_pendingWord, m_pending);
+        m_pending = 0;
+    }
     void addToWord(size_t word, qint32 delta)
     {
         for (size_t node = word + 1; node < m_tree.size(); node += lowBit(node))
@@ -177,6 +201,9 @@ private:
 
     std::vector<quint64> m_bits; // bit s % 64 of word s / 64: slot s is live
     std::vector<qint32> m_tree; // live counts of the words; m_tree[0] unused
+    // A change of word m_pendingWord's count not yet in the tree.
+    size_t m_pendingWord = 0;
+    qint32 m_pending = 0;
     qsizetype m_holes = 0;
 };
 

@@ -7,8 +7,6 @@
 
 #include <QHostAddress>
 
-#include <time.h>
-
 using namespace Qt::StringLiterals;
 
 namespace ClassroomVoice {
@@ -21,26 +19,14 @@ VoiceRelays::VoiceRelays(Deps deps, Limits limits, QObject *parent)
     : ClassLive::RelaySetup(parent)
     , m(deps)
     , m_limits(limits)
+    , m_worker(std::make_unique<RelayWorker>(limits.keepAliveMs))
 {
-    m_thread.setObjectName(u"voice relays"_s);
-    m_worker = new RelayWorker(m_limits.keepAliveMs);
-    m_worker->moveToThread(&m_thread);
-    m_thread.start(QThread::TimeCriticalPriority);
-
     connect(&m.remote, &clsRemoteSync::GetMsgClientKey, this, &VoiceRelays::onClientKey);
     connect(&m.remote, &clsRemoteSync::Connected, this, &VoiceRelays::stopServerRelay);
     connect(&m.remote, &clsRemoteSync::DisConnected, this, &VoiceRelays::stopServerRelay);
 }
 
-VoiceRelays::~VoiceRelays()
-{
-    // The sockets belong to the relay thread: closed there, before it ends.
-    QMetaObject::invokeMethod(
-        m_worker, [w = m_worker] { w->shutdown(); }, Qt::BlockingQueuedConnection);
-    m_thread.quit();
-    m_thread.wait();
-    delete m_worker;
-}
+VoiceRelays::~VoiceRelays() = default;
 
 void VoiceRelays::SetupLocalRelays()
 {
@@ -48,11 +34,7 @@ void VoiceRelays::SetupLocalRelays()
     // move the port the engine already listens on.
     if (m_localSetUp)
         return;
-    RelayWorker::Ports ports;
-    // Binding two sockets is all the relay thread does for this call; the
-    // callers need the ports when it returns.
-    QMetaObject::invokeMethod(
-        m_worker, [w = m_worker] { return w->setupLocal(); }, Qt::BlockingQueuedConnection, &ports);
+    const RelayWorker::Ports ports = m_worker->setupLocal();
     m_ports = {ports.listen, ports.speak};
     m_localSetUp = ports.listen != 0 && ports.speak != 0;
     if (!m_localSetUp)
@@ -74,12 +56,10 @@ void VoiceRelays::onClientKey(const QByteArray &UserClientKey, qint32 KeyLength)
     }
     const QByteArray key = UserClientKey.left(qBound(0, KeyLength, int(UserClientKey.size())));
     const QByteArray registration = VoiceWire::registrationPacket(key);
-    QMetaObject::invokeMethod(m_worker,
-        [w = m_worker, server, port = quint16(port), registration,
-            repeats = m_limits.registrationRepeats] {
-            w->pointAtServer(server, port, registration, repeats);
-        });
+    // The local relays first: the relay thread takes them over before the
+    // registrations go out, so the server's first voice finds its way on.
     SetupLocalRelays();
+    m_worker->pointAtServer(server, quint16(port), registration, m_limits.registrationRepeats);
     m_bUDPDistributed = true;
     Q_EMIT relaysReady();
 }
@@ -89,7 +69,7 @@ void VoiceRelays::stopServerRelay()
     m_bUDPDistributed = false;
     m_localSetUp = false;
     setSpeakOpen(false);
-    QMetaObject::invokeMethod(m_worker, [w = m_worker] { w->stopServer(); });
+    m_worker->stopServer();
 }
 
 void VoiceRelays::setSpeakOpen(bool open)
@@ -104,11 +84,7 @@ bool VoiceRelays::isSpeakOpen() const
 
 quint16 VoiceRelays::serverRelayPort() const
 {
-    quint16 port = 0;
-    QMetaObject::invokeMethod(
-        m_worker, [w = m_worker] { return w->serverRelayPort(); }, Qt::BlockingQueuedConnection,
-        &port);
-    return port;
+    return m_worker->serverRelayPort();
 }
 
 quint64 VoiceRelays::packetsToEngine() const
@@ -126,22 +102,9 @@ quint64 VoiceRelays::datagramsRefused() const
     return m_worker->counters.refused.load(std::memory_order_relaxed);
 }
 
-} // namespace ClassroomVoice
-
-namespace ClassroomVoice {
-
 qint64 VoiceRelays::relayThreadCpuNs() const
 {
-    qint64 ns = 0;
-    QMetaObject::invokeMethod(
-        m_worker,
-        [] {
-            timespec t{};
-            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-            return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
-        },
-        Qt::BlockingQueuedConnection, &ns);
-    return ns;
+    return m_worker->threadCpuNs();
 }
 
 } // namespace ClassroomVoice

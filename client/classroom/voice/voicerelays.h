@@ -3,7 +3,6 @@
 #include "client/classroom/live/classports.h"
 
 #include <QByteArray>
-#include <QThread>
 
 #include <memory>
 
@@ -72,8 +71,7 @@ private:
 
     Deps m;
     Limits m_limits;
-    QThread m_thread;
-    RelayWorker *m_worker = nullptr; // lives on m_thread
+    std::unique_ptr<RelayWorker> m_worker; // its thread carries the packets
     Ports m_ports;
     bool m_localSetUp = false; // in this connection
     bool m_bUDPDistributed = false;

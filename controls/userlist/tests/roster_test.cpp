@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QRandomGenerator>
 
 #include <vector>
@@ -413,6 +415,39 @@ TEST(Roster, DepartureFloodKeepsPositions)
     EXPECT_TRUE(roster.RemoveUser(order.front()));
     EXPECT_EQ(roster.Count(), 0);
     EXPECT_EQ(roster.AddUser(1, u"U1"_s, 0, 1), 1);
+}
+
+// A crowd leaving in arrival order, from the middle of the class, with
+// newcomers now and then: every position and rank stays right while one
+// word's departures pile up before the counts catch up.
+TEST(Roster, ArrivalOrderDeparturesKeepPositions)
+{
+    clsUserList roster;
+    std::vector<qint32> order;
+    for (qint32 id = 1; id <= 1000; ++id) {
+        ASSERT_EQ(roster.AddUser(id, u"U%1"_s.arg(id), 0, 1), id);
+        order.push_back(id);
+    }
+    roster.RemoveUser(1000); // the last one: no hole yet
+    order.pop_back();
+    qint32 nextID = 2000;
+    for (qint32 gone = 130; gone <= 700; ++gone) {
+        ASSERT_TRUE(roster.RemoveUser(gone));
+        order.erase(std::find(order.begin(), order.end(), gone));
+        if (gone % 50 == 0) {
+            ASSERT_EQ(roster.AddUser(nextID, u"N%1"_s.arg(nextID), 0, 1), qint32(order.size() + 1));
+            order.push_back(nextID++);
+        }
+        for (const size_t i :
+            {size_t(0), size_t(128), size_t(129), size_t(130), order.size() - 1}) {
+            if (i >= order.size())
+                continue;
+            ASSERT_EQ(roster.GetUserID(qint32(i + 1)), order[i]) << gone << " " << i;
+            ASSERT_EQ(roster.FindUserByID(order[i]), qint32(i + 1)) << gone << " " << i;
+        }
+    }
+    for (size_t i = 0; i < order.size(); ++i)
+        ASSERT_EQ(roster.GetUserID(qint32(i + 1)), order[i]) << i;
 }
 
 } // namespace

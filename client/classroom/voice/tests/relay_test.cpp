@@ -6,6 +6,7 @@
 #include "protocol/clsremotesync.h"
 #include "voice/wire/voicewire.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QNetworkDatagram>
 #include <QTest>
@@ -296,3 +297,80 @@ TEST_F(Relays, KeepAliveRegistersAgainUntilTheConnectionEnds)
 }
 
 } // namespace
+
+TEST_F(Relays, VoicePassesWhileTheOwnersThreadNeverReturnsToItsEventLoop)
+{
+    // From here on this thread only blocks in system calls, as a window
+    // stuck in a long handler would.
+    relays->setSpeakOpen(true);
+    QUdpSocket microphone;
+    ASSERT_TRUE(microphone.bind(QHostAddress::LocalHost, 0));
+    // The server's next datagram that is not a registration (keep-alives
+    // come every 200 ms here).
+    const auto voiceBlocking = [&](int ms) {
+        QDeadlineTimer deadline(ms);
+        while (server.waitForReadyRead(int(deadline.remainingTime()))) {
+            const QByteArray d = server.receiveDatagram().data();
+            if (!VoiceWire::isRegistration(d))
+                return d;
+        }
+        return QByteArray();
+    };
+    const auto roundTrip = [&](char fill) {
+        fromServer(packet(6, fill) + packet(2, fill));
+        microphone.writeDatagram(
+            packet(4, fill), QHostAddress::LocalHost, relays->LocalSpeakPort());
+        QByteArray toEngine;
+        for (int i = 0; i < 2 && engine.waitForReadyRead(1000); ++i)
+            toEngine += engine.receiveDatagram().data();
+        EXPECT_EQ(toEngine, packet(6, fill) + packet(2, fill));
+        EXPECT_EQ(voiceBlocking(1000), packet(4, fill));
+    };
+    roundTrip('a');
+
+    // A reconnect: new local relays at once, a new server relay once the
+    // key answer comes; the old ones are closed.
+    const quint16 oldSpeak = relays->LocalSpeakPort();
+    relays->stopServerRelay();
+    EXPECT_EQ(relays->serverRelayPort(), 0);
+    relays->onClientKey("0123456789abcdef", 16);
+    relays->setSpeakOpen(true);
+    EXPECT_NE(relays->LocalSpeakPort(), oldSpeak);
+    engine.close();
+    ASSERT_TRUE(engine.bind(QHostAddress::LocalHost, relays->LocalListenPort()));
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_TRUE(server.waitForReadyRead(1000));
+        const QNetworkDatagram registration = server.receiveDatagram();
+        EXPECT_EQ(registration.senderPort(), relays->serverRelayPort());
+        relayPort = quint16(registration.senderPort());
+    }
+    roundTrip('b');
+    microphone.writeDatagram(packet(4, 'o'), QHostAddress::LocalHost, oldSpeak);
+    EXPECT_TRUE(voiceBlocking(300).isEmpty());
+}
+
+TEST_F(Relays, GoingAwayInTheMiddleOfAFloodClosesEverySocket)
+{
+    relays->setSpeakOpen(true);
+    const quint16 speak = relays->LocalSpeakPort();
+    const quint16 serverRelay = relays->serverRelayPort();
+    QUdpSocket microphone;
+    ASSERT_TRUE(microphone.bind(QHostAddress::LocalHost, 0));
+    for (int i = 0; i < 300; ++i) {
+        fromServer(packet(40, 'f'));
+        microphone.writeDatagram(packet(40, 'm'), QHostAddress::LocalHost, speak);
+    }
+    // Commands still waiting when the relays go: their sockets close too.
+    relays->stopServerRelay();
+    relays->SetupLocalRelays();
+    const quint16 pendingSpeak = relays->LocalSpeakPort();
+    relays.reset();
+
+    for (const quint16 port : {speak, serverRelay, pendingSpeak}) {
+        QUdpSocket again;
+        EXPECT_TRUE(again.bind(port == serverRelay ? QHostAddress(QHostAddress::AnyIPv4)
+                                                   : QHostAddress(QHostAddress::LocalHost),
+            port))
+            << port;
+    }
+}
