@@ -411,51 +411,35 @@ int main(int argc, char **argv)
     const std::vector<qint16> longSpeech = speech(50 * (Seconds + 2));
     std::printf("\nCPU of the whole process (getrusage), %d speaking + listening pairs for %d s:\n",
         Pairs, Seconds);
-    const ProcessLoad files = MeasureEnginePairs(c, Pairs, Seconds, dir.path(), &longSpeech);
-    if (files.ok) {
-        std::printf("  sound files: %.2f %% of one core per pair (idle process %.2f %%); "
-                    "target 2 %%: ratio %.2f\n",
-            files.perPairPercent, files.idlePercent, files.perPairPercent / 2.0);
-        figures.add(u"voice/cpu/process per pair, sound files"_s, u"% of one core"_s,
-            files.perPairPercent, u"idle process"_s, files.idlePercent,
-            BenchFigures::Target::ValueAtMost, 2);
-    } else {
-        std::printf("  sound files: not measured (%s)\n", qPrintable(files.why));
-    }
-    const ProcessLoad devices = MeasureEnginePairs(c, Pairs, Seconds, dir.path(), nullptr);
-    if (devices.ok) {
-        std::printf("  sound server: %.2f %% of one core per pair (idle process %.2f %%); "
-                    "target 2 %%: ratio %.2f\n",
-            devices.perPairPercent, devices.idlePercent, devices.perPairPercent / 2.0);
-        figures.add(u"voice/cpu/process per pair, sound server"_s, u"% of one core"_s,
-            devices.perPairPercent, u"idle process"_s, devices.idlePercent,
-            BenchFigures::Target::ValueAtMost, 2);
-    } else {
-        std::printf("  sound server: not measured (%s)\n", qPrintable(devices.why));
-    }
+    // One line and one figure per measurement; `target` 0 for none.
+    const auto report = [&figures](const char *what, const char *per, const QString &path,
+                            const ProcessLoad &load, double target) {
+        if (!load.ok) {
+            std::printf("  %s: not measured (%s)\n", what, qPrintable(load.why));
+            return;
+        }
+        std::printf("  %s: %.2f %% of one core per %s (idle process %.2f %%)", what,
+            load.perPairPercent, per, load.idlePercent);
+        if (target > 0)
+            std::printf("; target %.0f %%: ratio %.2f", target, load.perPairPercent / target);
+        std::printf("\n");
+        figures.add(path, u"% of one core"_s, load.perPairPercent, u"idle process"_s,
+            load.idlePercent,
+            target > 0 ? BenchFigures::Target::ValueAtMost : BenchFigures::Target::None, target);
+    };
+    report("sound files", "pair", u"voice/cpu/process per pair, sound files"_s,
+        MeasureEnginePairs(c, Pairs, Seconds, dir.path(), &longSpeech), 2);
+    report("sound server", "pair", u"voice/cpu/process per pair, sound server"_s,
+        MeasureEnginePairs(c, Pairs, Seconds, dir.path(), nullptr), 2);
     // The floor under both: the same wake-ups with no voice work.
-    const ProcessLoad bare = MeasureBareWakeUps(Pairs, Seconds);
-    if (bare.ok) {
-        std::printf("  wake-ups alone at the engine's rates (no voice work): %.2f %% of one core "
-                    "per pair (idle process %.2f %%)\n",
-            bare.perPairPercent, bare.idlePercent);
-        figures.add(u"voice/cpu/wake-ups alone per pair, the engine's rates"_s, u"% of one core"_s,
-            bare.perPairPercent, u"idle process"_s, bare.idlePercent);
-    } else {
-        std::printf("  wake-ups alone: not measured (%s)\n", qPrintable(bare.why));
-    }
+    report("wake-ups alone at the engine's rates (no voice work)", "pair",
+        u"voice/cpu/wake-ups alone per pair, the engine's rates"_s,
+        MeasureBareWakeUps(Pairs, Seconds), 0);
     // In class before anyone speaks every program listens: that costs what
     // its playback wakes up for.
-    const ProcessLoad quiet = MeasureQuietListeners(c, Pairs, Seconds);
-    if (quiet.ok) {
-        std::printf("  a quiet class on the sound server: %.2f %% of one core per listening "
-                    "engine (idle process %.2f %%)\n",
-            quiet.perPairPercent, quiet.idlePercent);
-        figures.add(u"voice/cpu/process per listener, quiet class"_s, u"% of one core"_s,
-            quiet.perPairPercent, u"idle process"_s, quiet.idlePercent);
-    } else {
-        std::printf("  a quiet class: not measured (%s)\n", qPrintable(quiet.why));
-    }
+    report("a quiet class on the sound server", "listening engine",
+        u"voice/cpu/process per listener, quiet class"_s, MeasureQuietListeners(c, Pairs, Seconds),
+        0);
     benchmark::Shutdown();
     return 0;
 }

@@ -5,6 +5,7 @@
 
 #include "voice/core/voiceformat.h"
 #include "voice/pulse/pulsestream.h"
+#include "voice/tests/envoverride.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -60,35 +61,11 @@ PulseStream::Options options(PulseStream::Direction direction, int bufferMs, QBy
 }
 
 // PULSE_SERVER for the life of the object.
-class EnvironmentOverride
-{
-public:
-    EnvironmentOverride(const char *name, const QByteArray &value)
-        : m_name(name)
-        , m_old(qgetenv(name))
-        , m_had(qEnvironmentVariableIsSet(name))
-    {
-        qputenv(name, value);
-    }
-    ~EnvironmentOverride()
-    {
-        if (m_had)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-
-private:
-    const char *m_name;
-    QByteArray m_old;
-    bool m_had;
-};
-
-class ServerOverride : public EnvironmentOverride
+class ServerOverride : public EnvOverride
 {
 public:
     explicit ServerOverride(const QByteArray &server)
-        : EnvironmentOverride("PULSE_SERVER", server)
+        : EnvOverride("PULSE_SERVER", server)
     { }
 };
 
@@ -439,7 +416,7 @@ TEST(PulseStreams, TheClientConfigurationsServerIsWhereOneMayListen)
         file.write(text);
     };
     const ServerOverride none("");
-    const EnvironmentOverride clientConfig("PULSE_CLIENTCONFIG", config.toUtf8());
+    const EnvOverride clientConfig("PULSE_CLIENTCONFIG", config.toUtf8());
     writeConfig("; comment\nautospawn = no\ndefault-server = unix:" + path + "\n");
     EXPECT_TRUE(Voice::SoundServerMayBeListening());
     // The last setting counts; nothing listens there.

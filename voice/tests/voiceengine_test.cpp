@@ -7,6 +7,7 @@
 #include "voice/core/voiceformat.h"
 #include "voice/core/voicepacket.h"
 #include "voice/core/wavreader.h"
+#include "voice/tests/envoverride.h"
 #include "voice/tests/levelrecorder.h"
 #include "voice/tests/testrelay.h"
 #include "voice/tests/testspeech.h"
@@ -471,31 +472,6 @@ TEST_F(VoiceEngine, SoundCardsOfTheSoundServer)
 }
 
 namespace {
-
-// An environment variable for the life of the object.
-class EnvOverride
-{
-public:
-    EnvOverride(const char *name, const QByteArray &value)
-        : m_name(name)
-        , m_old(qgetenv(name))
-        , m_had(qEnvironmentVariableIsSet(name))
-    {
-        qputenv(name, value);
-    }
-    ~EnvOverride()
-    {
-        if (m_had)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-
-private:
-    const char *m_name;
-    QByteArray m_old;
-    bool m_had;
-};
 
 bool haveSoundServer()
 {
